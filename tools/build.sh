@@ -1,0 +1,16 @@
+#!/bin/bash
+# Configures and builds the project into $BUILD_DIR (default: build/) for the
+# architecture the tests run on (see tools/arch.sh); with VEXCAP_ARCH=i686 or
+# x86_64 for that one. Extra arguments go to `cmake --build` (e.g. --target x).
+set -e
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+. "$ROOT/tools/arch.sh"
+ARCH="${VEXCAP_ARCH:-$VEXCAP_TEST_ARCH}"
+BUILD="${BUILD_DIR:-$ROOT/build}"
+if [ "$ARCH" != "$VEXCAP_TEST_ARCH" ]; then BUILD="$BUILD-$ARCH"; fi
+if [ ! -f "$BUILD/build.ninja" ]; then
+    cmake -S "$ROOT" -B "$BUILD" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw32.cmake" \
+        -DVEXCAP_ARCH="$ARCH" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build "$BUILD" -j "$(nproc)" "$@"

@@ -1,0 +1,22 @@
+#!/bin/bash
+# Installs what is missing, builds, and runs the whole test suite under Wine.
+# Arguments go to ctest (e.g. -R settings_tests). BUILD_DIR picks the build
+# folder (default: build/).
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+export BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
+
+"$ROOT/tools/install-deps.sh"
+. "$ROOT/tools/arch.sh"
+"$ROOT/tools/build.sh"
+# The product is 32-bit: when the tests run the 64-bit build, the 32-bit one
+# is still built, so that it keeps compiling and linking.
+if [ "$VEXCAP_TEST_ARCH" != i686 ] && [ -z "${VEXCAP_SKIP_I686:-}" ]; then
+    VEXCAP_ARCH=i686 "$ROOT/tools/build.sh"
+fi
+
+. "$ROOT/tools/test-env.sh"
+trap vexcap_env_stop EXIT
+vexcap_env_start "$BUILD_DIR"
+
+ctest --test-dir "$BUILD_DIR" --output-on-failure -j "${VEXCAP_TEST_JOBS:-4}" "$@"

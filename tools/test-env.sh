@@ -1,0 +1,134 @@
+# Sourced by run-tests.sh and demo.sh. vexcap_env_start <build dir> prepares a
+# private Wine environment for the project's programs and tests:
+#   - one Xvfb display of its own (1920x1080x24),
+#   - a private PulseAudio daemon whose null sink's monitor is the default
+#     source, so that waveIn records whatever is played into the sink,
+#   - a private WINEPREFIX copied from a template made once per build folder,
+#   - one persistent wineserver for the whole run,
+#   - the Chinese locale (ANSI code page 936).
+# vexcap_env_stop ends exactly the processes it started.
+
+vexcap_env_log() { echo "test-env: $*" >&2; }
+
+vexcap_find_locale() {
+    for l in zh_CN.UTF-8 zh_CN.utf8; do
+        if locale -a 2>/dev/null | grep -qix "$l"; then echo "$l"; return; fi
+    done
+    echo "zh_CN.UTF-8"
+}
+
+# Runs a Wine program with the loader of the test architecture.
+vexcap_wine() { WINELOADER="$VEXCAP_WINE_LOADER" "$VEXCAP_WINE_LOADER" "$@"; }
+
+vexcap_prefix_setup() {
+    # $1: prefix to initialise (a new, empty folder)
+    local pfx="$1"
+    WINEPREFIX="$pfx" vexcap_wine wineboot -u >/dev/null 2>&1 </dev/null
+    WINEPREFIX="$pfx" wineserver -w
+    # Without a window manager every hide or close of a managed window costs
+    # 2 s; fonts: GDI+ finds neither Wine's own fonts nor the Chinese faces.
+    local reg="$pfx/vexcap-setup.reg"
+    {
+        printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+        printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n"Decorated"="N"\r\n\r\n'
+        printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n\r\n'
+        printf '[HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides]\r\n"winemenubuilder.exe"=""\r\n\r\n'
+        for key in 'HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes' \
+                   'HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes'; do
+            printf '[%s]\r\n' "$key"
+            printf '"SimSun"="WenQuanYi Micro Hei"\r\n"宋体"="WenQuanYi Micro Hei"\r\n'
+            printf '"Microsoft YaHei"="WenQuanYi Micro Hei"\r\n"微软雅黑"="WenQuanYi Micro Hei"\r\n'
+            printf '"NSimSun"="WenQuanYi Micro Hei"\r\n"新宋体"="WenQuanYi Micro Hei"\r\n\r\n'
+        done
+    } | iconv -f UTF-8 -t UTF-16LE | { printf '\377\376'; cat; } > "$reg"
+    mkdir -p "$pfx/drive_c/windows/Fonts"
+    cp -f /usr/share/wine/fonts/*.ttf "$pfx/drive_c/windows/Fonts/" 2>/dev/null || true
+    for f in /usr/share/fonts/truetype/wqy/wqy-microhei.ttc; do
+        [ -f "$f" ] && cp -f "$f" "$pfx/drive_c/windows/Fonts/"
+    done
+    cp "$reg" "$pfx/drive_c/vexcap-setup.reg"
+    WINEPREFIX="$pfx" vexcap_wine regedit /S 'C:\vexcap-setup.reg' >/dev/null 2>&1 </dev/null
+    WINEPREFIX="$pfx" wineserver -w
+}
+
+vexcap_env_start() {
+    local build="$1"
+    . "$(dirname "${BASH_SOURCE[0]}")/arch.sh"
+    export WINELOADER="$VEXCAP_WINE_LOADER"
+    mkdir -p "$build"
+    build="$(cd "$build" && pwd)"
+    export VEXCAP_ENV_DIR="$build/test-env"
+    mkdir -p "$VEXCAP_ENV_DIR"
+
+    export LANG="$(vexcap_find_locale)"
+    export LC_ALL="$LANG"
+    export WINEDEBUG="${WINEDEBUG:--all}"
+    export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+
+    # Display: the first free number from 90 up.
+    local n=90
+    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp -ac >"$VEXCAP_ENV_DIR/xvfb.log" 2>&1 &
+    VEXCAP_XVFB_PID=$!
+    export DISPLAY=":$n"
+    local i=0
+    while [ ! -e "/tmp/.X11-unix/X$n" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+    vexcap_env_log "display $DISPLAY (pid $VEXCAP_XVFB_PID)"
+
+    # Sound: a private PulseAudio daemon on a socket of our own.
+    local pdir="$VEXCAP_ENV_DIR/pulse"
+    rm -rf "$pdir"; mkdir -p "$pdir"
+    export PULSE_SERVER="unix:$pdir/native"
+    export PULSE_SINK=vexcap_sink
+    export VEXCAP_PULSE_SINK=vexcap_sink
+    cat > "$pdir/default.pa" <<PA
+load-module module-native-protocol-unix socket=$pdir/native auth-anonymous=1
+load-module module-null-sink sink_name=vexcap_sink rate=44100 channels=2
+set-default-sink vexcap_sink
+set-default-source vexcap_sink.monitor
+PA
+    HOME="$pdir" XDG_RUNTIME_DIR="$pdir" PULSE_RUNTIME_PATH="$pdir" PULSE_STATE_PATH="$pdir" \
+        pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes \
+        -F "$pdir/default.pa" >"$VEXCAP_ENV_DIR/pulse.log" 2>&1 &
+    VEXCAP_PULSE_PID=$!
+    i=0
+    while ! pactl info >/dev/null 2>&1 && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+    vexcap_env_log "sound server $PULSE_SERVER (pid $VEXCAP_PULSE_PID)"
+
+    # Wine prefix: a template made once per build folder, copied for each run.
+    local tmpl="$build/wine-template"
+    if [ ! -f "$tmpl/.vexcap-ready" ]; then
+        vexcap_env_log "making the Wine prefix template (once, ~20 s)"
+        rm -rf "$tmpl"; mkdir -p "$tmpl"
+        DISPLAY="$DISPLAY" vexcap_prefix_setup "$tmpl"
+        touch "$tmpl/.vexcap-ready"
+    fi
+    export WINEPREFIX="$build/wineprefix"
+    rm -rf "$WINEPREFIX"
+    cp -a "$tmpl" "$WINEPREFIX"
+
+    # One persistent wineserver for the whole run; its first process must not
+    # hold our pipes, or a piped run never ends.
+    wineserver -p
+    vexcap_wine cmd /c exit >/dev/null 2>&1 </dev/null
+    # Host tools (ffprobe, gsf, pacat) for programs under Wine.
+    export VEXCAP_HOST_SPOOL="$VEXCAP_ENV_DIR/host-spool"
+    rm -rf "$VEXCAP_HOST_SPOOL"
+    "$(dirname "${BASH_SOURCE[0]}")/host-runner.sh" "$VEXCAP_HOST_SPOOL" $$ &
+    VEXCAP_HOST_RUNNER_PID=$!
+    export VEXCAP_ENV_READY=1
+    vexcap_env_log "Wine prefix $WINEPREFIX"
+}
+
+vexcap_env_stop() {
+    if [ -n "${WINEPREFIX:-}" ] && [ -n "${VEXCAP_ENV_READY:-}" ]; then
+        wineserver -k 2>/dev/null || true
+        wineserver -w 2>/dev/null || true
+    fi
+    [ -n "${VEXCAP_HOST_RUNNER_PID:-}" ] && kill "$VEXCAP_HOST_RUNNER_PID" 2>/dev/null
+    [ -n "${VEXCAP_PULSE_PID:-}" ] && kill "$VEXCAP_PULSE_PID" 2>/dev/null
+    [ -n "${VEXCAP_XVFB_PID:-}" ] && kill "$VEXCAP_XVFB_PID" 2>/dev/null
+    wait $VEXCAP_PULSE_PID $VEXCAP_XVFB_PID ${VEXCAP_HOST_RUNNER_PID:-} 2>/dev/null
+    unset VEXCAP_ENV_READY VEXCAP_PULSE_PID VEXCAP_XVFB_PID VEXCAP_HOST_RUNNER_PID
+    return 0
+}
