@@ -8,9 +8,12 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 ARCH="${VEXCAP_ARCH:-$VEXCAP_TEST_ARCH}"
 BUILD="${BUILD_DIR:-$ROOT/build}"
 if [ "$ARCH" != "$VEXCAP_TEST_ARCH" ]; then BUILD="$BUILD-$ARCH"; fi
-if [ ! -f "$BUILD/build.ninja" ]; then
+# VEXCAP_SKIP_DIRS: folders to leave out (see CMakeLists.txt); set on every
+# configure so that clearing it brings them back.
+if [ ! -f "$BUILD/build.ninja" ] || [ -n "${VEXCAP_SKIP_DIRS+x}" ]; then
     cmake -S "$ROOT" -B "$BUILD" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw32.cmake" \
-        -DVEXCAP_ARCH="$ARCH" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+        -DVEXCAP_ARCH="$ARCH" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DVEXCAP_SKIP_DIRS="${VEXCAP_SKIP_DIRS:-}" >/dev/null
 fi
 cmake --build "$BUILD" -j "$(nproc)" "$@"

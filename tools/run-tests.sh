@@ -8,10 +8,13 @@ export BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 
 "$ROOT/tools/install-deps.sh"
 . "$ROOT/tools/arch.sh"
-"$ROOT/tools/build.sh"
+# VEXCAP_BUILD_TARGETS limits the build to some targets (while working on one
+# subsystem); the default builds everything.
+# shellcheck disable=SC2086
+"$ROOT/tools/build.sh" ${VEXCAP_BUILD_TARGETS:+--target $VEXCAP_BUILD_TARGETS}
 # The product is 32-bit: when the tests run the 64-bit build, the 32-bit one
 # is still built, so that it keeps compiling and linking.
-if [ "$VEXCAP_TEST_ARCH" != i686 ] && [ -z "${VEXCAP_SKIP_I686:-}" ]; then
+if [ "$VEXCAP_TEST_ARCH" != i686 ] && [ -z "${VEXCAP_SKIP_I686:-}" ] && [ -z "${VEXCAP_BUILD_TARGETS:-}" ]; then
     VEXCAP_ARCH=i686 "$ROOT/tools/build.sh"
 fi
 
