@@ -111,6 +111,11 @@ PA
     # hold our pipes, or a piped run never ends.
     wineserver -p
     vexcap_wine cmd /c exit >/dev/null 2>&1 </dev/null
+    # The screen codec of this build, installed as a user would install it.
+    if [ -f "$build/platform/xrvc/xrvc.dll" ]; then
+        "$(dirname "${BASH_SOURCE[0]}")/install-codec.sh" "$build/platform/xrvc/xrvc.dll" 2>/dev/null
+    fi
+
     # Host tools (ffprobe, gsf, pacat) for programs under Wine.
     export VEXCAP_HOST_SPOOL="$VEXCAP_ENV_DIR/host-spool"
     rm -rf "$VEXCAP_HOST_SPOOL"
@@ -121,14 +126,17 @@ PA
 }
 
 vexcap_env_stop() {
+    # Runs from an EXIT trap under `set -e`: nothing here may fail the script.
+    set +e
     if [ -n "${WINEPREFIX:-}" ] && [ -n "${VEXCAP_ENV_READY:-}" ]; then
-        wineserver -k 2>/dev/null || true
-        wineserver -w 2>/dev/null || true
+        wineserver -k 2>/dev/null
+        wineserver -w 2>/dev/null
     fi
-    [ -n "${VEXCAP_HOST_RUNNER_PID:-}" ] && kill "$VEXCAP_HOST_RUNNER_PID" 2>/dev/null
-    [ -n "${VEXCAP_PULSE_PID:-}" ] && kill "$VEXCAP_PULSE_PID" 2>/dev/null
-    [ -n "${VEXCAP_XVFB_PID:-}" ] && kill "$VEXCAP_XVFB_PID" 2>/dev/null
-    wait $VEXCAP_PULSE_PID $VEXCAP_XVFB_PID ${VEXCAP_HOST_RUNNER_PID:-} 2>/dev/null
+    local pid
+    for pid in ${VEXCAP_HOST_RUNNER_PID:-} ${VEXCAP_PULSE_PID:-} ${VEXCAP_XVFB_PID:-}; do
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
     unset VEXCAP_ENV_READY VEXCAP_PULSE_PID VEXCAP_XVFB_PID VEXCAP_HOST_RUNNER_PID
     return 0
 }
