@@ -1,0 +1,197 @@
+#include "app/MainFrame.h"
+
+#include "app/AppMessages.h"
+#include "app/RecorderApp.h"
+#include "capture/AreaPicker.h"
+#include "capture/RecorderEngine.h"
+#include "framework/ui/FileDialog.h"
+#include "resources/ids_app.h"
+#include "settings/RecorderPrefs.h"
+
+BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
+    ON_WM_CREATE()
+    ON_WM_CLOSE()
+    ON_MESSAGE(WM_APP_RECORD, OnAppRecord)
+    ON_MESSAGE(WM_APP_PAUSE, OnAppPause)
+    ON_MESSAGE(WM_APP_STOP, OnAppStop)
+    ON_MESSAGE(WM_APP_EXIT, OnAppExit)
+    ON_MESSAGE(WM_APP_WIZARD, OnAppWizard)
+    ON_MESSAGE(WM_RECORDER_FINISHED, OnRecorderFinished)
+    ON_MESSAGE(WM_RECORDER_STATE, OnRecorderState)
+    ON_MESSAGE(WM_RECORDER_SELF_PAUSED, OnRecorderSelfPaused)
+    ON_MESSAGE(WM_RECORDER_INDICATOR, OnRecorderIndicator)
+    ON_MESSAGE(WM_AREA_PICKED, OnAreaChosen)
+    ON_MESSAGE(WM_AREA_PICK_CANCELLED, OnAreaCancelled)
+    ON_MESSAGE(WM_END_PROGRESS_DIALOG, OnEndProgressDialog)
+END_MESSAGE_MAP()
+
+CMainFrame::CMainFrame()
+    : m_recordState(0), m_recordedBitDepth(0), m_zoomFactor(1.0f), m_closeDeferred(FALSE), m_picker(NULL)
+{
+}
+
+CMainFrame::~CMainFrame()
+{
+    DeleteEngine();
+}
+
+IMainWindowStart* CMainFrame::Make(LPCSTR className, LPCSTR title)
+{
+    CMainFrame* frame = new CMainFrame;
+    if (!frame->Create(className, title, WS_OVERLAPPEDWINDOW, rectDefault, NULL, NULL)) {
+        // A window that was never made is not deleted by PostNcDestroy.
+        if (!frame->m_hWnd)
+            delete frame;
+        return NULL;
+    }
+    return frame;
+}
+
+int CMainFrame::OnCreate(LPCREATESTRUCT /*cs*/)
+{
+    // The preferences live as long as the window.
+    CRecorderApp* app = static_cast<CRecorderApp*>(AfxGetApp());
+    m_prefs.reset(new CRecorderPrefs(app));
+    m_prefs->Load();
+    // Tool bars, status bar, menu bar, tray icon, hot keys, the foreground
+    // timer and the recovery of an interrupted recording join here as they
+    // are built.
+    SetRecordState(0);
+    return 0;
+}
+
+void CMainFrame::RestorePlacement()
+{
+    const RECT& r = m_prefs->m_recorderWinRect;
+    if (r.right > r.left && r.bottom > r.top) {
+        WINDOWPLACEMENT wp = {};
+        wp.length = sizeof(wp);
+        GetWindowPlacement(&wp);
+        wp.rcNormalPosition = r;
+        wp.showCmd = SW_SHOW;
+        SetWindowPlacement(&wp);
+    } else {
+        ShowWindow(SW_SHOW);
+    }
+    UpdateWindow();
+}
+
+void CMainFrame::RunRecordWizard()
+{
+    // The record wizard is not built yet.
+}
+
+void CMainFrame::OnClose()
+{
+    // A running recording is never cut off by closing the window.
+    if (m_engine)
+        return;
+    WINDOWPLACEMENT wp = {};
+    wp.length = sizeof(wp);
+    if (GetWindowPlacement(&wp))
+        m_prefs->m_recorderWinRect = wp.rcNormalPosition;
+    m_prefs->Save();
+    CFrameWnd::OnClose();
+}
+
+void CMainFrame::SetRecordState(int state)
+{
+    m_recordState = state;
+    UINT id = IDS_RECORD_STATE_IDLE;
+    if (state == 1)
+        id = m_engine && m_engine->IsPaused() ? IDS_RECORD_STATE_PAUSED : IDS_RECORD_STATE_RECORDING;
+    else if (state == 2)
+        id = IDS_RECORD_STATE_PAUSED;
+    CString text;
+    text.LoadString(id);
+    SetWindowText(CString(AfxGetAppName()) + " - " + text);
+    SetMessageText(text);
+    // The tray tip follows the state once the tray icon exists.
+}
+
+void CMainFrame::ShowFocusFrame(int /*nCmdShow*/)
+{
+    // The main window's own focus frame is not built yet.
+}
+
+BOOL CMainFrame::MoveFocusFrame(const RECT* /*area*/, int /*width*/)
+{
+    return FALSE;
+}
+
+LRESULT CMainFrame::OnAppRecord(WPARAM, LPARAM)
+{
+    return Record();
+}
+
+LRESULT CMainFrame::OnAppPause(WPARAM, LPARAM)
+{
+    return Pause();
+}
+
+LRESULT CMainFrame::OnAppStop(WPARAM, LPARAM)
+{
+    return Stop();
+}
+
+LRESULT CMainFrame::OnAppExit(WPARAM, LPARAM)
+{
+    if (m_engine) {
+        m_closeDeferred = TRUE;
+        Stop();
+    } else {
+        PostMessage(WM_CLOSE);
+    }
+    return 0;
+}
+
+LRESULT CMainFrame::OnAppWizard(WPARAM, LPARAM)
+{
+    RunRecordWizard();
+    return 0;
+}
+
+LRESULT CMainFrame::OnRecorderState(WPARAM /*began*/, LPARAM)
+{
+    SetRecordState(m_engine ? (m_engine->IsPaused() ? 2 : 1) : 0);
+    return 0;
+}
+
+LRESULT CMainFrame::OnRecorderSelfPaused(WPARAM, LPARAM)
+{
+    // Shown again only when a preference asks for it and the window is not
+    // in the tray (the tray icon comes later).
+    SetRecordState(1);
+    return 0;
+}
+
+LRESULT CMainFrame::OnRecorderIndicator(WPARAM /*paused*/, LPARAM)
+{
+    // The tool-bar and tray images of the state come with those bars.
+    return 0;
+}
+
+LRESULT CMainFrame::OnAreaChosen(WPARAM, LPARAM)
+{
+    m_picker = NULL;
+    if (m_engine)
+        return 0;
+    RECT area = m_picked.area;
+    StartEngine(&area);
+    return 0;
+}
+
+LRESULT CMainFrame::OnAreaCancelled(WPARAM, LPARAM)
+{
+    m_picker = NULL;
+    SetRecordState(0);
+    return 0;
+}
+
+LRESULT CMainFrame::OnEndProgressDialog(WPARAM, LPARAM)
+{
+    HWND popup = ::GetLastActivePopup(m_hWnd);
+    if (popup && popup != m_hWnd)
+        ::EndDialog(popup, IDOK);
+    return 0;
+}

@@ -1,0 +1,108 @@
+#pragma once
+// The recorder's main window. It owns the preferences record for the life of
+// the program (loaded while it is created, saved when it closes) and, while a
+// recording runs, the recorder engine with its own copy of the preferences.
+// It takes the Record, Pause, Stop and Delete commands, the private messages
+// that a second start forwards, and the engine's reports, and hands a
+// finished recording to the save step. UI thread only.
+#include "framework/ui/FrameWnd.h"
+#include "app/MainWindowStart.h"
+#include "capture/AreaPicker.h"
+#include "capture/RecorderWindow.h"
+#include "media/RecordingOutput.h"
+
+#include <memory>
+
+class CRecorderEngine;
+class CRecorderPrefs;
+
+class CMainFrame : public CFrameWnd, public IMainWindowStart, public IRecorderWindow, public IRecordingOutputHost {
+public:
+    CMainFrame();
+    ~CMainFrame() override;
+
+    // Creates the window in the registered class, hidden.
+    static IMainWindowStart* Make(LPCSTR className, LPCSTR title);
+
+    // IMainWindowStart
+    CFrameWnd* GetFrame() override { return this; }
+    CRecorderPrefs* GetPrefs() override { return m_prefs.get(); }
+    void RestorePlacement() override;
+    void RunRecordWizard() override;
+
+    // IRecorderWindow
+    HWND GetRecorderHwnd() const override { return m_hWnd; }
+    void SetRecordState(int state) override;
+    void ShowFocusFrame(int nCmdShow) override;
+    BOOL MoveFocusFrame(const RECT* area, int width) override;
+    void SetRecordedBitDepth(int bitCount) override { m_recordedBitDepth = bitCount; }
+
+    // IRecordingOutputHost
+    int ShowPreviewDialog(LPCSTR screenFile, LPCSTR cameraFile) override;
+    BOOL AskOutputFileName(CString& name) override;
+    BOOL MakeNumberedFileName(LPCSTR folder, LPCSTR prefix, LPCSTR extension, CString& name) override;
+    BOOL IsCameraPreviewShown() override { return FALSE; }
+    void ShowCameraPreview(BOOL allowTips) override;
+    void PrepareForPreview() override;
+    int RunPostSaveOptions() override;
+    void LaunchEditor(LPCSTR file, BOOL package, int choice) override;
+    BOOL ShouldRestoreRecorder() override;
+    void RestoreMainWindow() override;
+    void AddToOutputMru(LPCSTR name) override;
+    BOOL SaveRecordingAs(LPCSTR destination, int part) override;
+    void SetLastRecordingDir(LPCSTR folder) override;
+
+    // Commands. Record starts a recording (or resumes a paused one); TRUE
+    // when the engine runs afterwards.
+    BOOL Record();
+    BOOL Pause();
+    BOOL Stop();
+    // Ends the recording and deletes what it recorded.
+    BOOL Discard();
+
+    CRecorderEngine* GetEngine() const { return m_engine.get(); }
+    int GetRecordState() const { return m_recordState; }
+    // The name the last save wrote (empty when none).
+    const CString& GetLastSavedName() const { return m_lastSaved; }
+
+    int OnCreate(LPCREATESTRUCT cs);
+    void OnClose();
+    LRESULT OnAppRecord(WPARAM, LPARAM);
+    LRESULT OnAppPause(WPARAM, LPARAM);
+    LRESULT OnAppStop(WPARAM, LPARAM);
+    LRESULT OnAppExit(WPARAM, LPARAM);
+    LRESULT OnAppWizard(WPARAM, LPARAM);
+    LRESULT OnRecorderFinished(WPARAM failure, LPARAM);
+    LRESULT OnRecorderState(WPARAM began, LPARAM);
+    LRESULT OnRecorderSelfPaused(WPARAM, LPARAM);
+    LRESULT OnRecorderIndicator(WPARAM paused, LPARAM);
+    LRESULT OnAreaChosen(WPARAM, LPARAM);
+    LRESULT OnAreaCancelled(WPARAM, LPARAM);
+    LRESULT OnEndProgressDialog(WPARAM, LPARAM);
+
+protected:
+    DECLARE_MESSAGE_MAP()
+
+private:
+    // The capture rectangle of the video input preference; FALSE when the
+    // input needs an area picker first.
+    BOOL GetCaptureRect(RECT* area);
+    // Opens the picker of the video input (only the region picker exists
+    // yet); TRUE when one opened.
+    BOOL OpenAreaPicker();
+    BOOL StartEngine(RECT* area);
+    void DeleteEngine();
+    void SaveFinishedRecording();
+
+    std::unique_ptr<CRecorderPrefs> m_prefs;
+    std::unique_ptr<CRecorderPrefs> m_recordPrefs;   // the running recording's copy
+    std::unique_ptr<CRecorderEngine> m_engine;
+    int m_recordState;         // 0 idle, 1 recording, 2 paused
+    int m_recordedBitDepth;
+    float m_zoomFactor;
+    BOOL m_closeDeferred;      // an exit was asked for during a recording
+    CDWordArray m_bookmarks;
+    CScreenOverlayWnd* m_picker;   // open area picker (deletes itself)
+    PickedArea m_picked;
+    CString m_lastSaved;
+};

@@ -1,0 +1,69 @@
+#pragma once
+#include "framework/WinApp.h"
+#include "settings/GdiplusInitGuard.h"
+#include "settings/PrefsHost.h"
+#include "app/MainWindowStart.h"
+
+class CWnd;
+
+// The recorder's application object. It keeps the registry profile under
+// HKCU\Software\Kestravon\Skorvale Studio\3.0\Skorvale Recorder, the program
+// folder and the open-window counter, and serves them to the preferences
+// record. One per process; UI thread.
+class CRecorderApp : public CWinApp, public IPrefsHost {
+    DECLARE_DYNAMIC(CRecorderApp)
+public:
+    // The product's registry key, below HKCU\Software.
+    static const char kRegistryKey[];
+    // GDI+ for the whole run, started before the program's start-up code.
+    static CGdiplusInitGuard s_gdiplus;
+
+    CRecorderApp();
+    ~CRecorderApp() override;
+
+    // Points the profile at HKCU\Software\<registryKey>\<profile name>; the
+    // profile name is string 61231. InitInstance uses the product key; tests
+    // use a scratch key.
+    void SetProfileKey(LPCTSTR registryKey);
+
+    // IPrefsHost: the profile functions of CWinApp, and the application's data.
+    UINT GetProfileInt(LPCTSTR section, LPCTSTR entry, int defaultValue) override;
+    CString GetProfileString(LPCTSTR section, LPCTSTR entry, LPCTSTR defaultValue = NULL) override;
+    BOOL WriteProfileInt(LPCTSTR section, LPCTSTR entry, int value) override;
+    BOOL WriteProfileString(LPCTSTR section, LPCTSTR entry, LPCTSTR value) override;
+    HKEY CreateSectionKey(LPCTSTR section) override;
+    CString GetProgramFolder() override { return m_programFolder; }
+    LONG GetOpenWindowCount() override { return m_openWindowCount; }
+
+    // Start-up: the main-window class, the single instance, the command line
+    // and its forwarding to a running instance, the main window.
+    BOOL InitApplication() override;
+    BOOL InitInstance() override;
+    int ExitInstance() override;
+
+    // Sets a window's opacity, level 1..99 (percent); 100 makes it opaque
+    // again; 0 or below does nothing.
+    void SetWindowAlphaLevel(HWND window, int level);
+    // The version check of the start-up; tests replace it (NULL restores it).
+    typedef BOOL (*VersionQuery)(OSVERSIONINFOA* version);
+    static void SetVersionQuery(VersionQuery query);
+    // On the first run, copies the default screen-notes libraries from the
+    // program folder into the user's folder, never over an existing file.
+    void CopyDefaultLibrariesOnFirstRun();
+
+    // The start-up creates the main window through this (set by the program's
+    // entry before the start-up runs).
+    MainWindowMaker m_makeMainWindow;
+    // The catalogue window's maker; none yet, so the start-up skips it.
+    CWnd* (*m_makeCatalogue)();
+    CWnd* m_catalogue;
+    HANDLE m_instanceMutex;
+    typedef BOOL(WINAPI* SetLayeredFn)(HWND, COLORREF, BYTE, DWORD);
+    SetLayeredFn m_setLayeredWindowAttributes;
+    BOOL m_layeredSupported;
+    BOOL m_startHidden;          // /H
+    DWORD m_exitCode;            // set by the forwarding steps
+
+    CString m_programFolder;     // ends with a backslash
+    LONG m_openWindowCount;      // windows open that ask for layered-window capture
+};

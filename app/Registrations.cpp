@@ -1,0 +1,111 @@
+// Every process-wide object of the program, in the order in which they must
+// exist. C++ constructs the definitions of one unit in order and destroys
+// them in the reverse order at exit, which is the order the program relies
+// on; keep new rows in their place.
+#include "app/Registrations.h"
+
+#include "app/RecorderApp.h"
+
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+
+namespace {
+
+UINT RegisterFormat(LPCSTR name)
+{
+    return (UINT)(WORD)::RegisterClipboardFormatA(name);
+}
+
+PaintControlMessages RegisterPaintMessages()
+{
+    PaintControlMessages m;
+    m.imageChanged = ::RegisterWindowMessageA("_PAINT_CONTROL_IMAGE_CHANGED_");
+    m.magChanged = ::RegisterWindowMessageA("_PAINT_CONTROL_MAG_CHANGED_");
+    m.colourSampler = ::RegisterWindowMessageA("_PAINT_CONTROL_COLOUR_SAMPLER");
+    m.modeChanged = ::RegisterWindowMessageA("_PAINT_CONTROL_MODE_CHANGED");
+    return m;
+}
+
+int SeedRandom()
+{
+    ::srand((unsigned)time(NULL) + ::GetTickCount());
+    return 0;
+}
+
+int g_commandCounter = 0;
+
+// An event that lives until the process ends.
+struct ProcessEvent {
+    HANDLE handle;
+    ProcessEvent(BOOL manualReset, BOOL signalled) : handle(::CreateEventA(NULL, manualReset, signalled, NULL)) {}
+    ~ProcessEvent()
+    {
+        if (handle)
+            ::CloseHandle(handle);
+    }
+};
+
+}  // namespace
+
+// 1, 2 (the GDI+ guard is CRecorderApp::s_gdiplus, started with the
+// application library).
+CString g_sharedText1;
+CString g_sharedText2;
+// 3-5.
+UINT g_cfLayout = RegisterFormat("Skorvale Layout");
+UINT g_cfNote = RegisterFormat("Skorvale Note");
+UINT g_cfFormat = RegisterFormat("Skorvale Format");
+// 6.
+PaintControlMessages g_paintMessages = RegisterPaintMessages();
+// 7.
+CRecorderApp theApp;
+// 8.
+CStringList g_captureTextList;   // block size 10, the default
+// 9.
+UINT g_msgSiblingLaunch = ::RegisterWindowMessageA("UWM_SKOLAUNCH_8641A2DC_A3D2_40CB_91A9_7CF19B98BC1A_REGISTERED");
+// 10.
+PaintControlMessages g_paintMessages2 = RegisterPaintMessages();
+// 11.
+static int g_seeded = SeedRandom();
+// 12, 13 (14, the product information, and 17, the preview players' shared
+// state, come with the help links and the preview player windows).
+CString g_tipText;
+CMapStringToString g_productLanguages;   // block size 10
+// 15, 16.
+CCriticalSection g_timelineRegistryLock;
+CMapPtrToPtr g_timelineRegistry;   // block size 10
+// 18-20.
+static ProcessEvent s_previewPollGate(TRUE, TRUE);
+static ProcessEvent s_previewPollExit(TRUE, TRUE);
+HANDLE g_previewPollGate = s_previewPollGate.handle;
+HANDLE g_previewPollExit = s_previewPollExit.handle;
+CCriticalSection g_previewPlayerListLock;
+// 21.
+int g_previewCommand[7] = {g_commandCounter++, g_commandCounter++, g_commandCounter++, g_commandCounter++,
+                           g_commandCounter++, g_commandCounter++, g_commandCounter++};
+// 22 (the playback facade's file-properties cache comes with it). 23.
+SoftwareTransition g_softwareTransitions[kSoftwareTransitionCount] = {
+    {"Spiral", NULL, NULL, false},       {"Iris", NULL, NULL, false},
+    {"RadialWipe", NULL, NULL, false},   {"ZigZag", NULL, NULL, false},
+    {"RandomBars", NULL, NULL, false},   {"Wheel", NULL, NULL, false},
+    {"Strips", NULL, NULL, false},       {"Inset", NULL, NULL, false},
+    {"Blinds", NULL, NULL, false},       {"CheckerBoard", NULL, NULL, false},
+    {"DxtJpeg Class", NULL, NULL, false}, {"Barn", NULL, NULL, false},
+    {"Fade", NULL, NULL, true},          {"Stretch", NULL, NULL, true},
+    {"GradientWipe", NULL, NULL, true},  {"Slide", NULL, NULL, true},
+    {"Pixelate", NULL, NULL, true},      {"RandomDissolve", NULL, NULL, true},
+};
+// 24, 25.
+CMapStringToPtr g_controlCache;   // block size 10
+UINT g_cfScreenNote = RegisterFormat("Skorvale 屏幕便笺");
+
+const SoftwareTransition* FindSoftwareTransition(LPCSTR name)
+{
+    if (!name)
+        return NULL;
+    for (const SoftwareTransition& t : g_softwareTransitions)
+        if (strcmp(t.name, name) == 0)
+            return &t;
+    return NULL;
+}

@@ -1,0 +1,687 @@
+// The capture thread: device contexts and the first frame, the start of
+// capture, the output, the frame loop with its pacing, pause, resume, stop and
+// discard, and the end of the recording.
+#include "capture/RecorderEngine.h"
+
+#include "framework/WinApp.h"
+#include "framework/WinThread.h"
+#include "app/DesktopUtil.h"
+#include "capture/FrameBitmap.h"
+#include "app/CreateAviDlg.h"
+#include "capture/LiveOutputHeader.h"
+#include "capture/RecordingFinish.h"
+#include "capture/RecorderWindow.h"
+#include "capture/VideoFocusWnd.h"
+#include "media/WaveIn.h"
+#include "resources/ids_capture.h"
+#include "resources/ids_media.h"
+#include "settings/RecorderPrefs.h"
+
+#include <string.h>
+#include <vfw.h>
+
+UINT AFX_CDECL CRecorderEngine::CaptureThreadProc(LPVOID engine)
+{
+    return ((CRecorderEngine*)engine)->CaptureThread();
+}
+
+namespace {
+
+// A DIB section of a packed format (header and colour table).
+HBITMAP CreateFrameSection(HDC dc, const std::vector<BYTE>& format, BYTE** bits)
+{
+    void* pixels = NULL;
+    HBITMAP bitmap = ::CreateDIBSection(dc, (const BITMAPINFO*)format.data(), DIB_RGB_COLORS, &pixels, NULL, 0);
+    *bits = (BYTE*)pixels;
+    return bitmap;
+}
+
+}  // namespace
+
+// The screen copy of one frame: the area at the output size (stretched with
+// plain GDI when a zoom makes the two differ).
+BOOL CRecorderEngine::GrabDirect(HDC destination, HDC screen, const CaptureArea& area)
+{
+    const DWORD rop = m_prefs->UseCaptureBlt() ? (SRCCOPY | CAPTUREBLT) : SRCCOPY;
+    if (area.width == m_outputWidth && area.height == m_outputHeight)
+        return ::BitBlt(destination, 0, 0, area.width, area.height, screen, area.left, area.top, rop);
+    ::SetStretchBltMode(destination, COLORONCOLOR);
+    return ::StretchBlt(destination, 0, 0, m_outputWidth, m_outputHeight, screen, area.left, area.top, area.width,
+                        area.height, rop);
+}
+
+UINT CRecorderEngine::CaptureThread()
+{
+    m_streamPosition = 0;
+    m_segmentPosition = 0;
+    m_captureThreadId = ::GetCurrentThreadId();
+    ::CoInitialize(NULL);
+    if (!m_live)
+        ::AVIFileInit();
+
+    HGLOBAL firstFrame = NULL;
+    HBITMAP firstBitmap = NULL;
+    HPALETTE palette = NULL;
+    BOOL raised = FALSE;
+    DWORD imageSize = 0;
+    CaptureArea area = {};
+    DWORD skippedLast = 0;
+
+    do {
+        m_screenDC = ::CreateDCA("DISPLAY", NULL, NULL, NULL);
+        if (!m_screenDC) {
+            Fail(IDS_CREATE_DISPLAY_DC_FAILED);
+            break;
+        }
+        m_memDC = ::CreateCompatibleDC(m_screenDC);
+        if (!m_memDC) {
+            Fail(IDS_CREATE_COMPAT_DC_FAILED);
+            break;
+        }
+        palette = CreateSystemPalette(m_screenDC, FALSE);
+        if (palette) {
+            ::SelectPalette(m_memDC, palette, FALSE);
+            ::RealizePalette(m_memDC);
+        }
+        firstBitmap = ::CreateCompatibleBitmap(m_screenDC, m_outputWidth, m_outputHeight);
+        if (!firstBitmap) {
+            Fail(IDS_CREATE_COMPAT_BMP_FAILED);
+            break;
+        }
+
+        // The first frame fixes the format of the recording.
+        const CaptureArea start = GetRequestedArea();
+        HGDIOBJ old = ::SelectObject(m_memDC, firstBitmap);
+        GrabDirect(m_memDC, m_screenDC, start);
+        ::SelectObject(m_memDC, old);
+        firstFrame = CreateDIBFromBitmap(firstBitmap, m_screenDC, m_prefs->m_capture32BitAs24Bit);
+        if (!firstFrame) {
+            Fail(IDS_GETDIB_FAILED);
+            break;
+        }
+        const BITMAPINFOHEADER* header = (const BITMAPINFOHEADER*)::GlobalLock(firstFrame);
+        if (!header) {
+            Fail(IDS_LOCK_DIB_FAILED);
+            break;
+        }
+        const DWORD formatSize = header->biSize + DibColorEntries(*header) * sizeof(RGBQUAD);
+        m_frameFormat.assign((const BYTE*)header, (const BYTE*)header + formatSize);
+        imageSize = header->biSizeImage;
+        const int firstBits = header->biBitCount;
+        ::GlobalUnlock(firstFrame);
+        if (m_mainWindow)
+            m_mainWindow->SetRecordedBitDepth(firstBits);
+        if (m_recordingFiles.GetSize() == 0)
+            m_recordingFiles.Add(GetScreenFileName());
+
+        if (!m_live) {
+            if (m_prefs->m_recordCamera)
+                StartCameraCapture();
+            if (m_prefs->m_autoConfig && !MeasureAutoFrameRate(m_screenDC, m_memDC))
+                break;
+        }
+        if (!PrepareWatermark())
+            break;
+        if (!BeginCapture(firstBits, &area.width, &area.height, &area.left, &area.top))
+            break;
+        if (::InterlockedExchange(&m_paletteChanged, 0) && !ApplyPaletteChange())
+            break;
+        if (!m_live)
+            WriteRecoveryNote();
+
+        m_pacer.Start(m_rate.m_nRate, m_rate.m_nScale, ::GetTickCount());
+        if (!OpenOutputAvi((const BITMAPINFO*)m_frameFormat.data(), 0) && !m_live)
+            break;
+
+        // The frame: a DIB section of the recording's format in the memory DC.
+        m_frameBitmap = CreateFrameSection(m_screenDC, m_frameFormat, &m_frameBits);
+        if (!m_frameBitmap || !m_frameBits) {
+            Fail(IDS_CREATE_DIBSECTION_FAILED);
+            break;
+        }
+        m_memOldBitmap = ::SelectObject(m_memDC, m_frameBitmap);
+        if (m_grabberMode) {
+            m_stripThickness = ((const BITMAPINFOHEADER*)m_frameFormat.data())->biBitCount == 32 ? 2 : 8;
+            CSingleLock lock(&m_frameLock, TRUE);
+            m_grabArea = area;
+            m_grabberImageSize = imageSize;
+            ::InterlockedExchange(&m_grabWaitInfinite, 1);
+        }
+        m_statusCountdown = 0;
+        if (RaisePriority()) {
+            SetCapturePriority(THREAD_PRIORITY_HIGHEST);
+            raised = TRUE;
+        }
+        if (m_waveIn)
+            m_waveIn->Resume();
+        m_pacer.Restart(::GetTickCount());
+
+        // The frame loop.
+        for (;;) {
+            if (!CheckSegmentSize())
+                break;
+            DWORD due = m_pacer.DueTick();
+            CheckAudioScriptEnd(&due);
+            if (IsPaused() && !m_transitionRunning) {
+                if (!WaitWhilePaused())
+                    break;
+                BOOL goOn = TRUE;
+                switch (GetCommand()) {
+                case kCommandStop:
+                    goOn = StopCapture(skippedLast);
+                    break;
+                case kCommandDiscard:
+                    goOn = DiscardCapture();
+                    break;
+                case kCommandRecord:
+                    goOn = ResumeCapture();
+                    raised = RaisePriority();
+                    break;
+                default:
+                    break;
+                }
+                if (!goOn) {
+                    if (m_framesWritten)
+                        FinishRecording();
+                    break;
+                }
+            }
+            skippedLast = 0;
+            if (m_grabberMode)
+                DetectScreenChange(m_screenDC);
+            if (m_paletteChanged && m_segmentPosition > 0 && !ApplyPaletteChange())
+                break;
+
+            StepZoomTransition(&area.width, &area.height, &area.left, &area.top);
+            {
+                // A new position or size needs a whole new grab.
+                CSingleLock lock(&m_frameLock, TRUE);
+                if (area != m_grabArea) {
+                    m_grabArea = area;
+                    ::InterlockedExchange(&m_grabWaitInfinite, 1);
+                    ::InterlockedExchange(&m_fullRedraw, 1);
+                }
+            }
+            {
+                CSingleLock lock(&m_areaLock, TRUE);
+                m_applied = area;
+            }
+
+            BOOL grabbed;
+            if (m_grabberMode)
+                grabbed = StartGrabAndWait(m_frameBits, imageSize);
+            else
+                grabbed = GrabDirect(m_memDC, m_screenDC, area);
+            if (!grabbed) {
+                if (!m_failure)
+                    Fail(IDS_GETDIB_FAILED);
+                break;
+            }
+            ::InterlockedExchange(&m_fullRedraw, 0);
+            if ((m_prefs->m_captureMouse || m_prefs->m_recordClickAudio || m_prefs->m_recordKeyAudio ||
+                 m_grabberMode) &&
+                !m_draggingArea)
+                DrawCursor(m_memDC, area);
+            TrackWindowUnderCursor();
+            UpdateFocusFrameVisibility();
+            if (area.width == m_outputWidth && area.height == m_outputHeight) {
+                if (!DrawCaptionAndStamp(m_memDC))
+                    break;
+            } else if (!ScaleFrame(m_memDC)) {
+                break;
+            }
+            if (!DrawWatermark(m_memDC))
+                break;
+            ::GdiFlush();
+
+            if (!m_live) {
+                if (!WriteAviFrame(m_frameBits, imageSize, m_segmentPosition, AVIIF_KEYFRAME)) {
+                    Fail(IDS_AVI_FRAME_WRITE_FAILED);
+                    CloseOutputAvi();
+                    break;
+                }
+            } else if (!WriteLiveFrame((const BITMAPINFOHEADER*)m_frameFormat.data(), m_frameBits)) {
+                break;
+            }
+            m_framesWritten = TRUE;
+            ++m_capturedFrames;
+            ++m_streamPosition;
+            ++m_segmentPosition;
+
+            if (m_prefs->m_recordOneFrame) {
+                BlinkIndicators(FALSE, m_pacer.FramesPerSecond() == 0);
+                PostToMain(WM_RECORDER_STATE, 0);
+                Pause();
+                PostToMain(WM_RECORDER_SELF_PAUSED, 0);
+                continue;
+            }
+
+            const CFramePacer::Step step = m_pacer.AfterFrame(::GetTickCount());
+            if (step.skipped) {
+                m_droppedFrames += step.skipped;
+                m_streamPosition += step.skipped;
+                m_segmentPosition += step.skipped;
+                skippedLast = step.skipped;
+            }
+            if (step.wait > 10) {
+                if (m_pacer.IsSlowRate())
+                    ::WaitForSingleObject(m_pauseEvent, step.wait);
+                else
+                    ::Sleep(step.wait);
+            }
+            if (++m_statusCountdown >= m_pacer.RefreshInterval()) {
+                m_statusCountdown = 0;
+                BlinkIndicators(FALSE, m_pacer.FramesPerSecond() == 0);
+                PostToMain(WM_RECORDER_STATE, 0);
+            }
+            if (m_rateMeter.Update(m_pacer, (DWORD)m_streamPosition, m_capturedFrames))
+                m_measuredRate = m_rateMeter.Rate();
+        }
+    } while (false);
+
+    // The end of the recording, reached from every exit.
+    ::InterlockedExchange(&m_stopRequest, 1);
+    if (m_mainWindow)
+        m_mainWindow->ShowFocusFrame(SW_HIDE);
+    if (m_grabberMode) {
+        ::InterlockedExchange(&m_grabberStop, 1);
+        ::SetEvent(m_grabRequest);
+        ::WaitForSingleObject(m_grabberEnded, 1000);
+    }
+    if (m_memDC && m_memOldBitmap)
+        ::SelectObject(m_memDC, m_memOldBitmap);
+    m_memOldBitmap = NULL;
+    if (m_frameBitmap) {
+        CSingleLock lock(&m_frameLock, TRUE);
+        ::DeleteObject(m_frameBitmap);
+        m_frameBitmap = NULL;
+        m_frameBits = NULL;
+    }
+    if (firstBitmap)
+        ::DeleteObject(firstBitmap);
+    if (firstFrame)
+        ::GlobalFree(firstFrame);
+    if (m_waveIn) {
+        m_waveIn->Stop();
+        delete m_waveIn;
+        m_waveIn = NULL;
+    }
+    if (m_audioThread) {
+        ::WaitForSingleObject(m_audioThread->m_hThread, 5000);
+        delete m_audioThread;
+        m_audioThread = NULL;
+    }
+    for (INT_PTR i = m_audioFiles.GetSize() - 1; i >= 0; --i) {
+        ::DeleteFileA(m_audioFiles[i]);
+        m_audioFiles.RemoveAt(i);
+    }
+    if (m_focusFrame && m_focusFrame->GetSafeHwnd())
+        ::ShowWindowAsync(m_focusFrame->GetSafeHwnd(), SW_HIDE);
+    if (m_transitionShownDrawn && m_screenDC) {
+        DrawInvertedFrame(m_screenDC, m_transitionShown, 5);
+        m_transitionShownDrawn = FALSE;
+    }
+    if (raised)
+        ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_NORMAL);
+    if (palette) {
+        if (m_memDC)
+            ::SelectPalette(m_memDC, (HPALETTE)::GetStockObject(DEFAULT_PALETTE), FALSE);
+        ::DeleteObject(palette);
+    }
+    if (m_memDC)
+        ::DeleteDC(m_memDC);
+    if (m_screenDC)
+        ::DeleteDC(m_screenDC);
+    m_memDC = m_screenDC = NULL;
+    CloseOutputAvi();
+    if (!m_errorText.IsEmpty()) {
+        AfxMessageBox(m_errorText, MB_ICONEXCLAMATION | MB_TOPMOST);
+        m_errorText.Empty();
+    }
+    if (!m_live)
+        ::AVIFileExit();
+    else
+        m_framesWritten = FALSE;
+    ::WaitForSingleObject(m_monitorEnded, 1000);
+    const WPARAM result = (WPARAM)m_failure;
+    m_failure = 0;
+    m_lastResult = (int)result;
+    ::CoUninitialize();
+    if (IsDisplayAccelOff())
+        m_displayAccel.RestoreAcceleration();
+    PostToMain(WM_RECORDER_FINISHED, result);
+    return 0;
+}
+
+// Seen at the top of each frame. The script's end pauses the recording and
+// asks the user how to go on; the script itself belongs to the wave recorder.
+BOOL CRecorderEngine::CheckAudioScriptEnd(DWORD* /*dueTick*/)
+{
+    return TRUE;
+}
+
+BOOL CRecorderEngine::WaitWhilePaused()
+{
+    {
+        CSingleLock lock(&m_inputLock, TRUE);
+        m_inputFlag = FALSE;
+    }
+    if (m_waveIn)
+        m_waveIn->Pause();
+    if (RaisePriority())
+        SetCapturePriority(THREAD_PRIORITY_NORMAL);
+    if (m_transitionShownDrawn && m_screenDC) {
+        DrawInvertedFrame(m_screenDC, m_transitionShown, 5);
+        m_transitionShownDrawn = FALSE;
+    }
+    HWND frame = m_focusFrame ? m_focusFrame->GetSafeHwnd() : NULL;
+    if (PreferencesHideFrame() && frame && !::IsWindowVisible(frame))
+        ::PostMessageA(frame, WM_FOCUS_FRAME_PLACE, 0, 0);
+    PostToFocusFrame(WM_FOCUS_FRAME_LIT, 1);
+    PostToMain(WM_RECORDER_INDICATOR, 1);
+    m_blinkState = TRUE;
+    if (m_prefs->m_autoHighlightObject && m_mainWindow)
+        m_mainWindow->ShowFocusFrame(SW_HIDE);
+    PostToMain(WM_RECORDER_STATE, 0);
+    if (::WaitForSingleObject(m_recordEvent, INFINITE) == WAIT_FAILED) {
+        Fail(IDS_WAIT_EVENT_FAILED);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Stop: when the last pacing step skipped frames, the last frame is written
+// again at the last skipped index, so that the stream ends at the stop time.
+BOOL CRecorderEngine::StopCapture(DWORD skippedLast)
+{
+    ::InterlockedExchange(&m_grabberStop, 1);
+    if (m_waveIn)
+        m_waveIn->Stop();
+    if (m_focusFrame && m_focusFrame->GetSafeHwnd())
+        ::ShowWindowAsync(m_focusFrame->GetSafeHwnd(), SW_HIDE);
+    if (m_live) {
+        if (m_liveHeader)
+            m_liveHeader->frameReady = 0;
+        return FALSE;
+    }
+    if (skippedLast > 0 && m_framesWritten && m_frameBits) {
+        --m_segmentPosition;
+        --m_streamPosition;
+        const DWORD imageSize = ((const BITMAPINFOHEADER*)m_frameFormat.data())->biSizeImage;
+        if (!WriteAviFrame(m_frameBits, imageSize, m_segmentPosition, AVIIF_KEYFRAME))
+            Fail(IDS_AVI_FRAME_WRITE_FAILED);
+    }
+    CloseOutputAvi();
+    return FALSE;
+}
+
+BOOL CRecorderEngine::DiscardCapture()
+{
+    ::InterlockedExchange(&m_grabberStop, 1);
+    m_framesWritten = FALSE;
+    if (!m_live) {
+        if (m_waveIn)
+            m_waveIn->Stop();
+        CloseOutputAvi();
+    } else if (m_liveHeader) {
+        m_liveHeader->frameReady = 0;
+    }
+    return FALSE;
+}
+
+BOOL CRecorderEngine::ResumeCapture()
+{
+    ::InterlockedExchange(&m_grabWaitInfinite, 1);
+    ::InterlockedExchange(&m_fullRedraw, 1);
+    if (m_live) {
+        m_rate.Assign(m_prefs->m_liveRate);
+        m_pacer.SetRate(m_rate.m_nRate, m_rate.m_nScale);
+    }
+    if (m_prefs->m_minimize)
+        ::Sleep(500);
+    HWND frame = m_focusFrame ? m_focusFrame->GetSafeHwnd() : NULL;
+    if (PreferencesHideFrame() && frame)
+        ::ShowWindowAsync(frame, SW_HIDE);
+    const BOOL lit = m_pacer.FramesPerSecond() == 0 || m_blinkState;
+    PostToFocusFrame(WM_FOCUS_FRAME_LIT, lit ? 1 : 0);
+    PostToMain(WM_RECORDER_INDICATOR, lit ? 0 : 1);
+    ::InterlockedExchange(&m_paused, 0);
+    m_blinkState = !m_blinkState;
+    m_pacer.Restart(::GetTickCount());
+    {
+        CSingleLock lock(&m_areaLock, TRUE);
+        m_calmCursor = m_cursor;
+    }
+    if (RaisePriority())
+        SetCapturePriority(THREAD_PRIORITY_HIGHEST);
+    if (m_waveIn)
+        m_waveIn->Resume();
+    return TRUE;
+}
+
+void CRecorderEngine::BlinkIndicators(BOOL force, BOOL steady)
+{
+    PostToFocusFrame(WM_FOCUS_FRAME_LIT, (force || steady || m_blinkState) ? 1 : 0);
+    PostToMain(WM_RECORDER_INDICATOR, !(!force && (steady || m_blinkState)) ? 1 : 0);
+    m_blinkState = force ? TRUE : !m_blinkState;
+}
+
+void CRecorderEngine::UpdateFocusFrameVisibility()
+{
+    if (m_transitionRunning || m_effectsSuppressed)
+        return;
+    const BOOL autoPan = m_prefs->m_autoPan;
+    if (autoPan == m_lastAutoPan)
+        return;
+    m_lastAutoPan = autoPan;
+    HWND frame = m_focusFrame ? m_focusFrame->GetSafeHwnd() : NULL;
+    if (!frame)
+        return;
+    if (autoPan && ::IsWindowVisible(frame)) {
+        ::ShowWindowAsync(frame, SW_HIDE);
+        ::Sleep(500);
+    } else if (!autoPan && !::IsWindowVisible(frame) && !m_prefs->m_hideRect) {
+        ::PostMessageA(frame, WM_FOCUS_FRAME_PLACE, 0, 0);
+    }
+}
+
+// With the object highlight on, the window under a resting cursor is outlined
+// by the main window's own frame. The call is made without any engine lock.
+void CRecorderEngine::TrackWindowUnderCursor()
+{
+    if (!m_prefs->m_autoHighlightObject || !m_mainWindow)
+        return;
+    POINT cursor;
+    CaptureArea area;
+    {
+        CSingleLock lock(&m_areaLock, TRUE);
+        cursor = m_cursor;
+        area = m_applied;
+    }
+    const BOOL inside = cursor.x >= area.left && cursor.x <= area.Right() && cursor.y >= area.top &&
+                        cursor.y <= area.Bottom();
+    if (!inside) {
+        m_mainWindow->ShowFocusFrame(SW_HIDE);
+        return;
+    }
+    if (cursor.x != m_lastTrackedCursor.x || cursor.y != m_lastTrackedCursor.y) {
+        m_lastTrackedCursor = cursor;
+        return;
+    }
+    HWND window = ::WindowFromPoint(cursor);
+    RECT rect;
+    if (window && ::GetWindowRect(window, &rect) && m_mainWindow->MoveFocusFrame(&rect, 0) && m_grabberMode) {
+        ::InterlockedExchange(&m_grabWaitInfinite, 1);
+        ::InterlockedExchange(&m_fullRedraw, 1);
+    }
+}
+
+// Automatic configuration: the rate the machine reaches when it writes whole
+// frames for a second, capped at 15 frames per second.
+BOOL CRecorderEngine::MeasureAutoFrameRate(HDC screen, HDC memDC)
+{
+    const BOOL autoPan = m_prefs->m_autoPan;
+    m_prefs->m_autoPan = FALSE;
+    m_prefs->m_captureRate = CRational(1, 1, 1);
+    m_prefs->m_playbackRate = CRational(1, 1, 1);
+    BOOL ok = FALSE;
+    do {
+        if (!OpenOutputAvi((const BITMAPINFO*)m_frameFormat.data(), 0))
+            break;
+        BYTE* bits = NULL;
+        HBITMAP section = CreateFrameSection(screen, m_frameFormat, &bits);
+        if (!section || !bits) {
+            if (section)
+                ::DeleteObject(section);
+            Fail(IDS_CREATE_DIBSECTION_FAILED);
+            break;
+        }
+        HGDIOBJ old = ::SelectObject(memDC, section);
+        const CaptureArea area = GetRequestedArea();
+        const DWORD imageSize = ((const BITMAPINFOHEADER*)m_frameFormat.data())->biSizeImage;
+        const DWORD start = ::GetTickCount();
+        DWORD frames = 0;
+        BOOL written = TRUE;
+        while (::GetTickCount() - start < 1000) {
+            GrabDirect(memDC, screen, area);
+            if (m_prefs->m_captureMouse)
+                DrawCursor(memDC, area);
+            ::GdiFlush();
+            if (m_live || !WriteAviFrame(bits, imageSize, (LONG)frames, AVIIF_KEYFRAME)) {
+                written = FALSE;
+                break;
+            }
+            ++frames;
+        }
+        DWORD elapsed = ::GetTickCount() - start;
+        ::SelectObject(memDC, old);
+        ::DeleteObject(section);
+        if (!written) {
+            Fail(IDS_AUTO_AVI_WRITE_FAILED);
+            break;
+        }
+        if (elapsed == 0)
+            elapsed = 1;
+        DWORD rate = (DWORD)(((unsigned long long)frames + 1) * 95000ull / ((unsigned long long)elapsed * 100ull));
+        if (rate < 1)
+            rate = 1;
+        if (m_grabberMode) {
+            const WORD bitCount = ((const BITMAPINFOHEADER*)m_frameFormat.data())->biBitCount;
+            rate *= bitCount == 8 ? 2 : bitCount == 32 ? 4 : 3;
+        }
+        if (rate > 15)
+            rate = 15;
+        m_prefs->m_captureRate = CRational(rate, 1, 1);
+        m_prefs->m_playbackRate.Assign(m_prefs->m_captureRate);
+        ok = TRUE;
+    } while (false);
+    if (!m_errorText.IsEmpty()) {
+        AfxMessageBox(m_errorText, MB_ICONEXCLAMATION | MB_TOPMOST);
+        m_errorText.Empty();
+        m_failure = 0;
+    }
+    CloseOutputAvi();
+    m_prefs->m_autoPan = autoPan;
+    return ok;
+}
+
+// --- Stages of the frame composition. The composition subsystem draws the
+// cursor, clicks, caption, stamp and watermark and rebuilds the buffers on a
+// palette change; until it is built these stages draw nothing. Scaling for a
+// zoom is already done by the grab.
+
+BOOL CRecorderEngine::PrepareWatermark()
+{
+    return TRUE;
+}
+
+void CRecorderEngine::DrawCursor(HDC /*frameDC*/, const CaptureArea& /*area*/)
+{
+}
+
+BOOL CRecorderEngine::DrawCaptionAndStamp(HDC /*frameDC*/)
+{
+    return TRUE;
+}
+
+BOOL CRecorderEngine::ScaleFrame(HDC frameDC)
+{
+    return DrawCaptionAndStamp(frameDC);
+}
+
+BOOL CRecorderEngine::DrawWatermark(HDC /*frameDC*/)
+{
+    return TRUE;
+}
+
+BOOL CRecorderEngine::ApplyPaletteChange()
+{
+    ::InterlockedExchange(&m_paletteChanged, 0);
+    return TRUE;
+}
+
+// The live-output writer belongs to the live-output part; until it is built a
+// live recording writes nothing and ends at its first frame with a failure
+// that says so.
+BOOL CRecorderEngine::WriteLiveFrame(const BITMAPINFOHEADER* /*frame*/, const BYTE* /*bits*/)
+{
+    Fail(IDS_LIVE_OUTPUT_UNAVAILABLE);
+    return FALSE;
+}
+
+// Turns the temporary files into one finished screen video (joined segments,
+// or the sound interleaved into the AVI), on this thread, with the AVI
+// progress window.
+BOOL CRecorderEngine::FinishRecording()
+{
+    CRecordingFinisher finisher;
+    finisher.m_screenFile = m_recordingFiles.GetSize() > 0 ? m_recordingFiles[0] : GetScreenFileName();
+    finisher.m_baseName = m_baseName;
+    finisher.m_segmentFiles.Copy(m_segmentFiles);
+    finisher.m_audioFiles.Copy(m_audioFiles);
+    finisher.m_tempFolder = m_prefs->m_tempDir;
+    finisher.m_recordCamera = m_prefs->m_recordCamera;
+    finisher.m_waveInRan = m_waveIn != NULL;
+    finisher.m_audioHasData = m_waveIn && m_waveIn->HasData();
+    finisher.m_audioStartMs = m_waveIn ? m_waveIn->GetStartMs() : 0;
+    if (m_waveIn && m_waveIn->GetFormat()) {
+        const WAVEFORMATEX* format = m_waveIn->GetFormat();
+        const BYTE* bytes = (const BYTE*)format;
+        finisher.m_captureFormat.assign(bytes, bytes + sizeof(WAVEFORMATEX) + format->cbSize);
+    }
+    finisher.m_interleave = m_prefs->m_interleave;
+    finisher.m_interleaveRate = m_prefs->m_interleaveRate;
+    finisher.m_interleaveByFrames = m_prefs->m_interleaveByFrames;
+    finisher.m_progress = m_createAviDlg;
+    finisher.m_progressWindow = m_createAviDlg ? m_createAviDlg->GetSafeHwnd() : NULL;
+    finisher.m_joiner = NULL;
+    RenderSettingsSource& render = finisher.m_renderSource;
+    render.interleave = m_prefs->m_interleave;
+    render.interleaveRate = m_prefs->m_interleaveRate;
+    render.interleaveByFrames = m_prefs->m_interleaveByFrames;
+    render.compressorFourCC = m_prefs->m_compressorFourCC;
+    render.quality = m_prefs->m_quality;
+    render.keyFrameRate = m_prefs->m_keyFrameRate;
+    render.dataRate = m_prefs->m_dataRate;
+    render.frameRate = (int)m_prefs->m_captureRate.m_nRate;
+    render.frameScale = (int)m_prefs->m_captureRate.m_nScale;
+    render.frameTime = (int)m_prefs->m_captureRate.m_nTime;
+    render.bitDepth = m_bitCount;
+    render.audioFormat = m_prefs->GetAudioFormat();
+    render.audioCompressor = m_prefs->m_audioCompressorName;
+    render.videoCompressor = m_prefs->m_videoCompressorName;
+
+    const BOOL finished = finisher.Finish();
+    m_audioFiles.Copy(finisher.m_audioFiles);
+    if (!finished) {
+        m_failure = finisher.m_failure ? finisher.m_failure : 1;
+        if (!finisher.m_errorText.IsEmpty())
+            m_errorText = finisher.m_errorText;
+    }
+    return finished;
+}
+
+// The recovery note ("RecInfo.xml") belongs to the recording package part.
+void CRecorderEngine::WriteRecoveryNote()
+{
+}

@@ -1,0 +1,294 @@
+// The start of a recording: sizes, names, the live header, the focus frame
+// and the threads (UI thread), and the steps the capture thread runs before
+// its first frame.
+#include "capture/RecorderEngine.h"
+
+#include "framework/WinApp.h"
+#include "framework/WinThread.h"
+#include "app/CreateAviDlg.h"
+#include "app/DesktopUtil.h"
+#include "media/WaveIn.h"
+#include "capture/LiveOutputHeader.h"
+#include "capture/RecorderWindow.h"
+#include "capture/VideoFocusWnd.h"
+#include "resources/ids_capture.h"
+#include "resources/ids_media.h"
+#include "settings/FileUtil.h"
+#include "settings/PathUtil.h"
+#include "settings/RecorderPrefs.h"
+
+#include <mmreg.h>
+#include <msacm.h>
+#include <vfw.h>
+
+void CRecorderEngine::StartRecording(HWND window, BOOL clientArea)
+{
+    if (!::IsWindow(window))
+        return;
+    RECT area;
+    if (clientArea) {
+        ::GetClientRect(window, &area);
+        ::MapWindowPoints(window, NULL, (POINT*)&area, 2);
+    } else {
+        ::GetWindowRect(window, &area);
+    }
+    PrepareRecording(&area);
+}
+
+// Settles the sizes and the names, creates the focus frame and the progress
+// dialog and starts the threads. FALSE when nothing was started; the caller
+// then deletes the engine.
+BOOL CRecorderEngine::PrepareRecording(RECT* areaIn)
+{
+    RECT area = areaIn ? *areaIn : RECT{0, 0, 0, 0};
+    if (!m_live) {
+        DWORD fourcc = m_prefs->m_compressorFourCC ? m_prefs->m_compressorFourCC : kFourccXrvc;
+        if (fourcc == kFourccDib) {
+            m_codecName = "DIB";
+            m_codecDescription.LoadString(IDS_COMPRESSOR_NONE);
+        } else {
+            HIC hic = ::ICOpen(ICTYPE_VIDEO, fourcc, ICMODE_COMPRESS);
+            if (hic) {
+                ICINFO info = {};
+                info.dwSize = sizeof(info);
+                if (::ICGetInfo(hic, &info, sizeof(info))) {
+                    m_codecName = CString(info.szName);
+                    m_codecDescription = CString(info.szDescription);
+                }
+                ::ICClose(hic);
+            }
+        }
+    } else {
+        area = RECT{0, 0, 320, 240};
+        m_liveHeaderMap = ::OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, LIVE_OUTPUT_HEADER_NAME);
+        if (m_liveHeaderMap) {
+            m_liveHeader = (LiveOutputHeader*)::MapViewOfFile(m_liveHeaderMap, FILE_MAP_ALL_ACCESS, 0, 0, 0);
+            if (!m_liveHeader) {
+                ::CloseHandle(m_liveHeaderMap);
+                m_liveHeaderMap = NULL;
+            }
+        }
+        // A header whose format is not complete, or is out of reason, is
+        // not followed: the output stays 320 x 240.
+        if (m_liveHeader && m_liveHeader->headerValid && m_liveHeader->width > 1 && m_liveHeader->height > 1 &&
+            m_liveHeader->width <= 8192 && m_liveHeader->height <= 8192) {
+            area.right = m_liveHeader->width;
+            area.bottom = m_liveHeader->height;
+            m_liveFrameBytes = m_liveHeader->imageSize;
+            char name[257];
+            memcpy(name, m_liveHeader->frameMappingName, 256);
+            name[256] = '\0';
+            m_liveFrameMap = ::OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name);
+            if (m_liveFrameMap) {
+                m_liveFrame = (BYTE*)::MapViewOfFile(m_liveFrameMap, FILE_MAP_ALL_ACCESS, 0, 0, 0);
+                if (!m_liveFrame) {
+                    ::CloseHandle(m_liveFrameMap);
+                    m_liveFrameMap = NULL;
+                }
+            }
+        }
+    }
+
+    POINT origin = {0, 0};
+    GetDesktopExtent(&m_desktopWidth, &m_desktopHeight, &origin, FALSE);
+    m_desktopLeft = origin.x;
+    m_desktopTop = origin.y;
+    if (area.left < m_desktopLeft)
+        area.left = m_desktopLeft;
+    if (area.top < m_desktopTop)
+        area.top = m_desktopTop;
+    if (area.right > m_desktopLeft + m_desktopWidth)
+        area.right = m_desktopLeft + m_desktopWidth;
+    if (area.bottom > m_desktopTop + m_desktopHeight)
+        area.bottom = m_desktopTop + m_desktopHeight;
+    int width = area.right - area.left;
+    int height = area.bottom - area.top;
+    const BOOL round = !m_live && m_prefs->m_roundFrameSize;
+    if (round && width > 0 && height > 0) {
+        width = RoundFrameDimension(width);
+        height = RoundFrameDimension(height);
+    }
+    if (width < 2 || height < 2) {
+        AfxMessageBox(IDS_AREA_TOO_SMALL, MB_ICONEXCLAMATION);
+        return FALSE;
+    }
+    OutputSizeForZoomLevel(width, height, m_live ? 100 : m_prefs->m_zoomInitialLevel, round, &m_outputWidth,
+                           &m_outputHeight);
+    {
+        CSingleLock lock(&m_areaLock, TRUE);
+        m_requested = CaptureArea{area.left, area.top, width, height};
+        m_applied = m_requested;
+        m_previousArea = m_requested;
+        m_zoomBase = m_requested;
+    }
+
+    CString unique;
+    if (!CreateUniqueFileName(m_prefs->m_tempDir, "SkoCapture", ".avi", unique, FALSE))
+        return FALSE;
+    ::DeleteFileA(unique);
+    CString folder;
+    CString fileName;
+    SplitPath(unique, &folder, &fileName);
+    SplitFileExtension(fileName, &m_name, &m_extension);
+    m_extension.TrimLeft('.');
+    if (m_extension.IsEmpty())
+        m_extension = "avi";
+    AddTrailingBackslash(folder);
+    m_folder = folder + m_name + "\\";
+    if (!CheckOutputFolder(m_folder, NULL, TRUE)) {
+        m_folder.Empty();
+        return FALSE;
+    }
+    m_baseName = m_folder + m_name + "." + m_extension;
+
+    CreateFocusFrame();
+    HWND owner = m_mainWindow ? m_mainWindow->GetRecorderHwnd() : NULL;
+    m_createAviDlg = new CCreateAviDlg(owner ? CWnd::FromHandle(owner) : NULL);
+    if (!m_createAviDlg->Create(CCreateAviDlg::IDD, owner ? CWnd::FromHandle(owner) : NULL)) {
+        delete m_createAviDlg;
+        m_createAviDlg = NULL;
+    }
+
+    if (IsDisplayAccelOff())
+        m_displayAccel.DisableAcceleration();
+
+    // The threads are started suspended and kept, so that the end of the
+    // recording can wait for them and no thread object outlives its thread
+    // unseen; a thread that cannot start stops the others and reports.
+    if (m_prefs->m_useGrabberThread) {
+        m_grabberMode = TRUE;
+        m_grabberThread = AfxBeginThread(GrabberThreadProc, this, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+        if (!m_grabberThread)
+            return AbortStart();
+        m_grabberThread->m_bAutoDelete = FALSE;
+        m_grabberThread->ResumeThread();
+    }
+    m_monitorThread = AfxBeginThread(MonitorThreadProc, this, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    if (!m_monitorThread)
+        return AbortStart();
+    m_monitorThread->m_bAutoDelete = FALSE;
+    m_monitorThread->ResumeThread();
+    m_captureThread = AfxBeginThread(CaptureThreadProc, this, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    if (!m_captureThread)
+        return AbortStart();
+    m_captureThread->m_bAutoDelete = FALSE;
+    m_captureThread->ResumeThread();
+    return TRUE;
+}
+
+// A thread could not be started: the ones already running are stopped and
+// waited for, the acceleration switch is put back, and the start fails, so
+// that the user interface never stays in "recording".
+BOOL CRecorderEngine::AbortStart()
+{
+    ::InterlockedExchange(&m_stopRequest, 1);
+    ::InterlockedExchange(&m_grabberStop, 1);
+    if (m_grabRequest)
+        ::SetEvent(m_grabRequest);
+    CWinThread* threads[] = {m_grabberThread, m_monitorThread};
+    for (CWinThread* thread : threads) {
+        if (thread) {
+            ::WaitForSingleObject(thread->m_hThread, 5000);
+        }
+    }
+    if (IsDisplayAccelOff())
+        m_displayAccel.RestoreAcceleration();
+    AfxMessageBox(IDS_THREAD_START_FAILED, MB_ICONEXCLAMATION);
+    return FALSE;
+}
+
+// Capture thread, after the first grab and before the output opens.
+BOOL CRecorderEngine::BeginCapture(int bitCount, int* width, int* height, int* left, int* top)
+{
+    if (!m_live) {
+        m_bitCount = (WORD)bitCount;
+        m_rate.Assign(m_prefs->m_captureRate);
+    } else {
+        m_bitCount = 16;
+        if (m_liveHeader && m_liveHeader->headerValid)
+            m_bitCount = m_liveHeader->bitCount;
+        m_rate.Assign(m_prefs->m_liveRate);
+    }
+    m_playbackRate.Assign(m_prefs->m_playbackRate);
+
+    if (!m_live && !m_prefs->m_timeLapse) {
+        if (!m_prefs->m_recordAudio && !AudioScriptOn()) {
+            if (m_prefs->m_recordClickAudio && !m_prefs->m_muteAudio)
+                LoadClickSounds();
+            else if (m_prefs->m_recordKeyAudio && !m_prefs->m_muteAudio)
+                LoadKeyboardSound();
+        } else if (!m_prefs->m_muteAudio || AudioScriptOn()) {
+            if (!StartAudioCapture()) {
+                m_failure = 1;
+                return FALSE;
+            }
+        }
+    }
+
+    if (m_mainWindow)
+        m_mainWindow->SetRecordState(1);
+
+    if (!m_liveRestart && m_prefs->m_pauseOnStart) {
+        if (::WaitForSingleObject(m_recordEvent, INFINITE) == WAIT_FAILED) {
+            Fail(IDS_WAIT_EVENT_FAILED);
+            return FALSE;
+        }
+        const LONG command = GetCommand();
+        if (command == kCommandStop || command == kCommandDiscard)
+            return FALSE;
+    }
+
+    ::InterlockedExchange(&m_paused, 0);
+    PostToMain(WM_RECORDER_STATE, 1);
+    if (PreferencesHideFrame() && m_focusFrame && m_focusFrame->GetSafeHwnd())
+        ::ShowWindowAsync(m_focusFrame->GetSafeHwnd(), SW_HIDE);
+
+    CSingleLock lock(&m_areaLock, TRUE);
+    *width = m_requested.width;
+    *height = m_requested.height;
+    *left = m_requested.left;
+    *top = m_requested.top;
+    m_applied = m_requested;
+    return TRUE;
+}
+
+// The sound of a recording comes from the sound layer's wave recorder
+// (CWaveIn). Wiring it here made the capture and UI threads of the test
+// process stop under Wine (the process heap lock was left held by the capture
+// thread after the recorder ran), so until that is understood no recorder is
+// started and a recording that asks for sound does not begin; it says so.
+BOOL CRecorderEngine::StartAudioCapture()
+{
+    if (m_live || m_prefs->m_timeLapse)
+        return FALSE;
+    m_errorText.LoadString(IDS_CANNOT_RECORD_AUDIO);
+    return FALSE;
+}
+
+// Click and key sounds without recorded sound also need the wave recorder;
+// until it is wired they are left out and the recording goes on.
+BOOL CRecorderEngine::LoadClickSounds()
+{
+    return FALSE;
+}
+
+BOOL CRecorderEngine::LoadKeyboardSound()
+{
+    return FALSE;
+}
+
+void CRecorderEngine::EnableAudio(BOOL on)
+{
+    if (m_live || m_prefs->m_timeLapse)
+        return;
+    if (m_waveIn)
+        m_waveIn->SetMute(on);
+    else if (on)
+        StartAudioCapture();
+}
+
+// The camera graph is built by the camera subsystem; until it exists no
+// camera stream is recorded beside the screen.
+void CRecorderEngine::StartCameraCapture()
+{
+}

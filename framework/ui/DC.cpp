@@ -1,0 +1,169 @@
+#include "framework/ui/DC.h"
+
+#include "framework/ui/HandleMap.h"
+#include "framework/ui/Wnd.h"
+
+namespace {
+CDC* MakeTempDC(HDC h)
+{
+    CDC* p = new CDC;
+    p->m_hDC = p->m_hAttribDC = h;
+    return p;
+}
+void ReleaseTempDC(CDC* p)
+{
+    p->m_hDC = p->m_hAttribDC = NULL;
+    delete p;
+}
+CHandleMap<CDC, HDC>& DCMap()
+{
+    static thread_local CHandleMap<CDC, HDC> map(&MakeTempDC, &ReleaseTempDC);
+    return map;
+}
+}  // namespace
+
+void AfxDeleteTempDCMap()
+{
+    DCMap().DeleteTemp();
+}
+
+__attribute__((noinline)) HDC AFXAPI AfxSafeHdc(const CDC* pDC)
+{
+    return pDC != NULL ? pDC->m_hDC : NULL;
+}
+
+IMPLEMENT_DYNCREATE(CDC, CObject)
+IMPLEMENT_DYNAMIC(CPaintDC, CDC)
+IMPLEMENT_DYNAMIC(CClientDC, CDC)
+IMPLEMENT_DYNAMIC(CWindowDC, CDC)
+
+CDC::~CDC()
+{
+    if (m_hDC != NULL)
+        DeleteDC();
+}
+
+HDC CDC::GetSafeAttribDC() const
+{
+    const CDC* self = this;
+    return self != NULL ? m_hAttribDC : NULL;
+}
+
+CDC* PASCAL CDC::FromHandle(HDC hDC)
+{
+    return DCMap().FromHandle(hDC);
+}
+
+BOOL CDC::Attach(HDC hDC)
+{
+    if (hDC == NULL || m_hDC != NULL)
+        return FALSE;
+    m_hDC = m_hAttribDC = hDC;
+    DCMap().SetPermanent(hDC, this);
+    return TRUE;
+}
+
+HDC CDC::Detach()
+{
+    HDC hDC = m_hDC;
+    if (hDC != NULL && DCMap().LookupPermanent(hDC) == this)
+        DCMap().RemoveHandle(hDC);
+    m_hDC = m_hAttribDC = NULL;
+    return hDC;
+}
+
+BOOL CDC::DeleteDC()
+{
+    if (m_hDC == NULL)
+        return FALSE;
+    return ::DeleteDC(Detach());
+}
+
+CWnd* CDC::GetWindow() const
+{
+    return CWnd::FromHandle(::WindowFromDC(m_hDC));
+}
+
+CGdiObject* CDC::SelectGdiObject(HGDIOBJ hObject)
+{
+    if (hObject == NULL || m_hDC == NULL)
+        return NULL;
+    return CGdiObject::FromHandle(::SelectObject(m_hDC, hObject));
+}
+
+void CDC::FillSolidRect(LPCRECT lpRect, COLORREF clr)
+{
+    ::SetBkColor(m_hDC, clr);
+    ::ExtTextOutA(m_hDC, 0, 0, ETO_OPAQUE, lpRect, NULL, 0, NULL);
+}
+
+void CDC::FillSolidRect(int x, int y, int cx, int cy, COLORREF clr)
+{
+    RECT rect = { x, y, x + cx, y + cy };
+    FillSolidRect(&rect, clr);
+}
+
+void CDC::Draw3dRect(LPCRECT lpRect, COLORREF clrTopLeft, COLORREF clrBottomRight)
+{
+    Draw3dRect(lpRect->left, lpRect->top, lpRect->right - lpRect->left, lpRect->bottom - lpRect->top,
+               clrTopLeft, clrBottomRight);
+}
+
+void CDC::Draw3dRect(int x, int y, int cx, int cy, COLORREF clrTopLeft, COLORREF clrBottomRight)
+{
+    FillSolidRect(x, y, cx - 1, 1, clrTopLeft);
+    FillSolidRect(x, y, 1, cy - 1, clrTopLeft);
+    FillSolidRect(x + cx, y, -1, cy, clrBottomRight);
+    FillSolidRect(x, y + cy, cx, -1, clrBottomRight);
+}
+
+BOOL CDC::TransparentBlt(int xDest, int yDest, int nDestWidth, int nDestHeight, CDC* pSrcDC,
+                         int xSrc, int ySrc, int nSrcWidth, int nSrcHeight, UINT clrTransparent)
+{
+    return ::TransparentBlt(m_hDC, xDest, yDest, nDestWidth, nDestHeight, AfxSafeHdc(pSrcDC), xSrc,
+                            ySrc, nSrcWidth, nSrcHeight, clrTransparent);
+}
+
+BOOL CDC::AlphaBlend(int xDest, int yDest, int nDestWidth, int nDestHeight, CDC* pSrcDC, int xSrc,
+                     int ySrc, int nSrcWidth, int nSrcHeight, BLENDFUNCTION blend)
+{
+    return ::AlphaBlend(m_hDC, xDest, yDest, nDestWidth, nDestHeight, AfxSafeHdc(pSrcDC), xSrc, ySrc,
+                        nSrcWidth, nSrcHeight, blend);
+}
+
+BOOL CDC::GradientFill(TRIVERTEX* pVertices, ULONG nVertices, void* pMesh, ULONG nMeshElements,
+                       DWORD dwMode)
+{
+    return ::GradientFill(m_hDC, pVertices, nVertices, pMesh, nMeshElements, dwMode);
+}
+
+CPaintDC::CPaintDC(CWnd* pWnd) : m_hWnd(pWnd->GetSafeHwnd())
+{
+    Attach(::BeginPaint(m_hWnd, &m_ps));
+}
+
+CPaintDC::~CPaintDC()
+{
+    Detach();
+    ::EndPaint(m_hWnd, &m_ps);
+}
+
+CClientDC::CClientDC(CWnd* pWnd) : m_hWnd(pWnd->GetSafeHwnd())
+{
+    Attach(::GetDC(m_hWnd));
+}
+
+CClientDC::~CClientDC()
+{
+    ::ReleaseDC(m_hWnd, Detach());
+}
+
+CWindowDC::CWindowDC(CWnd* pWnd) : m_hWnd(pWnd->GetSafeHwnd())
+{
+    Attach(::GetWindowDC(m_hWnd));
+}
+
+CWindowDC::~CWindowDC()
+{
+    ::ReleaseDC(m_hWnd, Detach());
+}

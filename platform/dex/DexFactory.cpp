@@ -1,0 +1,83 @@
+#include "platform/dex/DexFactory.h"
+#include "platform/dex/DexInterfaces.h"
+#include "platform/dex/DexPropertySetter.h"
+#include "platform/dex/DexTimeline.h"
+
+#include <vector>
+
+namespace {
+
+struct Override {
+    CLSID clsid;
+    DexCreateFunction create;
+};
+
+CRITICAL_SECTION* OverrideLock()
+{
+    static CRITICAL_SECTION lock;
+    static LONG ready = 0;
+    static LONG initialising = 0;
+    if (InterlockedCompareExchange(&ready, 0, 0) == 0) {
+        if (InterlockedExchange(&initialising, 1) == 0) {
+            InitializeCriticalSection(&lock);
+            InterlockedExchange(&ready, 1);
+        } else {
+            while (InterlockedCompareExchange(&ready, 0, 0) == 0)
+                Sleep(0);
+        }
+    }
+    return &lock;
+}
+
+std::vector<Override>& Overrides()
+{
+    static std::vector<Override> list;
+    return list;
+}
+
+DexCreateFunction FindOverride(REFCLSID clsid)
+{
+    DexCreateFunction found = NULL;
+    EnterCriticalSection(OverrideLock());
+    for (const Override& o : Overrides())
+        if (IsEqualCLSID(o.clsid, clsid))
+            found = o.create;
+    LeaveCriticalSection(OverrideLock());
+    return found;
+}
+
+} // namespace
+
+DexCreateFunction DexSetClassFactory(REFCLSID clsid, DexCreateFunction create)
+{
+    DexCreateFunction previous = NULL;
+    EnterCriticalSection(OverrideLock());
+    std::vector<Override>& list = Overrides();
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (IsEqualCLSID(list[i].clsid, clsid)) {
+            previous = list[i].create;
+            list.erase(list.begin() + i);
+            break;
+        }
+    }
+    if (create)
+        list.push_back(Override{clsid, create});
+    LeaveCriticalSection(OverrideLock());
+    return previous;
+}
+
+// Our own classes answer before the system's: Wine's timeline is an empty
+// shell and its property setter is not registered at all.
+HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid, void** ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    *ppv = NULL;
+    if (DexCreateFunction create = FindOverride(clsid))
+        return create(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_AMTimeline))
+        return outer ? CLASS_E_NOAGGREGATION : DexCreateTimeline(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_PropertySetter))
+        return outer ? CLASS_E_NOAGGREGATION : DexCreatePropertySetter(riid, ppv);
+    return ::CoCreateInstance(clsid, outer, context, riid, ppv);
+}

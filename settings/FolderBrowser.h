@@ -1,0 +1,31 @@
+#pragma once
+#include "framework/AfxPlatform.h"
+#include "framework/Object.h"
+#include "framework/String.h"
+
+// The shell's browse-for-folder dialog bound to an edit control of its owner:
+// it starts at the folder the edit control names (or the user's documents)
+// and puts the chosen folder back into it. COM is initialised for the
+// object's life. UI thread.
+class CFolderBrowser : public CObject {
+public:
+    CFolderBrowser(HWND owner, int editId, UINT titleId, UINT flags);
+    ~CFolderBrowser() override;
+
+    // IDOK when a folder was chosen, else IDCANCEL.
+    int Browse();
+
+    const CString& GetFolder() const { return m_folder; }
+    UINT GetFlags() const { return m_flags; }
+
+private:
+    static int CALLBACK Callback(HWND dialog, UINT message, LPARAM param, LPARAM data);
+
+    HWND m_owner;
+    UINT m_titleId;
+    int m_editId;
+    UINT m_flags;         // in effect
+    UINT m_askedFlags;    // asked for
+    CString m_folder;     // the initial folder, then the chosen one
+    HRESULT m_comInit;
+};

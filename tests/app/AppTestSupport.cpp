@@ -1,0 +1,176 @@
+#include "AppTestSupport.h"
+
+#include "app/AppMessages.h"
+#include "tests/support/TestSupport.h"
+
+namespace apptest {
+
+int TestApp::DoMessageBox(LPCTSTR prompt, UINT /*type*/, UINT /*id*/)
+{
+    m_boxes.push_back(prompt ? prompt : "");
+    return IDOK;
+}
+
+TestApp& App()
+{
+    static TestApp app;
+    return app;
+}
+
+FakeRecorderWindow::FakeRecorderWindow(LRESULT recordReply, LRESULT pauseReply, LRESULT stopReply, bool hung)
+    : m_replies{recordReply, pauseReply, stopReply}, m_hung(hung), m_hwnd(NULL)
+{
+    ::InitializeCriticalSection(&m_lock);
+    m_ready = ::CreateEventA(NULL, TRUE, FALSE, NULL);
+    m_release = ::CreateEventA(NULL, TRUE, FALSE, NULL);
+    m_thread = ::CreateThread(NULL, 0, ThreadProc, this, 0, NULL);
+    ::WaitForSingleObject(m_ready, 10000);
+}
+
+FakeRecorderWindow::~FakeRecorderWindow()
+{
+    ::SetEvent(m_release);
+    if (m_hwnd)
+        ::PostMessageA(m_hwnd, WM_CLOSE, 0, 0);
+    ::WaitForSingleObject(m_thread, 10000);
+    ::CloseHandle(m_thread);
+    ::CloseHandle(m_ready);
+    ::CloseHandle(m_release);
+    ::DeleteCriticalSection(&m_lock);
+}
+
+DWORD WINAPI FakeRecorderWindow::ThreadProc(LPVOID p)
+{
+    FakeRecorderWindow* self = (FakeRecorderWindow*)p;
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = ::GetModuleHandleA(NULL);
+    wc.lpszClassName = RECORDER_CLASS_NAME;
+    ::RegisterClassA(&wc);
+    self->m_hwnd = ::CreateWindowA(RECORDER_CLASS_NAME, "fake recorder", WS_POPUP, 0, 0, 10, 10, NULL, NULL,
+                                   wc.hInstance, NULL);
+    ::SetWindowLongPtrA(self->m_hwnd, GWLP_USERDATA, (LONG_PTR)self);
+    ::SetEvent(self->m_ready);
+    if (self->m_hung) {
+        // Stops answering until the test releases it.
+        ::WaitForSingleObject(self->m_release, INFINITE);
+    }
+    MSG msg;
+    while (::GetMessageA(&msg, NULL, 0, 0) > 0) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+    return 0;
+}
+
+LRESULT CALLBACK FakeRecorderWindow::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    FakeRecorderWindow* self = (FakeRecorderWindow*)::GetWindowLongPtrA(hwnd, GWLP_USERDATA);
+    if (self && msg >= WM_USER && msg < 0x8000) {
+        ::EnterCriticalSection(&self->m_lock);
+        self->m_messages.push_back(msg);
+        ::LeaveCriticalSection(&self->m_lock);
+        switch (msg) {
+            case WM_APP_RECORD: return self->m_replies[0];
+            case WM_APP_PAUSE: return self->m_replies[1];
+            case WM_APP_STOP: return self->m_replies[2];
+            default: return 0;
+        }
+    }
+    if (msg == WM_CLOSE) {
+        ::DestroyWindow(hwnd);
+        return 0;
+    }
+    if (msg == WM_DESTROY) {
+        ::PostQuitMessage(0);
+        return 0;
+    }
+    return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+std::vector<UINT> FakeRecorderWindow::Messages()
+{
+    ::EnterCriticalSection(&m_lock);
+    std::vector<UINT> copy = m_messages;
+    ::LeaveCriticalSection(&m_lock);
+    return copy;
+}
+
+std::string ProgramPath()
+{
+    return testsupport::BuildDir() + "\\app\\Vexcap.exe";
+}
+
+Program::Program(const std::string& arguments) : m_pi()
+{
+    std::string line = "\"" + ProgramPath() + "\" " + arguments;
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    std::vector<char> buffer(line.begin(), line.end());
+    buffer.push_back(0);
+    ::CreateProcessA(NULL, buffer.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &m_pi);
+}
+
+Program::~Program()
+{
+    if (m_pi.hProcess) {
+        if (Running())
+            ::TerminateProcess(m_pi.hProcess, 99);
+        ::CloseHandle(m_pi.hProcess);
+        ::CloseHandle(m_pi.hThread);
+    }
+}
+
+long Program::Wait(DWORD timeoutMs)
+{
+    if (!m_pi.hProcess)
+        return -1;
+    const DWORD start = ::GetTickCount();
+    // Pumps while waiting: the program may send to windows of this process.
+    while (::MsgWaitForMultipleObjects(1, &m_pi.hProcess, FALSE, 50, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        Pump(0);
+        if (::GetTickCount() - start > timeoutMs)
+            return -1;
+    }
+    DWORD code = 0;
+    ::GetExitCodeProcess(m_pi.hProcess, &code);
+    return (long)code;
+}
+
+bool Program::Running()
+{
+    return m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+long RunProgram(const std::string& arguments, DWORD timeoutMs)
+{
+    Program p(arguments);
+    return p.Wait(timeoutMs);
+}
+
+void Pump(DWORD ms)
+{
+    const DWORD start = ::GetTickCount();
+    do {
+        MSG msg;
+        while (::PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        if (ms)
+            ::MsgWaitForMultipleObjects(0, NULL, FALSE, 5, QS_ALLINPUT);
+    } while (::GetTickCount() - start < ms);
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
+{
+    const DWORD start = ::GetTickCount();
+    while (!done()) {
+        if (::GetTickCount() - start >= timeoutMs)
+            return false;
+        Pump(20);
+    }
+    return true;
+}
+
+}  // namespace apptest

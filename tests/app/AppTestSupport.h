@@ -1,0 +1,66 @@
+#pragma once
+// Shared by the program tests: the test process's application object (message
+// boxes recorded instead of shown), a stand-in for a running recorder's main
+// window, and the running of Vexcap.exe.
+#include "app/RecorderApp.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace apptest {
+
+class TestApp : public CRecorderApp {
+public:
+    int DoMessageBox(LPCTSTR prompt, UINT type, UINT id) override;
+    std::vector<std::string> m_boxes;
+};
+
+TestApp& App();
+
+// A window of the recorder's main-window class, on its own thread, that
+// records the messages it receives and answers record, pause and stop with
+// the given replies. With `hung` its thread stops answering messages.
+class FakeRecorderWindow {
+public:
+    FakeRecorderWindow(LRESULT recordReply, LRESULT pauseReply, LRESULT stopReply, bool hung = false);
+    ~FakeRecorderWindow();
+    HWND Hwnd() const { return m_hwnd; }
+    std::vector<UINT> Messages();
+
+private:
+    static DWORD WINAPI ThreadProc(LPVOID self);
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT m_replies[3];
+    bool m_hung;
+    HWND m_hwnd;
+    HANDLE m_thread;
+    HANDLE m_ready;
+    HANDLE m_release;
+    CRITICAL_SECTION m_lock;
+    std::vector<UINT> m_messages;
+};
+
+// Vexcap.exe of this build.
+std::string ProgramPath();
+
+// A started Vexcap.exe.
+class Program {
+public:
+    explicit Program(const std::string& arguments);
+    ~Program();
+    // Waits for the end; the exit code, or -1 when it did not end in time.
+    long Wait(DWORD timeoutMs);
+    bool Running();
+
+private:
+    PROCESS_INFORMATION m_pi;
+};
+
+// Runs Vexcap.exe with the arguments to its end; its exit code or -1.
+long RunProgram(const std::string& arguments, DWORD timeoutMs = 30000);
+
+void Pump(DWORD ms);
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+
+}  // namespace apptest

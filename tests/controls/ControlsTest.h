@@ -1,0 +1,11 @@
+#pragma once
+// Ids of the test-only resources of the control tests (ControlsTest.rc).
+#define IDB_TEST_TINT     950   // 4 x 2, 24 bits: white, magenta, grey, black / red, green, blue, white
+#define IDD_TEST_TIPHOST  951   // a dialog that only places a "TipTextWnd" control
+#define IDC_TEST_TIPTEXT  952
+#define IDI_TEST_ICON     953   // 32 x 32: left half red, right half RGB(0, 128, 255)
+#define IDD_TEST_BUTTONS  954
+#define IDC_TEST_DEFBTN   955
+#define IDC_TEST_PLAINBTN 956
+#define IDC_TEST_COLORBTN 957
+#define IDC_TEST_OFFBTN   958

@@ -1,0 +1,501 @@
+// The end-of-recording output: the recovery note, the package mode with its
+// failures and retries, the save step with its naming modes, and deletes
+// limited to the recording's folder.
+#include "media/RecordingOutput.h"
+
+#include "../media/MediaTestUtil.h"
+#include "FinishingTestUtil.h"
+#include "TestSupport.h"
+#include "capture/RecordingFinish.h"
+#include "media/RecordingData.h"
+#include "resources/ids_finishing.h"
+#include "settings/RecorderPrefs.h"
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+std::string Text(UINT id)
+{
+    CString text;
+    text.LoadString(id);
+    return std::string(text);
+}
+
+bool Exists(const std::string& path)
+{
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::string> g_announced;
+void RecordAnnounce(LPCSTR path)
+{
+    g_announced.push_back(path);
+}
+
+// The main window's side, recorded; answers are set by the test.
+class FakeHost : public IRecordingOutputHost {
+public:
+    explicit FakeHost(const CStringArray* files) : m_files(files) {}
+
+    int ShowPreviewDialog(LPCSTR screen, LPCSTR) override
+    {
+        calls.push_back(std::string("preview ") + screen);
+        return previewAnswer;
+    }
+    BOOL AskOutputFileName(CString& name) override
+    {
+        calls.push_back("ask");
+        if (askAnswers.empty())
+            return FALSE;
+        const std::string answer = askAnswers.front();
+        askAnswers.erase(askAnswers.begin());
+        if (answer.empty())
+            return FALSE;
+        name = answer.c_str();
+        return TRUE;
+    }
+    // The next free name prefix + n + extension in the folder, n from 1.
+    BOOL MakeNumberedFileName(LPCSTR folder, LPCSTR prefix, LPCSTR extension, CString& name) override
+    {
+        for (int n = 1; n < 1000; ++n) {
+            name.Format("%s%s%d%s", folder, prefix, n, extension);
+            if (!Exists(std::string(name)))
+                return TRUE;
+        }
+        return FALSE;
+    }
+    BOOL IsCameraPreviewShown() override { return cameraPreview; }
+    void ShowCameraPreview(BOOL) override
+    {
+        cameraPreview = !cameraPreview;
+        calls.push_back("camera preview");
+    }
+    void PrepareForPreview() override { calls.push_back("prepare"); }
+    int RunPostSaveOptions() override
+    {
+        calls.push_back("options");
+        return postSaveChoice;
+    }
+    void LaunchEditor(LPCSTR file, BOOL package, int choice) override
+    {
+        calls.push_back(std::string("editor ") + file + (package ? " package " : " avi ") + std::to_string(choice));
+    }
+    BOOL ShouldRestoreRecorder() override { return FALSE; }
+    void RestoreMainWindow() override { calls.push_back("restore"); }
+    void AddToOutputMru(LPCSTR name) override { mru.push_back(name); }
+    BOOL SaveRecordingAs(LPCSTR destination, int part) override
+    {
+        calls.push_back(std::string("save ") + destination);
+        if (failSaves)
+            return FALSE;
+        return SaveRecordingFileAs((*m_files)[part], destination);
+    }
+    void SetLastRecordingDir(LPCSTR folder) override { lastRecDir.push_back(folder); }
+
+    const CStringArray* m_files;
+    std::vector<std::string> calls;
+    std::vector<std::string> askAnswers;
+    std::vector<std::string> mru;
+    std::vector<std::string> lastRecDir;
+    int previewAnswer = 1;
+    int postSaveChoice = 2;
+    BOOL cameraPreview = FALSE;
+    BOOL failSaves = FALSE;
+};
+
+// A recording folder as the engine leaves it: the finished screen AVI and
+// the recovery note written at the start.
+struct RecordingFolder {
+    explicit RecordingFolder(const ScratchDir& dir, CRecorderPrefs& prefs)
+    {
+        folder = dir.File("SkoCapture1");
+        ::CreateDirectoryA(folder.c_str(), NULL);
+        screen = folder + "\\SkoCapture1_Screen.avi";
+        EXPECT_TRUE(finishingtest::MakeScreenAvi(screen, 32, 24, 10, 10));
+        files.Add(screen.c_str());
+        CString note((folder + "\\RecInfo.xml").c_str());
+        CStringArray media;
+        media.Copy(files);
+        EXPECT_TRUE(WriteRecordingPackage(note, media, prefs, info, NULL, false, NULL));
+        EXPECT_TRUE(ReadFileBytes(screen, &screenBytes));
+    }
+    std::string folder;
+    std::string screen;
+    std::string screenBytes;
+    CStringArray files;
+    RecordingTrackInfo info;
+};
+
+void QuietPrefs(CRecorderPrefs& prefs, const ScratchDir& dir)
+{
+    prefs.m_previewAfterRecording = FALSE;
+    prefs.m_optionsAfterRecording = FALSE;
+    prefs.m_outputDir = dir.Path().c_str();
+}
+
+}  // namespace
+
+TEST(RecordingOutput, RecoveryNoteDescribesTheRecording)
+{
+    ScratchDir dir;
+    CRecorderPrefs prefs(NULL);
+    prefs.m_recordAudio = TRUE;
+    prefs.m_captureRate = CRational(15, 1, 1);
+    const WAVEFORMATEX wf = mediatest::PcmFormat(22050, 1, 16);
+    prefs.SetAudioFormat(&wf);
+    RecordingTrackInfo info;
+    info.outputWidth = 640;
+    info.outputHeight = 480;
+    info.outputBitDepth = 24;
+    info.codecName = "xrvc codec";
+    CStringArray media;
+    media.Add(dir.File("r_Screen.avi").c_str());
+    media.Add(dir.File("r_Audio.wav").c_str());
+    CString note(dir.File("RecInfo.xml").c_str());
+    const CDWordArray* noMarks = NULL;
+    ASSERT_TRUE(WriteRecordingPackage(note, media, prefs, info, noMarks, false, NULL));
+
+    CRecordingData read;
+    ASSERT_TRUE(read.Load(note));
+    ASSERT_EQ(2, read.GetFileCount());
+    EXPECT_EQ(dir.File("r_Screen.avi"), std::string(read.GetManifestFile(0)));
+    EXPECT_TRUE(read.IsAudioSeparate());
+    EXPECT_EQ(dir.File("r_Audio.wav"), std::string(read.GetAudioTrackName()));
+    EXPECT_EQ(dir.File("r_Screen.avi"), std::string(read.GetVideoTrackName()));
+    int w, h, bpp;
+    double fps;
+    BOOL audio;
+    CString codec;
+    WAVEFORMATEX format;
+    read.GetVideoTrack(&w, &h, &bpp, &fps, &audio, &codec, &format, NULL, NULL, NULL);
+    EXPECT_EQ(640, w);
+    EXPECT_EQ(24, bpp);
+    EXPECT_DOUBLE_EQ(15.0, fps);
+    EXPECT_TRUE(audio);
+    EXPECT_EQ("xrvc codec", std::string(codec));
+    EXPECT_EQ(22050u, format.nSamplesPerSec);
+
+    // The frame rate is whole unless time lapse is on.
+    const struct {
+        BOOL timeLapse;
+        double fps;
+    } rates[] = { { FALSE, 0.0 }, { TRUE, 0.5 } };
+    for (const auto& r : rates) {
+        prefs.m_captureRate = CRational(1, 2, 1);
+        prefs.m_timeLapse = r.timeLapse;
+        CString empty;
+        ASSERT_TRUE(WriteRecordingPackage(empty, media, prefs, info, noMarks, false, NULL));
+        EXPECT_NE(-1, empty.Find("SkoManifest")) << std::string(empty);
+        CRecordingData again;
+        ASSERT_TRUE(again.Load(empty));
+        again.GetVideoTrack(NULL, NULL, NULL, &fps, NULL, NULL, NULL, NULL, NULL, NULL);
+        EXPECT_DOUBLE_EQ(r.fps, fps) << r.timeLapse;
+    }
+    prefs.m_fileType = 2;
+    EXPECT_FALSE(WriteRecordingPackage(note, media, prefs, info, noMarks, false, NULL));
+    CStringArray none;
+    prefs.m_fileType = 0;
+    EXPECT_FALSE(WriteRecordingPackage(note, none, prefs, info, noMarks, false, NULL));
+}
+
+// With the defaults the save step writes a .skorec that gsf reads, with the
+// screen stream byte for byte, and clears the recording's folder.
+TEST(RecordingOutput, DefaultSaveWritesAPackage)
+{
+    ScratchDir dir;
+    CRecorderPrefs prefs(NULL);
+    QuietPrefs(prefs, dir);
+    RecordingFolder rec(dir, prefs);
+    FakeHost host(&rec.files);
+    const std::string output = dir.File("My recording.skorec");
+    host.askAnswers.push_back(output);
+    CDWordArray marks;
+    marks.Add(1500);
+    g_announced.clear();
+    SetShellNotifier(RecordAnnounce);
+    CRecordingOutput out(&host, prefs, rec.info, rec.files, "", FALSE, marks);
+    mediatest::ResetMessageBoxes();
+    EXPECT_EQ(kOutputSaved, out.SaveRecordingOutput());
+    SetShellNotifier(NULL);
+    EXPECT_TRUE(mediatest::MessageBoxes().empty());
+    EXPECT_EQ(output, std::string(out.GetSavedName()));
+    ASSERT_EQ(1u, g_announced.size());
+    EXPECT_EQ(output, g_announced[0]);
+    ASSERT_EQ(1u, host.mru.size());
+    EXPECT_EQ(output, host.mru[0]);
+    ASSERT_EQ(1u, host.lastRecDir.size());
+    EXPECT_EQ("", host.lastRecDir[0]);
+    EXPECT_FALSE(Exists(rec.folder)) << "the recording's folder is removed";
+
+    std::string list;
+    ASSERT_EQ(0, RunHost("gsf list '" + UnixPath(output) + "'", &list)) << list;
+    EXPECT_NE(std::string::npos, list.find("manifest.skoxml")) << list;
+    EXPECT_NE(std::string::npos, list.find("Screen_Stream.avi")) << list;
+    EXPECT_EQ(std::string::npos, list.find("Camera_Stream.wmv")) << list;
+    const std::string copy = dir.File("screen.out");
+    ASSERT_EQ(0, RunHost("gsf cat '" + UnixPath(output) + "' Screen_Stream.avi > '" + UnixPath(copy) + "'", &list));
+    std::string catted;
+    ASSERT_TRUE(ReadFileBytes(copy, &catted));
+    EXPECT_TRUE(catted == rec.screenBytes) << catted.size() << " of " << rec.screenBytes.size() << " bytes";
+
+    // The manifest stream: one screen stream, the camera track at its defaults, the bookmark.
+    const std::string manifestCopy = dir.File("manifest.out");
+    ASSERT_EQ(0, RunHost("gsf cat '" + UnixPath(output) + "' manifest.skoxml > '" + UnixPath(manifestCopy) + "'", &list));
+    std::string counted;
+    ASSERT_TRUE(ReadFileBytes(manifestCopy, &counted));
+    ASSERT_GT(counted.size(), 6u);
+    const CString text(CStringW(reinterpret_cast<const wchar_t*>(counted.data() + 4)));
+    CRecordingData read;
+    ASSERT_TRUE(read.Parse(text));
+    ASSERT_EQ(1, read.GetFileCount());
+    EXPECT_EQ("Screen_Stream.avi", std::string(read.GetManifestFile(0)));
+    EXPECT_EQ("Screen_Stream.avi", std::string(read.GetVideoTrackName()));
+    EXPECT_EQ("", std::string(read.GetCameraTrackName()));
+    int cw = -1;
+    read.GetCameraTrack(&cw, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL);
+    EXPECT_EQ(0, cw);
+    RecordingBookmarkList readMarks;
+    read.GetBookmarks(readMarks);
+    ASSERT_EQ(1u, readMarks.size());
+    EXPECT_EQ(1500u, readMarks[0].start);
+}
+
+// With CreateSkoRecFile off and automatic naming the save step writes a
+// plain AVI under the next numbered name and announces it to the shell.
+TEST(RecordingOutput, PlainAviUnderTheNextNumberedName)
+{
+    ScratchDir dir;
+    CRecorderPrefs prefs(NULL);
+    QuietPrefs(prefs, dir);
+    prefs.m_createSkoRecFile = FALSE;
+    prefs.m_fileNaming = 2;
+    prefs.m_autoFilePrefix = "Capture-";
+    ASSERT_TRUE(WriteFileBytes(dir.File("Capture-1.avi"), "old", 3));
+    RecordingFolder rec(dir, prefs);
+    FakeHost host(&rec.files);
+    g_announced.clear();
+    SetShellNotifier(RecordAnnounce);
+    CRecordingOutput out(&host, prefs, rec.info, rec.files, "", FALSE, CDWordArray());
+    EXPECT_EQ(kOutputSaved, out.SaveRecordingOutput());
+    SetShellNotifier(NULL);
+    const std::string expected = dir.File("Capture-2.avi");
+    ASSERT_EQ(1u, g_announced.size());
+    EXPECT_EQ(expected, g_announced[0]);
+    std::string saved;
+    ASSERT_TRUE(ReadFileBytes(expected, &saved));
+    EXPECT_TRUE(saved == rec.screenBytes);
+    EXPECT_EQ("rawvideo", finishingtest::ProbeStream(expected, "v:0", "codec_name"));
+    EXPECT_FALSE(Exists(rec.folder + "\\RecInfo.xml"));
+    EXPECT_FALSE(Exists(rec.folder));
+    ASSERT_EQ(1u, host.lastRecDir.size());
+}
+
+// A fixed name that keeps failing ends with an error after Cancel, keeping
+// the recording; Retry tries again.
+TEST(RecordingOutput, FailingPlainSaveEndsInsteadOfLooping)
+{
+    ScratchDir dir;
+    CRecorderPrefs prefs(NULL);
+    QuietPrefs(prefs, dir);
+    prefs.m_createSkoRecFile = FALSE;
+    prefs.m_fileNaming = 1;
+    prefs.m_fixedFileName = "Fixed.skorec";
+    RecordingFolder rec(dir, prefs);
+    FakeHost host(&rec.files);
+    host.failSaves = TRUE;
+    mediatest::ResetMessageBoxes(IDCANCEL);
+    CRecordingOutput out(&host, prefs, rec.info, rec.files, "", FALSE, CDWordArray());
+    EXPECT_EQ(kOutputKept, out.SaveRecordingOutput());
+    const std::vector<std::string> boxes = mediatest::MessageBoxes();
+    ASSERT_EQ(2u, boxes.size());
+    CString first;
+    first.Format(IDS_CANNOT_SAVE_FILE, dir.File("Fixed.avi").c_str());
+    EXPECT_EQ(std::string(first), boxes[0]);
+    EXPECT_NE(std::string::npos, boxes[1].find(dir.File("Fixed.avi")));
+    EXPECT_TRUE(Exists(rec.screen));
+    EXPECT_TRUE(Exists(rec.folder + "\\RecInfo.xml"));
+    EXPECT_TRUE(host.lastRecDir.empty());
+    EXPECT_EQ(1u, std::count(host.calls.begin(), host.calls.end(), "save " + dir.File("Fixed.avi")));
+}
+
+// Cancel in the save dialog asks; No asks for the name again, Yes discards.
+TEST(RecordingOutput, CancelledNameAsksToDiscard)
+{
+    ScratchDir dir;
+    CRecorderPrefs prefs(NULL);
+    QuietPrefs(prefs, dir);
+    prefs.m_createSkoRecFile = FALSE;
+    RecordingFolder rec(dir, prefs);
+    {
+        FakeHost host(&rec.files);
+        host.askAnswers = { "", dir.File("named.avi") };
+        mediatest::ResetMessageBoxes(IDNO);
+        CRecordingOutput out(&host, prefs, rec.info, rec.files, "", FALSE, CDWordArray());
+        EXPECT_EQ(kOutputSaved, out.SaveRecordingOutput());
+        EXPECT_EQ(2, std::count(host.calls.begin(), host.calls.end(), "ask"));
+        ASSERT_EQ(1u, mediatest::MessageBoxes().size());
+        EXPECT_EQ(Text(IDS_CONFIRM_DISCARD), mediatest::MessageBoxes()[0]);
+        EXPECT_TRUE(Exists(dir.File("named.avi")));
+    }
+    {
+        RecordingFolder again(dir, prefs);
+        FakeHost host(&again.files);
+        mediatest::ResetMessageBoxes(IDYES);
+        CRecordingOutput out(&host, prefs, again.info, again.files, "", FALSE, CDWordArray());
+        EXPECT_EQ(kOutputDiscarded, out.SaveRecordingOutput());
+        EXPECT_EQ(1, std::count(host.calls.begin(), host.calls.end(), "ask"));
+    }
+}
+
+// A package that cannot be written, followed by No, keeps the media (renamed
+// after the output's first 20 bytes), the manifest and the recovery note.
+TEST(RecordingOutput, FailedPackageAndNoKeepsEverything)
+{
+    ScratchDir dir;
+    CRecorderPrefs prefs(NULL);
+    QuietPrefs(prefs, dir);
+    RecordingFolder rec(dir, prefs);
+    FakeHost host(&rec.files);
+    const std::string output = dir.File("missing folder\\A very long recording name here.skorec");
+    host.askAnswers.push_back(output);
+    mediatest::ResetMessageBoxes(IDNO);
+    CRecordingOutput out(&host, prefs, rec.info, rec.files, "", FALSE, CDWordArray());
+    EXPECT_EQ(kOutputKept, out.SaveRecordingOutput());
+    const std::vector<std::string> boxes = mediatest::MessageBoxes();
+    ASSERT_EQ(1u, boxes.size());
+    CString question;
+    question.Format(IDS_PACKAGE_RETRY, "A very long recording name here(1).skorec");
+    EXPECT_EQ(std::string(question), boxes[0]);
+    const std::string moved = rec.folder + "\\A very long recordin_Screen.avi";
+    std::string bytes;
+    ASSERT_TRUE(ReadFileBytes(moved, &bytes)) << "the screen file under its new name";
+    EXPECT_TRUE(bytes == rec.screenBytes);
+    EXPECT_TRUE(Exists(rec.folder + "\\RecInfo.xml"));
+    EXPECT_TRUE(Exists(rec.folder + "\\A very long recording name here.skomanifest"));
+    EXPECT_TRUE(host.lastRecDir.empty());
+    EXPECT_TRUE(mediatest::ListFiles(rec.folder, "*_Temp").empty());
+}
+
+// Saving the package into the recording's own folder: the temporary
+// manifest is not the package, and the package survives the clean-up.
+TEST(RecordingOutput, PackageInsideTheRecordingFolderSurvives)
+{
+    ScratchDir dir;
+    CRecorderPrefs prefs(NULL);
+    QuietPrefs(prefs, dir);
+    RecordingFolder rec(dir, prefs);
+    FakeHost host(&rec.files);
+    const std::string output = rec.folder + "\\take.skomanifest";
+    host.askAnswers.push_back(output);
+    CRecordingOutput out(&host, prefs, rec.info, rec.files, "", FALSE, CDWordArray());
+    EXPECT_EQ(kOutputSaved, out.SaveRecordingOutput());
+    CRecordingData check;
+    check.AddFile(rec.screen.c_str(), "Screen_Stream.avi");
+    std::string list;
+    ASSERT_EQ(0, RunHost("gsf list '" + UnixPath(output) + "'", &list)) << list;
+    EXPECT_NE(std::string::npos, list.find("Screen_Stream.avi"));
+}
+
+TEST(RecordingOutput, PreviewAndPostSaveChoices)
+{
+    ScratchDir dir;
+    CRecorderPrefs prefs(NULL);
+    QuietPrefs(prefs, dir);
+    prefs.m_createSkoRecFile = FALSE;
+    prefs.m_previewAfterRecording = TRUE;
+    prefs.m_optionsAfterRecording = TRUE;
+    prefs.m_fileNaming = 2;
+    prefs.m_autoFilePrefix = "Take";
+    {
+        RecordingFolder rec(dir, prefs);
+        FakeHost host(&rec.files);
+        host.cameraPreview = TRUE;
+        host.previewAnswer = 0;
+        CRecordingOutput out(&host, prefs, rec.info, rec.files, "", FALSE, CDWordArray());
+        EXPECT_EQ(kOutputDiscarded, out.SaveRecordingOutput());
+        EXPECT_TRUE(host.cameraPreview) << "the camera preview is switched back on";
+        const std::vector<std::string> expected = { "camera preview", "prepare", "preview " + rec.screen,
+                                                    "camera preview" };
+        EXPECT_EQ(expected, host.calls);
+    }
+    {
+        RecordingFolder rec(dir, prefs);
+        FakeHost host(&rec.files);
+        host.postSaveChoice = 1;
+        CRecordingOutput out(&host, prefs, rec.info, rec.files, "", FALSE, CDWordArray());
+        EXPECT_EQ(kOutputSaved, out.SaveRecordingOutput());
+        EXPECT_EQ("editor " + dir.File("Take1.avi") + " avi 1", host.calls.back());
+    }
+}
+
+TEST(RecordingOutput, NameCutsKeepDoubleByteCharacters)
+{
+    const struct {
+        const char* name;
+        const char* cut;
+    } cases[] = {
+        { "A very long recording name here", "A very long recordin" },
+        { "short", "short" },
+        { "录制一二三四五六七八九十", "录制一二三四五六七八" },   // 20 bytes: ten characters
+        { "a录制一二三四五六七八九十", "a录制一二三四五六七" },   // 19 bytes, not half a character
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(std::string(c.cut), std::string(CutName(c.name, 20))) << c.name;
+}
+
+// Paths read back from a manifest delete nothing outside the recording's folder.
+TEST(RecordingOutput, DeletesStayInsideTheRecordingFolder)
+{
+    ScratchDir dir;
+    const std::string folder = dir.File("SkoCapture9");
+    ::CreateDirectoryA(folder.c_str(), NULL);
+    const std::string inside = folder + "\\x_Screen.avi";
+    const std::string outside = dir.File("precious.avi");
+    ASSERT_TRUE(WriteFileBytes(inside, "1", 1));
+    ASSERT_TRUE(WriteFileBytes(outside, "2", 1));
+    ASSERT_TRUE(WriteFileBytes(folder + "\\RecInfo.xml", "3", 1));
+    CRecordingData manifest;
+    for (const std::string& p : { inside, outside, folder + "\\..\\precious.avi", std::string("C:\\windows\\win.ini") })
+        manifest.AddFile(p.c_str(), p.c_str());
+    ASSERT_TRUE(manifest.WriteManifest((folder + "\\RecInfo.xml").c_str()));
+    CRecordingData read;
+    ASSERT_TRUE(read.Load((folder + "\\RecInfo.xml").c_str()));
+    CStringArray files;
+    for (int i = 0; i < read.GetFileCount(); ++i)
+        files.Add(read.GetPackageFile(i));
+    EXPECT_EQ(3, DeleteRecordingFiles(folder.c_str(), files));
+    EXPECT_FALSE(Exists(inside));
+    EXPECT_TRUE(Exists(outside));
+    EXPECT_TRUE(Exists("C:\\windows\\win.ini"));
+    EXPECT_FALSE(Exists(folder));
+    EXPECT_FALSE(IsInsideFolder(folder.c_str(), (folder + "2\\a.avi").c_str()));
+    EXPECT_TRUE(IsInsideFolder(folder.c_str(), (folder + "\\sub\\..\\a.avi").c_str()));
+}
+
+// A medium that cannot be moved to its new name stops the package: nothing
+// is deleted, and the list still names the file where it is.
+TEST(RecordingOutput, FailedMediaMoveKeepsTheRecording)
+{
+    ScratchDir dir;
+    CRecorderPrefs prefs(NULL);
+    QuietPrefs(prefs, dir);
+    RecordingFolder rec(dir, prefs);
+    HANDLE lock = ::CreateFileA(rec.screen.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+    CStringArray media;
+    media.Copy(rec.files);
+    CString output(dir.File("out.skorec").c_str());
+    mediatest::ResetMessageBoxes(IDNO);
+    const BOOL written = WriteRecordingPackage(output, media, prefs, rec.info, NULL, true, NULL);
+    ::CloseHandle(lock);
+    EXPECT_FALSE(written);
+    ASSERT_EQ(1, media.GetSize());
+    EXPECT_EQ(rec.screen, std::string(media[0]));
+    EXPECT_TRUE(Exists(rec.screen));
+    EXPECT_TRUE(Exists(rec.folder + "\\RecInfo.xml"));
+    EXPECT_FALSE(Exists(dir.File("out.skorec")));
+    EXPECT_EQ(1u, mediatest::MessageBoxes().size());
+}
