@@ -5,6 +5,7 @@
 #include "capture/RecorderEngine.h"
 #include "capture/RecordingFinish.h"
 #include "framework/ui/FileDialog.h"
+#include "media/LastRecordingDir.h"
 #include "settings/RecorderPrefs.h"
 
 BOOL CMainFrame::GetCaptureRect(RECT* area)
@@ -228,5 +229,5 @@ BOOL CMainFrame::SaveRecordingAs(LPCSTR destination, int part)
 
 void CMainFrame::SetLastRecordingDir(LPCSTR folder)
 {
-    AfxGetApp()->WriteProfileString(CRecorderPrefs::kSection, "LastRecDir", folder);
+    ::SetLastRecordingDir(folder);
 }

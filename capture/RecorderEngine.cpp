@@ -1,5 +1,7 @@
 #include "capture/RecorderEngine.h"
 
+#include "media/LastRecordingDir.h"
+
 #include "framework/Module.h"
 #include "framework/WinApp.h"
 #include "framework/WinThread.h"
@@ -101,8 +103,22 @@ CRecorderEngine::~CRecorderEngine()
         ::DeleteFileA(m_recordingFiles[i]);
     for (INT_PTR i = m_segmentFiles.GetSize() - 1; i >= 0; --i)
         ::DeleteFileA(m_segmentFiles[i]);
-    if (!m_folder.IsEmpty())
+    if (!m_folder.IsEmpty()) {
+        // The recovery note describes the recording's files: once they are
+        // gone, so is the note, and no recording is left to recover.
+        BOOL filesLeft = FALSE;
+        for (INT_PTR i = 0; i < m_recordingFiles.GetSize(); ++i)
+            filesLeft |= ::GetFileAttributesA(m_recordingFiles[i]) != INVALID_FILE_ATTRIBUTES;
+        if (!filesLeft) {
+            CString note = m_folder;
+            if (note.Right(1) != "\\")
+                note += '\\';
+            ::DeleteFileA(note + "RecInfo.xml");
+            if (GetLastRecordingDir() == m_folder)
+                SetLastRecordingDir("");
+        }
         ::RemoveDirectoryA(m_folder);
+    }
     HANDLE* events[] = {&m_grabRequest, &m_grabDone, &m_grabberEnded, &m_recordEvent, &m_pauseEvent,
                         &m_monitorEnded};
     for (HANDLE* e : events) {

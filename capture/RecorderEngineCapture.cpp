@@ -12,6 +12,8 @@
 #include "capture/RecordingFinish.h"
 #include "capture/RecorderWindow.h"
 #include "capture/VideoFocusWnd.h"
+#include "media/LastRecordingDir.h"
+#include "media/RecordingOutput.h"
 #include "media/WaveIn.h"
 #include "resources/ids_capture.h"
 #include "resources/ids_media.h"
@@ -681,7 +683,25 @@ BOOL CRecorderEngine::FinishRecording()
     return finished;
 }
 
-// The recovery note ("RecInfo.xml") belongs to the recording package part.
+// The recovery note "RecInfo.xml" lists the recording's files so that a
+// recording cut short by a crash is found and rebuilt at the next start; the
+// folder is remembered as the last recording folder until the output is saved.
 void CRecorderEngine::WriteRecoveryNote()
 {
+    CStringArray media;
+    media.Append(m_recordingFiles);
+    if (media.GetSize() == 0)
+        return;
+    RecordingTrackInfo info;
+    info.outputWidth = m_outputWidth;
+    info.outputHeight = m_outputHeight;
+    if (m_frameFormat.size() >= sizeof(BITMAPINFOHEADER))
+        info.outputBitDepth = reinterpret_cast<const BITMAPINFOHEADER*>(m_frameFormat.data())->biBitCount;
+    info.codecName = m_codecName;
+    CString folder = GetRecordingFolder();
+    if (!folder.IsEmpty() && folder[folder.GetLength() - 1] != '\\')
+        folder += '\\';
+    CString note = folder + "RecInfo.xml";
+    if (WriteRecordingPackage(note, media, *m_prefs, info, nullptr, false, nullptr))
+        SetLastRecordingDir(GetRecordingFolder());
 }

@@ -1,4 +1,5 @@
 #include "capture/RecorderEngine.h"
+#include "media/LastRecordingDir.h"
 
 #include "capture/AviScreenStream.h"
 #include "capture/LiveOutputHeader.h"
@@ -150,6 +151,18 @@ TEST_F(EngineTest, RecordsTheAreaWithAPauseIntoAnUncompressedAvi)
     EXPECT_NE(-1, file.Find("_Screen.avi"));
     EXPECT_EQ(0, file.Find(engine->GetRecordingFolder()));
     EXPECT_NE(-1, engine->GetRecordingFolder().Find("\\SkoCapture"));
+
+    // The recovery note lists the screen file, and the folder is remembered
+    // as the last recording folder until the output is saved.
+    CString note = engine->GetRecordingFolder();
+    if (note.Right(1) != "\\")
+        note += "\\";
+    note += "RecInfo.xml";
+    std::string noteText;
+    ASSERT_TRUE(testsupport::ReadFileBytes((LPCSTR)note, &noteText)) << (LPCSTR)note;
+    EXPECT_NE(std::string::npos, noteText.find("_Screen.avi")) << noteText;
+    EXPECT_NE(std::string::npos, noteText.find("Recording_Data")) << noteText;
+    EXPECT_STREQ(engine->GetRecordingFolder(), GetLastRecordingDir());
     const std::string path = (LPCSTR)file;
     EXPECT_EQ("video\n", Probe(path, "-show_entries stream=codec_type"));
     const std::string stream = Probe(path, "-select_streams v:0 -show_entries stream=width,height,r_frame_rate");
