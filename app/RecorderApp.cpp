@@ -19,7 +19,7 @@ struct GdiplusAtStart {
 
 CRecorderApp::CRecorderApp()
     : m_makeMainWindow(NULL), m_makeCatalogue(NULL), m_catalogue(NULL), m_instanceMutex(NULL),
-      m_setLayeredWindowAttributes(NULL), m_layeredSupported(TRUE), m_startHidden(FALSE), m_exitCode(0),
+      m_setLayeredWindowAttributes(NULL), m_layeredSupported(TRUE), m_startHidden(FALSE), m_exitCode(0), m_fontCache(NULL),
       m_openWindowCount(0)
 {
     char path[MAX_PATH];

@@ -10,6 +10,8 @@ class CWnd;
 // HKCU\Software\Kestravon\Skorvale Studio\3.0\Skorvale Recorder, the program
 // folder and the open-window counter, and serves them to the preferences
 // record. One per process; UI thread.
+class CFontCache;
+
 class CRecorderApp : public CWinApp, public IPrefsHost {
     DECLARE_DYNAMIC(CRecorderApp)
 public:
@@ -40,6 +42,10 @@ public:
     BOOL InitApplication() override;
     BOOL InitInstance() override;
     int ExitInstance() override;
+    // The window layer's part of the message loop (dialog keys, tool tips,
+    // temporary wrappers).
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+    BOOL OnIdle(LONG lCount) override;
 
     // Sets a window's opacity, level 1..99 (percent); 100 makes it opaque
     // again; 0 or below does nothing.
@@ -64,6 +70,7 @@ public:
     BOOL m_startHidden;          // /H
     DWORD m_exitCode;            // set by the forwarding steps
 
+    CFontCache* m_fontCache;     // the controls' shared fonts; made at start-up, never deleted
     CString m_programFolder;     // ends with a backslash
     LONG m_openWindowCount;      // windows open that ask for layered-window capture
 };

@@ -3,6 +3,8 @@
 // a running instance, the single instance, the main window, the first-run
 // copy of the default screen-notes libraries and the catalogue window.
 #include "app/RecorderApp.h"
+#include "controls/FontCache.h"
+#include "framework/ui/MessageLoop.h"
 
 #include "app/AppMessages.h"
 #include "app/StartSwitches.h"
@@ -119,6 +121,13 @@ BOOL CRecorderApp::InitInstance()
     free(const_cast<LPTSTR>(m_pszAppName));
     m_pszAppName = _strdup(title);
     SetProfileKey(kRegistryKey);
+    // 5. The control library: one font cache for the program's life, whose
+    // default font is 8.5 points of the system's face.
+    if (!m_fontCache)
+        m_fontCache = new CFontCache();
+    LOGFONT defaultFont = {};
+    defaultFont.lfHeight = 85;
+    CFontCache::SetDefaultFont(&defaultFont);
     // 6. OLE.
     if (FAILED(::OleInitialize(NULL))) {
         AfxMessageBox(IDS_APP_OLE_INIT_FAILED);
@@ -241,4 +250,15 @@ void CRecorderApp::SetWindowAlphaLevel(HWND window, int level)
         return;
     ::SetWindowLongA(window, GWL_EXSTYLE, style | WS_EX_LAYERED);
     m_setLayeredWindowAttributes(window, 0, (BYTE)(level * 255 / 100), LWA_ALPHA);
+}
+
+BOOL CRecorderApp::PreTranslateMessage(MSG* pMsg)
+{
+    return AfxPreTranslateMessage(pMsg);
+}
+
+BOOL CRecorderApp::OnIdle(LONG lCount)
+{
+    const BOOL more = CWinApp::OnIdle(lCount);
+    return AfxUiOnIdle(lCount) || more;
 }
