@@ -70,16 +70,7 @@ CRecorderEngine::~CRecorderEngine()
         ::UnmapViewOfFile(m_liveHeader);
     if (m_liveHeaderMap)
         ::CloseHandle(m_liveHeaderMap);
-    if (m_waveIn) {
-        m_waveIn->Stop();
-        delete m_waveIn;
-        m_waveIn = NULL;
-    }
-    if (m_audioThread) {
-        ::WaitForSingleObject(m_audioThread->m_hThread, 5000);
-        delete m_audioThread;
-        m_audioThread = NULL;
-    }
+    StopAudioCapture();
     CloseOutputAvi();
     CWinThread* threads[] = {m_captureThread, m_monitorThread, m_grabberThread};
     for (CWinThread* thread : threads) {

@@ -127,6 +127,7 @@ protected:
     // Start (capture thread).
     BOOL BeginCapture(int bitCount, int* width, int* height, int* left, int* top);
     BOOL StartAudioCapture();
+    void StopAudioCapture();
     BOOL LoadClickSounds();
     BOOL LoadKeyboardSound();
     void StartCameraCapture();

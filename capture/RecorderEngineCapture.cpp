@@ -303,16 +303,7 @@ UINT CRecorderEngine::CaptureThread()
         ::DeleteObject(firstBitmap);
     if (firstFrame)
         ::GlobalFree(firstFrame);
-    if (m_waveIn) {
-        m_waveIn->Stop();
-        delete m_waveIn;
-        m_waveIn = NULL;
-    }
-    if (m_audioThread) {
-        ::WaitForSingleObject(m_audioThread->m_hThread, 5000);
-        delete m_audioThread;
-        m_audioThread = NULL;
-    }
+    StopAudioCapture();
     for (INT_PTR i = m_audioFiles.GetSize() - 1; i >= 0; --i) {
         ::DeleteFileA(m_audioFiles[i]);
         m_audioFiles.RemoveAt(i);

@@ -257,6 +257,21 @@ BOOL CRecorderEngine::BeginCapture(int bitCount, int* width, int* height, int* l
 // process stop under Wine (the process heap lock was left held by the capture
 // thread after the recorder ran), so until that is understood no recorder is
 // started and a recording that asks for sound does not begin; it says so.
+// Stops the wave-input recorder and its thread, when they run.
+void CRecorderEngine::StopAudioCapture()
+{
+    if (m_waveIn) {
+        m_waveIn->Stop();
+        delete m_waveIn;
+        m_waveIn = NULL;
+    }
+    if (m_audioThread) {
+        ::WaitForSingleObject(m_audioThread->m_hThread, 5000);
+        delete m_audioThread;
+        m_audioThread = NULL;
+    }
+}
+
 BOOL CRecorderEngine::StartAudioCapture()
 {
     if (m_live || m_prefs->m_timeLapse)

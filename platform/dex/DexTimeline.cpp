@@ -483,6 +483,8 @@ public:
     CDexTimeline* m_timeline;
 
 private:
+    // The node of a time-ordered list found by a time search (GetSrcAtTime).
+    static CDexNode* FindByTime(const std::vector<CDexNode*>& nodes, REFERENCE_TIME Time, long SearchDirection);
     ~CDexNode();
     static HRESULT OutString(const std::wstring& s, BSTR* out)
     {
@@ -1281,29 +1283,37 @@ STDMETHODIMP CDexNode::MoveEverythingBy(REFERENCE_TIME Start, REFERENCE_TIME Mov
     return S_OK;
 }
 
-// Exactly at: the source playing at Time. Forwards: that one, else the first
-// starting after Time. Backwards: that one, else the last ending at or before Time.
+// Exactly at: the node playing at Time. Forwards: that one, else the first
+// starting after Time. Backwards: that one, else the last ending at or before
+// Time.
+CDexNode* CDexNode::FindByTime(const std::vector<CDexNode*>& nodes, REFERENCE_TIME Time,
+                               long SearchDirection)
+{
+    CDexNode* found = NULL;
+    for (CDexNode* n : nodes)
+        if (n->m_start <= Time && Time < n->m_stop)
+            found = n;
+    if (found)
+        return found;
+    if (SearchDirection > 0) {
+        for (CDexNode* n : nodes)
+            if (n->m_start > Time)
+                return n;
+    } else if (SearchDirection < 0) {
+        for (CDexNode* n : nodes)
+            if (n->m_stop <= Time)
+                found = n;
+    }
+    return found;
+}
+
+// The source at Time, by the rules of FindByTime.
 STDMETHODIMP CDexNode::GetSrcAtTime(IAMTimelineObj** ppSrc, REFERENCE_TIME Time, long SearchDirection)
 {
     if (!ppSrc)
         return E_POINTER;
     *ppSrc = NULL;
-    CDexNode* found = NULL;
-    for (CDexNode* c : m_children)
-        if (c->m_start <= Time && Time < c->m_stop)
-            found = c;
-    if (!found && SearchDirection > 0) {
-        for (CDexNode* c : m_children) {
-            if (c->m_start > Time) {
-                found = c;
-                break;
-            }
-        }
-    } else if (!found && SearchDirection < 0) {
-        for (CDexNode* c : m_children)
-            if (c->m_stop <= Time)
-                found = c;
-    }
+    CDexNode* found = FindByTime(m_children, Time, SearchDirection);
     if (!found)
         return S_FALSE;
     *ppSrc = found;
@@ -1387,22 +1397,7 @@ STDMETHODIMP CDexNode::GetTransAtTime(IAMTimelineObj** ppObj, REFERENCE_TIME Tim
     if (!ppObj)
         return E_POINTER;
     *ppObj = NULL;
-    CDexNode* found = NULL;
-    for (CDexNode* t : m_transitions)
-        if (t->m_start <= Time && Time < t->m_stop)
-            found = t;
-    if (!found && SearchDirection > 0) {
-        for (CDexNode* t : m_transitions) {
-            if (t->m_start > Time) {
-                found = t;
-                break;
-            }
-        }
-    } else if (!found && SearchDirection < 0) {
-        for (CDexNode* t : m_transitions)
-            if (t->m_stop <= Time)
-                found = t;
-    }
+    CDexNode* found = FindByTime(m_transitions, Time, SearchDirection);
     if (!found)
         return S_FALSE;
     *ppObj = found;

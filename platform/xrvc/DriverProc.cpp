@@ -103,23 +103,27 @@ void CopyPalette(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* out)
                entries * sizeof(RGBQUAD));
 }
 
-LRESULT CompressQuery(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out)
+// Both directions accept an input of one kind (BI_RGB or xrvc) and, when
+// given, an output of the other kind with the same geometry.
+LRESULT QueryPair(const BITMAPINFOHEADER* in, DWORD inKind, const BITMAPINFOHEADER* out, DWORD outKind)
 {
     Geometry g;
-    if (!GeometryFromHeader(in, BI_RGB, &g))
+    if (!GeometryFromHeader(in, inKind, &g))
         return ICERR_BADFORMAT;
     if (out) {
         Geometry go;
-        if (!GeometryFromHeader(out, kFourCC, &go) || go != g)
+        if (!GeometryFromHeader(out, outKind, &go) || go != g)
             return ICERR_BADFORMAT;
     }
     return ICERR_OK;
 }
 
-LRESULT CompressGetFormat(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* out)
+// The output format of either direction: the input's geometry and palette in
+// the other kind; with no output header, the size that header needs.
+LRESULT GetPairFormat(const BITMAPINFOHEADER* in, DWORD inKind, BITMAPINFOHEADER* out, DWORD outKind)
 {
     Geometry g;
-    if (!GeometryFromHeader(in, BI_RGB, &g))
+    if (!GeometryFromHeader(in, inKind, &g))
         return out ? ICERR_BADFORMAT : 0;
     if (!out)
         return FormatSize(in);
@@ -129,12 +133,24 @@ LRESULT CompressGetFormat(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* out)
     out->biHeight = g.height;
     out->biPlanes = 1;
     out->biBitCount = (WORD)g.bitCount;
-    out->biCompression = kFourCC;
-    out->biSizeImage = (DWORD)WorstCaseFrameBytes(g);
+    out->biCompression = outKind;
+    // Compressed frames are sized for the worst case (Wine sizes its output
+    // buffer from this), decompressed ones exactly.
+    out->biSizeImage = outKind == kFourCC ? (DWORD)WorstCaseFrameBytes(g) : (DWORD)(g.stride * g.height);
     out->biXPelsPerMeter = in->biXPelsPerMeter;
     out->biYPelsPerMeter = in->biYPelsPerMeter;
     CopyPalette(in, out);
     return ICERR_OK;
+}
+
+LRESULT CompressQuery(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out)
+{
+    return QueryPair(in, BI_RGB, out, kFourCC);
+}
+
+LRESULT CompressGetFormat(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* out)
+{
+    return GetPairFormat(in, BI_RGB, out, kFourCC);
 }
 
 LRESULT CompressGetSize(const BITMAPINFOHEADER* in)
@@ -197,36 +213,12 @@ LRESULT Compress(Instance* inst, ICCOMPRESS* icc, DWORD size)
 
 LRESULT DecompressQuery(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out)
 {
-    Geometry g;
-    if (!GeometryFromHeader(in, kFourCC, &g))
-        return ICERR_BADFORMAT;
-    if (out) {
-        Geometry go;
-        if (!GeometryFromHeader(out, BI_RGB, &go) || go != g)
-            return ICERR_BADFORMAT;
-    }
-    return ICERR_OK;
+    return QueryPair(in, kFourCC, out, BI_RGB);
 }
 
 LRESULT DecompressGetFormat(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* out)
 {
-    Geometry g;
-    if (!GeometryFromHeader(in, kFourCC, &g))
-        return out ? ICERR_BADFORMAT : 0;
-    if (!out)
-        return FormatSize(in);
-    memset(out, 0, sizeof(BITMAPINFOHEADER));
-    out->biSize = sizeof(BITMAPINFOHEADER);
-    out->biWidth = g.width;
-    out->biHeight = g.height;
-    out->biPlanes = 1;
-    out->biBitCount = (WORD)g.bitCount;
-    out->biCompression = BI_RGB;
-    out->biSizeImage = (DWORD)(g.stride * g.height);
-    out->biXPelsPerMeter = in->biXPelsPerMeter;
-    out->biYPelsPerMeter = in->biYPelsPerMeter;
-    CopyPalette(in, out);
-    return ICERR_OK;
+    return GetPairFormat(in, kFourCC, out, BI_RGB);
 }
 
 LRESULT DecompressBegin(Instance* inst, const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out)
