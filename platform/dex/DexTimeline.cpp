@@ -485,6 +485,11 @@ public:
 private:
     // The node of a time-ordered list found by a time search (GetSrcAtTime).
     static CDexNode* FindByTime(const std::vector<CDexNode*>& nodes, REFERENCE_TIME Time, long SearchDirection);
+    // Priority lists (tracks, effects): a priority is a position in the list;
+    // out of range appends on insert and is refused on swap and get.
+    static void InsertByPriority(std::vector<CDexNode*>& nodes, CDexNode* node, long priority);
+    static HRESULT SwapByPriority(std::vector<CDexNode*>& nodes, long a, long b);
+    static HRESULT GetByPriority(const std::vector<CDexNode*>& nodes, IAMTimelineObj** out, long which);
     ~CDexNode();
     static HRESULT OutString(const std::wstring& s, BSTR* out)
     {
@@ -1079,31 +1084,18 @@ STDMETHODIMP CDexNode::VTrackInsBefore(IAMTimelineObj* pVirtualTrack, long Prior
     child->AddRef();
     child->m_parent = this;
     child->m_slot = SLOT_CHILD;
-    if (Priority < 0 || Priority >= (long)m_children.size())
-        m_children.push_back(child);
-    else
-        m_children.insert(m_children.begin() + Priority, child);
+    InsertByPriority(m_children, child, Priority);
     return S_OK;
 }
 
 STDMETHODIMP CDexNode::VTrackSwapPriorities(long a, long b)
 {
-    if (a < 0 || b < 0 || a >= (long)m_children.size() || b >= (long)m_children.size())
-        return E_INVALIDARG;
-    std::swap(m_children[a], m_children[b]);
-    return S_OK;
+    return SwapByPriority(m_children, a, b);
 }
 
 STDMETHODIMP CDexNode::GetVTrack(IAMTimelineObj** ppVirtualTrack, long Which)
 {
-    if (!ppVirtualTrack)
-        return E_POINTER;
-    *ppVirtualTrack = NULL;
-    if (Which < 0 || Which >= (long)m_children.size())
-        return E_INVALIDARG;
-    *ppVirtualTrack = m_children[Which];
-    m_children[Which]->AddRef();
-    return S_OK;
+    return GetByPriority(m_children, ppVirtualTrack, Which);
 }
 
 STDMETHODIMP CDexNode::GetNextVTrack(IAMTimelineObj* pVirtualTrack, IAMTimelineObj** ppNext)
@@ -1283,6 +1275,34 @@ STDMETHODIMP CDexNode::MoveEverythingBy(REFERENCE_TIME Start, REFERENCE_TIME Mov
     return S_OK;
 }
 
+void CDexNode::InsertByPriority(std::vector<CDexNode*>& nodes, CDexNode* node, long priority)
+{
+    if (priority < 0 || priority >= (long)nodes.size())
+        nodes.push_back(node);
+    else
+        nodes.insert(nodes.begin() + priority, node);
+}
+
+HRESULT CDexNode::SwapByPriority(std::vector<CDexNode*>& nodes, long a, long b)
+{
+    if (a < 0 || b < 0 || a >= (long)nodes.size() || b >= (long)nodes.size())
+        return E_INVALIDARG;
+    std::swap(nodes[a], nodes[b]);
+    return S_OK;
+}
+
+HRESULT CDexNode::GetByPriority(const std::vector<CDexNode*>& nodes, IAMTimelineObj** out, long which)
+{
+    if (!out)
+        return E_POINTER;
+    *out = NULL;
+    if (which < 0 || which >= (long)nodes.size())
+        return E_INVALIDARG;
+    *out = nodes[which];
+    nodes[which]->AddRef();
+    return S_OK;
+}
+
 // Exactly at: the node playing at Time. Forwards: that one, else the first
 // starting after Time. Backwards: that one, else the last ending at or before
 // Time.
@@ -1331,31 +1351,18 @@ STDMETHODIMP CDexNode::EffectInsBefore(IAMTimelineObj* pFX, long priority)
     fx->AddRef();
     fx->m_parent = this;
     fx->m_slot = SLOT_EFFECT;
-    if (priority < 0 || priority >= (long)m_effects.size())
-        m_effects.push_back(fx);
-    else
-        m_effects.insert(m_effects.begin() + priority, fx);
+    InsertByPriority(m_effects, fx, priority);
     return S_OK;
 }
 
 STDMETHODIMP CDexNode::EffectSwapPriorities(long a, long b)
 {
-    if (a < 0 || b < 0 || a >= (long)m_effects.size() || b >= (long)m_effects.size())
-        return E_INVALIDARG;
-    std::swap(m_effects[a], m_effects[b]);
-    return S_OK;
+    return SwapByPriority(m_effects, a, b);
 }
 
 STDMETHODIMP CDexNode::GetEffect(IAMTimelineObj** ppFx, long Which)
 {
-    if (!ppFx)
-        return E_POINTER;
-    *ppFx = NULL;
-    if (Which < 0 || Which >= (long)m_effects.size())
-        return E_INVALIDARG;
-    *ppFx = m_effects[Which];
-    m_effects[Which]->AddRef();
-    return S_OK;
+    return GetByPriority(m_effects, ppFx, Which);
 }
 
 STDMETHODIMP CDexNode::TransAdd(IAMTimelineObj* pTrans)
