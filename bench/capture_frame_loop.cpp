@@ -1,16 +1,18 @@
 // The capture loop's cost per frame at 1920 x 1080, 32 bits per pixel, on the
 // Xvfb screen, against the frame period at 30 frames per second: the screen
-// grab (BitBlt from the display DC into the frame's DIB section, as the
-// engine does) and the write through the screen codec into an AVI stream (the
+// grab (the banded copy from the display DC into the frame's DIB section that
+// the engine uses) and the write through the screen codec into an AVI stream (the
 // recorder's AVI writer, a key frame every 80), over frames in which a window
 // on the screen changes a little, as a working desktop does.
 // Run by hand (bench/capture_frame_loop.sh), never by the tests.
 //
-//   capture_frame_loop.exe <xrvc.dll> <output.avi> [frames] [dc|getdc] [static]
+//   capture_frame_loop.exe <xrvc.dll> <output.avi> [frames] [dc|getdc] [static|moving] [single]
 //   (getdc: grab from GetDC(NULL) instead of a "DISPLAY" DC; static: leave
-//   the screen unchanged between frames)
+//   the screen unchanged between frames; single: one BitBlt of the whole
+//   screen instead of the engine's bands, to compare)
 #include "capture/AviScreenStream.h"
 #include "capture/FrameBitmap.h"
+#include "capture/ScreenCopy.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -87,6 +89,7 @@ int main(int argc, char** argv)
 
     const bool windowDC = argc > 4 && strcmp(argv[4], "getdc") == 0;
     const bool staticScreen = argc > 5 && strcmp(argv[5], "static") == 0;
+    const bool singleBlit = argc > 6 && strcmp(argv[6], "single") == 0;
     HDC screen = windowDC ? GetDC(NULL) : CreateDCA("DISPLAY", NULL, NULL, NULL);
     HDC memDC = CreateCompatibleDC(screen);
     BITMAPINFOHEADER header = {sizeof(BITMAPINFOHEADER), kWidth, kHeight, 1, 32, BI_RGB};
@@ -108,7 +111,10 @@ int main(int argc, char** argv)
         if (!staticScreen)
             ChangeDesktop(desktop, i);
         const double t0 = Now();
-        BitBlt(memDC, 0, 0, kWidth, kHeight, screen, 0, 0, SRCCOPY);
+        if (singleBlit)
+            BitBlt(memDC, 0, 0, kWidth, kHeight, screen, 0, 0, SRCCOPY);
+        else
+            CopyScreenArea(memDC, 0, 0, kWidth, kHeight, screen, 0, 0, SRCCOPY);
         GdiFlush();
         const double t1 = Now();
         if (!stream.Write(bits, header.biSizeImage, i, AVIIF_KEYFRAME)) {

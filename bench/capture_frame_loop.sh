@@ -3,7 +3,7 @@
 # screen, against the frame period at 30 frames per second. Run by hand:
 #
 #   tools/build.sh --target capture_frame_loop xrvc
-#   bench/capture_frame_loop.sh [frames] [dc|getdc] [static]
+#   bench/capture_frame_loop.sh [frames] [dc|getdc] [static|moving] [single]
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 export BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
@@ -17,6 +17,6 @@ vexcap_env_start "$BUILD"
 out="$(mktemp -d)"
 winpath() { local p="$1"; echo "Z:${p//\//\\}"; }
 vexcap_wine "$BUILD/bench/capture_frame_loop.exe" "$(winpath "$BUILD/platform/xrvc/xrvc.dll")" \
-    "$(winpath "$out/loop.avi")" "${1:-150}" ${2:-dc} ${3:-} 2>/dev/null
+    "$(winpath "$out/loop.avi")" "${1:-150}" ${2:-dc} ${3:-moving} ${4:-} 2>/dev/null
 echo "AVI: $(stat -c %s "$out/loop.avi") bytes"
 rm -rf "$out"

@@ -11,6 +11,7 @@
 #include "capture/LiveOutputHeader.h"
 #include "capture/RecordingFinish.h"
 #include "capture/RecorderWindow.h"
+#include "capture/ScreenCopy.h"
 #include "capture/VideoFocusWnd.h"
 #include "media/LastRecordingDir.h"
 #include "media/RecordingOutput.h"
@@ -46,7 +47,7 @@ BOOL CRecorderEngine::GrabDirect(HDC destination, HDC screen, const CaptureArea&
 {
     const DWORD rop = m_prefs->UseCaptureBlt() ? (SRCCOPY | CAPTUREBLT) : SRCCOPY;
     if (area.width == m_outputWidth && area.height == m_outputHeight)
-        return ::BitBlt(destination, 0, 0, area.width, area.height, screen, area.left, area.top, rop);
+        return CopyScreenArea(destination, 0, 0, area.width, area.height, screen, area.left, area.top, rop);
     ::SetStretchBltMode(destination, COLORONCOLOR);
     return ::StretchBlt(destination, 0, 0, m_outputWidth, m_outputHeight, screen, area.left, area.top, area.width,
                         area.height, rop);

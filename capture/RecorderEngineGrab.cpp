@@ -5,6 +5,7 @@
 #include "capture/RecorderEngine.h"
 
 #include "capture/FrameBitmap.h"
+#include "capture/ScreenCopy.h"
 #include "resources/ids_media.h"
 #include "settings/RecorderPrefs.h"
 
@@ -154,16 +155,16 @@ UINT CRecorderEngine::GrabberThread()
                 if (whole) {
                     memset(m_dirtyHistory, 0, sizeof(m_dirtyHistory));
                     if (area.width == m_outputWidth && area.height == m_outputHeight) {
-                        ::BitBlt(m_grabberDC, 0, 0, area.width, area.height, m_grabberScreenDC, area.left,
-                                 area.top, rop);
+                        CopyScreenArea(m_grabberDC, 0, 0, area.width, area.height, m_grabberScreenDC, area.left,
+                                       area.top, rop);
                     } else {
                         ::SetStretchBltMode(m_grabberDC, COLORONCOLOR);
                         ::StretchBlt(m_grabberDC, 0, 0, m_outputWidth, m_outputHeight, m_grabberScreenDC,
                                      area.left, area.top, area.width, area.height, rop);
                     }
                 } else {
-                    ::BitBlt(m_grabberDC, part.left - area.left, part.top - area.top, part.right - part.left,
-                             part.bottom - part.top, m_grabberScreenDC, part.left, part.top, rop);
+                    CopyScreenArea(m_grabberDC, part.left - area.left, part.top - area.top, part.right - part.left,
+                                   part.bottom - part.top, m_grabberScreenDC, part.left, part.top, rop);
                 }
                 ::GdiFlush();
                 m_grabberImageSize = ((const BITMAPINFOHEADER*)m_frameFormat.data())->biSizeImage;
