@@ -5,6 +5,8 @@
 // the order. A field of the preferences record; a plain value record.
 #include "framework/String.h"
 
+class CWnd;
+
 class TimeDateFormat {
 public:
     // What the TIMEDATE item shows, and in which order.
@@ -30,6 +32,10 @@ public:
     void SetCustomDate(const CString& text) { m_strCustomDate = text; }
     int GetMode() const { return m_nMode; }
     void SetMode(int mode) { m_nMode = mode; }
+
+    // Runs the time/date format dialog on a copy of the record and stores the
+    // result back on OK; returns the dialog's result (IDOK or IDCANCEL).
+    INT_PTR EditWithDialog(CWnd* pParent);
 
 private:
     CString m_strTimeFormat;
