@@ -14,5 +14,9 @@
 #define WM_APP_EXIT        0x4DF   // exit once no recording runs
 #define WM_APP_WIZARD      0x4E1
 
+// The main window's own: brings its caption and status text up to the record
+// state that another thread stored (wParam: the state).
+#define WM_MAIN_RECORD_STATE   (WM_APP + 0x31)
+
 // Ends a modal progress dialog owned by the main window.
 #define WM_END_PROGRESS_DIALOG 0x2A94

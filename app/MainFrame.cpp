@@ -18,6 +18,7 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
     ON_MESSAGE(WM_APP_WIZARD, OnAppWizard)
     ON_MESSAGE(WM_RECORDER_FINISHED, OnRecorderFinished)
     ON_MESSAGE(WM_RECORDER_STATE, OnRecorderState)
+    ON_MESSAGE(WM_MAIN_RECORD_STATE, OnMainRecordState)
     ON_MESSAGE(WM_RECORDER_SELF_PAUSED, OnRecorderSelfPaused)
     ON_MESSAGE(WM_RECORDER_INDICATOR, OnRecorderIndicator)
     ON_MESSAGE(WM_AREA_PICKED, OnAreaChosen)
@@ -26,7 +27,8 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
 END_MESSAGE_MAP()
 
 CMainFrame::CMainFrame()
-    : m_recordState(0), m_recordedBitDepth(0), m_zoomFactor(1.0f), m_closeDeferred(FALSE), m_picker(NULL)
+    : m_recordState(0), m_recordedBitDepth(0), m_zoomFactor(1.0f), m_closeDeferred(FALSE), m_picker(NULL),
+      m_pickerInput(-1), m_inputSelection(-1)
 {
 }
 
@@ -86,6 +88,7 @@ void CMainFrame::OnClose()
     // A running recording is never cut off by closing the window.
     if (m_engine)
         return;
+    ReleaseChild();
     WINDOWPLACEMENT wp = {};
     wp.length = sizeof(wp);
     if (GetWindowPlacement(&wp))
@@ -96,6 +99,15 @@ void CMainFrame::OnClose()
 
 void CMainFrame::SetRecordState(int state)
 {
+    // The engine's capture thread reports the start of a recording here.
+    // Setting the caption from another thread would wait for this window's
+    // thread, which may itself be waiting for the capture thread: the state
+    // is kept and the texts are brought up to date on this window's thread.
+    if (m_hWnd != NULL && ::GetWindowThreadProcessId(m_hWnd, NULL) != ::GetCurrentThreadId()) {
+        ::InterlockedExchange((LONG*)&m_recordState, state);
+        ::PostMessage(m_hWnd, WM_MAIN_RECORD_STATE, (WPARAM)state, 0);
+        return;
+    }
     m_recordState = state;
     UINT id = IDS_RECORD_STATE_IDLE;
     if (state == 1)
@@ -157,6 +169,14 @@ LRESULT CMainFrame::OnRecorderState(WPARAM /*began*/, LPARAM)
     return 0;
 }
 
+LRESULT CMainFrame::OnMainRecordState(WPARAM state, LPARAM)
+{
+    // A later report on this thread wins over one posted from another.
+    if ((int)state == m_recordState)
+        SetRecordState((int)state);
+    return 0;
+}
+
 LRESULT CMainFrame::OnRecorderSelfPaused(WPARAM, LPARAM)
 {
     // Shown again only when a preference asks for it and the window is not
@@ -171,12 +191,14 @@ LRESULT CMainFrame::OnRecorderIndicator(WPARAM /*paused*/, LPARAM)
     return 0;
 }
 
+// The chosen area, window and start point stand in the preferences; the
+// recording's copy of them takes them along.
 LRESULT CMainFrame::OnAreaChosen(WPARAM, LPARAM)
 {
     m_picker = NULL;
     if (m_engine)
         return 0;
-    RECT area = m_picked.area;
+    RECT area = m_prefs->m_pickedArea;
     StartEngine(&area);
     return 0;
 }

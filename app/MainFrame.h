@@ -16,7 +16,11 @@
 class CRecorderEngine;
 class CRecorderPrefs;
 
-class CMainFrame : public CFrameWnd, public IMainWindowStart, public IRecorderWindow, public IRecordingOutputHost {
+class CMainFrame : public CFrameWnd,
+                   public IMainWindowStart,
+                   public IRecorderWindow,
+                   public IRecordingOutputHost,
+                   public IAreaPickerHost {
 public:
     CMainFrame();
     ~CMainFrame() override;
@@ -60,6 +64,17 @@ public:
     // Ends the recording and deletes what it recorded.
     BOOL Discard();
 
+    // Opens the area picker for an input kind: 0 the video input preference,
+    // 1 the input the record wizard selected, 2 and 3 a window, 4 a region for
+    // an owner dialog or page. prefs (NULL: the window's own) receives the
+    // choice. FALSE when no picker opened.
+    BOOL OpenAreaPicker(int inputKind, CRecorderPrefs* prefs = NULL, IRegionPageOwner* page = NULL,
+                        IFixedRegionOwner* dialog = NULL, int handBack = -1);
+    // IAreaPickerHost: destroys the open picker, if any, and forgets it.
+    void ReleaseChild() override;
+    // The open area picker, or NULL.
+    HWND GetPicker() const { return m_picker; }
+
     CRecorderEngine* GetEngine() const { return m_engine.get(); }
     int GetRecordState() const { return m_recordState; }
     // The name the last save wrote (empty when none).
@@ -74,6 +89,7 @@ public:
     LRESULT OnAppWizard(WPARAM, LPARAM);
     LRESULT OnRecorderFinished(WPARAM failure, LPARAM);
     LRESULT OnRecorderState(WPARAM began, LPARAM);
+    LRESULT OnMainRecordState(WPARAM state, LPARAM);
     LRESULT OnRecorderSelfPaused(WPARAM, LPARAM);
     LRESULT OnRecorderIndicator(WPARAM paused, LPARAM);
     LRESULT OnAreaChosen(WPARAM, LPARAM);
@@ -87,10 +103,10 @@ private:
     // The capture rectangle of the video input preference; FALSE when the
     // input needs an area picker first.
     BOOL GetCaptureRect(RECT* area);
-    // Opens the picker of the video input (only the region picker exists
-    // yet); TRUE when one opened.
-    BOOL OpenAreaPicker();
     BOOL StartEngine(RECT* area);
+    // Live output (app/MainFrameLive.cpp).
+    BOOL StartLiveEngine(BOOL restart);
+    LRESULT OnLiveRecordingFinished(WPARAM failure);
     void DeleteEngine();
     void SaveFinishedRecording();
 
@@ -102,7 +118,8 @@ private:
     float m_zoomFactor;
     BOOL m_closeDeferred;      // an exit was asked for during a recording
     CDWordArray m_bookmarks;
-    CScreenOverlayWnd* m_picker;   // open area picker (deletes itself)
-    PickedArea m_picked;
+    HWND m_picker;             // open area picker (deletes itself)
+    int m_pickerInput;         // the input the open picker was made for
+    int m_inputSelection;      // the input the record wizard selected (-1: none)
     CString m_lastSaved;
 };

@@ -1,51 +1,122 @@
 // The main window's recording commands, the end of a recording and its save.
 #include "app/MainFrame.h"
 
+#include "app/DesktopUtil.h"
+#include "app/PickerWindowList.h"
 #include "app/RecorderApp.h"
+#include "capture/DialogRegionPickerWnd.h"
+#include "capture/MonitorPickerWnd.h"
 #include "capture/RecorderEngine.h"
 #include "capture/RecordingFinish.h"
+#include "capture/WindowPickerWnd.h"
 #include "framework/ui/FileDialog.h"
 #include "media/LastRecordingDir.h"
 #include "settings/RecorderPrefs.h"
 
+#include <stdlib.h>
+#include <vector>
+
+// The whole screen of a single monitor and a fixed region at its start point
+// are recorded at once; a window, a region, a fixed region that follows the
+// mouse and one of several monitors are picked first.
 BOOL CMainFrame::GetCaptureRect(RECT* area)
 {
     switch (m_prefs->m_videoInput) {
-        case 0:   // the whole (virtual) screen
-            area->left = ::GetSystemMetrics(SM_XVIRTUALSCREEN);
-            area->top = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
-            area->right = area->left + ::GetSystemMetrics(SM_CXVIRTUALSCREEN);
-            area->bottom = area->top + ::GetSystemMetrics(SM_CYVIRTUALSCREEN);
-            if (area->right <= area->left) {
-                ::SetRect(area, 0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN));
-            }
+        case 0: {   // the whole (virtual) screen
+            int monitors = 0;
+            int width = 0;
+            int height = 0;
+            POINT origin = {0, 0};
+            RECT* list = GetDesktopExtent(&width, &height, &origin, TRUE, &monitors);
+            free(list);
+            if (monitors > 1)
+                return FALSE;
+            ::SetRect(area, origin.x, origin.y, origin.x + width, origin.y + height);
             return TRUE;
-        case 3:   // a fixed region where it stands
+        }
+        case 3:     // a fixed region where it stands
             if (m_prefs->m_useStartPoint) {
                 const RECT& f = m_prefs->m_fixedRect;   // x, y, width, height
                 ::SetRect(area, f.left, f.top, f.left + f.right, f.top + f.bottom);
                 return TRUE;
             }
             return FALSE;
-        default:  // window, region, a fixed region that follows the mouse: a picker
+        default:
             return FALSE;
     }
 }
 
-BOOL CMainFrame::OpenAreaPicker()
+BOOL CMainFrame::OpenAreaPicker(int inputKind, CRecorderPrefs* prefs, IRegionPageOwner* page,
+                                IFixedRegionOwner* dialog, int handBack)
 {
-    if (m_picker)
+    if (m_picker && ::IsWindow(m_picker))
         return FALSE;
-    if (m_prefs->m_videoInput != 2)
-        return FALSE;   // the monitor and window pickers are not built yet
-    m_picked = PickedArea();
-    CRegionPickerWnd* picker = new CRegionPickerWnd(m_prefs.get(), &m_picked, m_hWnd);
+    m_picker = NULL;
+    if (!prefs)
+        prefs = m_prefs.get();
+    int input;
+    switch (inputKind) {
+        case 0: input = prefs->m_videoInput; break;
+        case 1: input = m_inputSelection; break;
+        case 2:
+        case 3: input = 1; break;
+        case 4: input = 2; break;
+        default: return FALSE;
+    }
+    CScreenOverlayWnd* picker = NULL;
+    switch (input) {
+        case 0: {
+            int count = 0;
+            RECT* list = GetDesktopExtent(NULL, NULL, NULL, TRUE, &count);
+            std::vector<RECT> monitors(list, list + (list ? count : 0));
+            free(list);
+            picker = new CMonitorPickerWnd(prefs, m_hWnd, this, monitors, page, handBack);
+            break;
+        }
+        case 1: {
+            const std::vector<PickerWindow> windows = BuildPickerWindowList(m_hWnd);
+            if (windows.empty())
+                return FALSE;
+            picker = new CWindowPickerWnd(prefs, m_hWnd, this, windows, FALSE, page, handBack);
+            break;
+        }
+        case 2:
+            if (inputKind == 4 && dialog)
+                picker = new CDialogRegionPickerWnd(prefs, this, dialog);
+            else if (inputKind == 4 && page)
+                picker = new CDialogRegionPickerWnd(prefs, this, page);
+            else
+                picker = new CRegionPickerWnd(prefs, m_hWnd, this);
+            break;
+        case 3: {
+            if (prefs->m_useStartPoint)
+                return FALSE;
+            // The fixed picker takes its size from the picked area's right
+            // and bottom.
+            const RECT& f = prefs->m_fixedRect;   // x, y, width, height
+            ::SetRect(&prefs->m_pickedArea, 0, 0, f.right, f.bottom);
+            picker = new CWindowPickerWnd(prefs, m_hWnd, this, std::vector<PickerWindow>(), TRUE);
+            break;
+        }
+        default:
+            return FALSE;
+    }
     if (!picker->CreateOverlay()) {
         delete picker;
+        ReleaseChild();
         return FALSE;
     }
-    m_picker = picker;
+    m_picker = picker->m_hWnd;
+    m_pickerInput = input;
     return TRUE;
+}
+
+void CMainFrame::ReleaseChild()
+{
+    HWND picker = m_picker;
+    m_picker = NULL;
+    if (picker && ::IsWindow(picker))
+        ::DestroyWindow(picker);
 }
 
 BOOL CMainFrame::StartEngine(RECT* area)
@@ -73,9 +144,13 @@ BOOL CMainFrame::Record()
         SetRecordState(1);
         return TRUE;
     }
+    if (m_prefs->m_output == 1)
+        return StartLiveEngine(FALSE);
+    if (m_picker && ::IsWindow(m_picker))
+        return FALSE;   // the open picker's answer starts the recording
     RECT area;
     if (!GetCaptureRect(&area))
-        return OpenAreaPicker();   // the engine starts when the area arrives
+        return OpenAreaPicker(0);   // the engine starts when the area arrives
     return StartEngine(&area);
 }
 
@@ -114,7 +189,8 @@ LRESULT CMainFrame::OnRecorderFinished(WPARAM failure, LPARAM)
 {
     if (!m_engine)
         return 0;
-    // Live mode (the restart of a live engine) comes with the live output.
+    if (m_engine->IsLive())
+        return OnLiveRecordingFinished(failure);
     if (failure == 0)
         SaveFinishedRecording();
     DeleteEngine();

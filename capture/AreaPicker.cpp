@@ -1,11 +1,21 @@
 #include "capture/AreaPicker.h"
 
+#include "capture/SizeCursor.h"
+#include "controls/TipDlg.h"
+#include "framework/Module.h"
 #include "framework/ui/MsgMap.h"
+#include "resources/ids_pickers.h"
+#include "settings/RecorderPrefs.h"
 
 namespace {
 
 const int kEscapeHotKey = 6;
 const char kOverlayClass[] = "VexcapScreenOverlay";
+// Areas up to this size are recorded without asking.
+const int kLargeAreaWidth = 1024;
+const int kLargeAreaHeight = 768;
+// The flag-word bit of the large-area question's "do not ask again".
+const DWORD kFlagNoLargeAreaQuestion = 0x4000000;
 
 LPCSTR OverlayClass()
 {
@@ -61,6 +71,26 @@ RECT RubberBand(POINT anchor, POINT point)
     return band;
 }
 
+BOOL ConfirmLargeCaptureArea(int left, int top, int right, int bottom, CRecorderPrefs* prefs, CWnd* parent)
+{
+    if (right - left <= kLargeAreaWidth && bottom - top <= kLargeAreaHeight)
+        return TRUE;
+    if (prefs && (prefs->m_flags & kFlagNoLargeAreaQuestion))
+        return TRUE;
+    CString caption, title, format, text;
+    caption.LoadString(IDS_PICKER_TIP_CAPTION);
+    title.LoadString(IDS_LARGE_AREA_TITLE);
+    format.LoadString(IDS_LARGE_AREA_TEXT);
+    text.Format(format, kLargeAreaWidth, kLargeAreaHeight);
+    CTipDlgEx dialog(parent, TRUE);
+    dialog.SetCaption(caption);
+    dialog.SetTip(title, text);
+    const INT_PTR answer = dialog.DoModal();
+    if (prefs)
+        prefs->SetFlags(kFlagNoLargeAreaQuestion, !dialog.GetShowAgain());
+    return answer == IDYES;
+}
+
 BEGIN_MESSAGE_MAP(CScreenOverlayWnd, CWnd)
     ON_WM_CREATE()
     ON_WM_DESTROY()
@@ -72,26 +102,42 @@ BEGIN_MESSAGE_MAP(CScreenOverlayWnd, CWnd)
     ON_MESSAGE(WM_HELP, OnHelp)
 END_MESSAGE_MAP()
 
-CScreenOverlayWnd::CScreenOverlayWnd(CRecorderPrefs* prefs, PickedArea* choice, HWND notify)
+CScreenOverlayWnd::CScreenOverlayWnd(CRecorderPrefs* prefs, HWND notify, IAreaPickerHost* host)
     : m_screenWidth(::GetSystemMetrics(SM_CXSCREEN)), m_screenHeight(::GetSystemMetrics(SM_CYSCREEN)),
-      m_prefs(prefs), m_choice(choice), m_notify(notify), m_savedCursor(NULL), m_finished(FALSE)
+      m_prefs(prefs), m_notify(notify), m_host(host), m_savedCursor(NULL), m_finished(FALSE), m_created(FALSE),
+      m_outlineShown(FALSE), m_outline(), m_outlineDepth(1)
 {
 }
 
 CScreenOverlayWnd::~CScreenOverlayWnd() {}
 
+// The overlay covers the whole virtual desktop, so that the mouse is seen on
+// every monitor.
 BOOL CScreenOverlayWnd::CreateOverlay()
 {
-    return CreateEx(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT, OverlayClass(), "",
-                    WS_POPUP | WS_CLIPCHILDREN, 0, 0, m_screenWidth, m_screenHeight, NULL, NULL);
+    int x = ::GetSystemMetrics(SM_XVIRTUALSCREEN);
+    int y = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
+    int width = ::GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    int height = ::GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    if (width <= 0 || height <= 0) {
+        x = y = 0;
+        width = m_screenWidth;
+        height = m_screenHeight;
+    }
+    if (!CreateEx(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT, OverlayClass(), "",
+                  WS_POPUP | WS_CLIPCHILDREN, x, y, width, height, NULL, NULL))
+        return FALSE;
+    return TRUE;
 }
 
 int CScreenOverlayWnd::OnCreate(LPCREATESTRUCT /*cs*/)
 {
+    m_created = TRUE;
     ::ShowWindow(m_hWnd, SW_SHOW);
     ::ClipCursor(NULL);
     m_savedCursor = ::GetCursor();
-    ::SetCursor(::LoadCursorA(NULL, PickerCursor()));
+    HCURSOR cursor = ::LoadCursorA(AfxGetResourceHandle(), MAKEINTRESOURCEA(CursorResource()));
+    ::SetCursor(cursor ? cursor : ::LoadCursorA(NULL, IDC_ARROW));
     ::SetCapture(m_hWnd);
     ::RegisterHotKey(m_hWnd, kEscapeHotKey, 0, VK_ESCAPE);
     return 0;
@@ -99,6 +145,7 @@ int CScreenOverlayWnd::OnCreate(LPCREATESTRUCT /*cs*/)
 
 void CScreenOverlayWnd::OnDestroy()
 {
+    HideOutline();
     ::UnregisterHotKey(m_hWnd, kEscapeHotKey);
     if (m_savedCursor)
         ::SetCursor(m_savedCursor);
@@ -106,27 +153,70 @@ void CScreenOverlayWnd::OnDestroy()
         ::ReleaseCapture();
 }
 
+// A picker whose creation failed before WM_CREATE stays with its creator,
+// which deletes it; every other one deletes itself here.
 void CScreenOverlayWnd::PostNcDestroy()
 {
-    delete this;
+    if (m_created)
+        delete this;
+}
+
+POINT CScreenOverlayWnd::ScreenPoint(CPoint clientPoint) const
+{
+    POINT point = {clientPoint.x, clientPoint.y};
+    ::ClientToScreen(m_hWnd, &point);
+    return point;
+}
+
+void CScreenOverlayWnd::ShowOutline(const RECT& rect, int depth)
+{
+    if (m_outlineShown && m_outlineDepth == depth && ::EqualRect(&m_outline, &rect))
+        return;
+    HDC dc = ::GetDC(NULL);
+    if (m_outlineShown)
+        DrawXorOutline(dc, m_outline, m_outlineDepth);
+    DrawXorOutline(dc, rect, depth);
+    ::ReleaseDC(NULL, dc);
+    m_outline = rect;
+    m_outlineDepth = depth;
+    m_outlineShown = TRUE;
+}
+
+void CScreenOverlayWnd::HideOutline()
+{
+    if (!m_outlineShown)
+        return;
+    HDC dc = ::GetDC(NULL);
+    DrawXorOutline(dc, m_outline, m_outlineDepth);
+    ::ReleaseDC(NULL, dc);
+    m_outlineShown = FALSE;
+}
+
+BOOL CScreenOverlayWnd::EndPicker(UINT message, BOOL release)
+{
+    if (m_finished)
+        return FALSE;
+    m_finished = TRUE;
+    HWND notify = m_notify;
+    if (!notify && AfxGetMainWnd())
+        notify = AfxGetMainWnd()->GetSafeHwnd();
+    IAreaPickerHost* host = release ? m_host : NULL;
+    if (message)
+        ::PostMessageA(notify, message, 0, 0);
+    DestroyWindow();
+    if (host)
+        host->ReleaseChild();
+    return TRUE;
 }
 
 void CScreenOverlayWnd::Cancel()
 {
-    if (m_finished)
-        return;
-    m_finished = TRUE;
-    ::PostMessageA(m_notify, WM_AREA_PICK_CANCELLED, 0, 0);
-    DestroyWindow();
+    EndPicker(WM_AREA_PICK_CANCELLED, FALSE);
 }
 
 void CScreenOverlayWnd::Done()
 {
-    if (m_finished)
-        return;
-    m_finished = TRUE;
-    ::PostMessageA(m_notify, WM_AREA_PICKED, 0, 0);
-    DestroyWindow();
+    EndPicker(WM_AREA_PICKED, FALSE);
 }
 
 void CScreenOverlayWnd::OnClose()
@@ -167,29 +257,28 @@ BEGIN_MESSAGE_MAP(CRegionPickerWnd, CScreenOverlayWnd)
     ON_WM_LBUTTONDOWN()
     ON_WM_MOUSEMOVE()
     ON_WM_LBUTTONUP()
+    ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
-CRegionPickerWnd::CRegionPickerWnd(CRecorderPrefs* prefs, PickedArea* choice, HWND notify)
-    : CScreenOverlayWnd(prefs, choice, notify), m_dragging(FALSE), m_buttonDown(FALSE), m_anchor(), m_band(),
-      m_shownBand(), m_bandShown(FALSE)
+CRegionPickerWnd::CRegionPickerWnd(CRecorderPrefs* prefs, HWND notify, IAreaPickerHost* host)
+    : CScreenOverlayWnd(prefs, notify, host), m_dragging(FALSE), m_buttonDown(FALSE), m_anchor(), m_band(),
+      m_sizeCursor(new CSizeCursor)
 {
 }
 
-void CRegionPickerWnd::ShowBand(const RECT& band)
+CRegionPickerWnd::~CRegionPickerWnd()
 {
-    HDC dc = ::GetDC(NULL);
-    if (m_bandShown)
-        DrawXorOutline(dc, m_shownBand, 1);
-    DrawXorOutline(dc, band, 1);
-    ::ReleaseDC(NULL, dc);
-    m_shownBand = band;
-    m_bandShown = TRUE;
+    delete m_sizeCursor;
+}
+
+UINT CRegionPickerWnd::CursorResource() const
+{
+    return IDC_PICKER_REGION;
 }
 
 void CRegionPickerWnd::OnLButtonDown(UINT /*flags*/, CPoint point)
 {
-    ::ClientToScreen(m_hWnd, &point);
-    m_anchor = point;
+    m_anchor = ScreenPoint(point);
     m_buttonDown = TRUE;
     ::SetCapture(m_hWnd);
 }
@@ -198,12 +287,13 @@ void CRegionPickerWnd::OnMouseMove(UINT flags, CPoint point)
 {
     if (!m_buttonDown || !(flags & MK_LBUTTON))
         return;
-    ::ClientToScreen(m_hWnd, &point);
     m_dragging = TRUE;
-    m_band = RubberBand(m_anchor, point);
-    ShowBand(m_band);
+    m_band = RubberBand(m_anchor, ScreenPoint(point));
+    ShowOutline(m_band, 1);
+    m_sizeCursor->Show(m_band.right - m_band.left, m_band.bottom - m_band.top);
 }
 
+// A press and release without a move picks nothing: the picker stays open.
 void CRegionPickerWnd::OnLButtonUp(UINT /*flags*/, CPoint point)
 {
     if (!m_buttonDown)
@@ -211,22 +301,27 @@ void CRegionPickerWnd::OnLButtonUp(UINT /*flags*/, CPoint point)
     m_buttonDown = FALSE;
     if (!m_dragging)
         return;
-    ::ClientToScreen(m_hWnd, &point);
-    m_band = RubberBand(m_anchor, point);
+    m_band = RubberBand(m_anchor, ScreenPoint(point));
+    if (::GetCapture() == m_hWnd)
+        ::ReleaseCapture();
     Done();
+}
+
+void CRegionPickerWnd::OnDestroy()
+{
+    CScreenOverlayWnd::OnDestroy();
+    // The saved cursor is current again; the digits cursor can go.
+    m_sizeCursor->Release();
 }
 
 void CRegionPickerWnd::Done()
 {
-    if (m_bandShown) {
-        HDC dc = ::GetDC(NULL);
-        DrawXorOutline(dc, m_shownBand, 1);
-        ::ReleaseDC(NULL, dc);
-        m_bandShown = FALSE;
+    if (m_finished)
+        return;
+    if (m_prefs) {
+        m_prefs->m_pickedArea = m_band;
+        m_prefs->m_pickedStartPoint = m_anchor;
+        m_prefs->m_pickedWindow = NULL;
     }
-    if (m_choice) {
-        m_choice->area = m_band;
-        m_choice->startPoint = m_anchor;
-    }
-    CScreenOverlayWnd::Done();
+    EndPicker(WM_AREA_PICKED, FALSE);
 }

@@ -33,7 +33,7 @@ CRecorderEngine::CRecorderEngine(CRecorderPrefs* prefs, IRecorderWindow* mainWin
       m_focusFrame(NULL), m_blinkState(FALSE), m_monitorEnded(NULL), m_captureThreadId(0),
       m_monitorThreadId(0), m_moveCursor(NULL), m_draggingArea(FALSE), m_dragStart(), m_dragLast(),
       m_dragStartArea(), m_lastAutoPan(FALSE), m_lastTrackedCursor(), m_waveIn(NULL), m_monitorThread(NULL),
-      m_captureThread(NULL), m_grabberThread(NULL), m_audioThread(NULL), m_audioSink(NULL), m_bitCount(0), m_rate(0, 1, 1), m_playbackRate(0, 1, 1),
+      m_captureThread(NULL), m_grabberThread(NULL), m_audioThread(NULL), m_audioSink(NULL), m_audioStartRequest(0), m_bitCount(0), m_rate(0, 1, 1), m_playbackRate(0, 1, 1),
       m_createAviDlg(NULL), m_prefs(prefs), m_mainWindow(mainWindow), m_camera(camera), m_cameraWindow(NULL),
       m_mciWindow(NULL), m_frameBits(NULL), m_frameBitmap(NULL), m_screenDC(NULL), m_memDC(NULL),
       m_memOldBitmap(NULL), m_statusCountdown(0)
@@ -49,7 +49,12 @@ CRecorderEngine::CRecorderEngine(CRecorderPrefs* prefs, IRecorderWindow* mainWin
         m_displayAccel.FindDevices();
     ::AVIFileInit();
     HWND owner = m_mainWindow ? m_mainWindow->GetRecorderHwnd() : NULL;
-    m_mciWindow = ::MCIWndCreateA(owner, AfxGetInstanceHandle(), 0x4000818A, NULL);
+    // The hidden player of the audio script shows no error boxes of its own
+    // (MCIWNDF_NOERRORDLG): the capture thread sends it the script's commands,
+    // and a modal box inside it would hold that thread until someone closed
+    // it (Wine's player fails a query on every wave file it opens). A script
+    // that cannot be loaded is reported by the engine.
+    m_mciWindow = ::MCIWndCreateA(owner, AfxGetInstanceHandle(), 0x4000818A | MCIWNDF_NOERRORDLG, NULL);
 }
 
 // The engine goes after its threads have ended (the main window deletes it
@@ -165,6 +170,7 @@ void CRecorderEngine::RequestDiscard()
 
 void CRecorderEngine::SetAudioMute(BOOL mute)
 {
+    CSingleLock lock(&m_audioLock, TRUE);
     if (m_waveIn)
         m_waveIn->SetEffectsMute(mute);
 }
@@ -179,30 +185,44 @@ void CRecorderEngine::ShowFocusFrame(int nCmdShow)
 }
 
 // New preferences while recording: the sounds of the running wave recorder
-// are reloaded.
+// are reloaded. The loads run under the audio lock, so that the capture
+// thread cannot delete the recorder meanwhile; the failures are shown after
+// the lock is released.
 void CRecorderEngine::SetSettings(CRecorderPrefs* prefs)
 {
     m_prefs = prefs;
-    if (m_live || !m_waveIn)
+    if (m_live)
         return;
     const CString temp = m_prefs->m_tempDir;
-    if (m_prefs->m_recordClickAudio && !m_prefs->m_muteAudio) {
-        if (!m_waveIn->LoadClickDownSound(m_prefs->m_clickDownFile, temp, m_prefs->m_clickVolume) ||
-            !m_waveIn->LoadClickUpSound(m_prefs->m_clickUpFile, temp, m_prefs->m_clickVolume)) {
-            CString text;
-            text.Format(IDS_LOAD_CLICK_FAILED, (LPCSTR)m_prefs->m_clickDownFile);
-            AfxMessageBox(text, MB_ICONEXCLAMATION);
-        }
+    BOOL clickFailed = FALSE;
+    BOOL keyFailed = FALSE;
+    BOOL scriptFailed = FALSE;
+    {
+        CSingleLock lock(&m_audioLock, TRUE);
+        if (!m_waveIn)
+            return;
+        if (m_prefs->m_recordClickAudio && !m_prefs->m_muteAudio)
+            clickFailed = !m_waveIn->LoadClickDownSound(m_prefs->m_clickDownFile, temp, m_prefs->m_clickVolume) ||
+                          !m_waveIn->LoadClickUpSound(m_prefs->m_clickUpFile, temp, m_prefs->m_clickVolume);
+        if (m_prefs->m_recordKeyAudio && !m_prefs->m_muteAudio)
+            keyFailed = !m_waveIn->LoadKeySound(m_prefs->m_keyDownFile, temp, m_prefs->m_keyVolume);
+        if (AudioScriptOn())
+            scriptFailed = !m_waveIn->LoadAudioScript(m_prefs->m_unused11, temp, 100);
     }
-    if (m_prefs->m_recordKeyAudio && !m_prefs->m_muteAudio &&
-        !m_waveIn->LoadKeySound(m_prefs->m_keyDownFile, temp, m_prefs->m_keyVolume)) {
+    const struct {
+        BOOL failed;
+        UINT textId;
+        const CString& file;
+    } failures[] = {
+        {clickFailed, IDS_LOAD_CLICK_FAILED, m_prefs->m_clickDownFile},
+        {keyFailed, IDS_LOAD_KEY_FAILED, m_prefs->m_keyDownFile},
+        {scriptFailed, IDS_LOAD_SCRIPT_FAILED, m_prefs->m_unused11},
+    };
+    for (const auto& f : failures) {
+        if (!f.failed)
+            continue;
         CString text;
-        text.Format(IDS_LOAD_KEY_FAILED, (LPCSTR)m_prefs->m_keyDownFile);
-        AfxMessageBox(text, MB_ICONEXCLAMATION);
-    }
-    if (AudioScriptOn() && !m_waveIn->LoadAudioScript(m_prefs->m_unused11, temp, 100)) {
-        CString text;
-        text.Format(IDS_LOAD_SCRIPT_FAILED, (LPCSTR)m_prefs->m_unused11);
+        text.Format(f.textId, (LPCSTR)f.file);
         AfxMessageBox(text, MB_ICONEXCLAMATION);
     }
 }

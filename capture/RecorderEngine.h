@@ -16,6 +16,7 @@
 #include "capture/FramePacer.h"
 #include "settings/Rational.h"
 
+#include <memory>
 #include <vector>
 
 class CCreateAviDlg;
@@ -27,6 +28,13 @@ class CWinThread;
 class IRecorderWindow;
 class XRVCameraConfig;
 struct LiveOutputHeader;
+struct FrameComposition;
+
+// Frees the composition state of an engine (RecorderEngineCompose.cpp), so
+// that the engine's header needs no more than its name.
+struct FrameCompositionDeleter {
+    void operator()(FrameComposition* composition) const;
+};
 
 // Command word values.
 enum RecorderCommand {
@@ -95,6 +103,7 @@ public:
     CVideoFocusWnd* GetFocusFrame() const { return m_focusFrame; }
     BOOL IsDraggingArea() const { return m_draggingArea; }
     void SetLive(BOOL live, BOOL restart) { m_live = live; m_liveRestart = restart; }
+    BOOL IsLive() const { return m_live; }
     void SetCameraWindow(HWND window) { m_cameraWindow = window; }
     // Where the wave recorder hands its buffers instead of the file (or NULL).
     void SetAudioSink(CAudioSink* sink) { m_audioSink = sink; }
@@ -128,6 +137,11 @@ protected:
     BOOL BeginCapture(int bitCount, int* width, int* height, int* left, int* top);
     BOOL StartAudioCapture();
     void StopAudioCapture();
+    // Asks the running wave recorder to end and waits until its thread has
+    // closed the sound file (capture thread; before the file is read).
+    void EndWaveRecording();
+    // Starts the sound that EnableAudio asked for (capture thread, per frame).
+    void ApplyAudioRequest();
     BOOL LoadClickSounds();
     BOOL LoadKeyboardSound();
     void StartCameraCapture();
@@ -151,7 +165,25 @@ protected:
     BOOL ScaleFrame(HDC frameDC);
     BOOL DrawWatermark(HDC frameDC);
     BOOL ApplyPaletteChange();
+    // Applies this frame's area: a new position asks for a full grab, a new
+    // size also rebuilds the frame buffer that the area is grabbed into.
+    BOOL ResizeFrameBuffers(int width, int height, int left, int top);
+    // Where this frame is grabbed and the cursor drawn: the output frame, or,
+    // while a zoom makes the area differ from the output size, a frame of the
+    // area's own size that ScaleFrame brings to the output size.
+    HDC CaptureFrameDC();
+    // Frees the composition's frame buffers (end of the capture thread).
+    void ReleaseCompositionBuffers();
+    FrameComposition& Composition();
+    // The caption and the stamp on a DC of the output frame.
+    void DrawCaptionAndStampOn(HDC dc);
     BOOL WriteLiveFrame(const BITMAPINFOHEADER* frame, const BYTE* bits);
+    // Live output (capture/RecorderEngineLive.cpp): the header and frame
+    // mappings the capture driver publishes, opened, never created.
+    void OpenLiveOutput(RECT* area);
+    void OpenLiveHeader();
+    BOOL OpenLiveFrame();
+    void SetLiveFrameReady(WORD ready);
     BOOL FinishRecording();
     void WriteRecoveryNote();
 
@@ -219,7 +251,10 @@ private:
     LiveOutputHeader* m_liveHeader;
     HANDLE m_liveFrameMap;
     BYTE* m_liveFrame;
-    DWORD m_liveFrameBytes;
+    DWORD m_liveFrameBytes;            // the header's image size when the frame mapping was opened
+    DWORD m_liveViewBytes = 0;         // what the frame view really spans (VirtualQuery)
+    WORD m_liveBitCount = 0;           // the depth the consumer last asked for
+    std::vector<RGBQUAD> m_livePalette;   // 8-bit output palette, built on first use
     // 8. Result.
     int m_failure;
     int m_lastResult;
@@ -287,6 +322,12 @@ private:
     CWinThread* m_grabberThread;
     CWinThread* m_audioThread;
     CAudioSink* m_audioSink;   // given to BeginCapture; NULL: the sound goes to the file
+    // The capture thread alone creates and deletes the wave recorder; other
+    // threads (UI commands, the monitor thread's key sounds) use it only
+    // while they hold this lock, which the capture thread takes to hand the
+    // pointer over. Nothing is sent to another thread's window under it.
+    CCriticalSection m_audioLock;
+    volatile LONG m_audioStartRequest;   // EnableAudio(TRUE) without a recorder
     // 17. Frame format and rate.
     WORD m_bitCount;
     CRational m_rate;
@@ -316,4 +357,6 @@ private:
     HGDIOBJ m_memOldBitmap;
     CFrameRateMeter m_rateMeter;
     DWORD m_statusCountdown;
+    // Cursor, click and zoom state of the frame composition; made on first use.
+    std::unique_ptr<FrameComposition, FrameCompositionDeleter> m_composition;
 };

@@ -142,9 +142,7 @@ BOOL CRecorderEngine::CheckSegmentSize()
         return FALSE;
     m_segmentPosition = 0;
     if (!m_prefs->m_recordCamera && m_waveIn) {
-        m_waveIn->Stop();
-        delete m_waveIn;
-        m_waveIn = NULL;
+        StopAudioCapture();
         StartAudioCapture();
     }
     return TRUE;

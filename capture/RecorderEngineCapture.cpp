@@ -8,6 +8,7 @@
 #include "app/DesktopUtil.h"
 #include "capture/FrameBitmap.h"
 #include "app/CreateAviDlg.h"
+#include "app/WaveScriptEndDlg.h"
 #include "capture/LiveOutputHeader.h"
 #include "capture/RecordingFinish.h"
 #include "capture/RecorderWindow.h"
@@ -46,7 +47,11 @@ HBITMAP CreateFrameSection(HDC dc, const std::vector<BYTE>& format, BYTE** bits)
 BOOL CRecorderEngine::GrabDirect(HDC destination, HDC screen, const CaptureArea& area)
 {
     const DWORD rop = m_prefs->UseCaptureBlt() ? (SRCCOPY | CAPTUREBLT) : SRCCOPY;
-    if (area.width == m_outputWidth && area.height == m_outputHeight)
+    // The composition's zoomed frame has the area's own size: copied as it is.
+    BITMAP target = {};
+    ::GetObjectA(::GetCurrentObject(destination, OBJ_BITMAP), sizeof(target), &target);
+    const BOOL areaSized = target.bmWidth == area.width && target.bmHeight == area.height;
+    if ((area.width == m_outputWidth && area.height == m_outputHeight) || areaSized)
         return CopyScreenArea(destination, 0, 0, area.width, area.height, screen, area.left, area.top, rop);
     ::SetStretchBltMode(destination, COLORONCOLOR);
     return ::StretchBlt(destination, 0, 0, m_outputWidth, m_outputHeight, screen, area.left, area.top, area.width,
@@ -165,6 +170,7 @@ UINT CRecorderEngine::CaptureThread()
                 break;
             DWORD due = m_pacer.DueTick();
             CheckAudioScriptEnd(&due);
+            ApplyAudioRequest();
             if (IsPaused() && !m_transitionRunning) {
                 if (!WaitWhilePaused())
                     break;
@@ -196,25 +202,17 @@ UINT CRecorderEngine::CaptureThread()
                 break;
 
             StepZoomTransition(&area.width, &area.height, &area.left, &area.top);
-            {
-                // A new position or size needs a whole new grab.
-                CSingleLock lock(&m_frameLock, TRUE);
-                if (area != m_grabArea) {
-                    m_grabArea = area;
-                    ::InterlockedExchange(&m_grabWaitInfinite, 1);
-                    ::InterlockedExchange(&m_fullRedraw, 1);
-                }
-            }
-            {
-                CSingleLock lock(&m_areaLock, TRUE);
-                m_applied = area;
-            }
+            if (!ResizeFrameBuffers(area.width, area.height, area.left, area.top))
+                break;
 
+            // A zoomed area is grabbed at its own size; ScaleFrame brings it
+            // to the output size.
+            HDC grabDC = CaptureFrameDC();
             BOOL grabbed;
             if (m_grabberMode)
                 grabbed = StartGrabAndWait(m_frameBits, imageSize);
             else
-                grabbed = GrabDirect(m_memDC, m_screenDC, area);
+                grabbed = GrabDirect(grabDC, m_screenDC, area);
             if (!grabbed) {
                 if (!m_failure)
                     Fail(IDS_GETDIB_FAILED);
@@ -224,7 +222,7 @@ UINT CRecorderEngine::CaptureThread()
             if ((m_prefs->m_captureMouse || m_prefs->m_recordClickAudio || m_prefs->m_recordKeyAudio ||
                  m_grabberMode) &&
                 !m_draggingArea)
-                DrawCursor(m_memDC, area);
+                DrawCursor(grabDC, area);
             TrackWindowUnderCursor();
             UpdateFocusFrameVisibility();
             if (area.width == m_outputWidth && area.height == m_outputHeight) {
@@ -291,6 +289,7 @@ UINT CRecorderEngine::CaptureThread()
         ::SetEvent(m_grabRequest);
         ::WaitForSingleObject(m_grabberEnded, 1000);
     }
+    ReleaseCompositionBuffers();
     if (m_memDC && m_memOldBitmap)
         ::SelectObject(m_memDC, m_memOldBitmap);
     m_memOldBitmap = NULL;
@@ -347,10 +346,49 @@ UINT CRecorderEngine::CaptureThread()
     return 0;
 }
 
-// Seen at the top of each frame. The script's end pauses the recording and
-// asks the user how to go on; the script itself belongs to the wave recorder.
-BOOL CRecorderEngine::CheckAudioScriptEnd(DWORD* /*dueTick*/)
+// Seen at the top of each frame. The end of the audio script pauses the
+// recording and asks the user whether to go on without the script, play it
+// again or stop. A stop or discard the user gave meanwhile is kept. The
+// question has no owner window: a window of the UI thread as its owner would
+// make this thread wait for the UI thread, which may be waiting for it.
+BOOL CRecorderEngine::CheckAudioScriptEnd(DWORD* dueTick)
 {
+    if (!m_waveIn || !m_waveIn->IsAudioScriptFinished() || !AudioScriptOn())
+        return TRUE;
+    ::InterlockedExchange(&m_command, kCommandPause);
+    ::InterlockedExchange(&m_paused, 1);
+    ::SetEvent(m_pauseEvent);
+    PostToMain(WM_RECORDER_SELF_PAUSED, 0);
+    m_waveIn->Pause();
+    m_waveIn->ClearAudioScriptFinished();
+    CWaveScriptEndDlg question;
+    const INT_PTR answer = question.DoModal();
+    const LONG command = GetCommand();
+    if (command == kCommandStop || command == kCommandDiscard)
+        return TRUE;
+    if (answer == CWaveScriptEndDlg::kStop) {
+        m_waveIn->SetAudioScriptActive(FALSE);
+        RequestStop();
+        return TRUE;
+    }
+    if (answer == CWaveScriptEndDlg::kReplay) {
+        if (!m_waveIn->LoadAudioScript(m_prefs->m_unused11, m_prefs->m_tempDir, 100)) {
+            CString text;
+            text.Format(IDS_LOAD_SCRIPT_FAILED, (LPCSTR)m_prefs->m_unused11);
+            AfxMessageBox(text, MB_ICONEXCLAMATION);
+        }
+        m_waveIn->SetAudioScriptActive(TRUE);
+    } else {
+        m_prefs->m_unused9 = 0;
+        m_waveIn->SetAudioScriptActive(FALSE);
+    }
+    // Record's signal is meant for a capture thread that waits to resume;
+    // this one does not wait, and a stale signal would cut the next pause.
+    Record();
+    ::ResetEvent(m_recordEvent);
+    m_waveIn->Resume();
+    m_pacer.Restart(::GetTickCount());
+    *dueTick = m_pacer.DueTick();
     return TRUE;
 }
 
@@ -389,8 +427,7 @@ BOOL CRecorderEngine::WaitWhilePaused()
 BOOL CRecorderEngine::StopCapture(DWORD skippedLast)
 {
     ::InterlockedExchange(&m_grabberStop, 1);
-    if (m_waveIn)
-        m_waveIn->Stop();
+    EndWaveRecording();
     if (m_focusFrame && m_focusFrame->GetSafeHwnd())
         ::ShowWindowAsync(m_focusFrame->GetSafeHwnd(), SW_HIDE);
     if (m_live) {
@@ -414,8 +451,7 @@ BOOL CRecorderEngine::DiscardCapture()
     ::InterlockedExchange(&m_grabberStop, 1);
     m_framesWritten = FALSE;
     if (!m_live) {
-        if (m_waveIn)
-            m_waveIn->Stop();
+        EndWaveRecording();
         CloseOutputAvi();
     } else if (m_liveHeader) {
         m_liveHeader->frameReady = 0;
@@ -577,50 +613,6 @@ BOOL CRecorderEngine::MeasureAutoFrameRate(HDC screen, HDC memDC)
     CloseOutputAvi();
     m_prefs->m_autoPan = autoPan;
     return ok;
-}
-
-// --- Stages of the frame composition. The composition subsystem draws the
-// cursor, clicks, caption, stamp and watermark and rebuilds the buffers on a
-// palette change; until it is built these stages draw nothing. Scaling for a
-// zoom is already done by the grab.
-
-BOOL CRecorderEngine::PrepareWatermark()
-{
-    return TRUE;
-}
-
-void CRecorderEngine::DrawCursor(HDC /*frameDC*/, const CaptureArea& /*area*/)
-{
-}
-
-BOOL CRecorderEngine::DrawCaptionAndStamp(HDC /*frameDC*/)
-{
-    return TRUE;
-}
-
-BOOL CRecorderEngine::ScaleFrame(HDC frameDC)
-{
-    return DrawCaptionAndStamp(frameDC);
-}
-
-BOOL CRecorderEngine::DrawWatermark(HDC /*frameDC*/)
-{
-    return TRUE;
-}
-
-BOOL CRecorderEngine::ApplyPaletteChange()
-{
-    ::InterlockedExchange(&m_paletteChanged, 0);
-    return TRUE;
-}
-
-// The live-output writer belongs to the live-output part; until it is built a
-// live recording writes nothing and ends at its first frame with a failure
-// that says so.
-BOOL CRecorderEngine::WriteLiveFrame(const BITMAPINFOHEADER* /*frame*/, const BYTE* /*bits*/)
-{
-    Fail(IDS_LIVE_OUTPUT_UNAVAILABLE);
-    return FALSE;
 }
 
 // Turns the temporary files into one finished screen video (joined segments,

@@ -103,8 +103,14 @@ UINT CRecorderEngine::MonitorThread()
                 BOOL found = FALSE;
                 for (int vk = 7; vk < 256 && !found; ++vk)
                     found = now[vk] != keys[vk] && (now[vk] & 0x80);
-                if (found && m_prefs->m_recordKeyAudio && !m_effectsSuppressed && !m_prefs->m_muteAudio && m_waveIn)
-                    m_waveIn->StartKeySound();
+                if (found && m_prefs->m_recordKeyAudio && !m_effectsSuppressed && !m_prefs->m_muteAudio) {
+                    // The capture thread may be replacing the recorder (a new
+                    // segment, sound switched on, the end): only under the
+                    // audio lock is the pointer a live recorder.
+                    CSingleLock audio(&m_audioLock, TRUE);
+                    if (m_waveIn)
+                        m_waveIn->StartKeySound();
+                }
                 if (!found && m_grabberMode) {
                     for (int vk = 1; vk <= 6 && !found; ++vk)
                         found = now[vk] != keys[vk] && (now[vk] & 0x80);

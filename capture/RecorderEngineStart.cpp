@@ -59,34 +59,7 @@ BOOL CRecorderEngine::PrepareRecording(RECT* areaIn)
             }
         }
     } else {
-        area = RECT{0, 0, 320, 240};
-        m_liveHeaderMap = ::OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, LIVE_OUTPUT_HEADER_NAME);
-        if (m_liveHeaderMap) {
-            m_liveHeader = (LiveOutputHeader*)::MapViewOfFile(m_liveHeaderMap, FILE_MAP_ALL_ACCESS, 0, 0, 0);
-            if (!m_liveHeader) {
-                ::CloseHandle(m_liveHeaderMap);
-                m_liveHeaderMap = NULL;
-            }
-        }
-        // A header whose format is not complete, or is out of reason, is
-        // not followed: the output stays 320 x 240.
-        if (m_liveHeader && m_liveHeader->headerValid && m_liveHeader->width > 1 && m_liveHeader->height > 1 &&
-            m_liveHeader->width <= 8192 && m_liveHeader->height <= 8192) {
-            area.right = m_liveHeader->width;
-            area.bottom = m_liveHeader->height;
-            m_liveFrameBytes = m_liveHeader->imageSize;
-            char name[257];
-            memcpy(name, m_liveHeader->frameMappingName, 256);
-            name[256] = '\0';
-            m_liveFrameMap = ::OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name);
-            if (m_liveFrameMap) {
-                m_liveFrame = (BYTE*)::MapViewOfFile(m_liveFrameMap, FILE_MAP_ALL_ACCESS, 0, 0, 0);
-                if (!m_liveFrame) {
-                    ::CloseHandle(m_liveFrameMap);
-                    m_liveFrameMap = NULL;
-                }
-            }
-        }
+        OpenLiveOutput(&area);
     }
 
     POINT origin = {0, 0};
@@ -250,56 +223,6 @@ BOOL CRecorderEngine::BeginCapture(int bitCount, int* width, int* height, int* l
     *top = m_requested.top;
     m_applied = m_requested;
     return TRUE;
-}
-
-// The sound of a recording comes from the sound layer's wave recorder
-// (CWaveIn). Wiring it here made the capture and UI threads of the test
-// process stop under Wine (the process heap lock was left held by the capture
-// thread after the recorder ran), so until that is understood no recorder is
-// started and a recording that asks for sound does not begin; it says so.
-// Stops the wave-input recorder and its thread, when they run.
-void CRecorderEngine::StopAudioCapture()
-{
-    if (m_waveIn) {
-        m_waveIn->Stop();
-        delete m_waveIn;
-        m_waveIn = NULL;
-    }
-    if (m_audioThread) {
-        ::WaitForSingleObject(m_audioThread->m_hThread, 5000);
-        delete m_audioThread;
-        m_audioThread = NULL;
-    }
-}
-
-BOOL CRecorderEngine::StartAudioCapture()
-{
-    if (m_live || m_prefs->m_timeLapse)
-        return FALSE;
-    m_errorText.LoadString(IDS_CANNOT_RECORD_AUDIO);
-    return FALSE;
-}
-
-// Click and key sounds without recorded sound also need the wave recorder;
-// until it is wired they are left out and the recording goes on.
-BOOL CRecorderEngine::LoadClickSounds()
-{
-    return FALSE;
-}
-
-BOOL CRecorderEngine::LoadKeyboardSound()
-{
-    return FALSE;
-}
-
-void CRecorderEngine::EnableAudio(BOOL on)
-{
-    if (m_live || m_prefs->m_timeLapse)
-        return;
-    if (m_waveIn)
-        m_waveIn->SetMute(on);
-    else if (on)
-        StartAudioCapture();
 }
 
 // The camera graph is built by the camera subsystem; until it exists no

@@ -8,7 +8,19 @@ IMPLEMENT_DYNAMIC(CWinThread, CObject)
 
 namespace {
 thread_local CWinThread* t_pCurrentThread = NULL;
+AFX_THREAD_TERM_PROC g_threadTermProc = NULL;
+
+void RunThreadTermProc()
+{
+    if (g_threadTermProc != NULL)
+        g_threadTermProc();
+}
 }  // namespace
+
+void AFXAPI AfxSetThreadTermProc(AFX_THREAD_TERM_PROC proc)
+{
+    g_threadTermProc = proc;
+}
 
 CWinThread::CWinThread() : m_pfnThreadProc(NULL), m_pThreadParams(NULL)
 {
@@ -67,6 +79,7 @@ unsigned __stdcall CWinThread::ThreadEntry(void* pParam)
     } else {
         nResult = (UINT)pThread->Run();
     }
+    RunThreadTermProc();
     t_pCurrentThread = NULL;
     pThread->Delete();
     return nResult;
@@ -166,6 +179,7 @@ CWinThread* AFXAPI AfxBeginThread(CRuntimeClass* pThreadClass, int nPriority, UI
 void AFXAPI AfxEndThread(UINT nExitCode, BOOL bDelete)
 {
     CWinThread* pThread = t_pCurrentThread;
+    RunThreadTermProc();
     t_pCurrentThread = NULL;
     if (pThread != NULL && bDelete)
         pThread->Delete();

@@ -75,3 +75,7 @@ CWinThread* AFXAPI AfxBeginThread(CRuntimeClass* pThreadClass, int nPriority = T
 [[noreturn]] void AFXAPI AfxEndThread(UINT nExitCode, BOOL bDelete = TRUE);
 // The thread object of the calling thread; the application on the main thread.
 CWinThread* AFXAPI AfxGetThread();
+// A procedure run on each CWinThread's own thread when its work is done (the
+// window layer frees its per-thread state there). One procedure; NULL clears.
+typedef void(AFXAPI* AFX_THREAD_TERM_PROC)();
+void AFXAPI AfxSetThreadTermProc(AFX_THREAD_TERM_PROC proc);

@@ -16,6 +16,8 @@ const DWORD kMaxBufferBytes = 64000;
 const int kOpenAttempts = 10;
 const DWORD kWaitSlice = 200;
 const int kStopPasses = 30;
+// The longest a stop waits for sound recorded before it.
+const DWORD kDrainLimitMs = 2000;
 // MCI and MCIWnd messages understood by the audio-script player window.
 const UINT kMciPlay = 0x806;
 const UINT kMciStop = 0x808;
@@ -136,7 +138,8 @@ CWaveIn::CWaveIn(UINT deviceId, LPCSTR fileName, const CRecorderPrefs* settings,
       m_settings(settings), m_deviceId(deviceId), m_limitMs(limitMs), m_createNew(createNew),
       m_hasData(FALSE), m_padSilence(padSilence), m_levelWindow(levelWindow), m_notify(0),
       m_playerWindow(playerWindow), m_running(FALSE), m_started(FALSE), m_stop(FALSE),
-      m_paused(TRUE), m_muted(FALSE), m_effectsMuted(FALSE), m_device(NULL), m_buffers(NULL),
+      m_paused(TRUE), m_muted(FALSE), m_effectsMuted(FALSE), m_resumeTick(0), m_activeMs(0),
+      m_drainTargetMs(0), m_stopTick(0), m_device(NULL), m_buffers(NULL),
       m_waveEvent(NULL), m_readyEvent(NULL), m_audioScriptFinished(FALSE), m_peakLevel(0),
       m_peakScale(0), m_sendLevels(sendLevels), m_doneEvent(NULL), m_threadEntered(FALSE),
       m_file(NULL), m_dataEnd(0)
@@ -209,6 +212,8 @@ BOOL CWaveIn::WaitReady()
 
 void CWaveIn::Resume()
 {
+    if (m_paused)
+        m_resumeTick = ::GetTickCount();
     m_paused = FALSE;
     if (m_audioScript.active && m_playerWindow)
         ::SendMessageA(m_playerWindow, kMciPlay, 0, 0);
@@ -216,6 +221,8 @@ void CWaveIn::Resume()
 
 void CWaveIn::Pause()
 {
+    if (!m_paused)
+        m_activeMs += ::GetTickCount() - m_resumeTick;
     m_paused = TRUE;
     if (m_waveEvent)
         ::SetEvent(m_waveEvent);
@@ -225,9 +232,19 @@ void CWaveIn::Pause()
     }
 }
 
+// The sound the input still holds for the time before the stop is read
+// first (see Draining): the recording ends at the stop, not a second early.
 LRESULT CWaveIn::Stop()
 {
-    m_stop = TRUE;
+    if (!m_stop) {
+        const DWORD now = ::GetTickCount();
+        if (!m_paused)
+            m_activeMs += now - m_resumeTick;
+        m_stopTick = now;
+        m_drainTargetMs = m_activeMs > 0 ? m_startMs + m_activeMs : 0;
+        // The target is in place before the thread can see the stop.
+        ::InterlockedExchange(reinterpret_cast<volatile LONG*>(&m_stop), TRUE);
+    }
     m_paused = FALSE;
     for (int pass = 0; pass < kStopPasses; ++pass) {
         if (!m_running)
@@ -260,6 +277,13 @@ UINT AFX_CDECL WaveInThreadProc(LPVOID param)
     const UINT result = waveIn->Run();
     ::CoUninitialize();
     return result;
+}
+
+BOOL CWaveIn::Draining(LONGLONG positionSamples) const
+{
+    if (!m_drainTargetMs || ::GetTickCount() - m_stopTick >= kDrainLimitMs)
+        return FALSE;
+    return positionSamples < m_drainTargetMs * m_format->nSamplesPerSec / 1000;
 }
 
 BOOL HasWaveInDevice()
@@ -559,17 +583,21 @@ UINT CWaveIn::Run()
         // appended to an existing file is not taken to run ahead of the clock.
         LONGLONG elapsedMs = m_startMs;
         DWORD lastTick = ::GetTickCount();
-        while (!m_stop) {
+        for (;;) {
+            if (m_stop && !Draining(positionSamples))
+                break;
             WAVEHDR* header = m_buffers->NextToRead();
             bool failed = false;
-            while (!m_stop && !(header->dwFlags & WHDR_DONE)) {
+            while (!(header->dwFlags & WHDR_DONE)) {
+                if (m_stop && !Draining(positionSamples))
+                    break;
                 if (::WaitForSingleObject(m_waveEvent, kWaitSlice) == WAIT_FAILED) {
                     AfxMessageBox(IDS_WAIT_EVENT_FAILED, MB_ICONEXCLAMATION);
                     failed = true;
                     break;
                 }
             }
-            if (failed || m_stop)
+            if (failed || !(header->dwFlags & WHDR_DONE))
                 break;
             BYTE* data = reinterpret_cast<BYTE*>(header->lpData);
             DWORD length = header->dwBytesRecorded;
@@ -602,6 +630,15 @@ UINT CWaveIn::Run()
                     if (restBytes < length)
                         length = static_cast<DWORD>(restBytes);
                 }
+                if (m_stop) {
+                    // Read after the stop: only the part up to the stop time.
+                    const LONGLONG targetSamples = m_drainTargetMs * rate / 1000;
+                    if (positionSamples >= targetSamples)
+                        break;
+                    const LONGLONG restBytes = (targetSamples - positionSamples) * block;
+                    if (restBytes < length)
+                        length = static_cast<DWORD>(restBytes);
+                }
                 if (m_muted)
                     memcpy(data, silence, length);
                 ProcessBuffer(data, &length);
@@ -625,14 +662,16 @@ UINT CWaveIn::Run()
                 }
                 MeasureLevel(data, length);
                 positionSamples += length / block;
-                m_currentMs = static_cast<int>(positionSamples * 1000 / rate);
+                // To the nearest millisecond: a stop cut on a sample inside a
+                // millisecond still gives the length it was cut to.
+                m_currentMs = static_cast<int>((positionSamples * 1000 + rate / 2) / rate);
                 m_dataChunk.dwFlags |= MMIO_DIRTY;
                 m_riffChunk.dwFlags |= MMIO_DIRTY;
                 m_hasData = TRUE;
             } else {
                 MeasureLevel(data, length);
             }
-            if ((limitSamples >= 0 && positionSamples >= limitSamples) || m_stop)
+            if ((limitSamples >= 0 && positionSamples >= limitSamples) || (m_stop && !Draining(positionSamples)))
                 break;
             if (!m_buffers->AddNextBuffer()) {
                 AfxMessageBox(CString("CWaveIn::AddNextBuffer") + LoadText(IDS_FAILED_SUFFIX),

@@ -95,6 +95,10 @@ public:
     void StartKeySound();
     BOOL IsAudioScriptFinished() const { return m_audioScriptFinished; }
     BOOL IsAudioScriptActive() const { return m_audioScript.active; }
+    // The owner has seen the script's end.
+    void ClearAudioScriptFinished() { m_audioScriptFinished = FALSE; }
+    // Mixes the loaded script on (from its start) or leaves it out.
+    void SetAudioScriptActive(BOOL active);
 
     const WAVEFORMATEX* GetFormat() const { return m_format; }
     DWORD GetBytesWritten() const { return m_bytesWritten; }
@@ -111,6 +115,8 @@ private:
     void SetError(UINT id);
     void SetError(LPCSTR text) { m_errorText = text; }
     BOOL OpenFile(DWORD* existingLength);
+    // While stopping: more buffers are still wanted to reach the stop time.
+    BOOL Draining(LONGLONG positionSamples) const;
     BOOL SeekToStart(DWORD existingLength, const BYTE* silence, DWORD bufferSize);
     void ProcessBuffer(BYTE* data, DWORD* length);
     void MeasureLevel(const BYTE* data, DWORD length);
@@ -137,6 +143,14 @@ private:
     volatile BOOL m_paused;
     volatile BOOL m_muted;
     volatile BOOL m_effectsMuted;
+    // The time recorded while not paused, counted on the owner's thread by
+    // Resume, Pause and Stop. The input hands its buffers over late (under
+    // Wine about a second): at a stop the thread goes on reading, for at most
+    // a few seconds, until the sound reaches the stop time.
+    DWORD m_resumeTick;
+    LONGLONG m_activeMs;
+    volatile LONGLONG m_drainTargetMs;   // set by Stop before the stop flag, then fixed
+    DWORD m_stopTick;
     HWAVEIN m_device;
     WaveBuffer* m_buffers;
     HANDLE m_waveEvent;

@@ -212,6 +212,14 @@ BOOL CWaveIn::LoadAudioScript(LPCSTR path, LPCSTR tempFolder, int gainPercent)
     return TRUE;
 }
 
+void CWaveIn::SetAudioScriptActive(BOOL active)
+{
+    ::EnterCriticalSection(&m_soundLock);
+    m_audioScript.active = active && m_audioScript.data != NULL;
+    m_audioScript.position = 0;
+    ::LeaveCriticalSection(&m_soundLock);
+}
+
 void CWaveIn::StartClickDownSound()
 {
     ::EnterCriticalSection(&m_soundLock);

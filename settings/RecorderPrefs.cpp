@@ -558,7 +558,9 @@ CRecorderPrefs::CRecorderPrefs(IPrefsHost* host)
     ::SetRect(&m_cameraPreviewRect, -1, -1, -1, -1);
     ::SetRect(&m_recorderWinRect, 100, 100, 424, 428);
     ::SetRect(&m_annotationWinRect, 327, 73, 517, 359);
-    memset(m_runtime, 0, sizeof(m_runtime));
+    ::SetRectEmpty(&m_pickedArea);
+    m_pickedWindow = NULL;
+    m_pickedStartPoint.x = m_pickedStartPoint.y = 0;
 
     for (CTextStyle* style : { &m_caption, &m_timeDate }) {
         style->m_posX = 0;
@@ -757,7 +759,9 @@ void CRecorderPrefs::CopyFrom(const CRecorderPrefs& o)
     m_videoCompressorName = o.m_videoCompressorName;
     m_textNoteStyle.Assign(o.m_textNoteStyle);
     m_minimizeTipCount = o.m_minimizeTipCount;
-    memcpy(m_runtime, o.m_runtime, sizeof(m_runtime));
+    m_pickedArea = o.m_pickedArea;
+    m_pickedWindow = o.m_pickedWindow;
+    m_pickedStartPoint = o.m_pickedStartPoint;
     if (m_cursor) {
         ::DestroyCursor(m_cursor);
         m_cursor = NULL;

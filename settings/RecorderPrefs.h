@@ -246,8 +246,12 @@ public:
     CTextNoteStyle m_textNoteStyle;
     // 31.
     int m_minimizeTipCount;
-    // 32. Not stored; copied with the record.
-    DWORD m_runtime[7];
+    // 32. The area picker's answer (screen coordinates), copied with the
+    // record and never stored: the chosen area, the chosen window and the
+    // start point of a dragged region.
+    RECT m_pickedArea;
+    HWND m_pickedWindow;
+    POINT m_pickedStartPoint;
     // 33. The loaded custom cursor and its hot spot; not stored.
     HCURSOR m_cursor;
     int m_cursorHotX;

@@ -15,16 +15,22 @@ void ReleaseTempDC(CDC* p)
     p->m_hDC = p->m_hAttribDC = NULL;
     delete p;
 }
+thread_local CHandleMap<CDC, HDC>* t_dcMap = NULL;   // a pointer: see ThreadHandleMap
+
 CHandleMap<CDC, HDC>& DCMap()
 {
-    static thread_local CHandleMap<CDC, HDC> map(&MakeTempDC, &ReleaseTempDC);
-    return map;
+    return ThreadHandleMap(t_dcMap, &MakeTempDC, &ReleaseTempDC);
 }
 }  // namespace
 
 void AfxDeleteTempDCMap()
 {
     DCMap().DeleteTemp();
+}
+
+void AfxFreeThreadDCMap()
+{
+    FreeThreadHandleMap(t_dcMap);
 }
 
 __attribute__((noinline)) HDC AFXAPI AfxSafeHdc(const CDC* pDC)

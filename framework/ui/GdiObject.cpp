@@ -16,16 +16,22 @@ void ReleaseTempGdi(CGdiObject* p)
     p->m_hObject = NULL;
     delete p;
 }
+thread_local CHandleMap<CGdiObject, HGDIOBJ>* t_gdiMap = NULL;   // a pointer: see ThreadHandleMap
+
 CHandleMap<CGdiObject, HGDIOBJ>& GdiMap()
 {
-    static thread_local CHandleMap<CGdiObject, HGDIOBJ> map(&MakeTempGdi, &ReleaseTempGdi);
-    return map;
+    return ThreadHandleMap(t_gdiMap, &MakeTempGdi, &ReleaseTempGdi);
 }
 }  // namespace
 
 void AfxDeleteTempGdiMap()
 {
     GdiMap().DeleteTemp();
+}
+
+void AfxFreeThreadGdiMap()
+{
+    FreeThreadHandleMap(t_gdiMap);
 }
 
 IMPLEMENT_DYNCREATE(CGdiObject, CObject)

@@ -58,6 +58,40 @@ private:
     std::unordered_map<H, T*> m_temporary;
 };
 
+// The calling thread's map of one kind, made on first use. Each thread keeps
+// its maps through a plain thread_local pointer, never as a thread_local
+// object: with the posix-thread runtime's emulated TLS (mingw), a thread's TLS
+// block is freed at thread exit before the destructors of its thread_local
+// objects run, so such a destructor frees memory through freed memory. The
+// crash it causes happens inside the allocator, during the thread's detach
+// notifications, whose exceptions the loader swallows: the dying thread keeps
+// the allocator's lock and every later allocation of the process waits for
+// ever. A CWinThread's maps are freed at the end of its thread
+// (AfxTermThreadMaps); those of other threads are left to the process.
+template <class T, class H>
+CHandleMap<T, H>& ThreadHandleMap(CHandleMap<T, H>*& slot, typename CHandleMap<T, H>::MakeTempFn make,
+                                  typename CHandleMap<T, H>::ReleaseTempFn release)
+{
+    if (slot == NULL)
+        slot = new CHandleMap<T, H>(make, release);
+    return *slot;
+}
+
+template <class T, class H> void FreeThreadHandleMap(CHandleMap<T, H>*& slot)
+{
+    delete slot;
+    slot = NULL;
+}
+
+// Frees the calling thread's maps (and their temporary wrappers); run by
+// CWinThread at the end of its thread.
+void AFXAPI AfxTermThreadMaps();
+void AfxFreeThreadWndMap();
+void AfxFreeThreadDCMap();
+void AfxFreeThreadGdiMap();
+void AfxFreeThreadMenuMap();
+void AfxFreeThreadImageListMap();
+
 // The temporary-object clean-up of each kind of handle (one per file that
 // keeps a map); AfxDeleteTempMaps calls them all.
 void AfxDeleteTempWndMap();

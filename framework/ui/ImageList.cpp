@@ -16,16 +16,22 @@ void ReleaseTempImageList(CImageList* p)
     p->m_hImageList = NULL;
     delete p;
 }
+thread_local CHandleMap<CImageList, HIMAGELIST>* t_imageListMap = NULL;   // a pointer: see ThreadHandleMap
+
 CHandleMap<CImageList, HIMAGELIST>& ImageListMap()
 {
-    static thread_local CHandleMap<CImageList, HIMAGELIST> map(&MakeTempImageList, &ReleaseTempImageList);
-    return map;
+    return ThreadHandleMap(t_imageListMap, &MakeTempImageList, &ReleaseTempImageList);
 }
 }  // namespace
 
 void AfxDeleteTempImageListMap()
 {
     ImageListMap().DeleteTemp();
+}
+
+void AfxFreeThreadImageListMap()
+{
+    FreeThreadHandleMap(t_imageListMap);
 }
 
 IMPLEMENT_DYNCREATE(CImageList, CObject)

@@ -16,16 +16,22 @@ void ReleaseTempMenu(CMenu* p)
     p->m_hMenu = NULL;
     delete p;
 }
+thread_local CHandleMap<CMenu, HMENU>* t_menuMap = NULL;   // a pointer: see ThreadHandleMap
+
 CHandleMap<CMenu, HMENU>& MenuMap()
 {
-    static thread_local CHandleMap<CMenu, HMENU> map(&MakeTempMenu, &ReleaseTempMenu);
-    return map;
+    return ThreadHandleMap(t_menuMap, &MakeTempMenu, &ReleaseTempMenu);
 }
 }  // namespace
 
 void AfxDeleteTempMenuMap()
 {
     MenuMap().DeleteTemp();
+}
+
+void AfxFreeThreadMenuMap()
+{
+    FreeThreadHandleMap(t_menuMap);
 }
 
 __attribute__((noinline)) HMENU AFXAPI AfxSafeHmenu(const CMenu* pMenu)

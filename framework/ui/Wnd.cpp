@@ -24,10 +24,11 @@ void ReleaseTempWnd(CWnd* p)
     delete p;
 }
 
+thread_local CHandleMap<CWnd, HWND>* t_wndMap = NULL;   // a pointer: see ThreadHandleMap
+
 CHandleMap<CWnd, HWND>& WndMap()
 {
-    static thread_local CHandleMap<CWnd, HWND> map(&MakeTempWnd, &ReleaseTempWnd);
-    return map;
+    return ThreadHandleMap(t_wndMap, &MakeTempWnd, &ReleaseTempWnd);
 }
 
 // The message each thread is handling now (for Default and GetCurrentMessage).
@@ -109,6 +110,26 @@ void AfxDeleteTempWndMap()
 {
     WndMap().DeleteTemp();
 }
+
+void AfxFreeThreadWndMap()
+{
+    FreeThreadHandleMap(t_wndMap);
+}
+
+void AFXAPI AfxTermThreadMaps()
+{
+    AfxFreeThreadWndMap();
+    AfxFreeThreadDCMap();
+    AfxFreeThreadGdiMap();
+    AfxFreeThreadMenuMap();
+    AfxFreeThreadImageListMap();
+}
+
+namespace {
+// CWinThread frees the window layer's per-thread maps at the end of each of
+// its threads.
+const bool s_threadTermSet = (AfxSetThreadTermProc(&AfxTermThreadMaps), true);
+}  // namespace
 
 void AFXAPI AfxDeleteTempMaps()
 {

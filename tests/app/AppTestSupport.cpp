@@ -173,4 +173,52 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
     return true;
 }
 
+namespace {
+
+POINT g_mouse = {0, 0};
+
+// Every event carries its position: a button event alone may reach another
+// process before the move that went ahead of it.
+void SendMouse(DWORD flags)
+{
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = (g_mouse.x * 65535 + ::GetSystemMetrics(SM_CXSCREEN) / 2) / (::GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = (g_mouse.y * 65535 + ::GetSystemMetrics(SM_CYSCREEN) / 2) / (::GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    ::SendInput(1, &in, sizeof(in));
+    Pump(50);
+}
+
+}  // namespace
+
+void MouseTo(int x, int y)
+{
+    g_mouse.x = x;
+    g_mouse.y = y;
+    SendMouse(0);
+}
+
+void MouseButton(DWORD flag)
+{
+    SendMouse(flag);
+}
+
+void ClickAt(int x, int y)
+{
+    MouseTo(x, y);
+    MouseButton(MOUSEEVENTF_LEFTDOWN);
+    MouseButton(MOUSEEVENTF_LEFTUP);
+}
+
+void PressKey(WORD vk)
+{
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = vk;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(2, in, sizeof(INPUT));
+    Pump(50);
+}
+
 }  // namespace apptest

@@ -63,4 +63,11 @@ long RunProgram(const std::string& arguments, DWORD timeoutMs = 30000);
 void Pump(DWORD ms);
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
 
+// Real input through SendInput at screen coordinates; each pumps this
+// thread's messages for a moment afterwards, so that the input arrives in order.
+void MouseTo(int x, int y);
+void MouseButton(DWORD flag);   // MOUSEEVENTF_LEFTDOWN and the like, where MouseTo left the mouse
+void ClickAt(int x, int y);     // move there, press and release the left button
+void PressKey(WORD vk);
+
 }  // namespace apptest

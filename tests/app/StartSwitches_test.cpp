@@ -84,8 +84,9 @@ TEST(StartSwitches, ForwardsOneRequestAndTheExitToARunningInstance)
         FakeRecorderWindow running(7, 5, 3);
         DWORD code = 12345;
         EXPECT_TRUE(ForwardToRunningInstance(ParseStartSwitches(c.line), running.Hwnd(), &code)) << c.line;
-        if (c.messages.back() == WM_APP_EXIT)
+        if (c.messages.back() == WM_APP_EXIT) {
             EXPECT_TRUE(PumpUntil([&] { return running.Messages().size() == c.messages.size(); }, 5000));
+        }
         EXPECT_EQ(c.messages, running.Messages()) << c.line;
         EXPECT_EQ(c.line == std::string("/x") ? 12345u : c.exitCode, code) << c.line;
     }

@@ -54,8 +54,11 @@ bool TitleShows(HWND w, UINT stateId)
 
 const char kPrefsKey[] = "Software\\Kestravon\\Skorvale Studio\\3.0\\Skorvale Recorder\\3.0";
 
+const DWORD kDefaultInput = (DWORD)-1;
+
 // The preferences that skip what needs a person after recording: no preview,
 // no post-save options, a plain AVI under an automatic name in `folder`.
+// kDefaultInput leaves the video input at its default (a fixed region).
 HKEY WriteDemoPrefs(const std::string& folderPath, DWORD videoInput)
 {
     HKEY key = NULL;
@@ -64,26 +67,19 @@ HKEY WriteDemoPrefs(const std::string& folderPath, DWORD videoInput)
     const struct {
         const char* name;
         DWORD value;
-    } numbers[] = {{"VideoInput", videoInput}, {"PrevAfterRec", 0},    {"OptionsAfterRec", 0},
-                   {"CreateSkoRecFile", 0},    {"VideoFileNaming", 2}, {"VideoMinimize", 0}};
+    } numbers[] = {{"VideoInput", videoInput},  {"PrevAfterRec", 0},    {"OptionsAfterRec", 0},
+                   {"CreateSkoRecFile", 0},     {"VideoFileNaming", 2}, {"VideoMinimize", 0},
+                   {"VideoUseStartPt", 0}};
     for (const auto& n : numbers)
         ::RegSetValueExA(key, n.name, 0, REG_DWORD, (const BYTE*)&n.value, sizeof(DWORD));
+    if (videoInput == kDefaultInput)
+        ::RegDeleteValueA(key, "VideoInput");
+    ::RegDeleteValueA(key, "VideoRectFixed");
     const std::string folder = folderPath + "\\";
     ::RegSetValueExA(key, "VideoFileOutputDir", 0, REG_SZ, (const BYTE*)folder.c_str(), (DWORD)folder.size() + 1);
     ::RegSetValueExA(key, "VideoAutoFilePrefix", 0, REG_SZ, (const BYTE*)"Capture-", 9);
     ::RegDeleteValueA(key, "AutoPan");
     return key;
-}
-
-void SendMouse(DWORD flags, int x, int y)
-{
-    INPUT in = {};
-    in.type = INPUT_MOUSE;
-    in.mi.dx = (x * 65535 + ::GetSystemMetrics(SM_CXSCREEN) / 2) / (::GetSystemMetrics(SM_CXSCREEN) - 1);
-    in.mi.dy = (y * 65535 + ::GetSystemMetrics(SM_CYSCREEN) / 2) / (::GetSystemMetrics(SM_CYSCREEN) - 1);
-    in.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    ::SendInput(1, &in, sizeof(in));
-    Pump(50);
 }
 
 std::string ProbeVideo(const std::string& file)
@@ -94,6 +90,67 @@ std::string ProbeVideo(const std::string& file)
             &probe);
     return probe;
 }
+
+const char kOverlayClass[] = "VexcapScreenOverlay";
+
+// Waits for the area picker of a started recorder to open.
+HWND WaitForPicker()
+{
+    HWND overlay = NULL;
+    PumpUntil([&] { return (overlay = ::FindWindowA(kOverlayClass, NULL)) != NULL; }, 20000);
+    return overlay;
+}
+
+// Waits for the recording to begin, lets it run a moment, stops it with a
+// second start, waits for the save, ends the program and returns what
+// ffprobe says of the saved file (empty when something failed on the way).
+std::string RecordStopAndProbe(Program& program, const std::string& saved)
+{
+    HWND main = NULL;
+    PumpUntil([&] { return (main = ::FindWindowA(RECORDER_CLASS_NAME, NULL)) != NULL; }, 20000);
+    if (!main || !PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_RECORDING); }, 20000)) {
+        ADD_FAILURE() << "recording began; title: " << (main ? WindowTitle(main) : "no window");
+        return "";
+    }
+    EXPECT_EQ(NULL, ::FindWindowA(kOverlayClass, NULL)) << "the picker is gone";
+    Pump(1500);
+    EXPECT_EQ(1, RunProgram("/S"));
+    if (!PumpUntil([&] {
+            return ::GetFileAttributesA(saved.c_str()) != INVALID_FILE_ATTRIBUTES &&
+                   TitleShows(main, IDS_RECORD_STATE_IDLE);
+        },
+                   60000)) {
+        ADD_FAILURE() << "saved as " << saved;
+        return "";
+    }
+    EXPECT_EQ(0, RunProgram("/X"));
+    EXPECT_EQ(0, program.Wait(30000));
+    return ProbeVideo(saved);
+}
+
+void DeletePrefs(HKEY key)
+{
+    ::RegCloseKey(key);
+    ::RegDeleteKeyA(HKEY_CURRENT_USER, kPrefsKey);
+}
+
+// A plain window of the test process, white, at a known place.
+struct TargetWindow {
+    TargetWindow(int x, int y, int width, int height)
+    {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = ::DefWindowProcA;
+        wc.hInstance = ::GetModuleHandleA(NULL);
+        wc.hbrBackground = (HBRUSH)::GetStockObject(WHITE_BRUSH);
+        wc.lpszClassName = "VexcapRecordTarget";
+        ::RegisterClassA(&wc);
+        hwnd = ::CreateWindowExA(0, wc.lpszClassName, "", WS_POPUP | WS_VISIBLE, x, y, width, height, NULL, NULL,
+                                 wc.hInstance, NULL);
+        Pump(50);
+    }
+    ~TargetWindow() { ::DestroyWindow(hwnd); }
+    HWND hwnd;
+};
 
 }  // namespace
 
@@ -206,31 +263,108 @@ TEST(VexcapProgram, RecordsADraggedRegion)
     ASSERT_TRUE(key != NULL);
 
     Program first("/R");
-    HWND overlay = NULL;
-    ASSERT_TRUE(PumpUntil([&] { return (overlay = ::FindWindowA("VexcapScreenOverlay", NULL)) != NULL; }, 20000))
-        << "the region picker opens";
-    HWND main = ::FindWindowA(RECORDER_CLASS_NAME, NULL);
-    ASSERT_TRUE(main != NULL);
-    Pump(300);
-    SendMouse(0, 100, 100);
-    SendMouse(MOUSEEVENTF_LEFTDOWN, 100, 100);
-    SendMouse(0, 300, 200);
-    SendMouse(0, 419, 339);
-    SendMouse(MOUSEEVENTF_LEFTUP, 419, 339);
-    ASSERT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_RECORDING); }, 20000))
-        << "recording began; title: " << WindowTitle(main);
-    EXPECT_FALSE(::IsWindow(overlay)) << "the picker is gone";
-    Pump(1500);
-    EXPECT_EQ(1, RunProgram("/S"));
-    const std::string saved = out.File("Capture-1.avi");
-    ASSERT_TRUE(PumpUntil(
-        [&] { return ::GetFileAttributesA(saved.c_str()) != INVALID_FILE_ATTRIBUTES && TitleShows(main, IDS_RECORD_STATE_IDLE); },
-        60000));
+    ASSERT_TRUE(WaitForPicker() != NULL) << "the region picker opens";
+    MouseTo(100, 100);
+    MouseButton(MOUSEEVENTF_LEFTDOWN);
+    MouseTo(300, 200);
+    MouseTo(419, 339);
+    MouseButton(MOUSEEVENTF_LEFTUP);
+    const std::string probe = RecordStopAndProbe(first, out.File("Capture-1.avi"));
+    EXPECT_EQ(0u, probe.find("video,xrvc,320,240,")) << probe;
+    DeletePrefs(key);
+}
+
+// With the default preferences the input is a fixed region that follows the
+// mouse: /R opens the fixed-region picker and the click records a 640 x 480
+// area there.
+TEST(VexcapProgram, DefaultPreferencesRecordTheFixedRegionWhereTheUserClicks)
+{
+    ASSERT_EQ(0, CountRecorderWindows());
+    ScratchDir out("vxfixed");
+    HKEY key = WriteDemoPrefs(out.Path(), kDefaultInput);
+    ASSERT_TRUE(key != NULL);
+
+    Program first("/R");
+    ASSERT_TRUE(WaitForPicker() != NULL) << "the fixed-region picker opens";
+    ClickAt(1500, 900);
+    const std::string probe = RecordStopAndProbe(first, out.File("Capture-1.avi"));
+    EXPECT_EQ(0u, probe.find("video,xrvc,640,480,")) << probe;
+    DWORD input = 0;
+    DWORD size = sizeof(input);
+    EXPECT_EQ(ERROR_SUCCESS, ::RegQueryValueExA(key, "VideoInput", NULL, NULL, (BYTE*)&input, &size));
+    EXPECT_EQ(3u, input) << "the default input, saved at close";
+    DeletePrefs(key);
+}
+
+// A fixed region at its start point is recorded at once, with no picker.
+TEST(VexcapProgram, AFixedRegionAtItsStartPointRecordsWithoutAPicker)
+{
+    ASSERT_EQ(0, CountRecorderWindows());
+    ScratchDir out("vxstart");
+    HKEY key = WriteDemoPrefs(out.Path(), 3);
+    ASSERT_TRUE(key != NULL);
+    const DWORD one = 1;
+    ::RegSetValueExA(key, "VideoUseStartPt", 0, REG_DWORD, (const BYTE*)&one, sizeof(one));
+    const char rect[] = "20,10,320,240";   // top, left, then width and height
+    ::RegSetValueExA(key, "VideoRectFixed", 0, REG_SZ, (const BYTE*)rect, sizeof(rect));
+
+    Program first("/R");
+    const std::string probe = RecordStopAndProbe(first, out.File("Capture-1.avi"));
+    EXPECT_EQ(0u, probe.find("video,xrvc,320,240,")) << probe;
+    DeletePrefs(key);
+}
+
+// With the Window input, /R opens the window picker over the windows of the
+// desktop; a click on a 400 x 300 window records that window.
+TEST(VexcapProgram, RecordsTheWindowTheUserClicks)
+{
+    ASSERT_EQ(0, CountRecorderWindows());
+    ScratchDir out("vxwindow");
+    HKEY key = WriteDemoPrefs(out.Path(), 1);
+    ASSERT_TRUE(key != NULL);
+    TargetWindow target(900, 400, 400, 300);
+
+    Program first("/R");
+    ASSERT_TRUE(WaitForPicker() != NULL) << "the window picker opens";
+    ClickAt(1100, 550);
+    const std::string probe = RecordStopAndProbe(first, out.File("Capture-1.avi"));
+    EXPECT_EQ(0u, probe.find("video,xrvc,400,300,")) << probe;
+    DeletePrefs(key);
+}
+
+// Escape or a right click on the picker cancels: no recording, nothing to
+// stop, and the next /R opens the picker again.
+TEST(VexcapProgram, CancellingThePickerLeavesTheRecorderIdle)
+{
+    ASSERT_EQ(0, CountRecorderWindows());
+    ScratchDir out("vxcancel");
+    HKEY key = WriteDemoPrefs(out.Path(), 2);
+    ASSERT_TRUE(key != NULL);
+
+    Program first("/R");
+    for (int way = 0; way < 2; ++way) {
+        if (way > 0) {
+            EXPECT_EQ(1, RunProgram("/R")) << "a picker opened again";
+        }
+        HWND overlay = WaitForPicker();
+        ASSERT_TRUE(overlay != NULL) << "way " << way;
+        if (way == 0) {
+            EXPECT_EQ(0, RunProgram("/R")) << "a picker is open: its answer starts the recording";
+            EXPECT_EQ(overlay, ::FindWindowA(kOverlayClass, NULL));
+            EXPECT_EQ(NULL, ::FindWindowExA(NULL, overlay, kOverlayClass, NULL)) << "one picker only";
+            PressKey(VK_ESCAPE);
+        } else {
+            MouseTo(500, 500);
+            MouseButton(MOUSEEVENTF_RIGHTDOWN);
+            MouseButton(MOUSEEVENTF_RIGHTUP);
+        }
+        ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(overlay); }, 10000)) << "way " << way;
+        HWND main = ::FindWindowA(RECORDER_CLASS_NAME, NULL);
+        EXPECT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_IDLE); }, 5000)) << WindowTitle(main);
+        EXPECT_EQ(0, RunProgram("/S")) << "nothing to stop, way " << way;
+    }
     EXPECT_EQ(0, RunProgram("/X"));
     EXPECT_EQ(0, first.Wait(30000));
-    const std::string probe = ProbeVideo(saved);
-    EXPECT_EQ(0u, probe.find("video,xrvc,320,240,")) << probe;
-
-    ::RegCloseKey(key);
-    ::RegDeleteKeyA(HKEY_CURRENT_USER, kPrefsKey);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(out.File("Capture-1.avi").c_str()));
+    DeletePrefs(key);
 }

@@ -112,6 +112,34 @@ TEST(RecorderPrefs, FirstStartWritesTheGoldenValues)
     ExpectSameLines(SortedBySection(GoldenLines(app)), app.ExportProfile());
 }
 
+// The area picker's answer (area, window, start point) starts empty, travels
+// with every copy of the record and is never written to the registry.
+TEST(RecorderPrefs, PickedAreaTravelsWithCopiesAndIsNeverStored)
+{
+    TestRecorderApp app;
+    const RECT area = {-5, 10, 330, 250};
+    const HWND window = (HWND)(UINT_PTR)0x1234;
+    {
+        CRecorderPrefs prefs(&app);
+        EXPECT_TRUE(::IsRectEmpty(&prefs.m_pickedArea));
+        EXPECT_EQ(NULL, prefs.m_pickedWindow);
+        EXPECT_EQ(0, prefs.m_pickedStartPoint.x);
+        EXPECT_EQ(0, prefs.m_pickedStartPoint.y);
+        prefs.Load();
+        prefs.m_pickedArea = area;
+        prefs.m_pickedWindow = window;
+        prefs.m_pickedStartPoint.x = 7;
+        prefs.m_pickedStartPoint.y = -3;
+        CRecorderPrefs copy(prefs);
+        EXPECT_TRUE(::EqualRect(&area, &copy.m_pickedArea));
+        EXPECT_EQ(window, copy.m_pickedWindow);
+        EXPECT_EQ(7, copy.m_pickedStartPoint.x);
+        EXPECT_EQ(-3, copy.m_pickedStartPoint.y);
+        copy.Save();
+    }
+    ExpectSameLines(SortedBySection(GoldenLines(app)), app.ExportProfile());
+}
+
 // Save writes the values in the layout's order (the registry lists them by
 // name, so the order is watched through the host), then the audio format.
 TEST(RecorderPrefs, SaveWritesInTheLayoutOrder)
