@@ -6,10 +6,12 @@
 // on the screen changes a little, as a working desktop does.
 // Run by hand (bench/capture_frame_loop.sh), never by the tests.
 //
-//   capture_frame_loop.exe <xrvc.dll> <output.avi> [frames] [dc|getdc] [static|moving] [single]
+//   capture_frame_loop.exe <xrvc.dll> <output.avi> [frames] [dc|getdc] [static|moving|other] [single]
 //   (getdc: grab from GetDC(NULL) instead of a "DISPLAY" DC; static: leave
-//   the screen unchanged between frames; single: one BitBlt of the whole
-//   screen instead of the engine's bands, to compare)
+//   the screen unchanged between frames; moving: this process changes its
+//   window between frames; other: a second process paints the window at 30
+//   frames per second, as the programs a user records do; single: one BitBlt
+//   of the whole screen instead of the engine's bands, to compare)
 #include "capture/AviScreenStream.h"
 #include "capture/FrameBitmap.h"
 #include "capture/ScreenCopy.h"
@@ -63,6 +65,39 @@ void ChangeDesktop(HWND hwnd, int frame)
         DispatchMessageA(&msg);
 }
 
+// The painter process: shows the desktop window and changes it every frame
+// period until the bench ends it. A recorder grabs other programs' windows,
+// so the drawing happens outside the process that grabs.
+int RunPainter()
+{
+    HWND desktop = ShowDesktopWindow();
+    for (int i = 0;; ++i) {
+        ChangeDesktop(desktop, i);
+        Sleep(1000 / kFps);
+    }
+    return 0;
+}
+
+// Starts this program again as the painter and waits for its window.
+bool StartPainter(PROCESS_INFORMATION* painter)
+{
+    char self[MAX_PATH];
+    GetModuleFileNameA(NULL, self, MAX_PATH);
+    char line[MAX_PATH + 32];
+    snprintf(line, sizeof(line), "\"%s\" --painter", self);
+    STARTUPINFOA startup = {sizeof(startup)};
+    if (!CreateProcessA(NULL, line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, painter))
+        return false;
+    for (int i = 0; i < 200; ++i) {
+        if (FindWindowA("VexcapBenchDesktop", NULL)) {
+            Sleep(500);
+            return true;
+        }
+        Sleep(50);
+    }
+    return false;
+}
+
 double Now()
 {
     LARGE_INTEGER f, c;
@@ -75,6 +110,8 @@ double Now()
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && strcmp(argv[1], "--painter") == 0)
+        return RunPainter();
     if (argc < 3) {
         fprintf(stderr, "usage: capture_frame_loop <xrvc.dll> <output.avi> [frames]\n");
         return 2;
@@ -85,10 +122,19 @@ int main(int argc, char** argv)
         return 1;
     }
     AVIFileInit();
-    HWND desktop = ShowDesktopWindow();
-
     const bool windowDC = argc > 4 && strcmp(argv[4], "getdc") == 0;
     const bool staticScreen = argc > 5 && strcmp(argv[5], "static") == 0;
+    const bool otherProcess = argc > 5 && strcmp(argv[5], "other") == 0;
+    HWND desktop = NULL;
+    PROCESS_INFORMATION painter = {};
+    if (otherProcess) {
+        if (!StartPainter(&painter)) {
+            fprintf(stderr, "the painter process did not start\n");
+            return 1;
+        }
+    } else {
+        desktop = ShowDesktopWindow();
+    }
     const bool singleBlit = argc > 6 && strcmp(argv[6], "single") == 0;
     HDC screen = windowDC ? GetDC(NULL) : CreateDCA("DISPLAY", NULL, NULL, NULL);
     HDC memDC = CreateCompatibleDC(screen);
@@ -108,8 +154,10 @@ int main(int argc, char** argv)
 
     double grabMs = 0, writeMs = 0, worstMs = 0;
     for (int i = 0; i < frames; ++i) {
-        if (!staticScreen)
+        if (desktop && !staticScreen)
             ChangeDesktop(desktop, i);
+        else if (otherProcess)
+            Sleep(1000 / kFps / 2);  // let the painter draw, as between frames
         const double t0 = Now();
         if (singleBlit)
             BitBlt(memDC, 0, 0, kWidth, kHeight, screen, 0, 0, SRCCOPY);
@@ -132,7 +180,14 @@ int main(int argc, char** argv)
     DeleteObject(frame);
     DeleteDC(memDC);
     DeleteDC(screen);
-    DestroyWindow(desktop);
+    if (desktop)
+        DestroyWindow(desktop);
+    if (otherProcess) {
+        TerminateProcess(painter.hProcess, 0);
+        WaitForSingleObject(painter.hProcess, 5000);
+        CloseHandle(painter.hProcess);
+        CloseHandle(painter.hThread);
+    }
     AVIFileExit();
 
     const double period = 1000.0 / kFps;

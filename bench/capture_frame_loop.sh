@@ -3,7 +3,7 @@
 # screen, against the frame period at 30 frames per second. Run by hand:
 #
 #   tools/build.sh --target capture_frame_loop xrvc
-#   bench/capture_frame_loop.sh [frames] [dc|getdc] [static|moving] [single]
+#   bench/capture_frame_loop.sh [frames] [dc|getdc] [static|moving|other] [single]
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 export BUILD_DIR="${BUILD_DIR:-$ROOT/build}"

@@ -47,12 +47,12 @@ TEST(ScreenCopy, BandRowsKeepEachBandSmallAndNeverZero)
         int width;
         int rows;
     } cases[] = {
-        {1920, 273},        // 2 MB / (1920 * 4)
-        {320, 1638},
-        {1, 524288},
+        {1920, 68},         // 512 KB / (1920 * 4)
+        {320, 409},
+        {1, 131072},
         {0, 1},
         {-5, 1},
-        {1000000, 1},       // wider than one band: one row a band
+        {200000, 1},        // wider than one band: one row a band
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.rows, ScreenCopyBandRows(c.width)) << "width " << c.width;
