@@ -1,7 +1,7 @@
 #include "capture/WatermarkPage.h"
 
 #include "controls/LongFileDialog.h"
-#include "controls/TipDlg.h"
+#include "controls/ImageTipDlg.h"
 #include "framework/Module.h"
 #include "framework/WinApp.h"
 #include "framework/ui/DC.h"
@@ -370,10 +370,7 @@ void CWatermarkPage::OnInclude()
 {
     const BOOL include = IsChecked(IDC_WM_INCLUDE);
     if (include && IsHintDue()) {
-        CTipDlg hint(this);
-        CString caption;
-        caption.LoadString(GetHintCaptionId());
-        hint.SetCaption(caption);
+        CImageTipDlg hint(this, GetHintCaptionId());
         hint.SetTipStrings(IDS_WATERMARK_HINT_TITLE, IDS_WATERMARK_HINT_TEXT);
         hint.SetShowAgain(TRUE);
         hint.DoModal();
