@@ -17,6 +17,9 @@
 // The main window's own: brings its caption and status text up to the record
 // state that another thread stored (wParam: the state).
 #define WM_MAIN_RECORD_STATE   (WM_APP + 0x31)
+// The main window's own: shows its focus frame (wParam: the show command) or,
+// with wParam -1, places it round the area that MoveFocusFrame stored.
+#define WM_MAIN_FOCUS_FRAME    (WM_APP + 0x32)
 
 // Ends a modal progress dialog owned by the main window.
 #define WM_END_PROGRESS_DIALOG 0x2A94

@@ -4,6 +4,7 @@
 #include "app/RecorderApp.h"
 #include "capture/AreaPicker.h"
 #include "capture/RecorderEngine.h"
+#include "capture/VideoFocusWnd.h"
 #include "framework/ui/FileDialog.h"
 #include "resources/ids_app.h"
 #include "settings/RecorderPrefs.h"
@@ -11,6 +12,8 @@
 BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
     ON_WM_CREATE()
     ON_WM_CLOSE()
+    ON_WM_DESTROY()
+    ON_MESSAGE(WM_MAIN_FOCUS_FRAME, OnFocusFrame)
     ON_MESSAGE(WM_APP_RECORD, OnAppRecord)
     ON_MESSAGE(WM_APP_PAUSE, OnAppPause)
     ON_MESSAGE(WM_APP_STOP, OnAppStop)
@@ -28,7 +31,7 @@ END_MESSAGE_MAP()
 
 CMainFrame::CMainFrame()
     : m_recordState(0), m_recordedBitDepth(0), m_zoomFactor(1.0f), m_closeDeferred(FALSE), m_picker(NULL),
-      m_pickerInput(-1), m_inputSelection(-1)
+      m_pickerInput(-1), m_inputSelection(-1), m_focusArea(), m_focusWidth(0)
 {
 }
 
@@ -58,6 +61,11 @@ int CMainFrame::OnCreate(LPCREATESTRUCT /*cs*/)
     // Tool bars, status bar, menu bar, tray icon, hot keys, the foreground
     // timer and the recovery of an interrupted recording join here as they
     // are built.
+    // The outline of the window under the cursor (the engine's own frame
+    // surrounds the recorded area): hidden until the first move.
+    m_focusFrame.reset(new CVideoFocusWnd(NULL, m_prefs->m_highlightObjectColor));
+    const RECT none = {0, 0, 1, 1};
+    m_focusFrame->CreateFrame(none, ::LoadCursor(NULL, IDC_ARROW));
     SetRecordState(0);
     return 0;
 }
@@ -121,14 +129,59 @@ void CMainFrame::SetRecordState(int state)
     // The tray tip follows the state once the tray icon exists.
 }
 
-void CMainFrame::ShowFocusFrame(int /*nCmdShow*/)
+// The engine calls these two from its capture thread while the window's own
+// thread may be waiting for that thread to end: both only post to the window,
+// which moves or shows the frame when it next runs. Posted messages keep their
+// order, so a hide after a move leaves the frame hidden.
+void CMainFrame::ShowFocusFrame(int nCmdShow)
 {
-    // The main window's own focus frame is not built yet.
+    if (m_focusFrame && m_focusFrame->GetSafeHwnd() && m_hWnd)
+        ::PostMessage(m_hWnd, WM_MAIN_FOCUS_FRAME, (WPARAM)nCmdShow, 0);
 }
 
-BOOL CMainFrame::MoveFocusFrame(const RECT* /*area*/, int /*width*/)
+BOOL CMainFrame::MoveFocusFrame(const RECT* area, int width)
 {
-    return FALSE;
+    if (area == NULL || area->right <= area->left || area->bottom <= area->top || !m_hWnd || !m_focusFrame ||
+        !m_focusFrame->GetSafeHwnd())
+        return FALSE;
+    {
+        CSingleLock lock(&m_focusLock, TRUE);
+        m_focusArea = *area;
+        m_focusWidth = width;
+    }
+    return ::PostMessage(m_hWnd, WM_MAIN_FOCUS_FRAME, (WPARAM)-1, 0);
+}
+
+// wParam: a show command, or -1 to place the frame round the last area given
+// to MoveFocusFrame.
+LRESULT CMainFrame::OnFocusFrame(WPARAM command, LPARAM)
+{
+    if (!m_focusFrame || !m_focusFrame->GetSafeHwnd())
+        return 0;
+    if ((int)command != -1) {
+        m_focusFrame->ShowWindow((int)command);
+        return 0;
+    }
+    RECT area;
+    int width;
+    {
+        CSingleLock lock(&m_focusLock, TRUE);
+        area = m_focusArea;
+        width = m_focusWidth;
+    }
+    // The outline's width and colour are the preferences' window highlight.
+    if (width <= 0)
+        width = m_prefs ? m_prefs->m_highlightObjectWidth : 0;
+    if (width <= 0 || width > 100)
+        width = 5;
+    return m_focusFrame->PlaceAround(area, width, m_prefs ? m_prefs->m_solidRect : TRUE);
+}
+
+void CMainFrame::OnDestroy()
+{
+    if (m_focusFrame && m_focusFrame->GetSafeHwnd())
+        m_focusFrame->DestroyWindow();
+    CFrameWnd::OnDestroy();
 }
 
 LRESULT CMainFrame::OnAppRecord(WPARAM, LPARAM)

@@ -9,12 +9,14 @@
 #include "app/MainWindowStart.h"
 #include "capture/AreaPicker.h"
 #include "capture/RecorderWindow.h"
+#include "framework/Sync.h"
 #include "media/RecordingOutput.h"
 
 #include <memory>
 
 class CRecorderEngine;
 class CRecorderPrefs;
+class CVideoFocusWnd;
 
 class CMainFrame : public CFrameWnd,
                    public IMainWindowStart,
@@ -82,6 +84,8 @@ public:
 
     int OnCreate(LPCREATESTRUCT cs);
     void OnClose();
+    void OnDestroy();
+    LRESULT OnFocusFrame(WPARAM command, LPARAM);
     LRESULT OnAppRecord(WPARAM, LPARAM);
     LRESULT OnAppPause(WPARAM, LPARAM);
     LRESULT OnAppStop(WPARAM, LPARAM);
@@ -122,4 +126,9 @@ private:
     int m_pickerInput;         // the input the open picker was made for
     int m_inputSelection;      // the input the record wizard selected (-1: none)
     CString m_lastSaved;
+    // The main window's own frame: the outline of the window under the cursor.
+    std::unique_ptr<CVideoFocusWnd> m_focusFrame;
+    CCriticalSection m_focusLock;   // guards the area and width below
+    RECT m_focusArea;
+    int m_focusWidth;
 };
