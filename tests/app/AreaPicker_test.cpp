@@ -392,21 +392,31 @@ TEST(AreaPicker, EscapeRightClickOrCloseCancelsEveryPicker)
     TestWindow target("VexcapPickerTarget", WS_OVERLAPPEDWINDOW, 600, 300, 400, 300);
     const std::vector<RECT> monitors = {{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)}};
     const std::vector<PickerWindow> windows = {target.Entry(0)};
-    const std::vector<std::pair<const char*, std::function<CScreenOverlayWnd*(CRecorderPrefs*, HWND)>>> pickers = {
-        {"region", [](CRecorderPrefs* p, HWND n) { return new CRegionPickerWnd(p, n); }},
-        {"monitor", [&](CRecorderPrefs* p, HWND n) { return new CMonitorPickerWnd(p, n, NULL, monitors); }},
-        {"window", [&](CRecorderPrefs* p, HWND n) { return new CWindowPickerWnd(p, n, NULL, windows, FALSE); }},
-        {"fixed", [&](CRecorderPrefs* p, HWND n) {
+    // The area left in the preferences: none, or the fixed size the picker
+    // was given, untouched.
+    const struct {
+        const char* name;
+        std::function<CScreenOverlayWnd*(CRecorderPrefs*, HWND)> make;
+        RECT area;
+    } pickers[] = {
+        {"region", [](CRecorderPrefs* p, HWND n) { return new CRegionPickerWnd(p, n); }, {0, 0, 0, 0}},
+        {"monitor", [&](CRecorderPrefs* p, HWND n) { return new CMonitorPickerWnd(p, n, NULL, monitors); },
+         {0, 0, 0, 0}},
+        {"window", [&](CRecorderPrefs* p, HWND n) { return new CWindowPickerWnd(p, n, NULL, windows, FALSE); },
+         {0, 0, 0, 0}},
+        {"fixed",
+         [&](CRecorderPrefs* p, HWND n) {
              ::SetRect(&p->m_pickedArea, 0, 0, 320, 240);
              return new CWindowPickerWnd(p, n, NULL, windows, TRUE);
-         }},
+         },
+         {0, 0, 320, 240}},
     };
     for (const auto& picker : pickers) {
         for (int way = 0; way < 3; ++way) {
             Listener listener;
             Prefs prefs;
-            HWND overlay = Open(picker.second(&prefs.record, listener.Hwnd()));
-            ASSERT_TRUE(overlay != NULL) << picker.first;
+            HWND overlay = Open(picker.make(&prefs.record, listener.Hwnd()));
+            ASSERT_TRUE(overlay != NULL) << picker.name;
             MouseTo(700, 400);
             if (way == 0) {
                 PressKey(VK_ESCAPE);
@@ -416,11 +426,12 @@ TEST(AreaPicker, EscapeRightClickOrCloseCancelsEveryPicker)
             } else {
                 ::PostMessageA(overlay, WM_CLOSE, 0, 0);
             }
-            ASSERT_TRUE(PumpUntil([&] { return IsWindowGone(overlay); }, 5000)) << picker.first << " way " << way;
+            ASSERT_TRUE(PumpUntil([&] { return IsWindowGone(overlay); }, 5000)) << picker.name << " way " << way;
             Pump(50);
-            EXPECT_EQ(std::vector<UINT>{WM_AREA_PICK_CANCELLED}, listener.messages) << picker.first << " way " << way;
-            EXPECT_EQ(NULL, prefs.record.m_pickedWindow) << picker.first << " way " << way;
-            EXPECT_EQ(NULL, ::GetCapture()) << picker.first << " way " << way;
+            EXPECT_EQ(std::vector<UINT>{WM_AREA_PICK_CANCELLED}, listener.messages) << picker.name << " way " << way;
+            EXPECT_EQ(NULL, prefs.record.m_pickedWindow) << picker.name << " way " << way;
+            EXPECT_TRUE(::EqualRect(&picker.area, &prefs.record.m_pickedArea)) << picker.name << " way " << way;
+            EXPECT_EQ(NULL, ::GetCapture()) << picker.name << " way " << way;
         }
     }
 }

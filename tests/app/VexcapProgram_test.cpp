@@ -12,6 +12,7 @@
 using namespace apptest;
 using testsupport::RunHost;
 using testsupport::ScratchDir;
+using testsupport::ScratchRegKey;
 using testsupport::UnixPath;
 
 namespace {
@@ -59,11 +60,34 @@ const DWORD kDefaultInput = (DWORD)-1;
 // The preferences that skip what needs a person after recording: no preview,
 // no post-save options, a plain AVI under an automatic name in `folder`.
 // kDefaultInput leaves the video input at its default (a fixed region).
-HKEY WriteDemoPrefs(const std::string& folderPath, DWORD videoInput)
+// The program's preferences key is made afresh and goes with the object,
+// also when a test stops half-way.
+class DemoPrefs {
+public:
+    DemoPrefs(const std::string& folderPath, DWORD videoInput);
+    ~DemoPrefs()
+    {
+        if (m_key)
+            ::RegCloseKey(m_key);
+    }
+    DemoPrefs(const DemoPrefs&) = delete;
+    DemoPrefs& operator=(const DemoPrefs&) = delete;
+    // The open key, or NULL when it could not be made.
+    HKEY Key() const { return m_key; }
+
+private:
+    ScratchRegKey m_scratch{kPrefsKey};
+    HKEY m_key = NULL;
+};
+
+DemoPrefs::DemoPrefs(const std::string& folderPath, DWORD videoInput)
 {
-    HKEY key = NULL;
-    if (::RegCreateKeyExA(HKEY_CURRENT_USER, kPrefsKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
-        return NULL;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, kPrefsKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &m_key, NULL) !=
+        ERROR_SUCCESS) {
+        m_key = NULL;
+        return;
+    }
+    HKEY key = m_key;
     const struct {
         const char* name;
         DWORD value;
@@ -79,7 +103,6 @@ HKEY WriteDemoPrefs(const std::string& folderPath, DWORD videoInput)
     ::RegSetValueExA(key, "VideoFileOutputDir", 0, REG_SZ, (const BYTE*)folder.c_str(), (DWORD)folder.size() + 1);
     ::RegSetValueExA(key, "VideoAutoFilePrefix", 0, REG_SZ, (const BYTE*)"Capture-", 9);
     ::RegDeleteValueA(key, "AutoPan");
-    return key;
 }
 
 std::string ProbeVideo(const std::string& file)
@@ -126,12 +149,6 @@ std::string RecordStopAndProbe(Program& program, const std::string& saved)
     EXPECT_EQ(0, RunProgram("/X"));
     EXPECT_EQ(0, program.Wait(30000));
     return ProbeVideo(saved);
-}
-
-void DeletePrefs(HKEY key)
-{
-    ::RegCloseKey(key);
-    ::RegDeleteKeyA(HKEY_CURRENT_USER, kPrefsKey);
 }
 
 // A plain window of the test process, white, at a known place.
@@ -210,7 +227,8 @@ TEST(VexcapProgram, RecordsFromTheCommandLineIntoASavedAvi)
 {
     ASSERT_EQ(0, CountRecorderWindows());
     ScratchDir out("vxout");
-    HKEY key = WriteDemoPrefs(out.Path(), 0);
+    DemoPrefs prefs(out.Path(), 0);
+    HKEY key = prefs.Key();
 
     Program first("/R");
     HWND main = NULL;
@@ -238,10 +256,7 @@ TEST(VexcapProgram, RecordsFromTheCommandLineIntoASavedAvi)
     EXPECT_EQ(0, first.Wait(30000)) << "the program ends on /X";
     EXPECT_EQ(ERROR_SUCCESS, ::RegQueryValueExA(key, "AutoPan", NULL, NULL, NULL, NULL)) << "preferences saved at close";
 
-    std::string probe;
-    ASSERT_EQ(0, RunHost("ffprobe -v error -show_entries stream=codec_type,codec_tag_string,width,height,nb_frames "
-                         "-of csv=p=0 '" + UnixPath(saved) + "'",
-                         &probe));
+    const std::string probe = ProbeVideo(saved);
     const std::string expected = "video,xrvc," + std::to_string(::GetSystemMetrics(SM_CXSCREEN)) + "," +
                                  std::to_string(::GetSystemMetrics(SM_CYSCREEN)) + ",";
     EXPECT_EQ(0u, probe.find(expected)) << probe;
@@ -249,8 +264,6 @@ TEST(VexcapProgram, RecordsFromTheCommandLineIntoASavedAvi)
     EXPECT_GT(frames, 5) << probe;
     EXPECT_EQ(std::string::npos, probe.find("audio")) << "one video stream only";
 
-    ::RegCloseKey(key);
-    ::RegDeleteKeyA(HKEY_CURRENT_USER, kPrefsKey);
 }
 
 // With the Region input, /R opens the region picker; the dragged band is
@@ -259,7 +272,8 @@ TEST(VexcapProgram, RecordsADraggedRegion)
 {
     ASSERT_EQ(0, CountRecorderWindows());
     ScratchDir out("vxregion");
-    HKEY key = WriteDemoPrefs(out.Path(), 2);
+    DemoPrefs prefs(out.Path(), 2);
+    HKEY key = prefs.Key();
     ASSERT_TRUE(key != NULL);
 
     Program first("/R");
@@ -271,7 +285,6 @@ TEST(VexcapProgram, RecordsADraggedRegion)
     MouseButton(MOUSEEVENTF_LEFTUP);
     const std::string probe = RecordStopAndProbe(first, out.File("Capture-1.avi"));
     EXPECT_EQ(0u, probe.find("video,xrvc,320,240,")) << probe;
-    DeletePrefs(key);
 }
 
 // With the default preferences the input is a fixed region that follows the
@@ -281,7 +294,8 @@ TEST(VexcapProgram, DefaultPreferencesRecordTheFixedRegionWhereTheUserClicks)
 {
     ASSERT_EQ(0, CountRecorderWindows());
     ScratchDir out("vxfixed");
-    HKEY key = WriteDemoPrefs(out.Path(), kDefaultInput);
+    DemoPrefs prefs(out.Path(), kDefaultInput);
+    HKEY key = prefs.Key();
     ASSERT_TRUE(key != NULL);
 
     Program first("/R");
@@ -293,7 +307,6 @@ TEST(VexcapProgram, DefaultPreferencesRecordTheFixedRegionWhereTheUserClicks)
     DWORD size = sizeof(input);
     EXPECT_EQ(ERROR_SUCCESS, ::RegQueryValueExA(key, "VideoInput", NULL, NULL, (BYTE*)&input, &size));
     EXPECT_EQ(3u, input) << "the default input, saved at close";
-    DeletePrefs(key);
 }
 
 // A fixed region at its start point is recorded at once, with no picker.
@@ -301,7 +314,8 @@ TEST(VexcapProgram, AFixedRegionAtItsStartPointRecordsWithoutAPicker)
 {
     ASSERT_EQ(0, CountRecorderWindows());
     ScratchDir out("vxstart");
-    HKEY key = WriteDemoPrefs(out.Path(), 3);
+    DemoPrefs prefs(out.Path(), 3);
+    HKEY key = prefs.Key();
     ASSERT_TRUE(key != NULL);
     const DWORD one = 1;
     ::RegSetValueExA(key, "VideoUseStartPt", 0, REG_DWORD, (const BYTE*)&one, sizeof(one));
@@ -311,7 +325,6 @@ TEST(VexcapProgram, AFixedRegionAtItsStartPointRecordsWithoutAPicker)
     Program first("/R");
     const std::string probe = RecordStopAndProbe(first, out.File("Capture-1.avi"));
     EXPECT_EQ(0u, probe.find("video,xrvc,320,240,")) << probe;
-    DeletePrefs(key);
 }
 
 // With the Window input, /R opens the window picker over the windows of the
@@ -320,7 +333,8 @@ TEST(VexcapProgram, RecordsTheWindowTheUserClicks)
 {
     ASSERT_EQ(0, CountRecorderWindows());
     ScratchDir out("vxwindow");
-    HKEY key = WriteDemoPrefs(out.Path(), 1);
+    DemoPrefs prefs(out.Path(), 1);
+    HKEY key = prefs.Key();
     ASSERT_TRUE(key != NULL);
     TargetWindow target(900, 400, 400, 300);
 
@@ -329,7 +343,6 @@ TEST(VexcapProgram, RecordsTheWindowTheUserClicks)
     ClickAt(1100, 550);
     const std::string probe = RecordStopAndProbe(first, out.File("Capture-1.avi"));
     EXPECT_EQ(0u, probe.find("video,xrvc,400,300,")) << probe;
-    DeletePrefs(key);
 }
 
 // Escape or a right click on the picker cancels: no recording, nothing to
@@ -338,7 +351,8 @@ TEST(VexcapProgram, CancellingThePickerLeavesTheRecorderIdle)
 {
     ASSERT_EQ(0, CountRecorderWindows());
     ScratchDir out("vxcancel");
-    HKEY key = WriteDemoPrefs(out.Path(), 2);
+    DemoPrefs prefs(out.Path(), 2);
+    HKEY key = prefs.Key();
     ASSERT_TRUE(key != NULL);
 
     Program first("/R");
@@ -366,5 +380,4 @@ TEST(VexcapProgram, CancellingThePickerLeavesTheRecorderIdle)
     EXPECT_EQ(0, RunProgram("/X"));
     EXPECT_EQ(0, first.Wait(30000));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(out.File("Capture-1.avi").c_str()));
-    DeletePrefs(key);
 }

@@ -1,5 +1,8 @@
 #include "CaptureTestSupport.h"
 
+#include "settings/RecorderPrefs.h"
+#include "tests/support/TestSupport.h"
+
 #include <stdio.h>
 
 namespace capturetest {
@@ -168,6 +171,38 @@ COLORREF ScreenPixel(int x, int y)
     const COLORREF c = ::GetPixel(screen, x, y);
     ::ReleaseDC(NULL, screen);
     return c;
+}
+
+bool Finished(MainWindowDouble& main)
+{
+    return main.Count(WM_RECORDER_FINISHED) > 0;
+}
+
+std::unique_ptr<CRecorderPrefs> MakeEnginePrefs(const std::string& tempDir, DWORD fourcc, int rate)
+{
+    std::unique_ptr<CRecorderPrefs> prefs(new CRecorderPrefs(&App()));
+    prefs->m_tempDir = tempDir.c_str();
+    prefs->m_autoConfig = FALSE;
+    prefs->m_compressorFourCC = fourcc;
+    prefs->m_captureRate = CRational(rate, 1, 1);
+    prefs->m_playbackRate = CRational(rate, 1, 1);
+    prefs->m_minimize = FALSE;
+    prefs->m_keyFrameRate = 80;
+    prefs->m_quality = -1;
+    return prefs;
+}
+
+bool FileExists(const CString& path)
+{
+    return ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string Probe(const std::string& file, const std::string& entries)
+{
+    std::string out;
+    testsupport::RunHost("ffprobe -v error " + entries + " -of csv=p=0 '" + testsupport::UnixPath(file) + "'",
+                         &out);
+    return out;
 }
 
 }  // namespace capturetest

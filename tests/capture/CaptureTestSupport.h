@@ -7,8 +7,11 @@
 #include "capture/RecorderWindow.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+class CRecorderPrefs;
 
 namespace capturetest {
 
@@ -59,6 +62,18 @@ private:
     volatile LONG m_recordState;
     volatile LONG m_bitDepth;
 };
+
+// True once the engine reported the end of its recording.
+bool Finished(MainWindowDouble& main);
+
+// The preferences the engine tests start from: the compressor and the frame
+// rate given, no automatic configuration, no minimising, a key frame every
+// 80, default quality, frames kept in the scratch folder.
+std::unique_ptr<CRecorderPrefs> MakeEnginePrefs(const std::string& tempDir, DWORD fourcc, int rate);
+
+bool FileExists(const CString& path);
+// ffprobe's csv answer for the entries (e.g. "-show_entries stream=...").
+std::string Probe(const std::string& file, const std::string& entries);
 
 // A top-most window painted one colour, shown on the screen.
 class ColourWindow {

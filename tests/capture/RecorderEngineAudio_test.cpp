@@ -47,13 +47,7 @@ WAVEFORMATEX Pcm(DWORD rate, WORD channels, WORD bits)
 // 5 frames per second, uncompressed frames, sound on in 22050 Hz mono 16-bit.
 std::unique_ptr<CRecorderPrefs> SoundPrefs(const std::string& tempDir)
 {
-    std::unique_ptr<CRecorderPrefs> prefs(new CRecorderPrefs(&App()));
-    prefs->m_tempDir = tempDir.c_str();
-    prefs->m_autoConfig = FALSE;
-    prefs->m_compressorFourCC = kFourccDib;
-    prefs->m_captureRate = CRational(5, 1, 1);
-    prefs->m_playbackRate = CRational(5, 1, 1);
-    prefs->m_minimize = FALSE;
+    std::unique_ptr<CRecorderPrefs> prefs = MakeEnginePrefs(tempDir, kFourccDib, 5);
     prefs->m_recordAudio = TRUE;
     prefs->m_audioDeviceId = (int)WAVE_MAPPER;
     const WAVEFORMATEX format = Pcm(kRate, 1, 16);
@@ -72,23 +66,6 @@ void PlayTone(double frequency, double seconds)
              seconds, frequency);
     std::string out;
     ASSERT_EQ(0, RunHost(cmd, &out)) << out;
-}
-
-bool Finished(MainWindowDouble& main)
-{
-    return main.Count(WM_RECORDER_FINISHED) > 0;
-}
-
-bool FileExists(const CString& path)
-{
-    return ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::string Probe(const std::string& file, const std::string& entries)
-{
-    std::string out;
-    RunHost("ffprobe -v error " + entries + " -of csv=p=0 '" + UnixPath(file) + "'", &out);
-    return out;
 }
 
 // The sound stream of an AVI as 16-bit mono samples at 22050 Hz.
@@ -541,3 +518,4 @@ TEST_F(SoundRecordingTest, EnableAudioSwitchesTheSoundWhileRecording)
         EXPECT_GT(loudParts[c.toneFirst ? 0 : 1], (size_t)kRate / 2) << "the tone where the sound was on";
     }
 }
+

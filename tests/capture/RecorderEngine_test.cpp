@@ -26,32 +26,10 @@ namespace {
 const RECT kRedWindow = {100, 100, 600, 500};
 const RECT kArea = {150, 150, 470, 390};   // 320 x 240, inside the red window
 
-// The preferences of the tests: 5 frames per second, no automatic
-// configuration, frames kept in the scratch folder.
+// The preferences of the tests: 5 frames per second.
 std::unique_ptr<CRecorderPrefs> MakePrefs(const std::string& tempDir, DWORD fourcc)
 {
-    std::unique_ptr<CRecorderPrefs> prefs(new CRecorderPrefs(&App()));
-    prefs->m_tempDir = tempDir.c_str();
-    prefs->m_autoConfig = FALSE;
-    prefs->m_compressorFourCC = fourcc;
-    prefs->m_captureRate = CRational(5, 1, 1);
-    prefs->m_playbackRate = CRational(5, 1, 1);
-    prefs->m_minimize = FALSE;
-    prefs->m_keyFrameRate = 80;
-    prefs->m_quality = -1;
-    return prefs;
-}
-
-bool Finished(MainWindowDouble& main)
-{
-    return main.Count(WM_RECORDER_FINISHED) > 0;
-}
-
-std::string Probe(const std::string& file, const std::string& entries)
-{
-    std::string out;
-    RunHost("ffprobe -v error " + entries + " -of csv=p=0 '" + UnixPath(file) + "'", &out);
-    return out;
+    return MakeEnginePrefs(tempDir, fourcc, 5);
 }
 
 int CountLines(const std::string& text)
@@ -62,11 +40,6 @@ int CountLines(const std::string& text)
     while (std::getline(lines, line))
         n += !line.empty();
     return n;
-}
-
-bool FileExists(const CString& path)
-{
-    return ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
 // Registers the screen codec built in this tree for this prefix.

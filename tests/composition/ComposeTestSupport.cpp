@@ -1,5 +1,7 @@
 #include "ComposeTestSupport.h"
 
+#include <functional>
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <vfw.h>
@@ -54,6 +56,24 @@ int TestFrame::CountOther(const RECT& rect, COLORREF colour) const
     return n;
 }
 
+// The smallest rectangle round the pixels of a width x height picture that
+// `match` takes; empty when it takes none.
+static RECT BoundsWhere(int width, int height, const std::function<bool(int, int)>& match)
+{
+    RECT r = {width, height, 0, 0};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (match(x, y)) {
+                r.left = x < r.left ? x : r.left;
+                r.top = y < r.top ? y : r.top;
+                r.right = x + 1 > r.right ? x + 1 : r.right;
+                r.bottom = y + 1 > r.bottom ? y + 1 : r.bottom;
+            }
+    if (r.right == 0)
+        ::SetRectEmpty(&r);
+    return r;
+}
+
 int TestFrame::CountNear(const RECT& rect, COLORREF colour, int tolerance) const
 {
     int n = 0;
@@ -67,18 +87,7 @@ int TestFrame::CountNear(const RECT& rect, COLORREF colour, int tolerance) const
 
 RECT TestFrame::BoundsOf(COLORREF colour) const
 {
-    RECT r = {m_width, m_height, 0, 0};
-    for (int y = 0; y < m_height; ++y)
-        for (int x = 0; x < m_width; ++x)
-            if (Pixel(x, y) == colour) {
-                r.left = x < r.left ? x : r.left;
-                r.top = y < r.top ? y : r.top;
-                r.right = x + 1 > r.right ? x + 1 : r.right;
-                r.bottom = y + 1 > r.bottom ? y + 1 : r.bottom;
-            }
-    if (r.right == 0)
-        ::SetRectEmpty(&r);
-    return r;
+    return BoundsWhere(m_width, m_height, [&](int x, int y) { return Pixel(x, y) == colour; });
 }
 
 bool Near(COLORREF a, COLORREF b, int tolerance)
@@ -106,18 +115,7 @@ int DecodedFrame::CountNear(const RECT& rect, COLORREF colour, int tolerance) co
 
 RECT DecodedFrame::BoundsNear(COLORREF colour, int tolerance) const
 {
-    RECT r = {width, height, 0, 0};
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            if (Near(Pixel(x, y), colour, tolerance)) {
-                r.left = x < r.left ? x : r.left;
-                r.top = y < r.top ? y : r.top;
-                r.right = x + 1 > r.right ? x + 1 : r.right;
-                r.bottom = y + 1 > r.bottom ? y + 1 : r.bottom;
-            }
-    if (r.right == 0)
-        ::SetRectEmpty(&r);
-    return r;
+    return BoundsWhere(width, height, [&](int x, int y) { return Near(Pixel(x, y), colour, tolerance); });
 }
 
 bool ReadAviFrames(const std::string& file, std::vector<DecodedFrame>* frames, std::string* why)

@@ -36,15 +36,7 @@ const COLORREF kRed = RGB(255, 0, 0);
 
 std::unique_ptr<CRecorderPrefs> MakePrefs(const std::string& tempDir, DWORD rate)
 {
-    std::unique_ptr<CRecorderPrefs> prefs(new CRecorderPrefs(&App()));
-    prefs->m_tempDir = tempDir.c_str();
-    prefs->m_autoConfig = FALSE;
-    prefs->m_compressorFourCC = kFourccDib;
-    prefs->m_captureRate = CRational(rate, 1, 1);
-    prefs->m_playbackRate = CRational(rate, 1, 1);
-    prefs->m_minimize = FALSE;
-    prefs->m_keyFrameRate = 80;
-    prefs->m_quality = -1;
+    std::unique_ptr<CRecorderPrefs> prefs = MakeEnginePrefs(tempDir, kFourccDib, (int)rate);
     prefs->m_captureMouse = FALSE;
     prefs->m_highlightCursor = FALSE;
     prefs->m_highlightClicks = FALSE;
@@ -218,14 +210,14 @@ TEST_F(ComposeTest, CaptionStampAndWatermarkSitWhereTheyBelong)
 
     MainWindowDouble main;
     std::unique_ptr<CRecorderEngine> engine(new CRecorderEngine(prefs.get(), &main, NULL));
-    Start(*engine, main);
+    ASSERT_NO_FATAL_FAILURE(Start(*engine, main));
     Pump(6000);
-    Stop(*engine, main);
+    ASSERT_NO_FATAL_FAILURE(Stop(*engine, main));
     EXPECT_EQ(0, main.First(WM_RECORDER_FINISHED));
     EXPECT_TRUE(App().Boxes().empty());
 
     std::vector<DecodedFrame> frames;
-    Frames(*engine, &frames);
+    ASSERT_NO_FATAL_FAILURE(Frames(*engine, &frames));
     int withStamp = 0, withoutStamp = 0;
     for (const DecodedFrame& f : frames) {
         SCOPED_TRACE("sample " + std::to_string(f.sample));
@@ -286,12 +278,12 @@ TEST_F(ComposeTest, CursorAndHighlightWhereTheCursorWas)
         prefs->m_hideRect = TRUE;
         MainWindowDouble main;
         std::unique_ptr<CRecorderEngine> engine(new CRecorderEngine(prefs.get(), &main, NULL));
-        Start(*engine, main);
+        ASSERT_NO_FATAL_FAILURE(Start(*engine, main));
         Pump(1000);
-        Stop(*engine, main);
+        ASSERT_NO_FATAL_FAILURE(Stop(*engine, main));
         EXPECT_EQ(0, main.First(WM_RECORDER_FINISHED));
         std::vector<DecodedFrame> frames;
-        Frames(*engine, &frames);
+        ASSERT_NO_FATAL_FAILURE(Frames(*engine, &frames));
         // The monitor thread samples the cursor every 40 ms: the last frame
         // surely has it.
         const DecodedFrame& f = frames.back();
@@ -340,16 +332,16 @@ TEST_F(ComposeTest, ClickMarkLastsAThirdOfASecond)
         prefs->m_highlightLBColor = kRed;
         MainWindowDouble main;
         std::unique_ptr<CRecorderEngine> engine(new CRecorderEngine(prefs.get(), &main, NULL));
-        Start(*engine, main);
+        ASSERT_NO_FATAL_FAILURE(Start(*engine, main));
         Pump(c.rate == 2 ? 1100 : 300);
         MouseButton(MOUSEEVENTF_LEFTDOWN);
         Pump(c.holdMs);
         MouseButton(MOUSEEVENTF_LEFTUP);
         Pump(c.rate == 2 ? 1100 : 300);
-        Stop(*engine, main);
+        ASSERT_NO_FATAL_FAILURE(Stop(*engine, main));
         EXPECT_EQ(0, main.First(WM_RECORDER_FINISHED));
         std::vector<DecodedFrame> frames;
-        Frames(*engine, &frames);
+        ASSERT_NO_FATAL_FAILURE(Frames(*engine, &frames));
 
         // The disc's radius in each frame, measured to the left of the
         // cursor (the arrow covers the right): 0 when there is none.
@@ -392,7 +384,7 @@ TEST_F(ComposeTest, RightClickWaitsForTheLeftMark)
     prefs->m_highlightRBColor = blue;
     MainWindowDouble main;
     std::unique_ptr<CRecorderEngine> engine(new CRecorderEngine(prefs.get(), &main, NULL));
-    Start(*engine, main);
+    ASSERT_NO_FATAL_FAILURE(Start(*engine, main));
     Pump(300);
     // Right pressed 70 ms after the left: inside the left mark's 333 ms.
     MouseButton(MOUSEEVENTF_LEFTDOWN);
@@ -407,10 +399,10 @@ TEST_F(ComposeTest, RightClickWaitsForTheLeftMark)
     Pump(600);
     MouseButton(MOUSEEVENTF_RIGHTUP);
     Pump(300);
-    Stop(*engine, main);
+    ASSERT_NO_FATAL_FAILURE(Stop(*engine, main));
     EXPECT_EQ(0, main.First(WM_RECORDER_FINISHED));
     std::vector<DecodedFrame> frames;
-    Frames(*engine, &frames);
+    ASSERT_NO_FATAL_FAILURE(Frames(*engine, &frames));
     std::string pattern;
     for (const DecodedFrame& f : frames) {
         const COLORREF p = f.Pixel(at.x - 3, at.y);
@@ -448,15 +440,15 @@ TEST_F(ComposeTest, ZoomedFrameIsScaledThenCaptioned)
 
     MainWindowDouble main;
     std::unique_ptr<CRecorderEngine> engine(new CRecorderEngine(prefs.get(), &main, NULL));
-    Start(*engine, main);
+    ASSERT_NO_FATAL_FAILURE(Start(*engine, main));
     EXPECT_EQ(160, engine->GetOutputWidth());
     EXPECT_EQ(120, engine->GetOutputHeight());
     Pump(1000);
-    Stop(*engine, main);
+    ASSERT_NO_FATAL_FAILURE(Stop(*engine, main));
     EXPECT_EQ(0, main.First(WM_RECORDER_FINISHED));
     EXPECT_TRUE(App().Boxes().empty());
     std::vector<DecodedFrame> frames;
-    Frames(*engine, &frames);
+    ASSERT_NO_FATAL_FAILURE(Frames(*engine, &frames));
     for (const DecodedFrame& f : frames) {
         SCOPED_TRACE("sample " + std::to_string(f.sample));
         ASSERT_EQ(160, f.width);
@@ -501,17 +493,17 @@ TEST_F(ComposeTest, PaletteChangeWithTheSameColoursKeepsRecording)
     std::unique_ptr<CRecorderPrefs> prefs = MakePrefs(m_dir.Path(), 5);
     MainWindowDouble main;
     std::unique_ptr<CRecorderEngine> engine(new CRecorderEngine(prefs.get(), &main, NULL));
-    Start(*engine, main);
+    ASSERT_NO_FATAL_FAILURE(Start(*engine, main));
     ASSERT_TRUE(PumpUntil([&] { return engine->GetCapturedFrames() >= 2; }, 5000));
     engine->SetPaletteChanged();
     const DWORD before = engine->GetCapturedFrames();
     ASSERT_TRUE(PumpUntil([&] { return engine->GetCapturedFrames() >= before + 3; }, 5000))
         << "frames go on after the change";
-    Stop(*engine, main);
+    ASSERT_NO_FATAL_FAILURE(Stop(*engine, main));
     EXPECT_EQ(0, main.First(WM_RECORDER_FINISHED));
     EXPECT_TRUE(App().Boxes().empty());
     std::vector<DecodedFrame> frames;
-    Frames(*engine, &frames);
+    ASSERT_NO_FATAL_FAILURE(Frames(*engine, &frames));
     EXPECT_GE(frames.size(), (size_t)(before + 3));
     const RECT all = {0, 0, kAreaWidth, kAreaHeight};
     for (const DecodedFrame& f : frames)

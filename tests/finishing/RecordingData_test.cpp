@@ -59,9 +59,11 @@ TEST(RecordingData, ManifestMatchesGoldenFile)
     EXPECT_NE(std::string::npos, written.find("\r\n"));
     // No byte-order mark, and every LF is preceded by CR.
     EXPECT_EQ('<', written[0]);
-    for (size_t i = 0; i < written.size(); ++i)
-        if (written[i] == '\n')
+    for (size_t i = 0; i < written.size(); ++i) {
+        if (written[i] == '\n') {
             ASSERT_TRUE(i > 0 && written[i - 1] == '\r') << "bare LF at " << i;
+        }
+    }
 }
 
 TEST(RecordingData, FreshObjectWritesDefaults)

@@ -167,7 +167,7 @@ TEST(MainFrameFocusFrame, CaptureThreadRequestsArePlacedByTheWindowThread)
         EXPECT_TRUE(::PtInRegion(region, c.expectBand / 2, c.expectBand + 2)) << "left band, near the corner";
         EXPECT_FALSE(::PtInRegion(region, w / 2, h / 2)) << "the middle stays clear";
         ::DeleteObject(region);
-        PumpUntil([] { return false; }, 200);
+        Pump(200);
         EXPECT_EQ(colour, ScreenPixel(placed.left + c.expectBand / 2, placed.top + c.expectBand + 2));
     }
 
@@ -177,7 +177,7 @@ TEST(MainFrameFocusFrame, CaptureThreadRequestsArePlacedByTheWindowThread)
     ASSERT_TRUE(thread != NULL);
     EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(thread, 3000));
     ::CloseHandle(thread);
-    PumpUntil([] { return false; }, 300);
+    Pump(300);
     EXPECT_FALSE(::IsWindowVisible(focus));
 
     // No area, or an empty one, is refused.

@@ -28,11 +28,6 @@ const DWORD kFrame24 = 320 * 240 * 3;   // 230400: the rows need no padding
 const BYTE kUntouched = 0xCD;
 const uint16_t kReadySentinel = 0x5A5A;
 
-bool Finished(MainWindowDouble& main)
-{
-    return main.Count(WM_RECORDER_FINISHED) > 0;
-}
-
 class LiveWriterTest : public ::testing::Test {
 protected:
     void SetUp() override

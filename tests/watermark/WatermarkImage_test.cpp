@@ -12,11 +12,6 @@
 
 namespace {
 
-DWORD Argb(int a, int r, int g, int b)
-{
-    return ((DWORD)a << 24) | ((DWORD)r << 16) | ((DWORD)g << 8) | (DWORD)b;
-}
-
 // The palette of the 8-bit test frames: a grey ramp with blue, red and a
 // red-blue mix at places where no fixed palette keeps them.
 const int kBlueIndex = 17;
@@ -171,7 +166,7 @@ protected:
 TEST_F(WatermarkImageTest, OpacityOnEveryFrameDepth)
 {
     const std::string png = m_dir.File("red.png");
-    ASSERT_TRUE(wmtest::WritePng(png, 8, 6, wmtest::Solid(8, 6, Argb(255, 255, 0, 0))));
+    ASSERT_TRUE(wmtest::WritePng(png, 8, 6, wmtest::Solid(8, 6, wmtest::Argb(255, 255, 0, 0))));
     const struct {
         const char* name;
         int depth;
@@ -192,6 +187,8 @@ TEST_F(WatermarkImageTest, OpacityOnEveryFrameDepth)
         {"8 bits, 100", 8, false, false, 100, RGB(255, 0, 0), 0},
         {"8 bits, 50", 8, false, false, 50, RGB(128, 0, 128), 0},
         {"32 bits, 0", 32, false, false, 0, RGB(0, 0, 255), 0},
+        {"32 bits top-down, 100", 32, false, true, 100, RGB(255, 0, 0), 0},
+        {"24 bits top-down, 50", 24, false, true, 50, RGB(128, 0, 127), 3},
     };
     for (const auto& c : cases) {
         Frame frame(64, 48, c.depth, c.topDown, c.mask565);
@@ -227,10 +224,8 @@ TEST_F(WatermarkImageTest, OpacityOnEveryFrameDepth)
 // keeps its own pixels.
 TEST_F(WatermarkImageTest, KeyedColourLeavesTheFrame)
 {
-    std::vector<DWORD> pixels;
-    for (int y = 0; y < 6; ++y)
-        for (int x = 0; x < 8; ++x)
-            pixels.push_back(x < 4 ? Argb(255, 255, 255, 255) : Argb(255, 255, 0, 0));
+    const std::vector<DWORD> pixels =
+        wmtest::Split(8, 6, 4, wmtest::Argb(255, 255, 255, 255), wmtest::Argb(255, 255, 0, 0));
     const std::string png = m_dir.File("keyed.png");
     ASSERT_TRUE(wmtest::WritePng(png, 8, 6, pixels));
     for (int depth : {8, 16, 24, 32}) {
@@ -257,7 +252,7 @@ TEST_F(WatermarkImageTest, KeyedColourLeavesTheFrame)
 TEST_F(WatermarkImageTest, PreserveSizeKeepsTheImagePixels)
 {
     const std::string png = m_dir.File("small.png");
-    ASSERT_TRUE(wmtest::WritePng(png, 10, 5, wmtest::Solid(10, 5, Argb(255, 255, 0, 0))));
+    ASSERT_TRUE(wmtest::WritePng(png, 10, 5, wmtest::Solid(10, 5, wmtest::Argb(255, 255, 0, 0))));
     const struct {
         int width;
         int height;
@@ -308,10 +303,8 @@ TEST_F(WatermarkImageTest, PreserveSizeKeepsTheImagePixels)
 // nothing elsewhere; on grey 100 they blend to 212 * 85/255 + 100 * 170/255.
 TEST_F(WatermarkImageTest, EmbossedWatermarkOnAFrame)
 {
-    std::vector<DWORD> pixels;
-    for (int y = 0; y < 6; ++y)
-        for (int x = 0; x < 8; ++x)
-            pixels.push_back(x < 4 ? Argb(255, 0, 0, 0) : Argb(255, 255, 255, 255));
+    const std::vector<DWORD> pixels =
+        wmtest::Split(8, 6, 4, wmtest::Argb(255, 0, 0, 0), wmtest::Argb(255, 255, 255, 255));
     const std::string png = m_dir.File("edge.png");
     ASSERT_TRUE(wmtest::WritePng(png, 8, 6, pixels));
     Frame frame(64, 48, 24);
@@ -350,7 +343,10 @@ TEST_F(WatermarkImageTest, MissingOrBrokenFileDrawsNothing)
             ImgBitmap bitmap;
             ImgInitBitmap(&bitmap);
             ASSERT_EQ(IMG_SUCCESS, ImgBitmapFromDIB(&bitmap, frame.Info(), frame.Bits()));
-            image.Draw(&bitmap);   // paints nothing and does not fail
+            const size_t size = (size_t)bitmap.bytesPerLine * bitmap.height;
+            const std::vector<BYTE> held(bitmap.bits, bitmap.bits + size);
+            image.Draw(&bitmap);
+            EXPECT_EQ(0, memcmp(held.data(), bitmap.bits, size)) << "Draw paints nothing: " << path;
             ImgFreeBitmap(&bitmap);
         }
     }
@@ -361,7 +357,7 @@ TEST_F(WatermarkImageTest, MissingOrBrokenFileDrawsNothing)
 TEST_F(WatermarkImageTest, UnusableFramesAreLeftAlone)
 {
     const std::string png = m_dir.File("red.png");
-    ASSERT_TRUE(wmtest::WritePng(png, 8, 6, wmtest::Solid(8, 6, Argb(255, 255, 0, 0))));
+    ASSERT_TRUE(wmtest::WritePng(png, 8, 6, wmtest::Solid(8, 6, wmtest::Argb(255, 255, 0, 0))));
     Frame model(64, 48, 24);
     CWatermarkImage image(PlainSettings(png, 100));
     ASSERT_TRUE(image.Load(&model.Info()->bmiHeader));

@@ -2,6 +2,7 @@
 
 #include "controls/TipText.h"
 #include "resources/ids_controls.h"
+#include "resources/ids_pickers.h"
 #include "resources/ids_watermark.h"
 #include "settings/RecorderPrefs.h"
 
@@ -92,7 +93,7 @@ TEST(WatermarkOptionsPage, HintIsDueUntilTheFlagWordSaysOtherwise)
         prefs.m_flags = c.flags;
         CExposedOptionsPage page(c.withPrefs ? &prefs : NULL, NULL, NULL);
         EXPECT_EQ(c.due, page.IsHintDue()) << std::hex << c.flags << " prefs " << c.withPrefs;
-        EXPECT_EQ(61241u, page.GetHintCaptionId());
+        EXPECT_EQ((UINT)IDS_PICKER_TIP_CAPTION, page.GetHintCaptionId());
     }
 }
 
@@ -156,14 +157,17 @@ TEST(WatermarkOptionsPage, LoadAndStoreCopyTheWatermarkBlock)
     EXPECT_EQ(0, page.Values().m_nWorking);
 }
 
-TEST(WatermarkOptionsPage, WithoutARecordItStartsFromTheDefaults)
+TEST(WatermarkOptionsPage, WithoutARecordItKeepsItsOwnCopy)
 {
     CExposedOptionsPage page(NULL, NULL, NULL);
     FillNonDefault(page.Edit());
+    WatermarkSettings want;
+    FillNonDefault(want);
     page.LoadSettings();
+    ExpectStoredFieldsEqual(want, page.Values());
     EXPECT_EQ(0, page.Values().m_nWorking);
     page.StoreSettings();   // nowhere to store: no crash, the copy stays
-    EXPECT_EQ(37, page.Values().m_nImageScale);
+    ExpectStoredFieldsEqual(want, page.Values());
 }
 
 // The page in a sheet: turning the watermark on shows the image hint with

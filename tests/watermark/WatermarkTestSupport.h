@@ -21,6 +21,21 @@ std::vector<DWORD> ReadBitmap(Gdiplus::GpBitmap* bitmap, int* width, int* height
 // Writes the pixels as a PNG file; true on success.
 bool WritePng(const std::string& path, int width, int height, const std::vector<DWORD>& argb);
 
+inline DWORD Argb(int a, int r, int g, int b)
+{
+    return ((DWORD)a << 24) | ((DWORD)r << 16) | ((DWORD)g << 8) | (DWORD)b;
+}
+
+// Columns left of `splitX` in `left`, the rest in `right`.
+inline std::vector<DWORD> Split(int width, int height, int splitX, DWORD left, DWORD right)
+{
+    std::vector<DWORD> pixels;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            pixels.push_back(x < splitX ? left : right);
+    return pixels;
+}
+
 // One colour for every pixel.
 inline std::vector<DWORD> Solid(int width, int height, DWORD argb)
 {

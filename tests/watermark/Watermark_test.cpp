@@ -2,6 +2,7 @@
 
 #include "capture/WatermarkSettings.h"
 
+#include "TestSupport.h"
 #include "WatermarkTestSupport.h"
 
 #include <gdiplus.h>
@@ -121,21 +122,6 @@ TEST(WatermarkEmboss, KernelForEachDirection)
     EXPECT_EQ(0, deep[4]);
 }
 
-DWORD Argb(int a, int r, int g, int b)
-{
-    return ((DWORD)a << 24) | ((DWORD)r << 16) | ((DWORD)g << 8) | (DWORD)b;
-}
-
-// Columns 0..2 in `left`, 3..5 in `right`, 6 wide and 4 high.
-std::vector<DWORD> SplitImage(DWORD left, DWORD right)
-{
-    std::vector<DWORD> pixels;
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 6; ++x)
-            pixels.push_back(x < 3 ? left : right);
-    return pixels;
-}
-
 std::vector<DWORD> Emboss(const WatermarkSettings& s, int width, int height, const std::vector<DWORD>& pixels,
                           int* outWidth, int* outHeight)
 {
@@ -163,30 +149,30 @@ TEST(WatermarkEmboss, EdgesBecomeGreyWithStrengthAsAlpha)
         int depth;
         int v;   // expected value at the two edge columns of the inner rows
     } cases[] = {
-        {"white east", Argb(255, 0, 0, 0), Argb(255, 255, 255, 255), 2, 1, 85},
-        {"white west", Argb(255, 0, 0, 0), Argb(255, 255, 255, 255), 6, 1, -85},
-        {"white east deep", Argb(255, 0, 0, 0), Argb(255, 255, 255, 255), 2, 20, 128},
-        {"white west deep", Argb(255, 0, 0, 0), Argb(255, 255, 255, 255), 6, 20, -127},
-        {"red weight", Argb(255, 0, 0, 0), Argb(255, 255, 0, 0), 2, 1, 25},
-        {"green weight", Argb(255, 0, 0, 0), Argb(255, 0, 255, 0), 2, 1, 50},
-        {"blue weight", Argb(255, 0, 0, 0), Argb(255, 0, 0, 255), 2, 1, 9},
-        {"north sees no vertical edge", Argb(255, 0, 0, 0), Argb(255, 255, 255, 255), 0, 20, 0},
-        {"depth 0", Argb(255, 0, 0, 0), Argb(255, 255, 255, 255), 2, 0, 0},
-        {"flat image", Argb(255, 90, 140, 30), Argb(255, 90, 140, 30), 3, 50, 0},
+        {"white east", wmtest::Argb(255, 0, 0, 0), wmtest::Argb(255, 255, 255, 255), 2, 1, 85},
+        {"white west", wmtest::Argb(255, 0, 0, 0), wmtest::Argb(255, 255, 255, 255), 6, 1, -85},
+        {"white east deep", wmtest::Argb(255, 0, 0, 0), wmtest::Argb(255, 255, 255, 255), 2, 20, 128},
+        {"white west deep", wmtest::Argb(255, 0, 0, 0), wmtest::Argb(255, 255, 255, 255), 6, 20, -127},
+        {"red weight", wmtest::Argb(255, 0, 0, 0), wmtest::Argb(255, 255, 0, 0), 2, 1, 25},
+        {"green weight", wmtest::Argb(255, 0, 0, 0), wmtest::Argb(255, 0, 255, 0), 2, 1, 50},
+        {"blue weight", wmtest::Argb(255, 0, 0, 0), wmtest::Argb(255, 0, 0, 255), 2, 1, 9},
+        {"north sees no vertical edge", wmtest::Argb(255, 0, 0, 0), wmtest::Argb(255, 255, 255, 255), 0, 20, 0},
+        {"depth 0", wmtest::Argb(255, 0, 0, 0), wmtest::Argb(255, 255, 255, 255), 2, 0, 0},
+        {"flat image", wmtest::Argb(255, 90, 140, 30), wmtest::Argb(255, 90, 140, 30), 3, 50, 0},
     };
     for (const auto& c : cases) {
         WatermarkSettings s;
         s.m_nEmbossDirection = c.direction;
         s.m_nEmbossDepth = c.depth;
         int w = 0, h = 0;
-        const std::vector<DWORD> out = Emboss(s, 6, 4, SplitImage(c.left, c.right), &w, &h);
+        const std::vector<DWORD> out = Emboss(s, 6, 4, wmtest::Split(6, 4, 3, c.left, c.right), &w, &h);
         ASSERT_EQ(6, w) << c.name;
         ASSERT_EQ(4, h) << c.name;
         ASSERT_EQ(24u, out.size()) << c.name;
         // Inner pixels off the edge have v = 0: grey 127 at alpha 0. The
         // border stays as created: all zero.
-        const DWORD edge = Argb(abs(c.v), 127 + c.v, 127 + c.v, 127 + c.v);
-        const DWORD flat = Argb(0, 127, 127, 127);
+        const DWORD edge = wmtest::Argb(abs(c.v), 127 + c.v, 127 + c.v, 127 + c.v);
+        const DWORD flat = wmtest::Argb(0, 127, 127, 127);
         for (int y = 0; y < 4; ++y) {
             for (int x = 0; x < 6; ++x) {
                 const bool inner = y >= 1 && y <= 2 && x >= 1 && x <= 4;
@@ -210,7 +196,7 @@ TEST(WatermarkEmboss, NarrowImagesHaveOnlyTransparentBorder)
         s.m_nEmbossDepth = 100;
         std::vector<DWORD> pixels;
         for (int i = 0; i < size.width * size.height; ++i)
-            pixels.push_back(i % 2 ? Argb(255, 255, 255, 255) : Argb(255, 0, 0, 0));
+            pixels.push_back(i % 2 ? wmtest::Argb(255, 255, 255, 255) : wmtest::Argb(255, 0, 0, 0));
         int w = 0, h = 0;
         const std::vector<DWORD> out = Emboss(s, size.width, size.height, pixels, &w, &h);
         ASSERT_EQ((size_t)(size.width * size.height), out.size()) << size.width << "x" << size.height;
@@ -236,10 +222,10 @@ std::vector<DWORD> PrepareFrom(const WatermarkSettings& s, int width, int height
 
 TEST(WatermarkScaling, ColourKeyClearsExactlyThatColourWhateverItsAlpha)
 {
-    const DWORD white = Argb(255, 255, 255, 255);
-    const DWORD halfWhite = Argb(128, 255, 255, 255);
-    const DWORD nearWhite = Argb(255, 254, 255, 255);
-    const DWORD red = Argb(255, 255, 0, 0);
+    const DWORD white = wmtest::Argb(255, 255, 255, 255);
+    const DWORD halfWhite = wmtest::Argb(128, 255, 255, 255);
+    const DWORD nearWhite = wmtest::Argb(255, 254, 255, 255);
+    const DWORD red = wmtest::Argb(255, 255, 0, 0);
     const std::vector<DWORD> pixels = {white, halfWhite, nearWhite, red, red, white, nearWhite, white};
 
     const struct {
@@ -277,8 +263,8 @@ TEST(WatermarkScaling, NearestAndSmoothScaling)
     // A 4 x 2 image, black | white, scaled to 20 x 10 (100 % of a 20 x 10 area
     // without keeping the aspect): nearest keeps hard halves, smooth makes
     // greys between them.
-    const DWORD black = Argb(255, 0, 0, 0);
-    const DWORD white = Argb(255, 255, 255, 255);
+    const DWORD black = wmtest::Argb(255, 0, 0, 0);
+    const DWORD white = wmtest::Argb(255, 255, 255, 255);
     const std::vector<DWORD> pixels = {black, black, white, white, black, black, white, white};
     for (BOOL smooth : {FALSE, TRUE}) {
         WatermarkSettings s;
@@ -321,10 +307,10 @@ TEST(WatermarkScaling, NearestAndSmoothScaling)
 // runs, so the edges of a dark square against it are gone too.
 TEST(WatermarkScaling, KeyAppliesBeforeEmboss)
 {
-    std::vector<DWORD> pixels = wmtest::Solid(8, 8, Argb(255, 255, 255, 255));
+    std::vector<DWORD> pixels = wmtest::Solid(8, 8, wmtest::Argb(255, 255, 255, 255));
     for (int y = 2; y < 6; ++y)
         for (int x = 2; x < 6; ++x)
-            pixels[(size_t)(y * 8 + x)] = Argb(255, 0, 0, 0);
+            pixels[(size_t)(y * 8 + x)] = wmtest::Argb(255, 0, 0, 0);
     for (BOOL key : {FALSE, TRUE}) {
         WatermarkSettings s;
         s.m_bPreserveSize = TRUE;
@@ -366,8 +352,8 @@ TEST(WatermarkOpacity, AlphaIsScaledByOpacity)
         s.m_nOpacity = c.opacity;
         WatermarkPlacement placement = {2.0f, 3.0f, 4.0f, 4.0f};
         CWatermark watermark(&s, &placement);
-        GpBitmap* prepared = wmtest::MakeBitmap(4, 4, wmtest::Solid(4, 4, Argb(c.imageAlpha, 255, 0, 0)));
-        GpBitmap* canvas = wmtest::MakeBitmap(10, 10, wmtest::Solid(10, 10, Argb(255, 0, 0, 255)));
+        GpBitmap* prepared = wmtest::MakeBitmap(4, 4, wmtest::Solid(4, 4, wmtest::Argb(c.imageAlpha, 255, 0, 0)));
+        GpBitmap* canvas = wmtest::MakeBitmap(10, 10, wmtest::Solid(10, 10, wmtest::Argb(255, 0, 0, 255)));
         GpGraphics* g = nullptr;
         ASSERT_EQ(Ok, GdipGetImageGraphicsContext(canvas, &g));
         watermark.DrawWithOpacity(g, prepared);
@@ -396,16 +382,12 @@ TEST(WatermarkOpacity, AlphaIsScaledByOpacity)
 TEST(WatermarkFile, LoadsImagesAndRefusesOthers)
 {
     wmtest::StartGdiplus();
-    char temp[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, temp);
-    const std::string png = std::string(temp) + "wm_load_test.png";
-    const std::string junk = std::string(temp) + "wm_load_test_junk.png";
-    ASSERT_TRUE(wmtest::WritePng(png, 3, 2, wmtest::Solid(3, 2, Argb(255, 1, 2, 3))));
+    testsupport::ScratchDir dir("wmload");
+    const std::string png = dir.File("wm_load_test.png");
+    const std::string junk = dir.File("wm_load_test_junk.png");
+    ASSERT_TRUE(wmtest::WritePng(png, 3, 2, wmtest::Solid(3, 2, wmtest::Argb(255, 1, 2, 3))));
     const char text[] = "not an image at all";
-    HANDLE f = ::CreateFileA(junk.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    DWORD written = 0;
-    ::WriteFile(f, text, sizeof(text), &written, NULL);
-    ::CloseHandle(f);
+    ASSERT_TRUE(testsupport::WriteFileBytes(junk, text, sizeof(text)));
 
     GpBitmap* image = LoadWatermarkImage(png.c_str());
     ASSERT_NE(nullptr, image);
@@ -416,10 +398,8 @@ TEST(WatermarkFile, LoadsImagesAndRefusesOthers)
     EXPECT_EQ(2u, h);
     GdipDisposeImage(image);
     EXPECT_EQ(nullptr, LoadWatermarkImage(junk.c_str()));
-    EXPECT_EQ(nullptr, LoadWatermarkImage((std::string(temp) + "no_such_watermark.png").c_str()));
+    EXPECT_EQ(nullptr, LoadWatermarkImage(dir.File("no_such_watermark.png").c_str()));
     EXPECT_EQ(nullptr, LoadWatermarkImage(""));
-    ::DeleteFileA(png.c_str());
-    ::DeleteFileA(junk.c_str());
 }
 
 }  // namespace
