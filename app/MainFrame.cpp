@@ -31,7 +31,7 @@ END_MESSAGE_MAP()
 
 CMainFrame::CMainFrame()
     : m_recordState(0), m_recordedBitDepth(0), m_zoomFactor(1.0f), m_closeDeferred(FALSE), m_picker(NULL),
-      m_pickerInput(-1), m_inputSelection(-1), m_focusArea(), m_focusWidth(0)
+      m_inputSelection(-1), m_focusArea(), m_focusWidth(0)
 {
 }
 
@@ -169,12 +169,13 @@ LRESULT CMainFrame::OnFocusFrame(WPARAM command, LPARAM)
         area = m_focusArea;
         width = m_focusWidth;
     }
-    // The outline's width and colour are the preferences' window highlight.
+    // The outline's width and colour are the preferences' window highlight;
+    // a stored width out of reason gives the frame's own default.
     if (width <= 0)
-        width = m_prefs ? m_prefs->m_highlightObjectWidth : 0;
-    if (width <= 0 || width > 100)
-        width = 5;
-    return m_focusFrame->PlaceAround(area, width, m_prefs ? m_prefs->m_solidRect : TRUE);
+        width = m_prefs->m_highlightObjectWidth;
+    if (width > 100)
+        width = 0;
+    return m_focusFrame->PlaceAround(area, width, m_prefs->m_solidRect);
 }
 
 void CMainFrame::OnDestroy()

@@ -74,8 +74,6 @@ public:
                         IFixedRegionOwner* dialog = NULL, int handBack = -1);
     // IAreaPickerHost: destroys the open picker, if any, and forgets it.
     void ReleaseChild() override;
-    // The open area picker, or NULL.
-    HWND GetPicker() const { return m_picker; }
 
     CRecorderEngine* GetEngine() const { return m_engine.get(); }
     int GetRecordState() const { return m_recordState; }
@@ -107,7 +105,8 @@ private:
     // The capture rectangle of the video input preference; FALSE when the
     // input needs an area picker first.
     BOOL GetCaptureRect(RECT* area);
-    BOOL StartEngine(RECT* area);
+    // Makes the engine for a recording (live: for the live output) and starts it.
+    BOOL StartEngine(RECT* area, BOOL live = FALSE, BOOL restart = FALSE);
     // Live output (app/MainFrameLive.cpp).
     BOOL StartLiveEngine(BOOL restart);
     LRESULT OnLiveRecordingFinished(WPARAM failure);
@@ -123,7 +122,6 @@ private:
     BOOL m_closeDeferred;      // an exit was asked for during a recording
     CDWordArray m_bookmarks;
     HWND m_picker;             // open area picker (deletes itself)
-    int m_pickerInput;         // the input the open picker was made for
     int m_inputSelection;      // the input the record wizard selected (-1: none)
     CString m_lastSaved;
     // The main window's own frame: the outline of the window under the cursor.

@@ -8,26 +8,11 @@
 #include "settings/RecorderPrefs.h"
 
 // A live engine takes its area from the live-output header, so it gets an
-// empty rectangle. A restart (the consumer changed its size) does not wait
-// for a record command even when the preferences pause on start.
+// empty rectangle.
 BOOL CMainFrame::StartLiveEngine(BOOL restart)
 {
-    m_recordPrefs.reset(new CRecorderPrefs(*m_prefs));
-    m_engine.reset(new CRecorderEngine(m_recordPrefs.get(), this, NULL));
-    m_engine->SetLive(TRUE, restart);
-    const int level = m_prefs->m_zoomInitialLevel;
-    m_zoomFactor = !restart && level > 0 ? 100.0f / (float)level : 1.0f;
-    if (m_zoomFactor != 1.0f)
-        m_engine->SetZoomFactor(m_zoomFactor);
-    m_recordedBitDepth = 0;
-    m_bookmarks.RemoveAll();
     RECT empty = {0, 0, 0, 0};
-    if (!m_engine->PrepareRecording(&empty)) {
-        DeleteEngine();
-        SetRecordState(0);
-        return FALSE;
-    }
-    return TRUE;
+    return StartEngine(&empty, TRUE, restart);
 }
 
 // The end of a live engine. Nothing is saved: a live recording writes no

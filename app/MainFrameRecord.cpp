@@ -103,11 +103,9 @@ BOOL CMainFrame::OpenAreaPicker(int inputKind, CRecorderPrefs* prefs, IRegionPag
     }
     if (!picker->CreateOverlay()) {
         delete picker;
-        ReleaseChild();
         return FALSE;
     }
     m_picker = picker->m_hWnd;
-    m_pickerInput = input;
     return TRUE;
 }
 
@@ -119,12 +117,17 @@ void CMainFrame::ReleaseChild()
         ::DestroyWindow(picker);
 }
 
-BOOL CMainFrame::StartEngine(RECT* area)
+// A restart of a live engine (its consumer changed the size) keeps the
+// output at zoom 1 and does not wait for a record command even when the
+// preferences pause on start.
+BOOL CMainFrame::StartEngine(RECT* area, BOOL live, BOOL restart)
 {
     m_recordPrefs.reset(new CRecorderPrefs(*m_prefs));
     m_engine.reset(new CRecorderEngine(m_recordPrefs.get(), this, NULL));
+    if (live)
+        m_engine->SetLive(TRUE, restart);
     const int level = m_prefs->m_zoomInitialLevel;
-    m_zoomFactor = level > 0 ? 100.0f / (float)level : 1.0f;
+    m_zoomFactor = !restart && level > 0 ? 100.0f / (float)level : 1.0f;
     if (m_zoomFactor != 1.0f)
         m_engine->SetZoomFactor(m_zoomFactor);
     m_recordedBitDepth = 0;

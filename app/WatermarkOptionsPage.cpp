@@ -38,7 +38,6 @@ void CWatermarkOptionsPage::StoreSettings()
     m_values.m_nWorking = 0;
     if (m_pPrefs == NULL)
         return;
-    m_pPrefs->m_watermark.Assign(m_values);
+    m_pPrefs->m_watermark.Assign(m_values);   // working field 0, as just set
     m_pPrefs->m_watermark.m_bOverlay = TRUE;
-    m_pPrefs->m_watermark.m_nWorking = 0;
 }

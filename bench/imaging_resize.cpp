@@ -142,18 +142,7 @@ int main(int argc, char** argv)
 
     // The live output's 8-bit palette: the fixed one with the static colours.
     RGBQUAD live[256];
-    ImgFixedPalette(live, 8);
-    const BYTE statics[20][3] = {{0, 0, 0},       {128, 0, 0},     {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
-                                 {128, 0, 128},   {0, 128, 128},   {192, 192, 192}, {192, 220, 192}, {166, 202, 240},
-                                 {255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},     {0, 255, 0},
-                                 {255, 255, 0},   {0, 0, 255},     {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
-    for (int i = 0; i < 20; ++i) {
-        RGBQUAD& q = live[i < 10 ? i : 235 + i];
-        q.rgbRed = statics[i][0];
-        q.rgbGreen = statics[i][1];
-        q.rgbBlue = statics[i][2];
-        q.rgbReserved = 0;
-    }
+    ImgSystemColourPalette(live);
     for (bool photo : {false, true}) {
         ImgBitmap source, work;
         ImgInitBitmap(&source);

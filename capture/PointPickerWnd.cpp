@@ -19,7 +19,7 @@ END_MESSAGE_MAP()
 
 CPointPickerWnd::CPointPickerWnd(CRecorderPrefs* prefs, HWND notify, IAreaPickerHost* host,
                                  IRegionPageOwner* ownerPage, int handBack)
-    : CScreenOverlayWnd(prefs, notify, host), m_ended(TRUE), m_candidate(), m_previous(), m_ownerPage(ownerPage),
+    : CScreenOverlayWnd(prefs, notify, host), m_ended(TRUE), m_candidate(), m_ownerPage(ownerPage),
       m_handBack(handBack)
 {
 }
@@ -58,7 +58,6 @@ void CPointPickerWnd::Track(POINT point)
         HideOutline();
         return;
     }
-    m_previous = m_candidate;
     m_candidate = candidate;
     ShowOutline(m_candidate, OutlineDepth());
 }
@@ -79,8 +78,6 @@ void CPointPickerWnd::OnLButtonUp(UINT /*flags*/, CPoint point)
     RECT candidate;
     if (!CandidateAt(ScreenPoint(point), &candidate) || ::IsRectEmpty(&candidate))
         return;
-    m_ended = TRUE;
-    m_previous = m_candidate;
     m_candidate = candidate;
     Done();
 }

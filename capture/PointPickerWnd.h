@@ -34,7 +34,6 @@ protected:
 
     BOOL m_ended;
     RECT m_candidate;
-    RECT m_previous;
 
 private:
     void Track(POINT point);

@@ -193,38 +193,14 @@ void CRecorderEngine::SetSettings(CRecorderPrefs* prefs)
     m_prefs = prefs;
     if (m_live)
         return;
-    const CString temp = m_prefs->m_tempDir;
-    BOOL clickFailed = FALSE;
-    BOOL keyFailed = FALSE;
-    BOOL scriptFailed = FALSE;
+    DWORD failed;
     {
         CSingleLock lock(&m_audioLock, TRUE);
         if (!m_waveIn)
             return;
-        if (m_prefs->m_recordClickAudio && !m_prefs->m_muteAudio)
-            clickFailed = !m_waveIn->LoadClickDownSound(m_prefs->m_clickDownFile, temp, m_prefs->m_clickVolume) ||
-                          !m_waveIn->LoadClickUpSound(m_prefs->m_clickUpFile, temp, m_prefs->m_clickVolume);
-        if (m_prefs->m_recordKeyAudio && !m_prefs->m_muteAudio)
-            keyFailed = !m_waveIn->LoadKeySound(m_prefs->m_keyDownFile, temp, m_prefs->m_keyVolume);
-        if (AudioScriptOn())
-            scriptFailed = !m_waveIn->LoadAudioScript(m_prefs->m_unused11, temp, 100);
+        failed = LoadSounds(m_waveIn, TRUE);
     }
-    const struct {
-        BOOL failed;
-        UINT textId;
-        const CString& file;
-    } failures[] = {
-        {clickFailed, IDS_LOAD_CLICK_FAILED, m_prefs->m_clickDownFile},
-        {keyFailed, IDS_LOAD_KEY_FAILED, m_prefs->m_keyDownFile},
-        {scriptFailed, IDS_LOAD_SCRIPT_FAILED, m_prefs->m_unused11},
-    };
-    for (const auto& f : failures) {
-        if (!f.failed)
-            continue;
-        CString text;
-        text.Format(f.textId, (LPCSTR)f.file);
-        AfxMessageBox(text, MB_ICONEXCLAMATION);
-    }
+    ShowSoundFailures(failed);
 }
 
 // --- Zoom commands. They hand a new requested area to SetCaptureArea under

@@ -136,6 +136,13 @@ protected:
     // Start (capture thread).
     BOOL BeginCapture(int bitCount, int* width, int* height, int* left, int* top);
     BOOL StartAudioCapture();
+    // Loads the click, key and script sounds the preferences ask for into the
+    // recorder (with skipMuted, no click or key sounds while the sound is
+    // muted); returns the loads that failed as kSound*Failed bits.
+    DWORD LoadSounds(CWaveIn* waveIn, BOOL skipMuted);
+    // Tells the user of each failed load.
+    void ShowSoundFailures(DWORD failed);
+    enum { kSoundClickFailed = 1, kSoundKeyFailed = 2, kSoundScriptFailed = 4 };
     void StopAudioCapture();
     // Asks the running wave recorder to end and waits until its thread has
     // closed the sound file (capture thread; before the file is read).
@@ -148,7 +155,7 @@ protected:
     BOOL MeasureAutoFrameRate(HDC screen, HDC memDC);
 
     // Frame loop (capture thread).
-    BOOL CheckAudioScriptEnd(DWORD* dueTick);
+    BOOL CheckAudioScriptEnd();
     BOOL WaitWhilePaused();
     BOOL StopCapture(DWORD skippedLast);
     BOOL DiscardCapture();
@@ -253,8 +260,6 @@ private:
     BYTE* m_liveFrame;
     DWORD m_liveFrameBytes;            // the header's image size when the frame mapping was opened
     DWORD m_liveViewBytes = 0;         // what the frame view really spans (VirtualQuery)
-    WORD m_liveBitCount = 0;           // the depth the consumer last asked for
-    std::vector<RGBQUAD> m_livePalette;   // 8-bit output palette, built on first use
     // 8. Result.
     int m_failure;
     int m_lastResult;

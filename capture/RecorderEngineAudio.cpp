@@ -49,13 +49,6 @@ BOOL CaptureFormat(const WAVEFORMATEX* wanted, WAVEFORMATEX* pcm)
                               ACM_FORMATSUGGESTF_WFORMATTAG) == MMSYSERR_NOERROR;
 }
 
-void ShowLoadFailure(UINT textId, const CString& file)
-{
-    CString text;
-    text.Format(textId, (LPCSTR)file);
-    AfxMessageBox(text, MB_ICONEXCLAMATION);
-}
-
 }  // namespace
 
 // Starts the wave recorder of the current output file (capture thread). The
@@ -108,22 +101,54 @@ BOOL CRecorderEngine::StartAudioCapture()
         m_waveIn = waveIn;
     }
     waveIn->SetMute(m_prefs->m_recordAudio && !m_prefs->m_muteAudio);
+
+    // The sounds go in before the recorder resumes: its resume starts the
+    // audio script's player only when a script is loaded.
+    ShowSoundFailures(LoadSounds(waveIn, FALSE));
+
     if (!IsPaused()) {
         if (RaisePriority())
             m_audioThread->SetThreadPriority(THREAD_PRIORITY_HIGHEST);
         waveIn->Resume();
     }
+    return TRUE;
+}
 
+DWORD CRecorderEngine::LoadSounds(CWaveIn* waveIn, BOOL skipMuted)
+{
     const CString temp = m_prefs->m_tempDir;
-    if (m_prefs->m_recordClickAudio &&
+    const BOOL muted = skipMuted && m_prefs->m_muteAudio;
+    DWORD failed = 0;
+    if (m_prefs->m_recordClickAudio && !muted &&
         (!waveIn->LoadClickDownSound(m_prefs->m_clickDownFile, temp, m_prefs->m_clickVolume) ||
          !waveIn->LoadClickUpSound(m_prefs->m_clickUpFile, temp, m_prefs->m_clickVolume)))
-        ShowLoadFailure(IDS_LOAD_CLICK_FAILED, m_prefs->m_clickDownFile);
-    if (m_prefs->m_recordKeyAudio && !waveIn->LoadKeySound(m_prefs->m_keyDownFile, temp, m_prefs->m_keyVolume))
-        ShowLoadFailure(IDS_LOAD_KEY_FAILED, m_prefs->m_keyDownFile);
+        failed |= kSoundClickFailed;
+    if (m_prefs->m_recordKeyAudio && !muted &&
+        !waveIn->LoadKeySound(m_prefs->m_keyDownFile, temp, m_prefs->m_keyVolume))
+        failed |= kSoundKeyFailed;
     if (AudioScriptOn() && !waveIn->LoadAudioScript(m_prefs->m_unused11, temp, 100))
-        ShowLoadFailure(IDS_LOAD_SCRIPT_FAILED, m_prefs->m_unused11);
-    return TRUE;
+        failed |= kSoundScriptFailed;
+    return failed;
+}
+
+void CRecorderEngine::ShowSoundFailures(DWORD failed)
+{
+    const struct {
+        DWORD bit;
+        UINT textId;
+        const CString& file;
+    } failures[] = {
+        {kSoundClickFailed, IDS_LOAD_CLICK_FAILED, m_prefs->m_clickDownFile},
+        {kSoundKeyFailed, IDS_LOAD_KEY_FAILED, m_prefs->m_keyDownFile},
+        {kSoundScriptFailed, IDS_LOAD_SCRIPT_FAILED, m_prefs->m_unused11},
+    };
+    for (const auto& f : failures) {
+        if (!(failed & f.bit))
+            continue;
+        CString text;
+        text.Format(f.textId, (LPCSTR)f.file);
+        AfxMessageBox(text, MB_ICONEXCLAMATION);
+    }
 }
 
 // Ends the wave recorder and its thread and deletes it (capture thread, and
@@ -183,8 +208,8 @@ void CRecorderEngine::EnableAudio(BOOL on)
     CSingleLock lock(&m_audioLock, TRUE);
     if (m_waveIn)
         m_waveIn->SetMute(on);
-    else if (on)
-        ::InterlockedExchange(&m_audioStartRequest, 1);
+    else   // off before the capture thread took the request withdraws it
+        ::InterlockedExchange(&m_audioStartRequest, on ? 1 : 0);
 }
 
 // Click sounds without recorded sound: a wave recorder records silence and

@@ -168,8 +168,7 @@ UINT CRecorderEngine::CaptureThread()
         for (;;) {
             if (!CheckSegmentSize())
                 break;
-            DWORD due = m_pacer.DueTick();
-            CheckAudioScriptEnd(&due);
+            CheckAudioScriptEnd();
             ApplyAudioRequest();
             if (IsPaused() && !m_transitionRunning) {
                 if (!WaitWhilePaused())
@@ -351,13 +350,11 @@ UINT CRecorderEngine::CaptureThread()
 // again or stop. A stop or discard the user gave meanwhile is kept. The
 // question has no owner window: a window of the UI thread as its owner would
 // make this thread wait for the UI thread, which may be waiting for it.
-BOOL CRecorderEngine::CheckAudioScriptEnd(DWORD* dueTick)
+BOOL CRecorderEngine::CheckAudioScriptEnd()
 {
     if (!m_waveIn || !m_waveIn->IsAudioScriptFinished() || !AudioScriptOn())
         return TRUE;
-    ::InterlockedExchange(&m_command, kCommandPause);
-    ::InterlockedExchange(&m_paused, 1);
-    ::SetEvent(m_pauseEvent);
+    Pause();
     PostToMain(WM_RECORDER_SELF_PAUSED, 0);
     m_waveIn->Pause();
     m_waveIn->ClearAudioScriptFinished();
@@ -372,11 +369,8 @@ BOOL CRecorderEngine::CheckAudioScriptEnd(DWORD* dueTick)
         return TRUE;
     }
     if (answer == CWaveScriptEndDlg::kReplay) {
-        if (!m_waveIn->LoadAudioScript(m_prefs->m_unused11, m_prefs->m_tempDir, 100)) {
-            CString text;
-            text.Format(IDS_LOAD_SCRIPT_FAILED, (LPCSTR)m_prefs->m_unused11);
-            AfxMessageBox(text, MB_ICONEXCLAMATION);
-        }
+        if (!m_waveIn->LoadAudioScript(m_prefs->m_unused11, m_prefs->m_tempDir, 100))
+            ShowSoundFailures(kSoundScriptFailed);
         m_waveIn->SetAudioScriptActive(TRUE);
     } else {
         m_prefs->m_unused9 = 0;
@@ -388,7 +382,6 @@ BOOL CRecorderEngine::CheckAudioScriptEnd(DWORD* dueTick)
     ::ResetEvent(m_recordEvent);
     m_waveIn->Resume();
     m_pacer.Restart(::GetTickCount());
-    *dueTick = m_pacer.DueTick();
     return TRUE;
 }
 
@@ -432,7 +425,7 @@ BOOL CRecorderEngine::StopCapture(DWORD skippedLast)
         ::ShowWindowAsync(m_focusFrame->GetSafeHwnd(), SW_HIDE);
     if (m_live) {
         if (m_liveHeader)
-            m_liveHeader->frameReady = 0;
+            SetLiveFrameReady(0);
         return FALSE;
     }
     if (skippedLast > 0 && m_framesWritten && m_frameBits) {
@@ -454,7 +447,7 @@ BOOL CRecorderEngine::DiscardCapture()
         EndWaveRecording();
         CloseOutputAvi();
     } else if (m_liveHeader) {
-        m_liveHeader->frameReady = 0;
+        SetLiveFrameReady(0);
     }
     return FALSE;
 }

@@ -138,6 +138,9 @@ void CRecorderEngine::ReleaseCompositionBuffers()
         CSingleLock lock(&m_frameLock, TRUE);
         m_composition->FreeBuffers();
     }
+    // The imaging layer keeps freed frame sections for the next frame; once
+    // the recording's buffers go, they go too.
+    ImgTrimCache();
 }
 
 HDC CRecorderEngine::CaptureFrameDC()
@@ -180,13 +183,8 @@ BOOL CRecorderEngine::DrawWatermark(HDC /*frameDC*/)
     if (!m_prefs->m_watermark.m_bInclude || !m_frameBits)
         return TRUE;
     FrameComposition& c = Composition();
-    if (!c.watermark) {
-        CString error;
-        if (!LoadWatermarkImage(c, m_prefs->m_watermark, (const BITMAPINFOHEADER*)m_frameFormat.data(), &error)) {
-            Fail(error);
-            return FALSE;
-        }
-    }
+    if (!c.watermark && !PrepareWatermark())
+        return FALSE;
     // The frame's pixels are read and written directly: GDI must be done.
     ::GdiFlush();
     c.watermark->DrawOnFramePart((const BITMAPINFO*)m_frameFormat.data(), m_frameBits);
@@ -517,15 +515,9 @@ BOOL CRecorderEngine::ApplyPaletteChange()
             return FALSE;
         }
         m_memOldBitmap = ::SelectObject(m_memDC, m_frameBitmap);
-        FrameComposition& c = Composition();
-        if (c.zoomBitmap) {
-            const int width = c.zoomWidth;
-            const int height = c.zoomHeight;
-            c.FreeZoomFrame();
-            lock.Unlock();
-            if (!ResizeFrameBuffers(width, height, m_grabArea.left, m_grabArea.top))
-                return FALSE;
-        }
+        // A zoomed frame of the old format goes; the loop's ResizeFrameBuffers,
+        // next in the same pass, makes it again in the new one.
+        Composition().FreeZoomFrame();
     }
     if (!m_live && m_avi.IsOpen() && m_avi.CompressedStream()) {
         if (AVIStreamSetFormat(m_avi.CompressedStream(), m_segmentPosition, m_frameFormat.data(),

@@ -21,15 +21,6 @@ const int kDefaultLiveHeight = 240;
 // Beyond this a published size is not taken as a frame format.
 const int kMaxLiveDimension = 8192;
 
-// The 20 static colours of the Windows system palette, as (red, green, blue):
-// entries 0-9 and 245-254 of the 8-bit output palette.
-const BYTE kStaticColours[20][3] = {
-    {0, 0, 0},       {128, 0, 0},     {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
-    {128, 0, 128},   {0, 128, 128},   {192, 192, 192}, {192, 220, 192}, {166, 202, 240},
-    {255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},     {0, 255, 0},
-    {255, 255, 0},   {0, 0, 255},     {255, 0, 255},   {0, 255, 255},   {255, 255, 255},
-};
-
 // Every header field belongs to another process that may rewrite it at any
 // moment: each is read once, through a volatile load, into a local.
 template <class T>
@@ -241,7 +232,6 @@ BOOL CRecorderEngine::WriteLiveFrame(const BITMAPINFOHEADER* frame, const BYTE* 
         Fail(LiveFormatText(format, m_liveViewBytes));
         return FALSE;
     }
-    m_liveBitCount = format.bitCount;
 
     if (frame->biBitCount == format.bitCount) {
         if (frame->biWidth != format.width || labs(frame->biHeight) != format.height ||
@@ -255,17 +245,6 @@ BOOL CRecorderEngine::WriteLiveFrame(const BITMAPINFOHEADER* frame, const BYTE* 
     }
 
     ImgBitmapGuard bitmap;
-    if (m_liveBitCount == 8 && m_livePalette.empty()) {
-        m_livePalette.resize(256);
-        ImgFixedPalette(m_livePalette.data(), 8);
-        for (int i = 0; i < 20; ++i) {
-            RGBQUAD& entry = m_livePalette[i < 10 ? i : 235 + i];
-            entry.rgbRed = kStaticColours[i][0];
-            entry.rgbGreen = kStaticColours[i][1];
-            entry.rgbBlue = kStaticColours[i][2];
-            entry.rgbReserved = 0;
-        }
-    }
     CString text;
     int result = ImgBitmapFromDIB(bitmap.Get(), (const BITMAPINFO*)frame, bits);
     if (result != IMG_SUCCESS) {
@@ -273,40 +252,31 @@ BOOL CRecorderEngine::WriteLiveFrame(const BITMAPINFOHEADER* frame, const BYTE* 
         Fail(text);
         return FALSE;
     }
-    if (frame->biBitCount <= 8 || m_liveBitCount != 8)
-        result = ImgColorRes(bitmap.Get(), m_liveBitCount, IMG_CRF_NODITHERING, NULL, 0);
-    else
-        result = ImgColorRes(bitmap.Get(), 8, IMG_CRF_USERPALETTE, m_livePalette.data(), 256);
+    if (frame->biBitCount <= 8 || format.bitCount != 8) {
+        result = ImgColorRes(bitmap.Get(), format.bitCount, IMG_CRF_NODITHERING, NULL, 0);
+    } else {
+        // The palette whose entries 0-9 and 245-254 are the static colours
+        // (a table of 256 entries: nothing beside the frame's conversion).
+        RGBQUAD palette[256];
+        ImgSystemColourPalette(palette);
+        result = ImgColorRes(bitmap.Get(), 8, IMG_CRF_USERPALETTE, palette, 256);
+    }
     if (result != IMG_SUCCESS) {
         text.Format(IDS_LIVE_COLOR_RES_FAILED, result);
         Fail(text);
         return FALSE;
     }
-    HGLOBAL dib = ImgPackedDIBFromBitmap(bitmap.Get());
-    if (!dib) {
+    // The converted bitmap must be the format the driver asked for and hold
+    // the whole image.
+    ::GdiFlush();
+    const ImgBitmap* converted = bitmap.Get();
+    if (!converted->bits || converted->width != format.width || converted->height != format.height ||
+        converted->bitsPerPixel != format.bitCount ||
+        (unsigned long long)converted->bytesPerLine * (unsigned long long)converted->height < format.imageSize) {
         Fail(IDS_LIVE_CHANGE_TO_DIB_FAILED);
         return FALSE;
     }
-    // The converted DIB must be the format the driver asked for and hold the
-    // whole image behind its header and colour table.
-    BOOL copied = FALSE;
-    const BITMAPINFOHEADER* header = (const BITMAPINFOHEADER*)::GlobalLock(dib);
-    if (header) {
-        const BYTE* pixels = ImgPackedDIBBits(header);
-        const SIZE_T available = ::GlobalSize(dib);
-        const SIZE_T offset = pixels ? (SIZE_T)(pixels - (const BYTE*)header) : available;
-        if (pixels && header->biWidth == format.width && labs(header->biHeight) == format.height &&
-            header->biBitCount == format.bitCount && offset <= available && available - offset >= format.imageSize) {
-            memcpy(m_liveFrame, pixels, format.imageSize);
-            copied = TRUE;
-        }
-        ::GlobalUnlock(dib);
-    }
-    ::GlobalFree(dib);
-    if (!copied) {
-        Fail(IDS_LIVE_CHANGE_TO_DIB_FAILED);
-        return FALSE;
-    }
+    memcpy(m_liveFrame, converted->bits, format.imageSize);
     SetLiveFrameReady(1);
     return TRUE;
 }

@@ -77,8 +77,11 @@ CSizeCursor::CSizeCursor() : m_width(0), m_maskHeight(0), m_stride(0), m_hotX(0)
     ::DestroyCursor(base);
 }
 
+// A cursor still on the screen is taken off first, so that it can go too.
 CSizeCursor::~CSizeCursor()
 {
+    if (m_cursor && ::GetCursor() == m_cursor)
+        ::SetCursor(::LoadCursor(NULL, IDC_ARROW));
     Release();
 }
 

@@ -1,5 +1,7 @@
 #include "capture/WatermarkImage.h"
 
+#include "capture/FrameBitmap.h"
+
 #include <gdiplus.h>
 
 #include <stdlib.h>
@@ -13,8 +15,7 @@ namespace {
 // Bytes of the pixel rows of a frame, from its header alone.
 SIZE_T FrameImageBytes(const BITMAPINFOHEADER& h)
 {
-    const SIZE_T stride = (((SIZE_T)h.biWidth * h.biBitCount + 31) / 32) * 4;
-    return stride * (SIZE_T)abs(h.biHeight);
+    return (SIZE_T)DibRowBytes(h.biWidth, h.biBitCount) * (SIZE_T)abs(h.biHeight);
 }
 
 // The library's bitmaps hold 16 bits as 5-5-5 and 32 bits as 8-8-8; a
@@ -30,27 +31,22 @@ bool LibraryKeepsLayout(const BITMAPINFO* frame)
     return masks[0] == 0xFF0000 && masks[1] == 0x00FF00 && masks[2] == 0x0000FF;
 }
 
-// Copies converted pixel rows back over the frame: no more than the frame's
-// image size and the bytes the converted DIB holds, row order turned round
-// when one of the two is top-down.
-void CopyRows(const BITMAPINFOHEADER& frame, void* frameBits, const BITMAPINFOHEADER& packed,
-              const BYTE* packedBits, SIZE_T packedBytes)
+// Copies the library bitmap's rows (bottom row first) back over the frame,
+// turned round for a top-down frame, never past the frame's image size.
+void CopyRowsBack(const BITMAPINFOHEADER& frame, void* frameBits, const ImgBitmap& bitmap)
 {
-    SIZE_T count = frame.biSizeImage ? frame.biSizeImage : FrameImageBytes(frame);
-    if (count > packedBytes)
-        count = packedBytes;
-    if ((frame.biHeight < 0) == (packed.biHeight < 0)) {
-        memcpy(frameBits, packedBits, count);
-        return;
-    }
-    const SIZE_T stride = (((SIZE_T)frame.biWidth * frame.biBitCount + 31) / 32) * 4;
+    const SIZE_T stride = DibRowBytes(frame.biWidth, frame.biBitCount);
     const SIZE_T rows = (SIZE_T)abs(frame.biHeight);
+    if (!bitmap.bits || (SIZE_T)bitmap.bytesPerLine != stride || (SIZE_T)bitmap.height != rows)
+        return;
+    SIZE_T limit = stride * rows;
+    if (frame.biSizeImage && frame.biSizeImage < limit)
+        limit = frame.biSizeImage;
+    const bool topDown = frame.biHeight < 0;
     for (SIZE_T row = 0; row < rows; ++row) {
-        const SIZE_T from = (rows - 1 - row) * stride;
-        const SIZE_T to = row * stride;
-        if (to + stride > count || from + stride > packedBytes)
-            break;
-        memcpy((BYTE*)frameBits + to, packedBits + from, stride);
+        const SIZE_T to = (topDown ? rows - 1 - row : row) * stride;
+        if (to + stride <= limit)
+            memcpy((BYTE*)frameBits + to, bitmap.bits + row * stride, stride);
     }
 }
 
@@ -123,8 +119,8 @@ void CWatermarkImage::Draw(ImgBitmap* bitmap)
 
 // The frame goes through a library bitmap so that GDI+ can paint on it. An
 // 8-bit frame is painted at 24 bits and mapped back onto its own palette, so
-// the indices still mean what the frame's colour table says. Only as many
-// bytes as both the frame and the converted DIB hold are copied back.
+// the indices still mean what the frame's colour table says. Only rows that
+// lie within the frame's image size are copied back.
 void CWatermarkImage::DrawOnFrame(const BITMAPINFO* frame, void* bits)
 {
     if (!frame || !bits || !m_watermark.Prepared())
@@ -162,22 +158,10 @@ void CWatermarkImage::DrawOnFrame(const BITMAPINFO* frame, void* bits)
         return;
     }
 
-    HGLOBAL dib = ImgPackedDIBFromBitmap(&m_bitmap);
+    ::GdiFlush();
+    if (m_bitmap.bitsPerPixel == depth)
+        CopyRowsBack(header, bits, m_bitmap);
     ImgFreeBitmap(&m_bitmap);
-    if (!dib)
-        return;
-    const BYTE* base = (const BYTE*)::GlobalLock(dib);
-    if (base) {
-        const BITMAPINFOHEADER* packed = (const BITMAPINFOHEADER*)base;
-        const BYTE* packedBits = ImgPackedDIBBits(packed);
-        const SIZE_T total = ::GlobalSize(dib);
-        const SIZE_T offset = (SIZE_T)(packedBits - base);
-        if (packed->biBitCount == depth && packed->biWidth == header.biWidth &&
-            abs(packed->biHeight) == abs(header.biHeight) && offset < total)
-            CopyRows(header, bits, *packed, packedBits, total - offset);
-        ::GlobalUnlock(dib);
-    }
-    ::GlobalFree(dib);
 }
 
 // Bit-field frames whose masks the library does not keep are painted in a DIB

@@ -287,12 +287,15 @@ void CWatermarkPage::ApplyEnabling()
     EnableIds(kTransparentIds, Count(kTransparentIds), include && !emboss);
 }
 
+// A hidden preview drops its image too: it is shown again with the settings
+// of that moment.
 void CWatermarkPage::RefreshPreview()
 {
-    if (m_preview && ::IsWindow(m_preview->m_hWnd) && m_preview->IsWindowVisible()) {
-        m_preview->DropProcessed();
+    if (!m_preview)
+        return;
+    m_preview->DropProcessed();
+    if (::IsWindow(m_preview->m_hWnd) && m_preview->IsWindowVisible())
         m_preview->Invalidate(TRUE);
-    }
 }
 
 // The preview opens beside the host (or the page): on its right, centred
@@ -372,7 +375,6 @@ void CWatermarkPage::OnInclude()
     if (include && IsHintDue()) {
         CImageTipDlg hint(this, GetHintCaptionId());
         hint.SetTipStrings(IDS_WATERMARK_HINT_TITLE, IDS_WATERMARK_HINT_TEXT);
-        hint.SetShowAgain(TRUE);
         hint.DoModal();
         SetHintDue(hint.GetShowAgain());
     }
@@ -396,9 +398,7 @@ void CWatermarkPage::OnBrowse()
     ::SetDlgItemTextA(m_hWnd, IDC_WM_PATH, path);
     if (!ImageOpens(path))
         ShowOpenFailure(path);
-    if (path.CompareNoCase(m_values.m_strImagePath) != 0 && m_preview)
-        m_preview->DropImages();
-    m_values.m_strImagePath = path;
+    TakePathFromEdit();
     RefreshPreview();
 }
 

@@ -84,6 +84,9 @@ int ImgResize(ImgBitmap* bitmap, int width, int height, BOOL interpolate);
 // Fills the fixed paint palette of a depth (2^bits entries for 1, 4 or 8
 // bits): for 8 bits a 6x7x6 colour cube with greys, the same on every run.
 void ImgFixedPalette(RGBQUAD* palette, int bitsPerPixel);
+// Fills 256 entries: the fixed 8-bit palette with the 20 static colours of
+// the Windows system palette at entries 0-9 and 245-254.
+void ImgSystemColourPalette(RGBQUAD* palette);
 
 // A memory DC with the bitmap's section selected (and its palette, for
 // paletted depths). Release with ImgReleaseDC before freeing the bitmap.

@@ -53,6 +53,22 @@ void ImgFixedPalette(RGBQUAD* palette, int bitsPerPixel)
     }
 }
 
+void ImgSystemColourPalette(RGBQUAD* palette)
+{
+    // As (red, green, blue): entries 0-9, then 245-254.
+    static const BYTE kStatic[20][3] = {
+        {0, 0, 0},       {128, 0, 0},     {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
+        {128, 0, 128},   {0, 128, 128},   {192, 192, 192}, {192, 220, 192}, {166, 202, 240},
+        {255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},     {0, 255, 0},
+        {255, 255, 0},   {0, 0, 255},     {255, 0, 255},   {0, 255, 255},   {255, 255, 255},
+    };
+    if (!palette)
+        return;
+    ImgFixedPalette(palette, 8);
+    for (int i = 0; i < 20; ++i)
+        palette[i < 10 ? i : 235 + i] = Quad(kStatic[i][0], kStatic[i][1], kStatic[i][2]);
+}
+
 namespace img {
 
 PaletteMapper::PaletteMapper()

@@ -5,6 +5,7 @@
 #include "capture/RecorderEngine.h"
 
 #include "capture/RecorderWindow.h"
+#include "capture/VideoFocusWnd.h"
 #include "framework/ui/DC.h"
 #include "framework/ui/Wnd.h"
 #include "framework/WinThread.h"
@@ -519,3 +520,29 @@ TEST_F(SoundRecordingTest, EnableAudioSwitchesTheSoundWhileRecording)
     }
 }
 
+// Sound switched on and off again while paused (before the capture thread
+// could start a recorder) stays off: resuming records no sound.
+TEST_F(SoundRecordingTest, SoundSwitchedOnAndOffBeforeItStartedStaysOff)
+{
+    App().ClearBoxes();
+    std::unique_ptr<CRecorderPrefs> prefs = SoundPrefs(m_dir.Path());
+    prefs->m_muteAudio = TRUE;
+    MainWindowDouble main;
+    std::unique_ptr<CRecorderEngine> engine(new CRecorderEngine(prefs.get(), &main, NULL));
+    RECT area = kArea;
+    ASSERT_TRUE(engine->PrepareRecording(&area));
+    ASSERT_TRUE(PumpUntil([&] { return engine->GetCapturedFrames() >= 2; }, 15000)) << "capture began";
+    EXPECT_EQ(0, CountSoundFiles(*engine));
+    engine->Pause();
+    ASSERT_TRUE(PumpUntil([&] { return engine->GetFocusFrame()->IsLit(); }, 3000));
+    Pump(400);
+    engine->EnableAudio(TRUE);
+    engine->EnableAudio(FALSE);
+    engine->Record();
+    const DWORD resumed = engine->GetCapturedFrames();
+    ASSERT_TRUE(PumpUntil([&] { return engine->GetCapturedFrames() >= resumed + 4; }, 5000));
+    EXPECT_EQ(0, CountSoundFiles(*engine)) << "no recorder was started";
+    engine->RequestStop();
+    ASSERT_TRUE(PumpUntil([&] { return Finished(main); }, 20000));
+    EXPECT_EQ(0, main.First(WM_RECORDER_FINISHED));
+}
