@@ -1,7 +1,7 @@
 // The main window's recording commands, the end of a recording and its save.
 #include "app/MainFrame.h"
 
-#include "app/DesktopUtil.h"
+#include "capture/DesktopUtil.h"
 #include "app/PickerWindowList.h"
 #include "app/RecorderApp.h"
 #include "capture/DialogRegionPickerWnd.h"

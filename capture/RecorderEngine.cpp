@@ -5,7 +5,7 @@
 #include "framework/Module.h"
 #include "framework/WinApp.h"
 #include "framework/WinThread.h"
-#include "app/CreateAviDlg.h"
+#include "capture/CreateAviDlg.h"
 #include "capture/LiveOutputHeader.h"
 #include "capture/RecorderWindow.h"
 #include "capture/VideoFocusWnd.h"

@@ -5,10 +5,10 @@
 
 #include "framework/WinApp.h"
 #include "framework/WinThread.h"
-#include "app/DesktopUtil.h"
+#include "capture/DesktopUtil.h"
 #include "capture/FrameBitmap.h"
-#include "app/CreateAviDlg.h"
-#include "app/WaveScriptEndDlg.h"
+#include "capture/CreateAviDlg.h"
+#include "capture/WaveScriptEndDlg.h"
 #include "capture/LiveOutputHeader.h"
 #include "capture/RecordingFinish.h"
 #include "capture/RecorderWindow.h"

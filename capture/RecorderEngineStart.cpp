@@ -5,8 +5,8 @@
 
 #include "framework/WinApp.h"
 #include "framework/WinThread.h"
-#include "app/CreateAviDlg.h"
-#include "app/DesktopUtil.h"
+#include "capture/CreateAviDlg.h"
+#include "capture/DesktopUtil.h"
 #include "media/WaveIn.h"
 #include "capture/LiveOutputHeader.h"
 #include "capture/RecorderWindow.h"

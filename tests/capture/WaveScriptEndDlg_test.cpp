@@ -1,4 +1,4 @@
-#include "app/WaveScriptEndDlg.h"
+#include "capture/WaveScriptEndDlg.h"
 
 #include "resources/ids_capture.h"
 

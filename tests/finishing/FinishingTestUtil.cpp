@@ -1,6 +1,6 @@
 #include "FinishingTestUtil.h"
 
-#include "../media/MediaTestUtil.h"
+#include "MediaTestUtil.h"
 #include "TestSupport.h"
 #include "framework/WinThread.h"
 #include "media/WaveIn.h"

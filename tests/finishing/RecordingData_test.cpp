@@ -2,7 +2,7 @@
 // .skorec package read back by gsf.
 #include "media/RecordingData.h"
 
-#include "../media/MediaTestUtil.h"
+#include "MediaTestUtil.h"
 #include "FinishingTestUtil.h"
 #include "TestSupport.h"
 #include "resources/ids_finishing.h"

@@ -3,7 +3,7 @@
 // that a failed or cancelled finish leaves the screen AVI as it was.
 #include "capture/RecordingFinish.h"
 
-#include "../media/MediaTestUtil.h"
+#include "MediaTestUtil.h"
 #include "FinishingTestUtil.h"
 #include "TestSupport.h"
 #include "capture/RecordSettings.h"

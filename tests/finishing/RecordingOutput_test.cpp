@@ -3,7 +3,7 @@
 // limited to the recording's folder.
 #include "media/RecordingOutput.h"
 
-#include "../media/MediaTestUtil.h"
+#include "MediaTestUtil.h"
 #include "FinishingTestUtil.h"
 #include "TestSupport.h"
 #include "capture/RecordingFinish.h"

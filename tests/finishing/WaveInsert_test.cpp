@@ -3,7 +3,7 @@
 
 #include "framework/String.h"
 
-#include "../media/MediaTestUtil.h"
+#include "MediaTestUtil.h"
 #include "FinishingTestUtil.h"
 #include "TestSupport.h"
 #include "resources/ids_media.h"

@@ -1,4 +1,4 @@
-#include "app/CreateAviDlg.h"
+#include "capture/CreateAviDlg.h"
 
 #include "MediaTestUtil.h"
 #include "TestSupport.h"

@@ -1,4 +1,4 @@
-#include "app/DesktopUtil.h"
+#include "capture/DesktopUtil.h"
 
 #include <stdlib.h>
 #include <vector>
