@@ -199,6 +199,10 @@ void CHtmlText::SetText(LPCTSTR lpszText)
     text.Replace("\r\n", "<BR>");
     m_text = text;
     EndHover();
+    // The rectangles of the last paint belong to the old items: until the new
+    // text is painted a click must find no link rather than another text's.
+    m_linkRects.RemoveAll();
+    m_linkItems.RemoveAll();
     FreeItems(m_items);
     Parse();
     if (m_hWnd != NULL) {
@@ -711,6 +715,8 @@ void CHtmlText::OnLButtonDown(UINT, CPoint point)
 
 void CHtmlText::Activate(int index)
 {
+    if (index < 0 || index >= GetItemCount())
+        return;
     HtmlItem* item = GetItem(index);
     const CString target(item->target != NULL ? item->target : "");
     BOOL visited = FALSE;

@@ -282,6 +282,41 @@ TEST_F(HtmlFixture, HoverColoursTheLinkAndLeavingRestoresIt)
     EXPECT_NE(text.m_hWnd, ::GetCapture());
 }
 
+// A new text drops the link rectangles of the old one: a click before the
+// next paint activates nothing, and after the paint the new link is the one.
+TEST_F(HtmlFixture, NewTextForgetsTheOldLinksUntilItIsPainted)
+{
+    struct Case {
+        const char* next;
+        std::vector<DWORD> topicsAfterPaint;
+    };
+    const Case cases[] = {
+        { "<HELP \"2\">助</HELP>", { 2 } },
+        { "<B>帮</B> 纯文字", {} },
+        { "", {} },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.next);
+        text.helpTopics.clear();
+        text.SetText("<HELP \"1\">帮</HELP>");
+        Paint();
+        ASSERT_EQ(1, text.GetLinkCount());
+        const CRect old = text.GetLinkRect(0);
+        text.SetText(c.next);
+        EXPECT_EQ(0, text.GetLinkCount());
+        const LPARAM at = MAKELPARAM(old.left + 1, old.top + 1);
+        text.SendMessage(WM_MOUSEMOVE, 0, at);
+        text.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, at);
+        text.SendMessage(WM_LBUTTONUP, 0, at);
+        EXPECT_TRUE(text.helpTopics.empty()) << "the old text's link was activated";
+        Paint();
+        ASSERT_EQ((int)c.topicsAfterPaint.size(), text.GetLinkCount());
+        for (int i = 0; i < text.GetLinkCount(); i++)
+            Click(i);
+        EXPECT_EQ(c.topicsAfterPaint, text.helpTopics);
+    }
+}
+
 TEST(HtmlTextItems, DeepCopyDuplicatesStrings)
 {
     CTestHtmlText text;
