@@ -858,12 +858,16 @@ CString CRecorderPrefs::ReadStampOrder(LPCTSTR section, LPCTSTR oldName, LPCTSTR
         stored = m_host->GetProfileString(section, oldName, "");
     if (stored.IsEmpty())
         stored = defaultOrder;
+    // Every piece between commas must name an item: an empty piece (",," or
+    // a comma at either end) is as unknown as a misspelt one.
     CString result;
     int start = 0;
-    for (;;) {
-        CString token = stored.Tokenize(",", start);
-        if (start < 0)
-            break;
+    while (start <= stored.GetLength()) {
+        int comma = stored.Find(',', start);
+        if (comma < 0)
+            comma = stored.GetLength();
+        const CString token = stored.Mid(start, comma - start);
+        start = comma + 1;
         const char* key = NULL;
         for (const StampKey& k : kStampKeys) {
             if (token == k.alias) {

@@ -483,6 +483,9 @@ TEST(RecorderPrefs, StampOrderRule)
         { "Uhrzeit/Datum,Verstrichene Zeit,Computername,Benutzername", nullptr, "TIMEDATE,ELAPTIME,COMPNAME,USERNAME" },
         { "电脑名", "USERNAME", "COMPNAME" },
         { ",", nullptr, "TIMEDATE,ELAPTIME,COMPNAME,USERNAME" },
+        { "TIMEDATE,,USERNAME", nullptr, "TIMEDATE,ELAPTIME,COMPNAME,USERNAME" },
+        { ",COMPNAME", nullptr, "TIMEDATE,ELAPTIME,COMPNAME,USERNAME" },
+        { "COMPNAME,", nullptr, "TIMEDATE,ELAPTIME,COMPNAME,USERNAME" },
         { "timedate", nullptr, "TIMEDATE,ELAPTIME,COMPNAME,USERNAME" },
         { nullptr, nullptr, "TIMEDATE,ELAPTIME,COMPNAME,USERNAME" },
     };
@@ -562,6 +565,30 @@ TEST(RecorderPrefs, AudioFormatBlobsAreNeverReadPastTheirEnd)
             EXPECT_EQ(18u, prefs.GetAudioFormatSize());
         }
     }
+}
+
+// A copy also holds what the registry never sees.
+TEST(RecorderPrefs, CopyHoldsTheValuesThatAreNotStored)
+{
+    TestRecorderApp app;
+    CRecorderPrefs prefs(&app);
+    prefs.m_useGrabberThread = 7;
+    prefs.m_unused5 = 5;
+    prefs.m_unused11 = "eleven";
+    prefs.m_unused19[3] = "nineteen";
+    prefs.m_unused29[1] = "twenty-nine";
+    prefs.m_watermark.m_nWorking = 3;
+    ::SetRect(&prefs.m_caption.m_rect, 1, 2, 3, 4);
+    prefs.m_timeDate.m_text = "时间";
+    CRecorderPrefs copy(prefs);
+    EXPECT_EQ(7, copy.m_useGrabberThread);
+    EXPECT_EQ(5, copy.m_unused5);
+    EXPECT_STREQ("eleven", copy.m_unused11);
+    EXPECT_STREQ("nineteen", copy.m_unused19[3]);
+    EXPECT_STREQ("twenty-nine", copy.m_unused29[1]);
+    EXPECT_EQ(3, copy.m_watermark.m_nWorking);
+    EXPECT_TRUE(::EqualRect(&prefs.m_caption.m_rect, &copy.m_caption.m_rect));
+    EXPECT_STREQ("时间", copy.m_timeDate.m_text);
 }
 
 TEST(RecorderPrefs, CopiesOwnTheirAudioFormatAndCursor)
