@@ -7,12 +7,16 @@ namespace {
 
 const DWORD kXrvc = mmioFOURCC('x', 'r', 'v', 'c');
 
-// Words 0-2 of the screen codec's state: a marker, the FourCC and the layout.
-void FillStateHeader(DWORD* words)
+// A made-up state of the screen codec, `bytes` long (16 or 32): a marker, the
+// FourCC, the layout and the compression word, the rest zero. Allocated as
+// BYTE[] because the caller frees every state block with delete[] of BYTE.
+BYTE* NewScreenCodecState(DWORD bytes, DWORD compression)
 {
-    words[0] = 2827;
-    words[1] = kXrvc;
-    words[2] = 0x20000;
+    const DWORD words[4] = {2827, kXrvc, 0x20000, compression};
+    BYTE* block = new BYTE[bytes];
+    memset(block, 0, bytes);
+    memcpy(block, words, sizeof(words));
+    return block;
 }
 
 } // namespace
@@ -90,21 +94,13 @@ BOOL CRecordSettings::LoadCodecState(DWORD fcc, BYTE** block, DWORD* size)
             DWORD compression = 0;
             memcpy(&compression, *block + 12, 4);
             delete[] * block;
-            DWORD* words = new DWORD[8];
-            memset(words, 0, 32);
-            FillStateHeader(words);
-            words[3] = compression;
-            *block = (BYTE*)words;
+            *block = NewScreenCodecState(32, compression);
             *size = 32;
         }
         return TRUE;
     }
     const DWORD bytes = version2 ? 32 : 16;
-    DWORD* words = new DWORD[bytes / 4];
-    memset(words, 0, bytes);
-    FillStateHeader(words);
-    words[3] = 9;
-    *block = (BYTE*)words;
+    *block = NewScreenCodecState(bytes, 9);
     *size = bytes;
     return TRUE;
 }
