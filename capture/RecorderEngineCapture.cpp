@@ -5,6 +5,7 @@
 
 #include "framework/WinApp.h"
 #include "framework/WinThread.h"
+#include "capture/AutoFrameRate.h"
 #include "capture/DesktopUtil.h"
 #include "capture/FrameBitmap.h"
 #include "capture/CreateAviDlg.h"
@@ -583,17 +584,11 @@ BOOL CRecorderEngine::MeasureAutoFrameRate(HDC screen, HDC memDC)
             Fail(IDS_AUTO_AVI_WRITE_FAILED);
             break;
         }
-        if (elapsed == 0)
-            elapsed = 1;
-        DWORD rate = (DWORD)(((unsigned long long)frames + 1) * 95000ull / ((unsigned long long)elapsed * 100ull));
-        if (rate < 1)
-            rate = 1;
-        if (m_grabberMode) {
-            const WORD bitCount = ((const BITMAPINFOHEADER*)m_frameFormat.data())->biBitCount;
-            rate *= bitCount == 8 ? 2 : bitCount == 32 ? 4 : 3;
-        }
-        if (rate > 15)
-            rate = 15;
+        const WORD bitCount = ((const BITMAPINFOHEADER*)m_frameFormat.data())->biBitCount;
+        const DWORD rate = ComputeAutoFrameRate(frames, elapsed, m_grabberMode, bitCount);
+        // A machine that keeps up with one frame a second is told how to do
+        // better (once, unless the user keeps the tip).
+        OfferAutoFrameRateTip(m_prefs, rate, NULL);
         m_prefs->m_captureRate = CRational(rate, 1, 1);
         m_prefs->m_playbackRate.Assign(m_prefs->m_captureRate);
         ok = TRUE;

@@ -6,6 +6,7 @@
 #include "capture/RecorderWindow.h"
 #include "capture/VideoFocusWnd.h"
 #include "resources/ids_capture.h"
+#include "resources/ids_controls.h"
 #include "resources/ids_media.h"
 #include "settings/RecorderPrefs.h"
 #include "tests/support/TestSupport.h"
@@ -215,6 +216,80 @@ TEST_F(EngineTest, RecordsThroughTheScreenCodecLosslessly)
     AVIStreamGetFrameClose(frames);
     AVIStreamRelease(video);
     AVIFileRelease(avi);
+}
+
+// Answers (OK) every open tip dialog of this process, on whatever thread it
+// runs; returns how many it answered.
+int AnswerTipDialogs()
+{
+    struct Search {
+        DWORD process;
+        int answered;
+    } search = {::GetCurrentProcessId(), 0};
+    ::EnumWindows(
+        [](HWND h, LPARAM p) -> BOOL {
+            Search* s = (Search*)p;
+            DWORD process = 0;
+            ::GetWindowThreadProcessId(h, &process);
+            if (process == s->process && ::IsWindowVisible(h) && ::GetDlgItem(h, IDC_TIP_SHOW_AGAIN) != NULL &&
+                ::GetDlgItem(h, IDC_TIP_TEXT) != NULL) {
+                ::PostMessageA(h, WM_COMMAND, IDOK, 0);
+                ++s->answered;
+            }
+            return TRUE;
+        },
+        (LPARAM)&search);
+    return search.answered;
+}
+
+// The default preferences measure the rate first: a second of whole frames
+// goes into a test file, the recording then runs at the measured rate (1 to
+// 15 frames per second) through the screen codec, the measuring frames do not
+// stay in the output, and the one-frame-per-second tip comes only at a rate
+// of 1.
+TEST_F(EngineTest, DefaultAutomaticConfigurationRecordsAtTheMeasuredRate)
+{
+    std::string why;
+    ASSERT_TRUE(InstallXrvc(&why)) << "the xrvc codec of this build cannot be installed: " << why;
+    std::unique_ptr<CRecorderPrefs> prefs(new CRecorderPrefs(&App()));
+    ASSERT_TRUE(prefs->m_autoConfig) << "on by default";
+    ASSERT_EQ(0u, prefs->m_flags & 0x1000000) << "the tip is on by default";
+    prefs->m_tempDir = m_dir.Path().c_str();
+    prefs->m_minimize = FALSE;
+    prefs->m_compressorFourCC = kFourccDib;   // the measured configuration chooses its own codec
+    MainWindowDouble main;
+    std::unique_ptr<CRecorderEngine> engine(new CRecorderEngine(prefs.get(), &main, NULL));
+    RECT area = kArea;
+    int tips = 0;
+    ASSERT_TRUE(engine->PrepareRecording(&area));
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            tips += AnswerTipDialogs();
+            return main.First(WM_RECORDER_STATE) == 1;
+        },
+        15000))
+        << "capture began after the measurement";
+    Pump(1500);
+    engine->RequestStop();
+    ASSERT_TRUE(PumpUntil([&] { return Finished(main); }, 10000));
+    EXPECT_EQ(0, main.First(WM_RECORDER_FINISHED));
+    EXPECT_TRUE(App().Boxes().empty());
+
+    const DWORD rate = prefs->m_captureRate.m_nRate;
+    EXPECT_GE(rate, 1u);
+    EXPECT_LE(rate, 15u);
+    EXPECT_EQ(1u, prefs->m_captureRate.m_nScale);
+    EXPECT_EQ(rate, prefs->m_playbackRate.m_nRate);
+    EXPECT_EQ(1u, prefs->m_playbackRate.m_nScale);
+    EXPECT_EQ(rate == 1 ? 1 : 0, tips) << "rate " << rate;
+    EXPECT_EQ(kFourccXrvc, prefs->m_compressorFourCC);
+
+    const std::string path = (LPCSTR)engine->GetScreenFileName();
+    const std::string stream = Probe(path, "-select_streams v:0 -show_entries stream=width,height,r_frame_rate");
+    EXPECT_EQ("320,240," + std::to_string(rate) + "/1", stream.substr(0, stream.find('\n')));
+    const int packets = CountLines(Probe(path, "-select_streams v:0 -show_entries packet=pts"));
+    EXPECT_GE(packets, 1);
+    EXPECT_LE(packets, (int)rate * 2 + 2) << "only the recorded frames, not the measuring ones";
 }
 
 TEST_F(EngineTest, DiscardLeavesNoFileBehind)
