@@ -3,8 +3,6 @@
 #include "settings/FileUtil.h"
 #include "settings/ShellUtil.h"
 
-#include <shlobj.h>
-
 #ifndef BIF_NEWDIALOGSTYLE
 #define BIF_NEWDIALOGSTYLE 0x0040   // shlobj.h offers it only for _WIN32_IE >= 0x0500
 #endif
@@ -62,6 +60,11 @@ int CALLBACK CFolderBrowser::Callback(HWND dialog, UINT message, LPARAM param, L
     return 0;
 }
 
+LPITEMIDLIST CFolderBrowser::ShowDialog(BROWSEINFOA* info)
+{
+    return ::SHBrowseForFolderA(info);
+}
+
 int CFolderBrowser::Browse()
 {
     CString title;
@@ -75,7 +78,7 @@ int CFolderBrowser::Browse()
     info.ulFlags = m_flags;
     info.lpfn = &CFolderBrowser::Callback;
     info.lParam = reinterpret_cast<LPARAM>(this);
-    LPITEMIDLIST chosen = ::SHBrowseForFolderA(&info);
+    LPITEMIDLIST chosen = ShowDialog(&info);
     if (!chosen)
         return IDCANCEL;
     char path[MAX_PATH] = {};

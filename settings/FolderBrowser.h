@@ -3,6 +3,8 @@
 #include "framework/Object.h"
 #include "framework/String.h"
 
+#include <shlobj.h>
+
 // The shell's browse-for-folder dialog bound to an edit control of its owner:
 // it starts at the folder the edit control names (or the user's documents)
 // and puts the chosen folder back into it. COM is initialised for the
@@ -17,6 +19,12 @@ public:
 
     const CString& GetFolder() const { return m_folder; }
     UINT GetFlags() const { return m_flags; }
+
+protected:
+    // Shows the shell's dialog (SHBrowseForFolder) and returns the chosen
+    // item, which the caller frees, or null. Tests stand in for the shell's
+    // dialog here and drive the callback themselves.
+    virtual LPITEMIDLIST ShowDialog(BROWSEINFOA* info);
 
 private:
     static int CALLBACK Callback(HWND dialog, UINT message, LPARAM param, LPARAM data);

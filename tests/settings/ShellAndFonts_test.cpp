@@ -14,6 +14,10 @@
 
 #include <string>
 
+#ifndef BIF_NEWDIALOGSTYLE
+#define BIF_NEWDIALOGSTYLE 0x0040   // shlobj.h offers it only for _WIN32_IE >= 0x0500
+#endif
+
 TEST(MonitorList, EnumeratesWhatTheSystemReports)
 {
     CMonitorList list;
@@ -203,69 +207,138 @@ struct Owner {
 
 namespace {
 
-BOOL CALLBACK FindTree(HWND hwnd, LPARAM param)
+// The item of a file-system path, or null.
+LPITEMIDLIST ItemOf(const std::string& path)
 {
-    char cls[32] = {};
-    ::GetClassNameA(hwnd, cls, sizeof(cls));
-    if (strcmp(cls, WC_TREEVIEWA) == 0) {
-        *reinterpret_cast<HWND*>(param) = hwnd;
-        return FALSE;
-    }
-    return TRUE;
+    IShellFolder* desktop = NULL;
+    if (FAILED(::SHGetDesktopFolder(&desktop)))
+        return NULL;
+    wchar_t wide[MAX_PATH] = {};
+    ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+    LPITEMIDLIST item = NULL;
+    desktop->ParseDisplayName(NULL, NULL, wide, NULL, &item, NULL);
+    desktop->Release();
+    return item;
 }
 
-// TRUE when the browse dialog's selected tree item is the folder "chosen".
-bool SelectionIsChosen(HWND dialog)
-{
-    HWND tree = NULL;
-    ::EnumChildWindows(dialog, &FindTree, (LPARAM)&tree);
-    if (!tree)
-        return false;
-    HTREEITEM item = (HTREEITEM)::SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
-    if (!item)
-        return false;
-    char text[MAX_PATH] = {};
-    TVITEMA tv = {};
-    tv.mask = TVIF_TEXT;
-    tv.hItem = item;
-    tv.pszText = text;
-    tv.cchTextMax = sizeof(text);
-    ::SendMessageA(tree, TVM_GETITEMA, 0, (LPARAM)&tv);
-    return lstrcmpiA(text, "chosen") == 0;
-}
+// Stands in for the shell's dialog: a real window takes the messages that
+// the browser's callback sends it. The stand-in tells the callback that the
+// dialog is up, then that `selected` was selected, and answers with the
+// folder `answer` (empty: the user cancelled).
+class ScriptedFolderBrowser : public CFolderBrowser {
+public:
+    ScriptedFolderBrowser(HWND owner, UINT flags) : CFolderBrowser(owner, kEditId, IDS_PROFILE_NAME, flags) {}
+
+    LPITEMIDLIST selected = NULL;   // the test's; not freed here
+    std::string answer;
+    // What the callback did.
+    std::string startedAt;
+    int enableOk = -1;   // the last BFFM_ENABLEOK's value, -1 for none
+    std::string title;
+    HWND dialogOwner = NULL;
+    int shown = 0;
+
+protected:
+    LPITEMIDLIST ShowDialog(BROWSEINFOA* info) override
+    {
+        ++shown;
+        title = info->lpszTitle ? info->lpszTitle : "";
+        dialogOwner = info->hwndOwner;
+        static const char kClass[] = "FolderBrowseStandIn";
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = &StandInProc;
+        wc.hInstance = ::GetModuleHandleA(NULL);
+        wc.lpszClassName = kClass;
+        ::RegisterClassA(&wc);   // fails harmlessly once registered
+        HWND dialog = ::CreateWindowA(kClass, "browse", WS_POPUP, 0, 0, 10, 10, NULL, NULL, wc.hInstance, NULL);
+        if (!dialog)
+            return NULL;
+        ::SetWindowLongPtrA(dialog, GWLP_USERDATA, (LONG_PTR)this);
+        info->lpfn(dialog, BFFM_INITIALIZED, 0, info->lParam);
+        if (selected)
+            info->lpfn(dialog, BFFM_SELCHANGED, (LPARAM)selected, info->lParam);
+        ::DestroyWindow(dialog);
+        return answer.empty() ? NULL : ItemOf(answer);
+    }
+
+private:
+    static LRESULT CALLBACK StandInProc(HWND h, UINT message, WPARAM w, LPARAM l)
+    {
+        ScriptedFolderBrowser* self = (ScriptedFolderBrowser*)::GetWindowLongPtrA(h, GWLP_USERDATA);
+        if (self && message == BFFM_SETSELECTIONA && w == TRUE) {
+            self->startedAt = (const char*)l;
+            return 0;
+        }
+        if (self && message == BFFM_ENABLEOK) {
+            self->enableOk = (int)l;
+            return 0;
+        }
+        return ::DefWindowProcA(h, message, w, l);
+    }
+};
 
 }  // namespace
 
+// The browser starts at the nearest existing folder of what the edit control
+// names, lets only file-system folders be chosen when asked to, and puts the
+// choice back into the edit control; a cancel leaves it.
 TEST(FolderBrowser, StartsAtTheEditControlsFolderAndPutsTheChoiceBack)
 {
     testsupport::ScratchDir dir;
     const std::string sub = dir.Path() + "\\chosen";
     ASSERT_TRUE(::CreateDirectoryA(sub.c_str(), NULL));
-    // The edit control names a folder below it that does not exist yet: the
-    // browser starts at the nearest one that does.
-    Owner owner((sub + "\\not yet\\deeper  ").c_str());
-    CFolderBrowser browser(owner.window, kEditId, IDS_PROFILE_NAME, BIF_RETURNONLYFSDIRS);
-    EXPECT_EQ(0u, browser.GetFlags() & BIF_RETURNONLYFSDIRS);   // enforced by the callback instead
-    {
-        // Wine 8.0: the first folder browse in a new prefix does not select
-        // the folder it is given (the second one does); warm the shell up
-        // with one browse that is cancelled. Drop when Wine selects it at once.
-        Owner warmUp(sub.c_str());
-        CFolderBrowser first(warmUp.window, kEditId, IDS_PROFILE_NAME, 0);
-        settingstest::DialogAnswerer answer(::GetCurrentThreadId(), IDCANCEL);
-        first.Browse();
+    const std::string documents = (LPCSTR)GetShellFolderPath(CSIDL_PERSONAL, CSIDL_FLAG_CREATE);
+    LPITEMIDLIST folderItem = ItemOf(sub);
+    ASSERT_TRUE(folderItem != NULL);
+    LPITEMIDLIST computer = NULL;   // a virtual folder: no path
+    ASSERT_EQ(S_OK, ::SHGetSpecialFolderLocation(NULL, CSIDL_DRIVES, &computer));
+
+    enum Select { kNone, kFolder, kComputer };
+    struct Case {
+        std::string edit;
+        UINT flags;
+        Select select;
+        bool choose;            // answers with the folder `sub`, else cancels
+        std::string startedAt;
+        int enableOk;
+    };
+    const Case cases[] = {
+        // A folder below one that does not exist yet; trailing blanks trimmed.
+        { sub + "\\not yet\\deeper  ", BIF_RETURNONLYFSDIRS, kFolder, true, sub, 1 },
+        { sub + "\\", BIF_RETURNONLYFSDIRS, kFolder, true, sub, 1 },
+        { "C:\\", 0, kNone, true, "C:\\", -1 },   // a drive root keeps its backslash
+        { "", BIF_RETURNONLYFSDIRS, kNone, true, documents, -1 },
+        // A virtual folder cannot be chosen when only file-system folders may.
+        { sub, BIF_RETURNONLYFSDIRS, kComputer, false, sub, 0 },
+        { sub, BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE, kComputer, false, sub, 0 },
+        { sub, 0, kComputer, false, sub, -1 },
+    };
+    CString title;
+    title.LoadString(IDS_PROFILE_NAME);
+    for (const Case& c : cases) {
+        SCOPED_TRACE("edit \"" + c.edit + "\", flags " + std::to_string(c.flags));
+        Owner owner(c.edit.c_str());
+        ScriptedFolderBrowser browser(owner.window, c.flags);
+        EXPECT_EQ(0u, browser.GetFlags() & BIF_RETURNONLYFSDIRS) << "enforced by the callback instead";
+        browser.selected = c.select == kFolder ? folderItem : c.select == kComputer ? computer : NULL;
+        browser.answer = c.choose ? sub : "";
+        const int result = browser.Browse();
+        EXPECT_EQ(1, browser.shown);
+        EXPECT_EQ(owner.window, browser.dialogOwner);
+        EXPECT_EQ(std::string(title), browser.title);
+        EXPECT_EQ(0, lstrcmpiA(c.startedAt.c_str(), browser.startedAt.c_str())) << browser.startedAt;
+        EXPECT_EQ(c.enableOk, browser.enableOk);
+        if (c.choose) {
+            ASSERT_EQ(IDOK, result);
+            EXPECT_EQ(0, lstrcmpiA(sub.c_str(), browser.GetFolder())) << browser.GetFolder().GetString();
+            EXPECT_EQ(0, lstrcmpiA(sub.c_str(), owner.Text().c_str())) << owner.Text();
+        } else {
+            EXPECT_EQ(IDCANCEL, result);
+            EXPECT_EQ(c.edit, owner.Text());
+        }
     }
-    int result;
-    {
-        // The shell fills its folder tree as it goes: answer once the folder
-        // the browser started at is selected.
-        settingstest::DialogAnswerer answer(::GetCurrentThreadId(), IDOK, &SelectionIsChosen);
-        result = browser.Browse();
-        EXPECT_TRUE(answer.Answered());
-    }
-    ASSERT_EQ(IDOK, result);
-    EXPECT_EQ(0, lstrcmpiA(sub.c_str(), browser.GetFolder())) << browser.GetFolder().GetString();
-    EXPECT_EQ(0, lstrcmpiA(sub.c_str(), owner.Text().c_str())) << owner.Text();
+    ::CoTaskMemFree(folderItem);
+    ::CoTaskMemFree(computer);
 }
 
 TEST(FolderBrowser, CancelLeavesTheEditControl)
