@@ -606,159 +606,49 @@ void CRecorderPrefs::CopyFrom(const CRecorderPrefs& o)
 {
     if (&o == this)
         return;
-    m_uiView = o.m_uiView;
-    m_captureKey = o.m_captureKey;
-    m_stopKey = o.m_stopKey;
-    m_autoPanKey = o.m_autoPanKey;
-    m_hideKey = o.m_hideKey;
-    m_zoomInKey = o.m_zoomInKey;
-    m_zoomOutKey = o.m_zoomOutKey;
-    m_nextLayoutKey = o.m_nextLayoutKey;
-    m_prevLayoutKey = o.m_prevLayoutKey;
-    m_showHideLayoutKey = o.m_showHideLayoutKey;
-    m_screenDrawKey = o.m_screenDrawKey;
-    m_muteKey = o.m_muteKey;
-    m_markerKey = o.m_markerKey;
-    m_flags = o.m_flags;
-    m_outputDirMru.Copy(o.m_outputDirMru);
-    m_saveAsMru.Copy(o.m_saveAsMru);
-    m_wizardInput = o.m_wizardInput;
-    m_videoInput = o.m_videoInput;
-    m_captureMouse = o.m_captureMouse;
-    m_fileNaming = o.m_fileNaming;
-    m_fileType = o.m_fileType;
-    m_outputDir = o.m_outputDir;
-    m_fixedFileName = o.m_fixedFileName;
-    m_autoFilePrefix = o.m_autoFilePrefix;
-    m_useStartPoint = o.m_useStartPoint;
-    m_fixedRect = o.m_fixedRect;
-    m_tempDir = o.m_tempDir;
+    // Every stored value, through the table that Load and Save walk.
+    CRecorderPrefs& from = const_cast<CRecorderPrefs&>(o);
+    for (const ValueDef& v : kValues) {
+        switch (v.kind) {
+        case kDword:
+        case kBool:
+            Dword(*this, v) = Dword(from, v);
+            break;
+        case kString:
+        case kStampOrder:
+            Text(*this, v) = Text(from, v);
+            break;
+        case kMru:
+            Mru(*this, v).Copy(Mru(from, v));
+            break;
+        case kRect:
+            *static_cast<RECT*>(v.field(*this)) = *static_cast<const RECT*>(v.field(from));
+            break;
+        case kTimeFormat:
+        case kDateFormat:
+        case kCustomTime:
+        case kCustomDate:
+        case kTimeOrder:
+            Format(*this, v) = Format(from, v);
+            break;
+        }
+    }
+    // What is not stored: the unused slots, the grabber switch, the audio
+    // format (saved apart), the text styles' rectangles and fonts and the
+    // watermark's working value (their own copies), the picked area, the
+    // cursor and the host.
     m_unused5 = o.m_unused5;
-    m_pauseOnStart = o.m_pauseOnStart;
-    m_autoConfig = o.m_autoConfig;
-    m_timeLapse = o.m_timeLapse;
-    m_compressorFourCC = o.m_compressorFourCC;
-    m_quality = o.m_quality;
-    m_keyFrameRate = o.m_keyFrameRate;
-    m_dataRate = o.m_dataRate;
-    m_captureRate.Assign(o.m_captureRate);
-    m_playbackRate.Assign(o.m_playbackRate);
-    m_hideRect = o.m_hideRect;
-    m_solidRect = o.m_solidRect;
-    m_recordAudio = o.m_recordAudio;
-    m_recordCamera = o.m_recordCamera;
-    m_cameraPreviewRect = o.m_cameraPreviewRect;
-    m_createSkoRecFile = o.m_createSkoRecFile;
-    m_previewAfterRecording = o.m_previewAfterRecording;
-    m_optionsAfterRecording = o.m_optionsAfterRecording;
-    m_lastSaveChoice = o.m_lastSaveChoice;
-    m_quickSave = o.m_quickSave;
-    m_recordClickAudio = o.m_recordClickAudio;
     m_unused9 = o.m_unused9;
-    m_recordKeyAudio = o.m_recordKeyAudio;
-    m_muteAudio = o.m_muteAudio;
-    m_audioDeviceId = o.m_audioDeviceId;
-    m_audioSourceSelection = o.m_audioSourceSelection;
-    m_recordMicAndApp = o.m_recordMicAndApp;
-    SetAudioFormat(o.m_audioFormat);
-    m_minimize = o.m_minimize;
-    m_autoZoom = o.m_autoZoom;
-    m_autoZoomSpeed = o.m_autoZoomSpeed;
-    m_zoomCenter = o.m_zoomCenter;
-    m_zoomInitialLevel = o.m_zoomInitialLevel;
-    m_autoPan = o.m_autoPan;
-    m_autoPanSpeed = o.m_autoPanSpeed;
-    m_reportDroppedFrames = o.m_reportDroppedFrames;
-    m_zoomInterpolate = o.m_zoomInterpolate;
-    m_zoomTransInterpolate = o.m_zoomTransInterpolate;
-    m_zoomTransShowRect = o.m_zoomTransShowRect;
-    m_recordOneFrame = o.m_recordOneFrame;
-    m_clickDownFile = o.m_clickDownFile;
-    m_clickUpFile = o.m_clickUpFile;
-    m_keyDownFile = o.m_keyDownFile;
     m_unused11 = o.m_unused11;
-    m_clickVolume = o.m_clickVolume;
-    m_keyVolume = o.m_keyVolume;
-    m_roundFrameSize = o.m_roundFrameSize;
-    m_interleave = o.m_interleave;
-    m_interleaveRate = o.m_interleaveRate;
-    m_interleaveByFrames = o.m_interleaveByFrames;
-    m_customCursor = o.m_customCursor;
-    m_highlightCursor = o.m_highlightCursor;
-    m_highlightClicks = o.m_highlightClicks;
-    m_cursorShape = o.m_cursorShape;
-    m_cursorFromFile = o.m_cursorFromFile;
-    m_cursorFile = o.m_cursorFile;
-    m_layoutCatalogueLoc = o.m_layoutCatalogueLoc;
-    m_cursorIsIcon = o.m_cursorIsIcon;
-    m_highlightShape = o.m_highlightShape;
-    m_highlightTranslucent = o.m_highlightTranslucent;
-    m_highlightColor = o.m_highlightColor;
-    m_highlightSize = o.m_highlightSize;
-    m_highlightLClickSize = o.m_highlightLClickSize;
-    m_highlightRClickSize = o.m_highlightRClickSize;
-    m_highlightLBShape = o.m_highlightLBShape;
-    m_highlightLBColor = o.m_highlightLBColor;
-    m_highlightRBShape = o.m_highlightRBShape;
-    m_highlightRBColor = o.m_highlightRBColor;
-    m_caption.Assign(o.m_caption);
-    m_captionMru.Copy(o.m_captionMru);
-    m_captionPrompt = o.m_captionPrompt;
-    m_timeDate.Assign(o.m_timeDate);
-    m_timeDateFormat = o.m_timeDateFormat;
     for (int i = 0; i < 4; ++i)
         m_unused19[i] = o.m_unused19[i];
-    m_computerNameStamp = o.m_computerNameStamp;
-    m_userNameStamp = o.m_userNameStamp;
-    m_elapsedTimeStamp = o.m_elapsedTimeStamp;
-    m_timeDateStamp = o.m_timeDateStamp;
-    m_autoSystemStamp = o.m_autoSystemStamp;
-    m_systemStampOrder = o.m_systemStampOrder;
-    m_systemStampDuration = o.m_systemStampDuration;
-    m_catalogueFilesMru.Copy(o.m_catalogueFilesMru);
-    m_catalogueTextNoteFilesMru.Copy(o.m_catalogueTextNoteFilesMru);
-    m_catalogueActive = o.m_catalogueActive;
-    m_highlightObjectWidth = o.m_highlightObjectWidth;
-    m_highlightObjectColor = o.m_highlightObjectColor;
-    m_autoHighlightObject = o.m_autoHighlightObject;
-    m_defFloaterWidth = o.m_defFloaterWidth;
-    m_defFloaterHeight = o.m_defFloaterHeight;
-    m_output = o.m_output;
-    m_liveRate.Assign(o.m_liveRate);
-    m_useGrabberThread = o.m_useGrabberThread;
-    m_watermark.Assign(o.m_watermark);
-    m_drawTool = o.m_drawTool;
-    m_drawFrameWidth = o.m_drawFrameWidth;
-    m_drawFrameColor = o.m_drawFrameColor;
-    m_drawFrameTranslucent = o.m_drawFrameTranslucent;
-    m_drawHighlightWidth = o.m_drawHighlightWidth;
-    m_drawHighlightColor = o.m_drawHighlightColor;
-    m_drawHighlightTranslucent = o.m_drawHighlightTranslucent;
-    m_drawEllipseWidth = o.m_drawEllipseWidth;
-    m_drawEllipseColor = o.m_drawEllipseColor;
-    m_drawEllipseTranslucent = o.m_drawEllipseTranslucent;
-    m_drawPenWidth = o.m_drawPenWidth;
-    m_drawPenColor = o.m_drawPenColor;
-    m_drawPenTranslucent = o.m_drawPenTranslucent;
-    m_drawLineWidth = o.m_drawLineWidth;
-    m_drawLineColor = o.m_drawLineColor;
-    m_drawLineTranslucent = o.m_drawLineTranslucent;
-    m_drawArrowWidth = o.m_drawArrowWidth;
-    m_drawArrowColor = o.m_drawArrowColor;
-    m_drawArrowTranslucent = o.m_drawArrowTranslucent;
-    m_disableEffectsDuringScreenDraw = o.m_disableEffectsDuringScreenDraw;
-    m_recorderWinRect = o.m_recorderWinRect;
-    m_annotationWinRect = o.m_annotationWinRect;
-    m_disableDisplayAccel = o.m_disableDisplayAccel;
-    m_separatePlayer = o.m_separatePlayer;
-    m_captureLayeredWindows = o.m_captureLayeredWindows;
-    m_capture32BitAs24Bit = o.m_capture32BitAs24Bit;
     m_unused29[0] = o.m_unused29[0];
     m_unused29[1] = o.m_unused29[1];
-    m_audioCompressorName = o.m_audioCompressorName;
-    m_videoCompressorName = o.m_videoCompressorName;
-    m_textNoteStyle.Assign(o.m_textNoteStyle);
-    m_minimizeTipCount = o.m_minimizeTipCount;
+    m_useGrabberThread = o.m_useGrabberThread;
+    SetAudioFormat(o.m_audioFormat);
+    m_caption.Assign(o.m_caption);
+    m_timeDate.Assign(o.m_timeDate);
+    m_watermark.Assign(o.m_watermark);
     m_pickedArea = o.m_pickedArea;
     m_pickedWindow = o.m_pickedWindow;
     m_pickedStartPoint = o.m_pickedStartPoint;
