@@ -8,14 +8,8 @@ IMPLEMENT_DYNAMIC(CRecorderApp, CWinApp)
 
 const char CRecorderApp::kRegistryKey[] = "Kestravon\\Skorvale Studio\\3.0";
 
-CGdiplusInitGuard CRecorderApp::s_gdiplus(true);
-
-namespace {
-// Runs right after s_gdiplus is constructed (same file, later definition).
-struct GdiplusAtStart {
-    GdiplusAtStart() { CRecorderApp::s_gdiplus.Start(); }
-} g_gdiplusAtStart;
-}  // namespace
+// CRecorderApp::s_gdiplus is made with the program's other process-wide
+// objects (Registrations.cpp); programs without them take RecorderAppGdiplus.cpp.
 
 CRecorderApp::CRecorderApp()
     : m_makeMainWindow(NULL), m_makeCatalogue(NULL), m_catalogue(NULL), m_instanceMutex(NULL),

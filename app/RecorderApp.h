@@ -17,7 +17,10 @@ class CRecorderApp : public CWinApp, public IPrefsHost {
 public:
     // The product's registry key, below HKCU\Software.
     static const char kRegistryKey[];
-    // GDI+ for the whole run, started before the program's start-up code.
+    // GDI+ for the whole run: made with the program's process-wide objects
+    // (Registrations.cpp) and started by InitApplication, before the rest of
+    // the start-up. Programs without those objects (the test programs) get a
+    // guard that starts as soon as it is made (RecorderAppGdiplus.cpp).
     static CGdiplusInitGuard s_gdiplus;
 
     CRecorderApp();

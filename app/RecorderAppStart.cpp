@@ -83,6 +83,10 @@ void CRecorderApp::SetVersionQuery(VersionQuery query)
 
 BOOL CRecorderApp::InitApplication()
 {
+    // GDI+ is up before any start-up step; the guard itself is made, not yet
+    // started, with the other process-wide objects.
+    if (s_gdiplus.GetUseCount() == 0)
+        s_gdiplus.Start();
     if (!CWinApp::InitApplication())
         return FALSE;
     WNDCLASSA wc = {};

@@ -10,20 +10,29 @@
 #include <string.h>
 #include <time.h>
 
-namespace {
-
-UINT RegisterFormat(LPCSTR name)
+UINT RegisterFormatId(LPCSTR name)
 {
+    if (name == NULL || *name == 0)
+        return 0;
     return (UINT)(WORD)::RegisterClipboardFormatA(name);
 }
+
+UINT RegisterMessageId(LPCSTR name)
+{
+    if (name == NULL || *name == 0)
+        return 0;
+    return ::RegisterWindowMessageA(name);
+}
+
+namespace {
 
 PaintControlMessages RegisterPaintMessages()
 {
     PaintControlMessages m;
-    m.imageChanged = ::RegisterWindowMessageA("_PAINT_CONTROL_IMAGE_CHANGED_");
-    m.magChanged = ::RegisterWindowMessageA("_PAINT_CONTROL_MAG_CHANGED_");
-    m.colourSampler = ::RegisterWindowMessageA("_PAINT_CONTROL_COLOUR_SAMPLER");
-    m.modeChanged = ::RegisterWindowMessageA("_PAINT_CONTROL_MODE_CHANGED");
+    m.imageChanged = RegisterMessageId("_PAINT_CONTROL_IMAGE_CHANGED_");
+    m.magChanged = RegisterMessageId("_PAINT_CONTROL_MAG_CHANGED_");
+    m.colourSampler = RegisterMessageId("_PAINT_CONTROL_COLOUR_SAMPLER");
+    m.modeChanged = RegisterMessageId("_PAINT_CONTROL_MODE_CHANGED");
     return m;
 }
 
@@ -48,14 +57,16 @@ struct ProcessEvent {
 
 }  // namespace
 
-// 1, 2 (the GDI+ guard is CRecorderApp::s_gdiplus, started with the
-// application library).
+// 1.
 CString g_sharedText1;
 CString g_sharedText2;
+// 2. Made here, started by the application's InitApplication before the rest
+// of its start-up; shut down after every object below is gone.
+CGdiplusInitGuard CRecorderApp::s_gdiplus(true);
 // 3-5.
-UINT g_cfLayout = RegisterFormat("Skorvale Layout");
-UINT g_cfNote = RegisterFormat("Skorvale Note");
-UINT g_cfFormat = RegisterFormat("Skorvale Format");
+UINT g_cfLayout = RegisterFormatId("Skorvale Layout");
+UINT g_cfNote = RegisterFormatId("Skorvale Note");
+UINT g_cfFormat = RegisterFormatId("Skorvale Format");
 // 6.
 PaintControlMessages g_paintMessages = RegisterPaintMessages();
 // 7.
@@ -63,16 +74,17 @@ CRecorderApp theApp;
 // 8.
 CStringList g_captureTextList;   // block size 10, the default
 // 9.
-UINT g_msgSiblingLaunch = ::RegisterWindowMessageA("UWM_SKOLAUNCH_8641A2DC_A3D2_40CB_91A9_7CF19B98BC1A_REGISTERED");
+UINT g_msgSiblingLaunch = RegisterMessageId("UWM_SKOLAUNCH_8641A2DC_A3D2_40CB_91A9_7CF19B98BC1A_REGISTERED");
 // 10.
 PaintControlMessages g_paintMessages2 = RegisterPaintMessages();
 // 11.
 static int g_seeded = SeedRandom();
-// 12, 13 (14, the product information, and 17, the preview players' shared
-// state, come with the help links and the preview player windows).
+// 12, 13, 14 (its initialiser fills the language table of 13).
 CString g_tipText;
 CMapStringToString g_productLanguages;   // block size 10
-// 15, 16.
+CProductInfo g_productInfo(g_productLanguages);
+// 15, 16 (17, the preview players' shared state, comes with the preview
+// player windows).
 CCriticalSection g_timelineRegistryLock;
 CMapPtrToPtr g_timelineRegistry;   // block size 10
 // 18-20.
@@ -98,7 +110,7 @@ SoftwareTransition g_softwareTransitions[kSoftwareTransitionCount] = {
 };
 // 24, 25.
 CMapStringToPtr g_controlCache;   // block size 10
-UINT g_cfScreenNote = RegisterFormat("Skorvale 屏幕便笺");
+UINT g_cfScreenNote = RegisterFormatId("Skorvale 屏幕便笺");
 
 const SoftwareTransition* FindSoftwareTransition(LPCSTR name)
 {

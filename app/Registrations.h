@@ -1,16 +1,23 @@
 #pragma once
 // The program's process-wide objects: registered window messages, clipboard
-// formats, global texts and lists, synchronisation objects, the preview poll
-// command codes, the table of software transitions and the application
-// object. They are all defined in Registrations.cpp, one unit, so that they
+// formats, global texts and lists, the GDI+ guard, the product information,
+// synchronisation objects, the preview poll command codes, the table of
+// software transitions and the application object. They are all defined in Registrations.cpp, one unit, so that they
 // are made in a fixed order before the program starts and destroyed in the
 // reverse order at exit.
 #include "framework/AfxPlatform.h"
 #include "framework/Collections.h"
 #include "framework/String.h"
 #include "framework/Sync.h"
+#include "app/ProductInfo.h"
 
 class CRecorderApp;
+
+// A clipboard format or window message registered by name: its id (16 bits
+// for a format), or 0 when the name cannot be registered (none, empty or too
+// long). Nothing reports a failure; the caller keeps the 0.
+UINT RegisterFormatId(LPCSTR name);
+UINT RegisterMessageId(LPCSTR name);
 
 extern CString g_sharedText1;            // catalogue, main window
 extern CString g_sharedText2;
@@ -33,7 +40,8 @@ extern CRecorderApp theApp;
 extern CStringList g_captureTextList;     // the screen capture engine's texts
 extern UINT g_msgSiblingLaunch;           // "UWM_SKOLAUNCH_..._REGISTERED"
 extern CString g_tipText;                 // the control library's tip text
-extern CMapStringToString g_productLanguages;
+extern CMapStringToString g_productLanguages;   // filled with the product information
+extern CProductInfo g_productInfo;           // help and web links
 extern CCriticalSection g_timelineRegistryLock;
 extern CMapPtrToPtr g_timelineRegistry;   // identifier to timeline object
 extern HANDLE g_previewPollGate;          // manual reset, initially signalled
