@@ -11,6 +11,7 @@
 //     <prefix>-grabbed, and closes on <prefix>-close.
 #include "capdriver/CaptureProtocol.h"
 #include "capdriver/LiveOutputHeader.h"
+#include "DriverChannel.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -78,24 +79,10 @@ static int WriteFrames(int count, int intervalMs, const std::wstring& prefix)
     return 0;
 }
 
-static std::wstring DriverPath()
-{
-    std::wstring out = L"Z:";
-    for (const char* p = ZENTIVO_TEST_DLL; *p; ++p)
-        out += (*p == '/') ? L'\\' : static_cast<wchar_t>(*p);
-    return out;
-}
-
 static int RunSecondDriver(const std::wstring& prefix)
 {
-    VIDEO_OPEN_PARMS parms;
-    ZeroMemory(&parms, sizeof(parms));
-    parms.dwSize = sizeof(parms);
-    parms.fccType = ZENTIVO_FCC_VCAP;
-    parms.dwVersion = ZENTIVO_VIDEO_API_VERSION;
-    parms.dwFlags = VIDEO_IN;
-    HDRVR driver = OpenDriver(DriverPath().c_str(), NULL, reinterpret_cast<LPARAM>(&parms));
-    if (!driver)
+    drivertest::DriverChannel driver(VIDEO_IN);
+    if (!driver.IsOpen())
         return 20;
     HANDLE opened = SharedEvent(prefix, L"-opened");
     HANDLE grab = SharedEvent(prefix, L"-grab");
@@ -105,16 +92,12 @@ static int RunSecondDriver(const std::wstring& prefix)
     if (WaitForSingleObject(grab, 20000) != WAIT_OBJECT_0)
         return 21;
     std::vector<BYTE> frame(4 * 1024 * 1024);
-    VIDEOHDR header;
-    ZeroMemory(&header, sizeof(header));
-    header.lpData = frame.data();
-    header.dwBufferLength = static_cast<DWORD>(frame.size());
-    if (SendDriverMessage(driver, DVM_FRAME, reinterpret_cast<LPARAM>(&header), sizeof(header)) != DV_ERR_OK)
+    if (driver.GrabFrame(&frame) != DV_ERR_OK)
         return 22;
     SetEvent(grabbed);
     if (WaitForSingleObject(close, 20000) != WAIT_OBJECT_0)
         return 23;
-    CloseDriver(driver, 0, 0);
+    driver.Close();
     return 0;
 }
 

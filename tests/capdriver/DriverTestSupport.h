@@ -5,6 +5,7 @@
 // opens the live-output mappings by name and writes frames into them.
 #include "capdriver/CaptureProtocol.h"
 #include "capdriver/LiveOutputHeader.h"
+#include "DriverChannel.h"
 
 #include <functional>
 #include <initializer_list>
@@ -16,57 +17,27 @@ namespace captest {
 // The identifier the driver gives an open without open parameters.
 const LRESULT kConfigInstance = 9999;
 
-// Windows paths of the driver and of the helper program that plays the
-// recorder (or a second capture program).
-std::wstring DriverPath();
+// The driver's path, its settings, frame formats and channels (shared with
+// the live-output tests).
+using drivertest::DeleteSettingsSubkey;
+using drivertest::DriverChannel;
+using drivertest::DriverPath;
+using drivertest::FrameBytes;
+using drivertest::kSettingsKey;
+using drivertest::kSettingsSubkey;
+using drivertest::LiveHeaderExists;
+using drivertest::MakeFormat;
+using drivertest::ReadSetting;
+using drivertest::Setting;
+using drivertest::SettingsSubkeyExists;
+using drivertest::StoreRawSetting;
+using drivertest::StoreSettings;
+
+// The Windows path of the helper program that plays the recorder (or a
+// second capture program).
 std::wstring HelperPath();
 
-// The driver's settings key under HKEY_CURRENT_USER and its subkey.
-extern const wchar_t kSettingsKey[];
-extern const wchar_t kSettingsSubkey[];
 extern const wchar_t kDriverCaption[];
-
-struct Setting {
-    const wchar_t* name;
-    DWORD value;
-};
-// Replaces the stored settings with these values (the subkey exists, so the
-// first-run hint stays away).
-void StoreSettings(std::initializer_list<Setting> values);
-void DeleteSettingsSubkey();
-bool SettingsSubkeyExists();
-bool ReadSetting(const wchar_t* name, DWORD* value);
-// Stores a raw registry value in the settings subkey (hostile types and sizes).
-void StoreRawSetting(const wchar_t* name, DWORD type, const void* data, DWORD size);
-
-BITMAPINFOHEADER MakeFormat(LONG width, LONG height, WORD bitCount);
-DWORD FrameBytes(LONG width, LONG height, WORD bitCount);
-
-// One channel opened through OpenDriver with VIDEO_OPEN_PARMS; closed with
-// CloseDriver when it goes away.
-class DriverChannel {
-public:
-    explicit DriverChannel(DWORD channelType);
-    ~DriverChannel();
-    DriverChannel(const DriverChannel&) = delete;
-    DriverChannel& operator=(const DriverChannel&) = delete;
-
-    HDRVR Handle() const { return m_driver; }
-    bool IsOpen() const { return m_driver != NULL; }
-    DWORD OpenError() const { return m_parms.dwError; }
-    LRESULT Send(UINT msg, LPARAM lParam1 = 0, LPARAM lParam2 = 0) const;
-    LRESULT Configure(UINT msg, DWORD flags, void* data, DWORD size, DWORD* returned = NULL) const;
-    LRESULT SetFormat(LONG width, LONG height, WORD bitCount) const;
-    BITMAPINFOHEADER Format() const;
-    // DVM_FRAME into `frame` (resized to the buffer length given).
-    LRESULT GrabFrame(std::vector<BYTE>* frame, VIDEOHDR* header = NULL) const;
-    // CloseDriver; answers what it answered. Afterwards the object owns nothing.
-    BOOL Close();
-
-private:
-    HDRVR m_driver;
-    VIDEO_OPEN_PARMS m_parms;
-};
 
 // Wine 8.0: when the first open of a driver library fails, OpenDriver frees
 // its session instance twice (heap corruption that crashes the process a few
@@ -149,7 +120,6 @@ private:
     DWORD m_frameSize = 0;
 };
 
-bool LiveHeaderExists();
 std::string HeaderName(const LiveOutputHeader* header);
 
 // The helper program, started with a command line; the process ends with the

@@ -23,6 +23,7 @@
 
 using namespace capturetest;
 using namespace livetest;
+using drivertest::DriverChannel;
 using testsupport::ScratchDir;
 
 namespace {
@@ -54,12 +55,18 @@ protected:
 
     // Single frames from the driver until one holds a picture; that frame,
     // or an empty vector after the timeout.
-    static std::vector<BYTE> GrabPicture(const CaptureChannel& client, DWORD timeoutMs = 10000)
+    static std::vector<BYTE> GrabPicture(const DriverChannel& client, DWORD timeoutMs = 10000)
     {
         std::vector<BYTE> frame;
         const bool got = PumpUntil(
             [&] {
-                return client.GrabFrame(&frame) == kDvErrOk && !frame.empty() && !Black(frame);
+                frame.clear();
+                VIDEOHDR header;
+                if (client.GrabFrame(&frame, &header) != kDvErrOk)
+                    return false;
+                if (header.dwBytesUsed < frame.size())
+                    frame.resize(header.dwBytesUsed);
+                return !frame.empty() && !Black(frame);
             },
             timeoutMs);
         return got ? frame : std::vector<BYTE>();
@@ -104,7 +111,7 @@ TEST_F(LiveDriverTest, StreamBuffersGetTheComposedFramesUntilTheProgramSwitchesS
     ASSERT_TRUE(pattern.WaitShown()) << "the picture must be on the screen";
     const std::vector<BYTE> expected = PatternRows24(320, 240);
 
-    CaptureChannel client;
+    DriverChannel client(VIDEO_IN);
     ASSERT_TRUE(client.IsOpen()) << "the driver must open as a capture device";
     const BITMAPINFOHEADER format = client.Format();
     ASSERT_EQ(320, format.biWidth);
@@ -155,7 +162,7 @@ TEST_F(LiveDriverTest, MainWindowStartsANewLiveEngineAtTheNewSize)
 {
     PatternWindow pattern(320, 240);
     ASSERT_TRUE(pattern.WaitShown()) << "the picture must be on the screen";
-    CaptureChannel client;
+    DriverChannel client(VIDEO_IN);
     ASSERT_TRUE(client.IsOpen());
 
     CMainFrame* frame = MakeLiveMainWindow();
@@ -200,7 +207,7 @@ TEST_F(LiveDriverTest, MainWindowStartsANewLiveEngineAtTheNewSize)
 // asked instead of starting one more live engine that would keep it open.
 TEST_F(LiveDriverTest, AnExitWaitingWhenTheSizeChangesClosesTheWindow)
 {
-    CaptureChannel client;
+    DriverChannel client(VIDEO_IN);
     ASSERT_TRUE(client.IsOpen());
     CMainFrame* frame = MakeLiveMainWindow();
     ASSERT_TRUE(frame != NULL);

@@ -3,9 +3,10 @@
 // screen's top-left corner (where a live recording grabs), the picture's DIB
 // rows as the recorder must deliver them, preferences that draw nothing over
 // the grab, a live-output header made by the test in place of the driver, and
-// the Zentivo driver opened through winmm as a capture program opens it.
+// the Zentivo driver's settings.
 #include "capture/LiveOutputHeader.h"
 #include "settings/RecorderPrefs.h"
+#include "DriverChannel.h"
 
 #include <vfw.h>
 
@@ -84,45 +85,14 @@ private:
 };
 
 // True while some process holds the live-output header.
-bool LiveHeaderExists();
+using drivertest::LiveHeaderExists;
 
 // The Zentivo driver of this build, stored settings of 320 x 240 at
 // `bitCount` (the subkey exists, so no first-run hint is shown).
 void StoreDriverSettings(DWORD bitCount);
 
-// The driver's capture channel (VIDEO_IN), opened with OpenDriver as the
-// capture layer of a capture program opens it; closed with the object.
-class CaptureChannel {
-public:
-    CaptureChannel();
-    ~CaptureChannel();
-    CaptureChannel(const CaptureChannel&) = delete;
-    CaptureChannel& operator=(const CaptureChannel&) = delete;
-
-    bool IsOpen() const { return m_driver != NULL; }
-    LRESULT Send(UINT msg, LPARAM lParam1 = 0, LPARAM lParam2 = 0) const;
-    LRESULT SetFormat(LONG width, LONG height, WORD bitCount) const;
-    BITMAPINFOHEADER Format() const;
-    // One frame (DVM_FRAME) of the current format into `frame`.
-    LRESULT GrabFrame(std::vector<BYTE>* frame) const;
-
-    // Streaming into `count` buffers of the current frame size; the driver's
-    // callback marks them done, Collect hands back those that hold a picture
-    // (not all black) and queues every done buffer again.
-    LRESULT StartStream(int count, DWORD microSecPerFrame);
-    std::vector<std::vector<BYTE>> Collect();
-    void EndStream();
-
-private:
-    static void CALLBACK StreamCallback(HDRVR, UINT msg, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR);
-    struct StreamBuffer {
-        std::vector<BYTE> data;
-        VIDEOHDR header;
-    };
-    HDRVR m_driver;
-    std::vector<std::unique_ptr<StreamBuffer>> m_buffers;
-    bool m_streaming;
-    volatile LONG m_doneCount;
-};
+// The driver's channels are drivertest::DriverChannel: the capture channel is
+// the one opened with VIDEO_IN, as the capture layer of a capture program
+// opens it.
 
 }  // namespace livetest
