@@ -218,29 +218,36 @@ TEST_F(EngineTest, RecordsThroughTheScreenCodecLosslessly)
     AVIFileRelease(avi);
 }
 
+namespace {
+
+struct TipSearch {
+    DWORD process;
+    int answered;
+};
+
+BOOL CALLBACK AnswerTipDialog(HWND h, LPARAM param)
+{
+    TipSearch* search = (TipSearch*)param;
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(h, &process);
+    if (process == search->process && ::IsWindowVisible(h) && ::GetDlgItem(h, IDC_TIP_SHOW_AGAIN) != NULL &&
+        ::GetDlgItem(h, IDC_TIP_TEXT) != NULL) {
+        ::PostMessageA(h, WM_COMMAND, IDOK, 0);
+        ++search->answered;
+    }
+    return TRUE;
+}
+
 // Answers (OK) every open tip dialog of this process, on whatever thread it
 // runs; returns how many it answered.
 int AnswerTipDialogs()
 {
-    struct Search {
-        DWORD process;
-        int answered;
-    } search = {::GetCurrentProcessId(), 0};
-    ::EnumWindows(
-        [](HWND h, LPARAM p) -> BOOL {
-            Search* s = (Search*)p;
-            DWORD process = 0;
-            ::GetWindowThreadProcessId(h, &process);
-            if (process == s->process && ::IsWindowVisible(h) && ::GetDlgItem(h, IDC_TIP_SHOW_AGAIN) != NULL &&
-                ::GetDlgItem(h, IDC_TIP_TEXT) != NULL) {
-                ::PostMessageA(h, WM_COMMAND, IDOK, 0);
-                ++s->answered;
-            }
-            return TRUE;
-        },
-        (LPARAM)&search);
+    TipSearch search = {::GetCurrentProcessId(), 0};
+    ::EnumWindows(&AnswerTipDialog, (LPARAM)&search);
     return search.answered;
 }
+
+}  // namespace
 
 // The default preferences measure the rate first: a second of whole frames
 // goes into a test file, the recording then runs at the measured rate (1 to
