@@ -748,7 +748,7 @@ CString CRecorderPrefs::ReadStampOrder(LPCTSTR section, LPCTSTR oldName, LPCTSTR
         stored = m_host->GetProfileString(section, oldName, "");
     if (stored.IsEmpty())
         stored = defaultOrder;
-    // Every piece between commas must name an item: an empty piece (",," or
+    // Every token between commas must name an item: an empty token (",," or
     // a comma at either end) is as unknown as a misspelt one.
     CString result;
     int start = 0;
