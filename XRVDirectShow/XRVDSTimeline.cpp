@@ -97,6 +97,7 @@ XRVDSTimeline::XRVDSTimeline(const XRVDSTimeline& source, BOOL initRenderEngine)
     m_bNoAudio = source.m_bNoAudio;
     m_bNoVideo = source.m_bNoVideo;
     m_Transitions.Copy(source.m_Transitions);
+    m_BorrowedTransitions.Copy(source.m_Transitions);
     m_Clips.Copy(source.m_Clips);
     m_ItemRecords.Copy(source.m_ItemRecords);
     m_ClipDescs.Copy(source.m_ClipDescs);
@@ -186,17 +187,27 @@ XRVDSTimeline::~XRVDSTimeline()
 }
 
 // Frees the transition records and clip objects this object owns; a copy
-// owns none of them.
+// owns none of the clip objects and only the transition records it made.
 void XRVDSTimeline::FreeRecords()
 {
+    for (INT_PTR i = 0; i < m_Transitions.GetSize(); ++i)
+        DeleteTransition(m_Transitions[i]);
     if (!m_bSharedRecords) {
-        for (INT_PTR i = 0; i < m_Transitions.GetSize(); ++i)
-            delete m_Transitions[i];
         for (INT_PTR i = 0; i < m_Clips.GetSize(); ++i)
             delete m_Clips[i];
     }
     m_Transitions.RemoveAll();
     m_Clips.RemoveAll();
+}
+
+void XRVDSTimeline::DeleteTransition(TransitionInfo* record)
+{
+    if (!record)
+        return;
+    for (INT_PTR i = 0; i < m_BorrowedTransitions.GetSize(); ++i)
+        if (m_BorrowedTransitions[i] == record)
+            return;
+    delete record;
 }
 
 STDMETHODIMP XRVDSTimeline::QueryInterface(REFIID riid, void** ppv)
@@ -211,40 +222,101 @@ STDMETHODIMP XRVDSTimeline::QueryInterface(REFIID riid, void** ppv)
     return E_NOINTERFACE;
 }
 
-// Keeps the latest frame (and its media type when the sample carries one)
-// for the frame-grab operations.
+namespace {
+
+// The format block of the media type on a filter's first input pin, as a
+// new[] copy; FALSE when the pin is missing or not connected.
+BOOL CopyInputFormat(IBaseFilter* filter, BYTE** format, long* size)
+{
+    CComPtr<IEnumPins> pins;
+    if (!filter || FAILED(filter->EnumPins(&pins)) || !pins)
+        return FALSE;
+    CComPtr<IPin> pin;
+    for (;;) {
+        CComPtr<IPin> next;
+        if (pins->Next(1, &next, NULL) != S_OK || !next)
+            return FALSE;
+        PIN_DIRECTION direction;
+        if (SUCCEEDED(next->QueryDirection(&direction)) && direction == PINDIR_INPUT) {
+            pin = next;
+            break;
+        }
+    }
+    AM_MEDIA_TYPE mt;
+    memset(&mt, 0, sizeof(mt));
+    if (FAILED(pin->ConnectionMediaType(&mt)))
+        return FALSE;
+    BOOL ok = FALSE;
+    *format = new (std::nothrow) BYTE[mt.cbFormat ? mt.cbFormat : 1];
+    if (*format) {
+        if (mt.cbFormat && mt.pbFormat)
+            memcpy(*format, mt.pbFormat, mt.cbFormat);
+        *size = (long)mt.cbFormat;
+        ok = TRUE;
+    }
+    if (mt.pbFormat)
+        CoTaskMemFree(mt.pbFormat);
+    if (mt.pUnk)
+        mt.pUnk->Release();
+    return ok;
+}
+
+// The format block of the media type a sample carries, the same way.
+BOOL CopySampleFormat(IMediaSample* sample, BYTE** format, long* size)
+{
+    AM_MEDIA_TYPE* type = NULL;
+    if (sample->GetMediaType(&type) != S_OK || !type)
+        return FALSE;
+    *format = new (std::nothrow) BYTE[type->cbFormat ? type->cbFormat : 1];
+    if (*format) {
+        if (type->cbFormat && type->pbFormat)
+            memcpy(*format, type->pbFormat, type->cbFormat);
+        *size = (long)type->cbFormat;
+    }
+    if (type->pbFormat)
+        CoTaskMemFree(type->pbFormat);
+    if (type->pUnk)
+        type->pUnk->Release();
+    CoTaskMemFree(type);
+    return *format != NULL;
+}
+
+} // namespace
+
+// Keeps one frame for the frame-grab operations: the first sample that
+// starts at time 0 while no frame is held, with the format block of the
+// grabber's input connection (or, before the grabber is connected, of the
+// sample's own media type). A held frame stays until its reader frees the
+// buffer. The grabbed flag is set last, once frame and format are in place.
 STDMETHODIMP XRVDSTimeline::SampleCB(double, IMediaSample* sample)
 {
-    if (!sample)
-        return E_POINTER;
+    if (!sample || !m_pPreZoomSG || m_bSampleReady || m_pSampleBuffer)
+        return S_OK;
+    REFERENCE_TIME start = -1, stop = -1;
+    if (FAILED(sample->GetTime(&start, &stop)) || start != 0)
+        return S_OK;
     BYTE* data = NULL;
     if (FAILED(sample->GetPointer(&data)) || !data)
-        return E_FAIL;
-    long size = sample->GetActualDataLength();
+        return S_OK;
+    const long size = sample->GetActualDataLength();
     if (size < 0)
-        return E_FAIL;
-    if (size != m_cbSample || !m_pSampleBuffer) {
-        delete[] m_pSampleBuffer;
-        m_pSampleBuffer = new (std::nothrow) BYTE[size ? size : 1];
-        m_cbSample = m_pSampleBuffer ? size : 0;
-        if (!m_pSampleBuffer)
-            return E_OUTOFMEMORY;
+        return S_OK;
+    BYTE* format = NULL;
+    long formatSize = 0;
+    if (!CopyInputFormat(m_pPreZoomSG, &format, &formatSize) && !CopySampleFormat(sample, &format, &formatSize))
+        return S_OK;   // a frame without its format could not be read
+    BYTE* frame = new (std::nothrow) BYTE[size ? size : 1];
+    if (!frame) {
+        delete[] format;
+        return S_OK;
     }
-    memcpy(m_pSampleBuffer, data, size);
-    AM_MEDIA_TYPE* type = NULL;
-    if (sample->GetMediaType(&type) == S_OK && type) {
-        delete[] m_pSampleFormat;
-        m_pSampleFormat = new (std::nothrow) BYTE[type->cbFormat ? type->cbFormat : 1];
-        m_cbSampleFormat = m_pSampleFormat ? (long)type->cbFormat : 0;
-        if (m_pSampleFormat && type->cbFormat)
-            memcpy(m_pSampleFormat, type->pbFormat, type->cbFormat);
-        if (type->pbFormat)
-            CoTaskMemFree(type->pbFormat);
-        if (type->pUnk)
-            type->pUnk->Release();
-        CoTaskMemFree(type);
-    }
-    m_bSampleReady = TRUE;
+    memcpy(frame, data, size);
+    delete[] m_pSampleFormat;
+    m_pSampleFormat = format;
+    m_cbSampleFormat = formatSize;
+    m_pSampleBuffer = frame;
+    m_cbSample = size;
+    InterlockedExchange((LONG*)&m_bSampleReady, TRUE);
     return S_OK;
 }
 
@@ -454,10 +526,17 @@ ZoomRectInfo* XRVDSTimeline::NewZoomRectInfo()
 // Filters and the render engine.
 
 // The preview filters; only the plain video renderer decides the result.
+// After a failed call the next one makes them all again, releasing what the
+// failed one made.
 HRESULT XRVDSTimeline::CreateFilters()
 {
     if (m_bFiltersCreated)
         return 0;
+    m_pOverlayFilter.Release();
+    m_pPreZoomSG.Release();
+    m_pVMR7.Release();
+    m_pVMR9.Release();
+    m_pVideoRenderer.Release();
     if (FAILED(DexCreateInstance(CLSID_Overlay, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pOverlayFilter)))
         Report(__LINE__, "CoCreateInstance() failed for CLSID_Overlay in CreateFilters()");
     if (FAILED(DexCreateInstance(CLSID_SampleGrabber, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pPreZoomSG)))

@@ -3,7 +3,9 @@
 // engine and the preview filters, the clip and transition records of the
 // editor, and the lock that serialises edits against playback. Owned by one
 // playback facade; each file writer works on its own copy (the copy shares
-// the clip and transition records of its source, which must outlive it).
+// the clip and transition records of its source, which must outlive it, and
+// has its own property setters, so that rendering the copy on a worker
+// thread never reads what the user is editing).
 // Threads: edits under the timeline lock (AcquireLock); SampleCB runs on
 // DirectShow streaming threads.
 #pragma once
@@ -236,10 +238,16 @@ public:
     int m_nMaxWidth, m_nMaxHeight;
     double m_dMaxFrameRate;
     BOOL m_bMaxPropertiesKnown;
+    // The transition records a copy was given by the object it was copied
+    // from: that object frees them. Records a copy adds or loads itself are
+    // its own.
+    CArray<TransitionInfo*, TransitionInfo*> m_BorrowedTransitions;
 
 private:
     void InitMembers();
     void FreeRecords();
+    // Frees a record unless it is borrowed.
+    void DeleteTransition(TransitionInfo* record);
     HRESULT PlaceTransitionByTime(TransitionInfo* info);
     HRESULT PlaceTransitionBetweenClips(TransitionInfo* info);
     XRVDSTimeline& operator=(const XRVDSTimeline&) = delete;

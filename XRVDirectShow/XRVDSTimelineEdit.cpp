@@ -7,6 +7,7 @@
 
 #include <stdlib.h>
 #include <string.h>
+#include <vector>
 #include <wchar.h>
 
 namespace {
@@ -60,8 +61,7 @@ HRESULT XRVDSTimeline::RemoveTransition(int index)
         return E_FAIL;
     TransitionInfo* record = m_Transitions[index];
     m_Transitions.RemoveAt(index);
-    if (!m_bSharedRecords)
-        delete record;
+    DeleteTransition(record);
     return S_OK;
 }
 
@@ -237,6 +237,9 @@ HRESULT XRVDSTimeline::PlaceTransitionBetweenClips(TransitionInfo* pTransInfo)
 // Moves every source of every track of comp that starts at or after start by
 // length, with the transitions that lie inside a moved source. With
 // bForceSmartShift a backward shift stops at the end of the source before.
+// The transitions to move are gathered, each once, from the sources' places
+// before anything moves: a transition moved into the next source's span must
+// not be found there again.
 HRESULT XRVDSTimeline::ShiftObjects(IAMTimelineComp* comp, LONGLONG start, LONGLONG length, BOOL, BOOL bForceSmartShift)
 {
     if (!comp)
@@ -249,7 +252,7 @@ HRESULT XRVDSTimeline::ShiftObjects(IAMTimelineComp* comp, LONGLONG start, LONGL
         CComQIPtr<IAMTimelineTrack> pTrack(pTrackObj);
         if (!pTrack)
             continue;
-        CArray<IAMTimelineObj*, IAMTimelineObj*> moved;
+        std::vector<CComPtr<IAMTimelineObj>> moved;
         LONGLONG previousStop = 0;
         REFERENCE_TIME rtNext = 0;
         for (;;) {
@@ -259,50 +262,53 @@ HRESULT XRVDSTimeline::ShiftObjects(IAMTimelineComp* comp, LONGLONG start, LONGL
             REFERENCE_TIME s = 0, e = 0;
             pObj->GetStartStop(&s, &e);
             if (s >= start)
-                moved.Add(pObj.Detach());
+                moved.push_back(pObj);
             else if (e > previousStop)
                 previousStop = e;
         }
+        if (moved.empty())
+            continue;
         LONGLONG delta = length;
-        HRESULT hr = S_OK;
-        if (moved.GetSize() > 0) {
-            REFERENCE_TIME firstStart = 0, firstStop = 0;
-            moved[0]->GetStartStop(&firstStart, &firstStop);
-            if (delta < 0 && bForceSmartShift && firstStart + delta < previousStop)
-                delta = previousStop - firstStart;
-            if (firstStart + delta < 0)
-                hr = E_FAIL;
-        }
+        REFERENCE_TIME firstStart = 0, firstStop = 0;
+        moved[0]->GetStartStop(&firstStart, &firstStop);
+        if (delta < 0 && bForceSmartShift && firstStart + delta < previousStop)
+            delta = previousStop - firstStart;
+        if (firstStart + delta < 0)
+            return E_FAIL;
+        std::vector<CComPtr<IAMTimelineObj>> inside;
         CComQIPtr<IAMTimelineTransable> pTransable(pTrackObj);
-        for (INT_PTR k = 0; SUCCEEDED(hr) && k < moved.GetSize(); ++k) {
+        for (size_t k = 0; pTransable && k < moved.size(); ++k) {
             REFERENCE_TIME s = 0, e = 0;
             moved[k]->GetStartStop(&s, &e);
-            if (pTransable) {
-                REFERENCE_TIME rtTrans = s;
-                CArray<IAMTimelineObj*, IAMTimelineObj*> inside;
-                for (;;) {
-                    CComPtr<IAMTimelineObj> pTrans;
-                    if (pTransable->GetNextTrans(&pTrans, &rtTrans) != S_OK || !pTrans)
-                        break;
-                    REFERENCE_TIME ts = 0, te = 0;
-                    pTrans->GetStartStop(&ts, &te);
-                    if (ts >= s && te <= e)
-                        inside.Add(pTrans.Detach());
-                }
-                for (INT_PTR t = 0; t < inside.GetSize(); ++t) {
-                    REFERENCE_TIME ts = 0, te = 0;
-                    inside[t]->GetStartStop(&ts, &te);
-                    inside[t]->SetStartStop(ts + delta, te + delta);
-                    inside[t]->Release();
-                }
+            REFERENCE_TIME rtTrans = s;
+            for (;;) {
+                CComPtr<IAMTimelineObj> pTrans;
+                if (pTransable->GetNextTrans(&pTrans, &rtTrans) != S_OK || !pTrans)
+                    break;
+                REFERENCE_TIME ts = 0, te = 0;
+                pTrans->GetStartStop(&ts, &te);
+                if (ts > e)
+                    break;
+                if (ts < s || te > e)
+                    continue;
+                BOOL seen = FALSE;
+                for (size_t t = 0; t < inside.size() && !seen; ++t)
+                    seen = inside[t] == pTrans.p;
+                if (!seen)
+                    inside.push_back(pTrans);
             }
-            if (FAILED(moved[k]->SetStartStop(s + delta, e + delta)))
-                hr = E_FAIL;
         }
-        for (INT_PTR k = 0; k < moved.GetSize(); ++k)
-            moved[k]->Release();
-        if (FAILED(hr))
-            return hr;
+        for (size_t t = 0; t < inside.size(); ++t) {
+            REFERENCE_TIME ts = 0, te = 0;
+            inside[t]->GetStartStop(&ts, &te);
+            inside[t]->SetStartStop(ts + delta, te + delta);
+        }
+        for (size_t k = 0; k < moved.size(); ++k) {
+            REFERENCE_TIME s = 0, e = 0;
+            moved[k]->GetStartStop(&s, &e);
+            if (FAILED(moved[k]->SetStartStop(s + delta, e + delta)))
+                return E_FAIL;
+        }
     }
     return S_OK;
 }
@@ -590,13 +596,12 @@ void ReadPropArray(XmlNode& record, LPCSTR array, LPCSTR object, LPCSTR indexNam
 } // namespace
 
 // Loads the records from "Transition_Array_Object" elements, each at its
-// "TransitionArrayIndex". The records loaded before are freed (a copy's
-// belong to the object it was copied from and stay).
+// "TransitionArrayIndex". The records held before are freed (those a copy
+// borrowed belong to the object it was copied from and stay).
 HRESULT XRVDSTimeline::LoadTransitionsFromXml(XmlNode reader)
 {
-    if (!m_bSharedRecords)
-        for (INT_PTR i = 0; i < m_Transitions.GetSize(); ++i)
-            delete m_Transitions[i];
+    for (INT_PTR i = 0; i < m_Transitions.GetSize(); ++i)
+        DeleteTransition(m_Transitions[i]);
     m_Transitions.RemoveAll();
     int position = 0;
     XmlNode record;
@@ -637,8 +642,7 @@ HRESULT XRVDSTimeline::LoadTransitionsFromXml(XmlNode reader)
         ReadPropArray(record, "Prop_Array", "Prop_Array_Object", "PropArrayIndex", "Property", info, TRUE);
         ReadPropArray(record, "Value_Array", "Value_Array_Object", "ValueArrayIndex", "Value", info, FALSE);
         if (index < m_Transitions.GetSize()) {
-            if (!m_bSharedRecords)
-                delete m_Transitions[index];
+            DeleteTransition(m_Transitions[index]);
             m_Transitions[index] = info;
         } else {
             m_Transitions.SetAtGrow(index, info);

@@ -277,6 +277,12 @@ HRESULT XRVDSTimeline::AddMovieFileToTimeline(LPCTSTR file, LONGLONG rtStart, LO
         rtSrcStart = 0;
     if (rtSrcEnd < 0)
         rtSrcEnd = streamLength;
+    // A file without frames, or a span of no length, would put a source of no
+    // length on the timeline: refused before anything is added.
+    if (rtEnd <= rtStart || (needLength && streamLength <= 0)) {
+        ReportText(__LINE__, "empty span refused in AddMovieFileToTimeline()");
+        return E_INVALIDARG;
+    }
     const LONGLONG length = rtEnd - rtStart;
 
     if (withAudio) {
@@ -321,6 +327,10 @@ HRESULT XRVDSTimeline::AddAudioFileToTimeline(LPCTSTR file, LONGLONG rtStart, LO
 {
     if (!file || !*file || !m_pTimeline)
         return E_INVALIDARG;
+    if (rtEnd <= rtStart) {
+        ReportText(__LINE__, "empty span refused in AddAudioFileToTimeline()");
+        return E_INVALIDARG;
+    }
     CComPtr<IAMTimelineComp> pCompAudio;
     if (FAILED(GetAudioComp(&pCompAudio))) {
         if (m_nAudioPin == -1)
@@ -433,9 +443,12 @@ BOOL WritePlaceholderWave(LPCTSTR path)
 } // namespace
 
 // Gives a timeline without sound a silent audio track over its whole length
-// (the file writers need an audio stream).
+// (the file writers need an audio stream). An empty timeline has no length to
+// cover and gets nothing.
 void XRVDSTimeline::AddTempWaveTrack()
 {
+    if (GetDuration() <= 0)
+        return;
     if (!m_strWorkFile.IsEmpty() && GetFileAttributesA(m_strWorkFile) != INVALID_FILE_ATTRIBUTES)
         ::DeleteFileA(m_strWorkFile);
     m_strWorkFile.Empty();
@@ -462,10 +475,7 @@ void XRVDSTimeline::AddTempWaveTrack()
         m_nAudioCompMain = m_nAudioCompCount++;
     }
     m_nCurAudioComp = m_nAudioCompMain;
-    REFERENCE_TIME duration = 0;
-    if (m_pTimeline)
-        m_pTimeline->GetDuration(&duration);
-    AddAudioFileToTimeline(m_strWorkFile, 0, duration, 0, 0, 2, FALSE, TRUE, FALSE, TRUE);
+    AddAudioFileToTimeline(m_strWorkFile, 0, GetDuration(), 0, 0, 2, FALSE, TRUE, FALSE, TRUE);
 }
 
 namespace {

@@ -691,6 +691,8 @@ HRESULT XRVDSTimeline::CopyTrack(IAMTimelineObj* pCurSrcTrackObj, IAMTimelineObj
     return CopyTransitions(pCurSrcTrackObj, pCurDestTrackObj, pDestTimeline);
 }
 
+// Sources keep their times, media, settings and properties; the copy gets
+// its own property setter, as effects and transitions do.
 HRESULT XRVDSTimeline::CopySources(IAMTimelineTrack* pCurSrcTrack, IAMTimelineTrack* pCurDestTrack,
                                    IAMTimeline* pDestTimeline)
 {
@@ -739,7 +741,11 @@ HRESULT XRVDSTimeline::CopySources(IAMTimelineTrack* pCurSrcTrack, IAMTimelineTr
         XRV_CHECK(hr);
         XRV_CHECK(pCurDestSourceObj->SetStartStop( start, stop ));
         XRV_CHECK(pCurDestSourceObj->SetMuted( muted ));
-        XRV_CHECK(pCurDestSourceObj->SetPropertySetter( setter ));
+        if (setter) {
+            CComPtr<IPropertySetter> copy;
+            XRV_CHECK(setter->CloneProps( &copy, 0, MAXLONGLONG ));
+            XRV_CHECK(pCurDestSourceObj->SetPropertySetter( copy ));
+        }
         XRV_CHECK(pCurDestSourceObj->SetSubObjectGUID( sub ));
         XRV_CHECK(pCurDestSource->SetDefaultFPS( fps ));
         XRV_CHECK(pCurDestSource->SetMediaTimes( mStart, mStop ));
@@ -802,9 +808,11 @@ HRESULT XRVDSTimeline::CopyTransitions(IAMTimelineObj* src, IAMTimelineObj* dest
         XRV_CHECK(pDestTimeline->CreateEmptyNode( &pNewTransObj, TIMELINE_MAJOR_TYPE_TRANSITION ));
         XRV_CHECK(pNewTransObj->SetStartStop( start, stop ));
         XRV_CHECK(pNewTransObj->SetSubObjectGUID( sub ));
-        CComPtr<IPropertySetter> setter;
-        if (pTransObj->GetPropertySetter(&setter) == S_OK && setter)
-            XRV_CHECK(pNewTransObj->SetPropertySetter( setter ));
+        CComPtr<IPropertySetter> setter, copy;
+        if (pTransObj->GetPropertySetter(&setter) == S_OK && setter) {
+            XRV_CHECK(setter->CloneProps( &copy, 0, MAXLONGLONG ));
+            XRV_CHECK(pNewTransObj->SetPropertySetter( copy ));
+        }
         CComQIPtr<IAMTimelineTrans> pTrans(pTransObj), pNewTrans(pNewTransObj);
         if (pTrans && pNewTrans) {
             REFERENCE_TIME cut = 0;

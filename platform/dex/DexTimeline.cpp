@@ -1205,6 +1205,9 @@ STDMETHODIMP CDexNode::SrcAdd(IAMTimelineObj* pSource)
         return E_POINTER;
     if (src->m_type != TIMELINE_MAJOR_TYPE_SOURCE || src->m_parent)
         return E_INVALIDARG;
+    // A source of no length plays nothing and would stall every walk.
+    if (src->m_stop <= src->m_start)
+        return E_INVALIDARG;
     HRESULT hr = LayOver(src);
     if (FAILED(hr))
         return hr;
@@ -1221,8 +1224,10 @@ STDMETHODIMP CDexNode::GetNextSrc(IAMTimelineObj** ppSrc, REFERENCE_TIME* pInOut
     if (!ppSrc || !pInOut)
         return E_POINTER;
     *ppSrc = NULL;
+    // A source of no length (made so after it was added) is passed over: it
+    // would hand back its own start and the walk would never move on.
     for (CDexNode* c : m_children) {
-        if (c->m_start >= *pInOut) {
+        if (c->m_start >= *pInOut && c->m_stop > c->m_start) {
             *ppSrc = c;
             c->AddRef();
             *pInOut = c->m_stop;
@@ -1372,6 +1377,8 @@ STDMETHODIMP CDexNode::TransAdd(IAMTimelineObj* pTrans)
         return E_POINTER;
     if (tr->m_type != TIMELINE_MAJOR_TYPE_TRANSITION || tr->m_parent)
         return E_INVALIDARG;
+    if (tr->m_stop <= tr->m_start)
+        return E_INVALIDARG;
     for (CDexNode* t : m_transitions)
         if (t->m_start < tr->m_stop && tr->m_start < t->m_stop)
             return E_INVALIDARG;
@@ -1388,8 +1395,9 @@ STDMETHODIMP CDexNode::GetNextTrans(IAMTimelineObj** ppTrans, REFERENCE_TIME* pI
     if (!ppTrans || !pInOut)
         return E_POINTER;
     *ppTrans = NULL;
+    // Passed over like sources of no length.
     for (CDexNode* t : m_transitions) {
-        if (t->m_start >= *pInOut) {
+        if (t->m_start >= *pInOut && t->m_stop > t->m_start) {
             *ppTrans = t;
             t->AddRef();
             *pInOut = t->m_stop;

@@ -185,6 +185,54 @@ TEST_F(DexTimelineTest, SourceSearchesAndWalk)
     EXPECT_EQ(30, duration);
 }
 
+// A source or transition of no length is refused where it is added; one given
+// no length afterwards is passed over by the walks, which still end.
+TEST_F(DexTimelineTest, NothingOfNoLengthIsAddedAndWalksPassOverIt)
+{
+    CComPtr<IAMTimelineObj> trackObj = Track();
+    CComQIPtr<IAMTimelineTrack> track(trackObj);
+    CComQIPtr<IAMTimelineTransable> transable(trackObj);
+    EXPECT_EQ(E_INVALIDARG, track->SrcAdd(NewSource(tl, 10, 10, 0, 0)));
+    CComPtr<IAMTimelineObj> flat = NewNode(tl, TIMELINE_MAJOR_TYPE_TRANSITION);
+    ASSERT_EQ(S_OK, flat->SetStartStop(5, 5));
+    EXPECT_EQ(E_INVALIDARG, transable->TransAdd(flat));
+    long count = -1;
+    track->GetSourcesCount(&count);
+    EXPECT_EQ(0, count);
+    transable->TransGetCount(&count);
+    EXPECT_EQ(0, count);
+
+    CComPtr<IAMTimelineObj> middle = NewSource(tl, 10, 20, 0, 10);
+    ASSERT_EQ(S_OK, track->SrcAdd(NewSource(tl, 0, 10, 0, 10)));
+    ASSERT_EQ(S_OK, track->SrcAdd(middle));
+    ASSERT_EQ(S_OK, track->SrcAdd(NewSource(tl, 20, 30, 0, 10)));
+    CComPtr<IAMTimelineObj> trans[3];
+    for (int i = 0; i < 3; ++i) {
+        trans[i].Attach(NewNode(tl, TIMELINE_MAJOR_TYPE_TRANSITION).Detach());
+        ASSERT_EQ(S_OK, trans[i]->SetStartStop(i * 10 + 2, i * 10 + 4));
+        ASSERT_EQ(S_OK, transable->TransAdd(trans[i]));
+    }
+    ASSERT_EQ(S_OK, middle->SetStartStop(10, 10));
+    ASSERT_EQ(S_OK, trans[1]->SetStartStop(12, 12));
+    std::vector<LONGLONG> sources, transitions;
+    RunWithin(10000, "the walks of a track", [&] {
+        REFERENCE_TIME at = 0;
+        for (CComPtr<IAMTimelineObj> src; track->GetNextSrc(&src, &at) == S_OK; src.Release()) {
+            LONGLONG s = 0, e = 0;
+            src->GetStartStop(&s, &e);
+            sources.push_back(s);
+        }
+        at = 0;
+        for (CComPtr<IAMTimelineObj> tr; transable->GetNextTrans(&tr, &at) == S_OK; tr.Release()) {
+            LONGLONG s = 0, e = 0;
+            tr->GetStartStop(&s, &e);
+            transitions.push_back(s);
+        }
+    });
+    EXPECT_EQ((std::vector<LONGLONG>{0, 20}), sources);
+    EXPECT_EQ((std::vector<LONGLONG>{2, 22}), transitions);
+}
+
 TEST_F(DexTimelineTest, EffectsHangInPriorityOrderWithTimesRelativeToTheirSource)
 {
     CComPtr<IAMTimelineObj> src = NewSource(tl, Sec(10), Sec(20), 0, Sec(10));

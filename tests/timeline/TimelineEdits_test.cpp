@@ -317,6 +317,163 @@ TEST_F(TimelineEditTest, TransitionBetweenClipsHoldsTheIncomingFirstFrame)
 }
 
 // ---------------------------------------------------------------------------
+// Walks over a track.
+
+std::string SpansText(const std::vector<Span>& spans)
+{
+    std::string text;
+    for (const Span& s : spans)
+        text += "[" + std::to_string(s.start / Sec(1)) + "," + std::to_string(s.stop / Sec(1)) + ")";
+    return text;
+}
+
+// Each walk over a track's sources passes over a source that was given no
+// length after it was added (B below), and comes to its end.
+TEST_F(TimelineEditTest, EveryWalkPassesOverASourceOfNoLength)
+{
+    typedef std::function<std::string(XRVDSTimeline&, IAMTimelineObj*)> Walk;
+    struct Row {
+        const char* name;
+        Walk walk;
+        std::string expected;
+    } rows[] = {
+        {"first start and last stop",
+         [](XRVDSTimeline& t, IAMTimelineObj* track) {
+             LONGLONG s = 0, e = 0;
+             HRESULT hr = t.GetTrackObjStartStop(track, &s, &e);
+             return std::to_string(hr) + " " + std::to_string(s / Sec(1)) + "-" + std::to_string(e / Sec(1));
+         },
+         "0 0-30"},
+        {"media length",
+         [](XRVDSTimeline& t, IAMTimelineObj* track) {
+             LONGLONG length = 0;
+             HRESULT hr = t.GetTrackMediaLength(CComQIPtr<IAMTimelineTrack>(track), &length);
+             return std::to_string(hr) + " " + std::to_string(length / Sec(1));
+         },
+         "0 20"},
+        {"media start and stop",
+         [](XRVDSTimeline& t, IAMTimelineObj* track) {
+             LONGLONG s = 0, e = 0;
+             HRESULT hr = t.GetTrackMediaStartStop(CComQIPtr<IAMTimelineTrack>(track), &s, &e);
+             return std::to_string(hr) + " " + std::to_string(s / Sec(1)) + "-" + std::to_string(e / Sec(1));
+         },
+         "0 0-15"},
+        {"every source of the tree",
+         [](XRVDSTimeline& t, IAMTimelineObj*) {
+             int count = 0;
+             HRESULT hr = t.ForEachTrackSource(
+                 [](IAMTimelineObj*, void* c) -> HRESULT {
+                     ++*(int*)c;
+                     return S_OK;
+                 },
+                 &count);
+             return std::to_string(hr) + " " + std::to_string(count);   // the blank source, A and C
+         },
+         "0 3"},
+        {"shift with its transitions",
+         [](XRVDSTimeline& t, IAMTimelineObj* track) {
+             CComPtr<IAMTimelineComp> comp;
+             t.GetVideoComp(&comp, t.GetVideoCompNum());
+             HRESULT hr = t.ShiftObjects(comp, Sec(15), Sec(5), FALSE, FALSE);
+             CComPtr<IAMTimelineObj> trans;
+             LONGLONG s = -1, e = -1;
+             if (CComQIPtr<IAMTimelineTransable>(track)->GetTransAtTime(&trans, Sec(26), DEXTERF_EXACTLY_AT) == S_OK)
+                 trans->GetStartStop(&s, &e);
+             return std::to_string(hr) + " " + SpansText(TrackSources(track)) + " trans " + std::to_string(s / Sec(1));
+         },
+         "0 [0,10)[25,35) trans 26"},
+        {"track split",
+         [](XRVDSTimeline& t, IAMTimelineObj* track) {
+             CComPtr<IAMTimelineObj> made;
+             HRESULT hr = t.SplitObj(track, Sec(25), &made);
+             return std::to_string(hr) + " " + SpansText(TrackSources(track)) + " " + SpansText(TrackSources(made));
+         },
+         "0 [0,10)[20,25) [25,30)"},
+        {"copy",
+         [](XRVDSTimeline& t, IAMTimelineObj*) {
+             XRVDSTimeline copy(t, FALSE);
+             CComPtr<IAMTimelineComp> comp;
+             CComPtr<IAMTimelineObj> copied;
+             if (FAILED(copy.GetVideoComp(&comp, copy.GetVideoCompNum())) || FAILED(comp->GetVTrack(&copied, 0)))
+                 return std::string("no track");
+             long transitions = -1;
+             CComQIPtr<IAMTimelineTransable>(copied)->TransGetCount(&transitions);
+             return SpansText(TrackSources(copied)) + " " + std::to_string(transitions);
+         },
+         "[0,10)[20,30) 1"},
+        {"stretch modes",
+         [](XRVDSTimeline& t, IAMTimelineObj*) {
+             return std::to_string(t.SetSourcesStretchMode(RESIZEF_PRESERVEASPECTRATIO, 0, 0));
+         },
+         "0"},
+    };
+    for (const Row& r : rows) {
+        XRVDSTimeline t(TRUE, FALSE);
+        // A [0,10) media 0-10, B [10,20) media 40-50 made of no length, C [20,30) media 5-15;
+        // on the track a transition inside C and one of no length.
+        CComPtr<IAMTimelineObj> track = AddClip(t, 0, Sec(10), 0, Sec(10));
+        CComQIPtr<IAMTimelineTrack> pTrack(track);
+        BSTR file = SysAllocString(L"C:\\clip.avi");
+        ASSERT_EQ(S_OK, t.AddSourceToTrack(pTrack, file, Sec(10), Sec(20), Sec(40), Sec(50), TRUE));
+        ASSERT_EQ(S_OK, t.AddSourceToTrack(pTrack, file, Sec(20), Sec(30), Sec(5), Sec(15), TRUE));
+        SysFreeString(file);
+        CComPtr<IAMTimelineObj> b;
+        ASSERT_EQ(S_OK, pTrack->GetSrcAtTime(&b, Sec(15), DEXTERF_EXACTLY_AT));
+        ASSERT_EQ(S_OK, b->SetStartStop(Sec(10), Sec(10)));
+        CComQIPtr<IAMTimelineTransable> transable(track);
+        for (int i = 0; i < 2; ++i) {
+            CComPtr<IAMTimelineObj> trans;
+            ASSERT_EQ(S_OK, t.CreateTransObject(&trans));
+            ASSERT_EQ(S_OK, trans->SetStartStop(Sec(21 + 2 * i), Sec(22 + 2 * i)));
+            ASSERT_EQ(S_OK, transable->TransAdd(trans));
+            if (i == 1) {
+                ASSERT_EQ(S_OK, trans->SetStartStop(Sec(23), Sec(23)));
+            }
+        }
+        std::string got;
+        RunWithin(20000, r.name, [&] { got = r.walk(t, track); });
+        EXPECT_EQ(r.expected, got) << r.name;
+    }
+}
+
+// Sources at or after the start move, each transition inside a moved source
+// moves with it exactly once, even when it lands inside the next source.
+TEST_F(TimelineEditTest, ShiftMovesEachTransitionOnce)
+{
+    struct Row {
+        const char* name;
+        LONGLONG transStart;   // seconds; the transition lasts 2 s
+        LONGLONG from, by;
+        std::string sources;
+        LONGLONG movedTransStart;
+    } rows[] = {
+        {"inside A, lands inside B", 2, 0, 10, "[10,20)[20,30)", 12},
+        {"inside B", 12, 0, 10, "[10,20)[20,30)", 22},
+        {"inside B, B alone moves", 12, 10, 5, "[0,10)[15,25)", 17},
+        {"inside A, A stays", 2, 10, 10, "[0,10)[20,30)", 2},
+    };
+    for (const Row& r : rows) {
+        XRVDSTimeline t(TRUE, FALSE);
+        CComPtr<IAMTimelineObj> track = AddClip(t, 0, Sec(10), 0, Sec(10));
+        BSTR file = SysAllocString(L"C:\\clip.avi");
+        ASSERT_EQ(S_OK, t.AddSourceToTrack(CComQIPtr<IAMTimelineTrack>(track), file, Sec(10), Sec(20), 0, Sec(10), TRUE));
+        SysFreeString(file);
+        CComPtr<IAMTimelineObj> trans;
+        ASSERT_EQ(S_OK, t.CreateTransObject(&trans));
+        ASSERT_EQ(S_OK, trans->SetStartStop(Sec(r.transStart), Sec(r.transStart + 2)));
+        ASSERT_EQ(S_OK, CComQIPtr<IAMTimelineTransable>(track)->TransAdd(trans));
+        CComPtr<IAMTimelineComp> comp;
+        ASSERT_EQ(S_OK, t.GetVideoComp(&comp, t.GetVideoCompNum()));
+        ASSERT_EQ(S_OK, t.ShiftObjects(comp, Sec(r.from), Sec(r.by), FALSE, FALSE)) << r.name;
+        EXPECT_EQ(r.sources, SpansText(TrackSources(track))) << r.name;
+        LONGLONG s = 0, e = 0;
+        trans->GetStartStop(&s, &e);
+        EXPECT_EQ(Sec(r.movedTransStart), s) << r.name;
+        EXPECT_EQ(Sec(r.movedTransStart + 2), e) << r.name;
+    }
+}
+
+// ---------------------------------------------------------------------------
 // Splitting.
 
 TEST_F(TimelineEditTest, SourceSplitDividesMediaTimes)
@@ -579,6 +736,76 @@ TEST_F(TimelineEditTest, CopyTakesEveryGroupDownToItsSourcesAndSharesRecords)
     EXPECT_EQ(liveBefore + 1, TransitionInfo::LiveCount());
 }
 
+std::vector<std::string> SetterText(IPropertySetter* setter)
+{
+    std::vector<std::string> lines;
+    LONG count = 0;
+    DEXTER_PARAM* params = NULL;
+    DEXTER_VALUE* values = NULL;
+    if (!setter || FAILED(setter->GetProps(&count, &params, &values)))
+        return lines;
+    const DEXTER_VALUE* v = values;
+    for (LONG i = 0; i < count; ++i) {
+        for (LONG k = 0; k < params[i].nValues; ++k, ++v) {
+            VARIANT text;
+            VariantInit(&text);
+            VariantChangeType(&text, const_cast<VARIANT*>(&v->v), 0, VT_BSTR);
+            char line[200];
+            snprintf(line, sizeof(line), "%ls at %lld: %ls (%lu)", params[i].name, v->rt,
+                     text.vt == VT_BSTR ? text.bstrVal : L"?", v->dwInterp);
+            VariantClear(&text);
+            lines.push_back(line);
+        }
+    }
+    setter->FreeProps(count, params, values);
+    return lines;
+}
+
+// A copy holds its own property setters, equal to the original's: edits of
+// the original after the copy was made do not reach it.
+TEST_F(TimelineEditTest, CopyHasItsOwnPropertySetters)
+{
+    XRVDSTimeline original(TRUE, FALSE);
+    CComPtr<IAMTimelineObj> track = AddClip(original, 0, Sec(10), 0, Sec(10));
+    CComPtr<IAMTimelineObj> source = FirstSource(track), effect, trans;
+    ASSERT_EQ(S_OK, original.AddEffect(source, CLSID_AudMixer, 0, Sec(10), &effect));
+    ASSERT_EQ(S_OK, original.CreateTransObject(&trans));
+    ASSERT_EQ(S_OK, trans->SetStartStop(Sec(2), Sec(3)));
+    ASSERT_EQ(S_OK, CComQIPtr<IAMTimelineTransable>(track)->TransAdd(trans));
+    IAMTimelineObj* holders[] = {source, effect, trans};
+    for (IAMTimelineObj* holder : holders) {
+        CComPtr<IPropertySetter> setter;
+        ASSERT_EQ(S_OK, DexCreate(CLSID_PropertySetter, &setter));
+        ASSERT_EQ(S_OK, original.AddVolumeProperty(setter, Sec(1), Sec(4), 0.25f, 0.75f));
+        ASSERT_EQ(S_OK, holder->SetPropertySetter(setter));
+    }
+    XRVDSTimeline copy(original, FALSE);
+    CComPtr<IAMTimelineComp> comp;
+    CComPtr<IAMTimelineObj> copiedTrack, copiedEffect, copiedTrans;
+    ASSERT_EQ(S_OK, copy.GetVideoComp(&comp, copy.GetVideoCompNum()));
+    ASSERT_EQ(S_OK, comp->GetVTrack(&copiedTrack, 0));
+    CComPtr<IAMTimelineObj> copiedSource = FirstSource(copiedTrack);
+    ASSERT_TRUE(copiedSource != NULL);
+    ASSERT_EQ(S_OK, CComQIPtr<IAMTimelineEffectable>(copiedSource)->GetEffect(&copiedEffect, 0));
+    ASSERT_EQ(S_OK, CComQIPtr<IAMTimelineTransable>(copiedTrack)->GetTransAtTime(&copiedTrans, Sec(2), DEXTERF_EXACTLY_AT));
+    struct Row {
+        const char* name;
+        IAMTimelineObj* original;
+        IAMTimelineObj* copied;
+    } rows[] = {{"source", source, copiedSource}, {"effect", effect, copiedEffect}, {"transition", trans, copiedTrans}};
+    for (const Row& r : rows) {
+        CComPtr<IPropertySetter> mine, theirs;
+        ASSERT_EQ(S_OK, r.original->GetPropertySetter(&mine)) << r.name;
+        ASSERT_EQ(S_OK, r.copied->GetPropertySetter(&theirs)) << r.name;
+        EXPECT_TRUE(mine.p != theirs.p) << r.name << ": one setter for both";
+        const std::vector<std::string> before = SetterText(mine);
+        ASSERT_EQ(2u, before.size()) << r.name;
+        EXPECT_EQ(before, SetterText(theirs)) << r.name;
+        ASSERT_EQ(S_OK, mine->ClearProps());
+        EXPECT_EQ(before, SetterText(theirs)) << r.name << ": the original's edit reached the copy";
+    }
+}
+
 TEST_F(TimelineEditTest, RebuildAndClearLeaveAnEmptyVideoGroup)
 {
     for (int clear = 0; clear < 2; ++clear) {
@@ -669,6 +896,38 @@ TEST_F(TimelineEditTest, TransitionListLoadsFromXmlWithoutLeakingTheOldOne)
     ASSERT_EQ(0, copy.LoadTransitionsFromXml(XmlNode("")));
     EXPECT_EQ(0, copy.GetTransitionCount());
     EXPECT_STREQ("Fade", t.GetTransition(3)->strName);
+}
+
+// A copy frees the records it adds or loads itself, whether it removes them,
+// reloads, clears or goes away, and never the ones it was given.
+TEST_F(TimelineEditTest, CopyFreesOnlyTheTransitionRecordsItMade)
+{
+    for (int clear = 0; clear < 2; ++clear) {
+        const LONG liveBefore = TransitionInfo::LiveCount();
+        XRVDSTimeline original(TRUE, FALSE);
+        original.AddTransition(Record(1, 2, TRUE), -1);
+        {
+            XRVDSTimeline copy(original, FALSE);
+            copy.AddTransition(Record(3, 4, TRUE), -1);
+            copy.AddTransition(Record(5, 6, TRUE), -1);
+            EXPECT_EQ(liveBefore + 3, TransitionInfo::LiveCount());
+            EXPECT_EQ(S_OK, copy.RemoveTransition(2));   // its own: freed
+            EXPECT_EQ(liveBefore + 2, TransitionInfo::LiveCount());
+            EXPECT_EQ(S_OK, copy.RemoveTransition(0));   // the original's: kept
+            EXPECT_EQ(liveBefore + 2, TransitionInfo::LiveCount());
+            ASSERT_EQ(0, copy.LoadTransitionsFromXml(XmlNode(kTransitionsXml)));
+            EXPECT_EQ(liveBefore + 3, TransitionInfo::LiveCount()) << "the record added before is freed";
+            copy.AddTransition(Record(7, 8, TRUE), -1);
+            EXPECT_EQ(liveBefore + 4, TransitionInfo::LiveCount());
+            if (clear) {
+                ASSERT_EQ(S_OK, copy.ClearTimeline());
+                EXPECT_EQ(liveBefore + 1, TransitionInfo::LiveCount());
+            }
+        }
+        EXPECT_EQ(liveBefore + 1, TransitionInfo::LiveCount()) << (clear ? "cleared" : "destroyed");
+        ASSERT_EQ(1, original.GetTransitionCount());
+        EXPECT_EQ(1, original.GetTransition(0)->rtStart);
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -265,6 +265,77 @@ TEST_F(TimelineMediaTest, PlaceholderSoundIsByteExactAndKeptOnce)
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(first));
 }
 
+// Every way of putting a clip of no length on the timeline is refused (or,
+// for the placeholder sound of an empty timeline, skipped) and adds nothing,
+// so no walk over the tracks can stall on it afterwards.
+TEST_F(TimelineMediaTest, ClipsOfNoLengthAddNothing)
+{
+    ScratchDir dir("tlmedia");
+    const std::string empty = dir.File("empty.avi"), voice = dir.File("voice.wav");
+    ASSERT_TRUE(WriteAvi(empty, 64, 48, 0, false));
+    ASSERT_TRUE(WriteWav(voice, 8000));
+    struct Row {
+        const char* name;
+        BOOL videoGroup;
+        std::function<HRESULT(XRVDSTimeline&)> add;
+        HRESULT expected;
+        const char* report;
+        long videoTracks;   // made by the row itself, left empty
+    } rows[] = {
+        {"source from 1 s to 1 s", TRUE,
+         [](XRVDSTimeline& t) {
+             CComPtr<IAMTimelineComp> comp;
+             t.GetVideoComp(&comp, t.GetVideoCompNum());
+             CComPtr<IAMTimelineTrack> track;
+             t.AddTrackToComp(comp, &track);
+             BSTR name = SysAllocString(L"C:\\screen.avi");
+             HRESULT hr = t.AddSourceToTrack(track, name, Sec(1), Sec(1), 0, Sec(1), TRUE);
+             SysFreeString(name);
+             return hr;
+         },
+         E_INVALIDARG, "track->SrcAdd( pSourceObj ) failed in AddSourceToTrack()", 1},
+        {"movie without frames", TRUE,
+         [&](XRVDSTimeline& t) { return t.AddMovieFileToTimeline(empty.c_str(), -1, -1, -1, -1, FALSE, TRUE, TRUE); },
+         E_INVALIDARG, "empty span refused in AddMovieFileToTimeline()", 0},
+        {"movie without frames at a given place", TRUE,
+         [&](XRVDSTimeline& t) { return t.AddMovieFileToTimeline(empty.c_str(), 0, Sec(2), 0, -1, TRUE, TRUE, TRUE); },
+         E_INVALIDARG, "empty span refused in AddMovieFileToTimeline()", 0},
+        {"sound from 1 s to 1 s", TRUE,
+         [&](XRVDSTimeline& t) {
+             return t.AddAudioFileToTimeline(voice.c_str(), Sec(1), Sec(1), 0, Sec(1), 0, TRUE, FALSE, FALSE, TRUE);
+         },
+         E_INVALIDARG, "empty span refused in AddAudioFileToTimeline()", 0},
+        {"placeholder sound of an empty timeline", FALSE,
+         [](XRVDSTimeline& t) {
+             t.AddTempWaveTrack();
+             return t.m_strWorkFile.IsEmpty() ? S_OK : S_FALSE;
+         },
+         S_OK, NULL, 0},
+    };
+    for (const Row& r : rows) {
+        const int placeholders = CountPlaceholders();
+        XRVDSTimeline t(r.videoGroup, TRUE);
+        HRESULT hr = E_UNEXPECTED;
+        RunWithin(20000, r.name, [&] { hr = r.add(t); });
+        EXPECT_EQ(r.expected, hr) << r.name;
+        if (r.report) {
+            EXPECT_TRUE(Reported(r.report)) << r.name;
+        }
+        if (r.videoGroup) {
+            const long tracks = CompTracks(t, false);
+            EXPECT_EQ(r.videoTracks, tracks) << r.name;
+            if (tracks > 0) {
+                long sources = -1;   // counted without a walk, which could stall here
+                CComQIPtr<IAMTimelineTrack>(CompTrack(t, false, 0))->GetSourcesCount(&sources);
+                EXPECT_EQ(0, sources) << r.name;
+            }
+        }
+        EXPECT_EQ(-1, CompTracks(t, true)) << r.name << ": an audio composition was made";
+        EXPECT_EQ(r.videoGroup ? 1 : 0, t.GetDuration()) << r.name;
+        EXPECT_EQ(placeholders, CountPlaceholders()) << r.name;
+    }
+}
+
 TEST_F(TimelineMediaTest, OversizedSourcesGetTheStretchMode)
 {
     ScratchDir dir("tlmedia");

@@ -1,6 +1,7 @@
 #include "TimelineTestSupport.h"
 #include "XRVDirectShow/TimelineReport.h"
 
+#include <stdio.h>
 #include <windows.h>
 
 namespace {
@@ -96,4 +97,33 @@ std::vector<Span> TrackSources(IAMTimelineObj* trackObj)
 LONGLONG Sec(double seconds)
 {
     return (LONGLONG)(seconds * 10000000.0 + (seconds < 0 ? -0.5 : 0.5));
+}
+
+namespace {
+
+DWORD WINAPI RunWork(void* p)
+{
+    const bool com = SUCCEEDED(CoInitializeEx(NULL, COINIT_MULTITHREADED));
+    (*(const std::function<void()>*)p)();
+    if (com)
+        CoUninitialize();
+    return 0;
+}
+
+} // namespace
+
+void RunWithin(DWORD ms, const std::string& what, const std::function<void()>& work)
+{
+    HANDLE thread = CreateThread(NULL, 0, RunWork, (void*)&work, 0, NULL);
+    if (!thread) {
+        ADD_FAILURE() << what << ": no thread to run it on";
+        return;
+    }
+    if (WaitForSingleObject(thread, ms) != WAIT_OBJECT_0) {
+        fprintf(stderr, "%s: still running after %lu ms, it never ends\n", what.c_str(), ms);
+        fflush(stderr);
+        fflush(stdout);
+        TerminateProcess(GetCurrentProcess(), 3);
+    }
+    CloseHandle(thread);
 }

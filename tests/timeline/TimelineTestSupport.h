@@ -4,6 +4,7 @@
 #include "platform/dex/DexInterfaces.h"
 #include "framework/ComPtr.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -29,3 +30,10 @@ struct Span {
 // The sources of a track in order, with their timeline and media spans.
 std::vector<Span> TrackSources(IAMTimelineObj* track);
 LONGLONG Sec(double seconds);
+
+// Runs `work` on a thread of its own and waits up to `ms` for it. A walk
+// that never ends is the fault being looked for: the test program then says
+// so, naming `what`, and ends at once with exit code 3 instead of hanging (a
+// stuck thread cannot be stopped safely, it may hold the heap's lock). `work`
+// must not use gtest's assertions; it hands its results back to the caller.
+void RunWithin(DWORD ms, const std::string& what, const std::function<void()>& work);

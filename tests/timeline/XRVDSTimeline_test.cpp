@@ -181,6 +181,206 @@ TEST_F(XRVDSTimelineTest, PreviewFiltersAreMadeOnceAndFiltersJoinGraphsByName)
     EXPECT_TRUE(none == NULL);
 }
 
+// A media sample with a chosen start time, data and media type.
+class FakeSample : public IMediaSample {
+public:
+    FakeSample(const std::string& data, bool timed, REFERENCE_TIME start, bool typed)
+        : m_data(data), m_timed(timed), m_start(start), m_typed(typed)
+    {
+    }
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IMediaSample)) {
+            *ppv = static_cast<IMediaSample*>(this);
+            return S_OK;
+        }
+        *ppv = NULL;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetPointer(BYTE** p) override
+    {
+        *p = (BYTE*)&m_data[0];
+        return S_OK;
+    }
+    STDMETHODIMP_(long) GetSize() override { return (long)m_data.size(); }
+    STDMETHODIMP GetTime(REFERENCE_TIME* start, REFERENCE_TIME* stop) override
+    {
+        if (!m_timed)
+            return VFW_E_SAMPLE_TIME_NOT_SET;
+        *start = m_start;
+        *stop = m_start + 1;
+        return S_OK;
+    }
+    STDMETHODIMP SetTime(REFERENCE_TIME*, REFERENCE_TIME*) override { return E_NOTIMPL; }
+    STDMETHODIMP IsSyncPoint() override { return S_OK; }
+    STDMETHODIMP SetSyncPoint(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP IsPreroll() override { return S_FALSE; }
+    STDMETHODIMP SetPreroll(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP_(long) GetActualDataLength() override { return (long)m_data.size(); }
+    STDMETHODIMP SetActualDataLength(long) override { return E_NOTIMPL; }
+    // The format block is the text "fmt:" and the data's first letter.
+    STDMETHODIMP GetMediaType(AM_MEDIA_TYPE** type) override
+    {
+        *type = NULL;
+        if (!m_typed)
+            return S_FALSE;
+        AM_MEDIA_TYPE* mt = (AM_MEDIA_TYPE*)CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE));
+        memset(mt, 0, sizeof(*mt));
+        mt->majortype = MEDIATYPE_Video;
+        mt->cbFormat = 5;
+        mt->pbFormat = (BYTE*)CoTaskMemAlloc(5);
+        memcpy(mt->pbFormat, "fmt:", 4);
+        mt->pbFormat[4] = (BYTE)m_data[0];
+        *type = mt;
+        return S_OK;
+    }
+    STDMETHODIMP SetMediaType(AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
+    STDMETHODIMP IsDiscontinuity() override { return S_FALSE; }
+    STDMETHODIMP SetDiscontinuity(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP GetMediaTime(LONGLONG*, LONGLONG*) override { return VFW_E_MEDIA_TIME_NOT_SET; }
+    STDMETHODIMP SetMediaTime(LONGLONG*, LONGLONG*) override { return E_NOTIMPL; }
+
+private:
+    std::string m_data;
+    bool m_timed;
+    REFERENCE_TIME m_start;
+    bool m_typed;
+};
+
+std::string HeldFrame(const XRVDSTimeline& t)
+{
+    if (!t.m_bSampleReady || !t.m_pSampleBuffer)
+        return "(none)";
+    return std::string((const char*)t.m_pSampleBuffer, t.m_cbSample) + " / " +
+           std::string((const char*)t.m_pSampleFormat, t.m_cbSampleFormat);
+}
+
+// What the frame-grab reader does once it has read the frame.
+void FreeHeldFrame(XRVDSTimeline& t)
+{
+    delete[] t.m_pSampleBuffer;
+    delete[] t.m_pSampleFormat;
+    t.m_pSampleBuffer = NULL;
+    t.m_pSampleFormat = NULL;
+    t.m_cbSample = 0;
+    t.m_cbSampleFormat = 0;
+    t.m_bSampleReady = FALSE;
+}
+
+// The grabber callback keeps the first frame that starts at 0 while none is
+// held, with its format, until the reader frees it.
+TEST_F(XRVDSTimelineTest, SampleCallbackKeepsTheFirstFrameStartingAtZero)
+{
+    XRVDSTimeline t(FALSE, FALSE);
+    ASSERT_TRUE(t.m_pPreZoomSG != NULL);
+    struct Step {
+        const char* name;
+        bool freeFirst;
+        const char* data;
+        bool timed;
+        REFERENCE_TIME start;
+        bool typed;
+        const char* held;
+    } steps[] = {
+        {"starts later", false, "late", true, 400000, true, "(none)"},
+        {"carries no time", false, "untimed", false, 0, true, "(none)"},
+        {"has no format to read it by", false, "bare", true, 0, false, "(none)"},
+        {"first at 0", false, "first", true, 0, true, "first / fmt:f"},
+        {"second at 0 while one is held", false, "second", true, 0, true, "first / fmt:f"},
+        {"later while one is held", false, "tail", true, 400000, true, "first / fmt:f"},
+        {"at 0 once the reader freed it", true, "again", true, 0, true, "again / fmt:a"},
+    };
+    for (const Step& s : steps) {
+        if (s.freeFirst)
+            FreeHeldFrame(t);
+        FakeSample sample(s.data, s.timed, s.start, s.typed);
+        EXPECT_EQ(S_OK, t.SampleCB(s.start / 1e7, &sample)) << s.name;
+        EXPECT_EQ(s.held, HeldFrame(t)) << s.name;
+    }
+    EXPECT_EQ(S_OK, t.SampleCB(0, NULL));
+    EXPECT_EQ("again / fmt:a", HeldFrame(t));
+    // Without the grabber there is nothing to keep a frame for.
+    FreeHeldFrame(t);
+    t.m_pPreZoomSG.Release();
+    FakeSample sample("orphan", true, 0, true);
+    EXPECT_EQ(S_OK, t.SampleCB(0, &sample));
+    EXPECT_EQ("(none)", HeldFrame(t));
+}
+
+// ---------------------------------------------------------------------------
+// Preview filters made again after a failed first attempt.
+
+// Real filters handed out by the factory overrides below; the test keeps one
+// reference to each and reads the count through AddRef/Release.
+IBaseFilter* g_filters[5];
+int g_rendererCalls;
+
+template <int N> HRESULT HandOutFilter(REFIID riid, void** ppv)
+{
+    return g_filters[N]->QueryInterface(riid, ppv);
+}
+
+HRESULT RendererFailingOnce(REFIID riid, void** ppv)
+{
+    *ppv = NULL;
+    if (g_rendererCalls++ == 0)
+        return E_OUTOFMEMORY;
+    return g_filters[4]->QueryInterface(riid, ppv);
+}
+
+ULONG References(IUnknown* p)
+{
+    p->AddRef();
+    return p->Release();
+}
+
+TEST_F(XRVDSTimelineTest, FiltersMadeAgainAfterAFailureReleaseTheFirstOnes)
+{
+    const CLSID* classes[5] = {&CLSID_Overlay_Missing(), &CLSID_SampleGrabber, &CLSID_VideoMixingRenderer,
+                               &CLSID_VideoMixingRenderer9, &CLSID_VideoRenderer};
+    const DexCreateFunction overrides[5] = {HandOutFilter<0>, HandOutFilter<1>, HandOutFilter<2>, HandOutFilter<3>,
+                                            RendererFailingOnce};
+    for (int i = 0; i < 5; ++i)
+        ASSERT_EQ(S_OK, CoCreateInstance(CLSID_SampleGrabber, NULL, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                         (void**)&g_filters[i]));
+    g_rendererCalls = 0;
+    for (int i = 0; i < 5; ++i)
+        DexSetClassFactory(*classes[i], overrides[i]);
+    std::vector<std::string> counts;
+    auto countAll = [&] {
+        std::string text;
+        for (IBaseFilter* f : g_filters)
+            text += std::to_string(References(f));
+        return text;
+    };
+    {
+        XRVDSTimeline t(FALSE, FALSE);   // its first CreateFilters fails on the renderer
+        counts.push_back(countAll());
+        const BOOL createdAfterFailure = t.m_bFiltersCreated;
+        for (int call = 0; call < 2; ++call) {
+            const HRESULT hr = t.CreateFilters();
+            counts.push_back(std::to_string(hr) + " " + countAll());
+        }
+        EXPECT_FALSE(createdAfterFailure);
+        EXPECT_TRUE(t.m_bFiltersCreated);
+        EXPECT_EQ(g_filters[1], t.m_pPreZoomSG.p);
+        EXPECT_EQ(g_filters[4], t.m_pVideoRenderer.p);
+    }
+    counts.push_back(countAll());
+    for (int i = 0; i < 5; ++i)
+        DexSetClassFactory(*classes[i], NULL);
+    for (IBaseFilter*& f : g_filters) {
+        f->Release();
+        f = NULL;
+    }
+    // One reference is the test's; the timeline holds one more of each, never two.
+    const std::vector<std::string> expected = {"22221", "0 22222", "0 22222", "11111"};
+    EXPECT_EQ(expected, counts);
+    EXPECT_TRUE(Reported("CoCreateInstance() failed for CLSID_VideoRenderer in CreateFilters()"));
+}
+
 TEST_F(XRVDSTimelineTest, AudioGroupIsMadeOnce)
 {
     XRVDSTimeline t(TRUE, TRUE);
