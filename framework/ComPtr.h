@@ -43,7 +43,7 @@ public:
     CComPtr& operator=(const CComPtr& lp) { return *this = lp.p; }
     CComPtr& operator=(CComPtr&& lp) noexcept
     {
-        if (this != &lp) {
+        if (this != std::addressof(lp)) {
             if (p)
                 p->Release();
             p = lp.p;
