@@ -270,25 +270,39 @@ TEST_F(MainFrameSaveTest, DiscardLeavesNothing)
     EXPECT_EQ("", std::string(GetLastRecordingDir()));
 }
 
-// Automatic names without an output folder go to the user's videos folder,
-// never to the root of the current drive; the recording folder is cleared.
-TEST_F(MainFrameSaveTest, AutomaticNameWithoutFolderGoesToTheVideosFolder)
+// Fixed and automatic names without an output folder go to the user's
+// videos folder, never to the root of the current drive; the recording
+// folder is cleared.
+TEST_F(MainFrameSaveTest, NameWithoutFolderGoesToTheVideosFolder)
 {
     char videos[MAX_PATH] = "";
     ASSERT_TRUE(SUCCEEDED(::SHGetFolderPathA(NULL, CSIDL_MYVIDEO | CSIDL_FLAG_CREATE, NULL, SHGFP_TYPE_CURRENT, videos)));
     ASSERT_GT(strlen(videos), 3u) << videos;
-    CRecorderPrefs* p = m_frame->GetPrefs();
-    p->m_outputDir = "";
-    p->m_autoFilePrefix = "VexcapSaveTest-";
-    RecordFor(1000);
+    const struct {
+        int naming;
+        const char* expected;   // the saved file's name
+    } cases[] = {
+        {1, "VexcapSaveTest.avi"},
+        {2, "VexcapSaveTest-1.avi"},
+    };
+    for (const auto& c : cases) {
+        const std::string expected = std::string(videos) + "\\" + c.expected;
+        ::DeleteFileA(expected.c_str());
+        CRecorderPrefs* p = m_frame->GetPrefs();
+        p->m_outputDir = "";
+        p->m_fileNaming = c.naming;
+        p->m_fixedFileName = "VexcapSaveTest.avi";
+        p->m_autoFilePrefix = "VexcapSaveTest-";
+        App().ClearBoxes();
+        RecordFor(1000);
 
-    const std::string saved(m_frame->GetLastSavedName());
-    ASSERT_FALSE(saved.empty()) << JoinBoxes(App().Boxes());
-    EXPECT_EQ(Lower(std::string(videos) + "\\"), Lower(saved.substr(0, saved.rfind('\\') + 1)));
-    EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(saved.c_str()));
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(m_folder.c_str()));
-    EXPECT_EQ("", std::string(GetLastRecordingDir()));
-    ::DeleteFileA(saved.c_str());
+        const std::string saved(m_frame->GetLastSavedName());
+        EXPECT_EQ(Lower(expected), Lower(saved)) << c.naming << " " << JoinBoxes(App().Boxes());
+        EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(expected.c_str())) << c.naming;
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(m_folder.c_str())) << c.naming;
+        EXPECT_EQ("", std::string(GetLastRecordingDir())) << c.naming;
+        ::DeleteFileA(expected.c_str());
+    }
 }
 
 // The window's zoom factor is the engine's from the start, at every initial
