@@ -95,7 +95,6 @@ public:
     // Keeps the recording's files, its recovery note and LastRecDir when the
     // engine goes: the recording was not saved and stays for recovery.
     void KeepRecording() { m_keepFiles = TRUE; }
-    BOOL IsRecordingKept() const { return m_keepFiles; }
     // The size past which a segment (or its sound) continues in a new
     // segment file; tests lower it to reach a split with a short recording.
     static void SetSegmentLimit(ULONGLONG bytes);
