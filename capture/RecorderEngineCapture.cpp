@@ -663,6 +663,11 @@ BOOL CRecorderEngine::FinishRecording()
         m_failure = finisher.m_failure ? finisher.m_failure : 1;
         if (!finisher.m_errorText.IsEmpty())
             m_errorText = finisher.m_errorText;
+        // Cancel in the progress window asks whether the recording should
+        // go; a cancel still raised means the user said so, and the
+        // recording ends as a discarded one instead of being kept.
+        if (m_createAviDlg && m_createAviDlg->IsCancelRequested())
+            m_framesWritten = FALSE;
     }
     return finished;
 }

@@ -12,6 +12,7 @@
 #include "media/LastRecordingDir.h"
 #include "media/RecordingData.h"
 #include "resources/ids_finishing.h"
+#include "resources/ids_media.h"
 #include "settings/RecorderPrefs.h"
 #include "tests/support/MediaTestUtil.h"
 #include "tests/support/TestSupport.h"
@@ -132,6 +133,7 @@ protected:
     {
         CAviInterleaveWriter::SetSizeLimit(0);
         CRecorderEngine::SetSegmentLimit(0);
+        App().SetYesNoAnswer(IDNO);
         if (m_frame) {
             if (m_frame->GetEngine()) {
                 m_frame->Discard();
@@ -258,6 +260,54 @@ TEST_F(MainFrameSaveTest, SplitRecordingKeepsEverySegment)
     const std::vector<std::string> sounds = mediatest::ListFiles(m_folder, "*_Audio.wav");
     EXPECT_GE(sounds.size(), 2u) << "each segment records its own sound";
     EXPECT_FALSE(kept.audioTrack.empty());
+}
+
+namespace {
+
+struct DialogSearch {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK TakeOwnedDialog(HWND h, LPARAM param)
+{
+    DialogSearch* search = (DialogSearch*)param;
+    char cls[16] = "";
+    ::GetClassNameA(h, cls, sizeof(cls));
+    if (strcmp(cls, "#32770") == 0 && ::GetWindow(h, GW_OWNER) == search->owner) {
+        search->found = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+// Cancelling the finishing and confirming that the recording goes deletes
+// it, as the question says, rather than keeping it.
+TEST_F(MainFrameSaveTest, CancelledFinishingThatTheUserConfirmsDeletesTheRecording)
+{
+    WithSound();
+    ASSERT_TRUE(m_frame->Record());
+    ASSERT_TRUE(m_frame->GetEngine() != NULL);
+    m_folder = std::string(m_frame->GetEngine()->GetRecordingFolder());
+    ASSERT_TRUE(PumpUntil([&] { return m_frame->GetEngine()->GetCapturedFrames() > 0; }, 15000));
+    Pump(1000);
+    // The engine's progress window takes Cancel before the finishing starts.
+    DialogSearch search = {m_frame->GetSafeHwnd(), NULL};
+    ::EnumThreadWindows(::GetCurrentThreadId(), TakeOwnedDialog, (LPARAM)&search);
+    ASSERT_TRUE(search.found != NULL) << "no progress window";
+    ::SendMessageA(search.found, WM_COMMAND, IDCANCEL, 0);
+    App().SetYesNoAnswer(IDYES);
+    m_frame->Stop();
+    const bool ended = PumpUntil([&] { return m_frame->GetEngine() == NULL; }, 120000);
+    App().SetYesNoAnswer(IDNO);
+    ASSERT_TRUE(ended);
+
+    EXPECT_TRUE(HasBox(App().Boxes(), Text(IDS_CANCEL_DELETE_CAPTURE))) << JoinBoxes(App().Boxes());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(m_folder.c_str()))
+        << ::testing::PrintToString(mediatest::ListFiles(m_folder, "*"));
+    EXPECT_EQ("", std::string(GetLastRecordingDir()));
 }
 
 // Discarding still deletes the whole recording, its sound included.
