@@ -218,6 +218,27 @@ TEST_F(MainFrameSaveTest, RefusedPackageKeepsTheRenamedRecording)
     EXPECT_GE(atoi(frames.c_str()), 3) << frames;
 }
 
+// A plain save under a fixed name that cannot be written, given up: the
+// recording stays as recorded, with its note and LastRecDir.
+TEST_F(MainFrameSaveTest, PlainSaveGivenUpKeepsTheRecording)
+{
+    CRecorderPrefs* p = m_frame->GetPrefs();
+    p->m_fileNaming = 1;
+    p->m_outputDir = (m_output.Path() + "\\missing folder").c_str();
+    p->m_fixedFileName = "Kept.avi";
+    RecordFor(1200);
+
+    CString gaveUp;
+    gaveUp.Format(IDS_SAVE_GAVE_UP, (m_output.Path() + "\\missing folder\\Kept.avi").c_str());
+    EXPECT_TRUE(HasBox(App().Boxes(), std::string(gaveUp))) << JoinBoxes(App().Boxes());
+    const KeptFolder kept = ReadKeptFolder(m_folder);
+    ExpectKept(kept);
+    const std::vector<std::string> screens = mediatest::ListFiles(m_folder, "*_Screen.avi");
+    ASSERT_EQ(1u, screens.size());
+    EXPECT_EQ(Lower(m_folder + screens[0]), kept.videoTrack);
+    EXPECT_TRUE(kept.audioTrack.empty()) << "no sound was recorded: " << kept.audioTrack;
+}
+
 // Finishing that fails (here the interleaved file reaches the writer's
 // size limit) loses nothing: the screen AVI as recorded and the sound file
 // stay, and the note names both, the sound as its sound track.
