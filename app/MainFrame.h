@@ -77,6 +77,8 @@ public:
 
     CRecorderEngine* GetEngine() const { return m_engine.get(); }
     int GetRecordState() const { return m_recordState; }
+    // The zoom factor of the running recording (area to output; 1 when idle).
+    float GetZoomFactor() const { return m_zoomFactor; }
     // The name the last save wrote (empty when none).
     const CString& GetLastSavedName() const { return m_lastSaved; }
 
@@ -112,6 +114,8 @@ private:
     LRESULT OnLiveRecordingFinished(WPARAM failure);
     void DeleteEngine();
     void SaveFinishedRecording();
+    // Keeps the engine's recording for recovery and tells the user where.
+    void KeepRecording();
 
     std::unique_ptr<CRecorderPrefs> m_prefs;
     std::unique_ptr<CRecorderPrefs> m_recordPrefs;   // the running recording's copy

@@ -11,6 +11,8 @@
 #include "capture/WindowPickerWnd.h"
 #include "framework/ui/FileDialog.h"
 #include "media/LastRecordingDir.h"
+#include "resources/ids_finishing.h"
+#include "settings/PathUtil.h"
 #include "settings/RecorderPrefs.h"
 
 #include <stdlib.h>
@@ -119,17 +121,15 @@ void CMainFrame::ReleaseChild()
 
 // A restart of a live engine (its consumer changed the size) keeps the
 // output at zoom 1 and does not wait for a record command even when the
-// preferences pause on start.
+// preferences pause on start. A file recording starts at the initial zoom
+// level of the preferences.
 BOOL CMainFrame::StartEngine(RECT* area, BOOL live, BOOL restart)
 {
     m_recordPrefs.reset(new CRecorderPrefs(*m_prefs));
     m_engine.reset(new CRecorderEngine(m_recordPrefs.get(), this, NULL));
     if (live)
         m_engine->SetLive(TRUE, restart);
-    const int level = m_prefs->m_zoomInitialLevel;
-    m_zoomFactor = !restart && level > 0 ? 100.0f / (float)level : 1.0f;
-    if (m_zoomFactor != 1.0f)
-        m_engine->SetZoomFactor(m_zoomFactor);
+    m_zoomFactor = 1.0f;
     m_recordedBitDepth = 0;
     m_bookmarks.RemoveAll();
     if (!m_engine->PrepareRecording(area)) {
@@ -137,6 +137,10 @@ BOOL CMainFrame::StartEngine(RECT* area, BOOL live, BOOL restart)
         SetRecordState(0);
         return FALSE;
     }
+    // The engine sizes the output by the initial zoom level and starts its
+    // zoom factor from it; the window takes the engine's factor, so that the
+    // two agree from the first frame.
+    m_zoomFactor = m_engine->GetZoomFactor();
     return TRUE;
 }
 
@@ -196,6 +200,8 @@ LRESULT CMainFrame::OnRecorderFinished(WPARAM failure, LPARAM)
         return OnLiveRecordingFinished(failure);
     if (failure == 0)
         SaveFinishedRecording();
+    else if (m_engine->HasFramesWritten())
+        KeepRecording();   // finishing failed: what was recorded stays for recovery
     DeleteEngine();
     m_zoomFactor = 1.0f;
     SetRecordState(0);
@@ -224,9 +230,29 @@ void CMainFrame::SaveFinishedRecording()
             m_lastSaved = output.GetSavedName();
     }
     if (result == kOutputDiscarded) {
-        DeleteRecordingFiles(m_engine->GetRecordingFolder(), m_engine->GetRecordingFiles());
+        CStringArray files;
+        m_engine->GetAllRecordingFiles(&files);
+        DeleteRecordingFiles(m_engine->GetRecordingFolder(), files);
         SetLastRecordingDir("");
+    } else if (result == kOutputKept) {
+        KeepRecording();
     }
+}
+
+// A recording that was not saved stays where it is: its files, its recovery
+// note and LastRecDir outlive the engine, and the user learns where it lies.
+void CMainFrame::KeepRecording()
+{
+    m_engine->KeepRecording();
+    CString folder = m_engine->GetRecordingFolder();
+    if (folder.IsEmpty())
+        return;
+    AddTrailingBackslash(folder);
+    if (::GetFileAttributesA(folder + "RecInfo.xml") != INVALID_FILE_ATTRIBUTES)
+        ::SetLastRecordingDir(m_engine->GetRecordingFolder());
+    CString text;
+    text.Format(IDS_RECORDING_KEPT, folder.GetString());
+    AfxMessageBox(text, MB_ICONINFORMATION);
 }
 
 int CMainFrame::ShowPreviewDialog(LPCSTR /*screenFile*/, LPCSTR /*cameraFile*/)

@@ -4,6 +4,9 @@
 
 namespace {
 
+const DWORD kAviSizeLimit = 0x7FFFFFFF;
+DWORD g_sizeLimit = kAviSizeLimit;
+
 #pragma pack(push, 1)
 struct AviMainHeader {
     DWORD microSecPerFrame;
@@ -101,6 +104,11 @@ CAviInterleaveWriter::CAviInterleaveWriter()
 {
 }
 
+void CAviInterleaveWriter::SetSizeLimit(DWORD bytes)
+{
+    g_sizeLimit = bytes ? bytes : kAviSizeLimit;
+}
+
 CAviInterleaveWriter::~CAviInterleaveWriter()
 {
     Abort();
@@ -112,7 +120,7 @@ BOOL CAviInterleaveWriter::Write(const void* data, DWORD size)
         return FALSE;
     DWORD written = 0;
     if (!::WriteFile(m_file, data, size, &written, NULL) || written != size ||
-        m_position + size < m_position || m_position + size > 0x7FFFFFFF) {
+        m_position + size < m_position || m_position + size > g_sizeLimit) {
         m_failed = TRUE;
         return FALSE;
     }

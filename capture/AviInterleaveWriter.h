@@ -30,6 +30,11 @@ public:
     // Closes without completing the file.
     void Abort();
 
+    // The largest file this writer makes (an AVI 1.0 file with 32-bit
+    // offsets: 0x7FFFFFFF bytes); a write past it fails. Tests lower it to
+    // reach the limit with a short recording; 0 restores it.
+    static void SetSizeLimit(DWORD bytes);
+
     DWORD GetVideoFrames() const { return m_videoFrames; }
     DWORD GetAudioSamples() const { return m_audioSamples; }
 

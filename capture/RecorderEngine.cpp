@@ -58,8 +58,9 @@ CRecorderEngine::CRecorderEngine(CRecorderPrefs* prefs, IRecorderWindow* mainWin
 }
 
 // The engine goes after its threads have ended (the main window deletes it
-// when the capture thread's last message arrives): release what is left and
-// delete the files that no finished recording took over.
+// when the capture thread's last message arrives): release what is left and,
+// unless the recording is kept for recovery, delete the files that no saved
+// output took over.
 CRecorderEngine::~CRecorderEngine()
 {
     if (m_mciWindow) {
@@ -95,25 +96,27 @@ CRecorderEngine::~CRecorderEngine()
         delete m_focusFrame;
         m_focusFrame = NULL;
     }
-    for (INT_PTR i = m_recordingFiles.GetSize() - 1; i >= 0; --i)
-        ::DeleteFileA(m_recordingFiles[i]);
-    for (INT_PTR i = m_segmentFiles.GetSize() - 1; i >= 0; --i)
-        ::DeleteFileA(m_segmentFiles[i]);
-    if (!m_folder.IsEmpty()) {
-        // The recovery note describes the recording's files: once they are
-        // gone, so is the note, and no recording is left to recover.
-        BOOL filesLeft = FALSE;
-        for (INT_PTR i = 0; i < m_recordingFiles.GetSize(); ++i)
-            filesLeft |= ::GetFileAttributesA(m_recordingFiles[i]) != INVALID_FILE_ATTRIBUTES;
-        if (!filesLeft) {
-            CString note = m_folder;
-            if (note.Right(1) != "\\")
-                note += '\\';
-            ::DeleteFileA(note + "RecInfo.xml");
-            if (GetLastRecordingDir() == m_folder)
-                SetLastRecordingDir("");
+    if (!m_keepFiles) {
+        // Nothing took the recording over: its files go, and with them the
+        // recovery note and the last recording folder.
+        CStringArray files;
+        GetAllRecordingFiles(&files);
+        for (INT_PTR i = files.GetSize() - 1; i >= 0; --i)
+            ::DeleteFileA(files[i]);
+        if (!m_folder.IsEmpty()) {
+            BOOL filesLeft = FALSE;
+            for (INT_PTR i = 0; i < files.GetSize(); ++i)
+                filesLeft |= ::GetFileAttributesA(files[i]) != INVALID_FILE_ATTRIBUTES;
+            if (!filesLeft) {
+                CString note = m_folder;
+                if (note.Right(1) != "\\")
+                    note += '\\';
+                ::DeleteFileA(note + "RecInfo.xml");
+                if (GetLastRecordingDir() == m_folder)
+                    SetLastRecordingDir("");
+            }
+            ::RemoveDirectoryA(m_folder);
         }
-        ::RemoveDirectoryA(m_folder);
     }
     HANDLE* events[] = {&m_grabRequest, &m_grabDone, &m_grabberEnded, &m_recordEvent, &m_pauseEvent,
                         &m_monitorEnded};
@@ -278,6 +281,20 @@ CaptureArea CRecorderEngine::GetAppliedArea()
 {
     CSingleLock lock(&m_areaLock, TRUE);
     return m_applied;
+}
+
+void CRecorderEngine::GetAllRecordingFiles(CStringArray* files) const
+{
+    files->RemoveAll();
+    files->Append(m_recordingFiles);
+    for (INT_PTR i = 0; i < m_segmentFiles.GetSize(); ++i) {
+        BOOL listed = FALSE;
+        for (INT_PTR j = 0; j < files->GetSize() && !listed; ++j)
+            listed = (*files)[j].CompareNoCase(m_segmentFiles[i]) == 0;
+        if (!listed)
+            files->Add(m_segmentFiles[i]);
+    }
+    files->Append(m_audioFiles);
 }
 
 CString CRecorderEngine::GetScreenFileName() const

@@ -88,6 +88,16 @@ public:
     int GetLastResult() const { return m_lastResult; }
     const CString& GetErrorText() const { return m_errorText; }
     const CStringArray& GetRecordingFiles() const { return m_recordingFiles; }
+    // Every file the recording has made so far: the screen file, the
+    // segments after the first, the sound files (for the recovery note and
+    // for deleting a discarded recording).
+    void GetAllRecordingFiles(CStringArray* files) const;
+    // Keeps the recording's files, its recovery note and LastRecDir when the
+    // engine goes: the recording was not saved and stays for recovery.
+    void KeepRecording() { m_keepFiles = TRUE; }
+    // The size past which a segment (or its sound) continues in a new
+    // segment file; tests lower it to reach a split with a short recording.
+    static void SetSegmentLimit(ULONGLONG bytes);
     const CStringArray& GetSegmentFiles() const { return m_segmentFiles; }
     const CString& GetRecordingFolder() const { return m_folder; }
     const CString& GetBaseName() const { return m_baseName; }
@@ -261,6 +271,7 @@ private:
     DWORD m_liveFrameBytes;            // the header's image size when the frame mapping was opened
     DWORD m_liveViewBytes = 0;         // what the frame view really spans (VirtualQuery)
     // 8. Result.
+    BOOL m_keepFiles = FALSE;
     int m_failure;
     int m_lastResult;
     CString m_errorText;

@@ -13,6 +13,15 @@
 #include <stdlib.h>
 #include <string.h>
 
+namespace {
+ULONGLONG g_segmentLimit = 0x40000000ull;   // 1 GiB
+}  // namespace
+
+void CRecorderEngine::SetSegmentLimit(ULONGLONG bytes)
+{
+    g_segmentLimit = bytes ? bytes : 0x40000000ull;
+}
+
 BOOL CRecorderEngine::OpenOutputAvi(const BITMAPINFO* format, int segment)
 {
     if (m_live)
@@ -115,6 +124,7 @@ void CRecorderEngine::CloseOutputAvi()
 
 // Before every frame: a segment (or its sound) past 1 GiB continues in the
 // next segment file, "_Screen1", "_Screen2", ... whose sample indexes restart.
+// The recovery note is written again to list each new segment and its sound.
 BOOL CRecorderEngine::CheckSegmentSize()
 {
     if (m_live)
@@ -123,7 +133,7 @@ BOOL CRecorderEngine::CheckSegmentSize()
         m_segmentFiles.GetSize() > 0 ? m_segmentFiles[m_segment] : (m_recordingFiles.GetSize() > 0
                                                                          ? m_recordingFiles[0]
                                                                          : m_baseName);
-    const ULONGLONG limit = 0x40000000ull;
+    const ULONGLONG limit = g_segmentLimit;
     const ULONGLONG fileSize = GetFileSize64(current, 0);
     ULONGLONG audioSize = 0;
     if (m_audioFiles.GetSize() > 0 && m_waveIn)
@@ -145,5 +155,6 @@ BOOL CRecorderEngine::CheckSegmentSize()
         StopAudioCapture();
         StartAudioCapture();
     }
+    WriteRecoveryNote();
     return TRUE;
 }

@@ -304,9 +304,16 @@ UINT CRecorderEngine::CaptureThread()
     if (firstFrame)
         ::GlobalFree(firstFrame);
     StopAudioCapture();
-    for (INT_PTR i = m_audioFiles.GetSize() - 1; i >= 0; --i) {
-        ::DeleteFileA(m_audioFiles[i]);
-        m_audioFiles.RemoveAt(i);
+    // The sound of a recording that wrote frames belongs to it until the
+    // output is saved (a failed finish keeps it for recovery); the engine's
+    // end deletes what no output took over. Sound without frames goes now.
+    if (!m_framesWritten || m_live) {
+        for (INT_PTR i = m_audioFiles.GetSize() - 1; i >= 0; --i) {
+            ::DeleteFileA(m_audioFiles[i]);
+            m_audioFiles.RemoveAt(i);
+        }
+    } else {
+        WriteRecoveryNote();
     }
     if (m_focusFrame && m_focusFrame->GetSafeHwnd())
         ::ShowWindowAsync(m_focusFrame->GetSafeHwnd(), SW_HIDE);
@@ -651,17 +658,24 @@ BOOL CRecorderEngine::FinishRecording()
         m_failure = finisher.m_failure ? finisher.m_failure : 1;
         if (!finisher.m_errorText.IsEmpty())
             m_errorText = finisher.m_errorText;
+        // Cancel in the progress window asks whether the recording should
+        // go; a cancel still raised means the user said so, and the
+        // recording ends as a discarded one instead of being kept.
+        if (m_createAviDlg && m_createAviDlg->IsCancelRequested())
+            m_framesWritten = FALSE;
     }
     return finished;
 }
 
-// The recovery note "RecInfo.xml" lists the recording's files so that a
-// recording cut short by a crash is found and rebuilt at the next start; the
-// folder is remembered as the last recording folder until the output is saved.
+// The recovery note "RecInfo.xml" lists the recording's files (the screen
+// file, each segment, the sound) so that a recording cut short by a crash is
+// found and rebuilt at the next start; the folder is remembered as the last
+// recording folder until the output is saved. Written at the start, at each
+// new segment and once more when the recording has ended.
 void CRecorderEngine::WriteRecoveryNote()
 {
     CStringArray media;
-    media.Append(m_recordingFiles);
+    GetAllRecordingFiles(&media);
     if (media.GetSize() == 0)
         return;
     RecordingTrackInfo info;

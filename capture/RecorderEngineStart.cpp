@@ -85,8 +85,13 @@ BOOL CRecorderEngine::PrepareRecording(RECT* areaIn)
         AfxMessageBox(IDS_AREA_TOO_SMALL, MB_ICONEXCLAMATION);
         return FALSE;
     }
-    OutputSizeForZoomLevel(width, height, m_live ? 100 : m_prefs->m_zoomInitialLevel, round, &m_outputWidth,
-                           &m_outputHeight);
+    const int zoomLevel = m_live ? 100 : m_prefs->m_zoomInitialLevel;
+    OutputSizeForZoomLevel(width, height, zoomLevel, round, &m_outputWidth, &m_outputHeight);
+    // The area is the output seen through the initial zoom level: the zoom
+    // factor (area to output) starts as 100 / level, and a toggle returns
+    // to this area with the same factor.
+    if (zoomLevel > 0 && zoomLevel != 100 && (m_outputWidth != width || m_outputHeight != height))
+        m_zoomFactor = m_previousZoomFactor = 100.0f / (float)zoomLevel;
     {
         CSingleLock lock(&m_areaLock, TRUE);
         m_requested = CaptureArea{area.left, area.top, width, height};
@@ -212,6 +217,11 @@ BOOL CRecorderEngine::BeginCapture(int bitCount, int* width, int* height, int* l
     }
 
     ::InterlockedExchange(&m_paused, 0);
+    // A stop or discard given while the recording started has already set
+    // the pause; clearing it would hide the command from the frame loop,
+    // which would then record on. Seen after the clear, it is kept.
+    if (::InterlockedCompareExchange(&m_stopRequest, 0, 0))
+        ::InterlockedExchange(&m_paused, 1);
     PostToMain(WM_RECORDER_STATE, 1);
     if (PreferencesHideFrame() && m_focusFrame && m_focusFrame->GetSafeHwnd())
         ::ShowWindowAsync(m_focusFrame->GetSafeHwnd(), SW_HIDE);

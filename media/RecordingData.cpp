@@ -151,6 +151,28 @@ void CRecordingData::AddFile(LPCSTR path, LPCSTR name)
     m_manifestFiles.Add(name);
 }
 
+int CRecordingData::RenameFile(LPCSTR oldPath, LPCSTR newPath)
+{
+    int renamed = 0;
+    CStringArray* lists[] = { &m_packageFiles, &m_manifestFiles };
+    for (CStringArray* list : lists) {
+        for (INT_PTR i = 0; i < list->GetSize(); ++i) {
+            if ((*list)[i].CompareNoCase(oldPath) == 0) {
+                (*list)[i] = newPath;
+                ++renamed;
+            }
+        }
+    }
+    CString* tracks[] = { &m_videoTrackName, &m_cameraTrackName, &m_audioTrackName };
+    for (CString* track : tracks) {
+        if (track->CompareNoCase(oldPath) == 0) {
+            *track = newPath;
+            ++renamed;
+        }
+    }
+    return renamed;
+}
+
 void CRecordingData::SetVideoTrack(int width, int height, int bitsPerPixel, double fps, BOOL hasAudio,
                                    LPCSTR codec, const WAVEFORMATEX* audioFormat, int interleave,
                                    int interleaveByFrames, UINT interleaveRate)

@@ -41,6 +41,9 @@ public:
     int GetFileCount() const { return static_cast<int>(m_manifestFiles.GetSize()); }
     CString GetPackageFile(int i) const { return m_packageFiles[i]; }
     CString GetManifestFile(int i) const { return m_manifestFiles[i]; }
+    // A listed file moved: every entry and track name that names oldPath
+    // (any case) names newPath instead. The number of names changed.
+    int RenameFile(LPCSTR oldPath, LPCSTR newPath);
 
     void SetVideoTrack(int width, int height, int bitsPerPixel, double fps, BOOL hasAudio,
                        LPCSTR codec, const WAVEFORMATEX* audioFormat, int interleave,

@@ -58,12 +58,50 @@ void AnnounceToShell(LPCSTR path)
 
 ShellNotifier g_shellNotifier = AnnounceToShell;
 
+// A note is rewritten while the recording runs: it is written to a file of
+// its own beside it and moved over it, so that a crash never leaves half a
+// note (or none) behind.
+bool WriteNoteReplacing(CRecordingData& data, const CString& path)
+{
+    const CString temporary = path + ".tmp";
+    if (!data.WriteManifest(temporary)) {
+        ::DeleteFileA(temporary);
+        return false;
+    }
+    if (!::MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING)) {
+        ::DeleteFileA(temporary);
+        return false;
+    }
+    return true;
+}
+
+// Points the recovery note at media that were moved; a missing or unreadable
+// note is left alone.
+void RenameInRecoveryNote(const CString& note, const CString* oldPaths, const CStringArray& newPaths)
+{
+    if (::GetFileAttributesA(note) == INVALID_FILE_ATTRIBUTES)
+        return;
+    CRecordingData data;
+    if (!data.Load(note))
+        return;
+    int renamed = 0;
+    for (INT_PTR i = 0; i < newPaths.GetSize() && i < 2; ++i) {
+        if (!oldPaths[i].IsEmpty() && oldPaths[i].CompareNoCase(newPaths[i]) != 0)
+            renamed += data.RenameFile(oldPaths[i], newPaths[i]);
+    }
+    if (renamed)
+        WriteNoteReplacing(data, note);
+}
+
 // The package mode: media renamed after the output, manifest, package in the
 // temporary folder, checked, moved into place; the temporary folder is
 // cleared only after a package that checks out is in place.
 int WritePackageOutput(CString& outputPath, CStringArray& mediaList, const CRecorderPrefs& prefs,
                        const CDWordArray* bookmarks, IRecordingOutputHost* host)
 {
+    // The names the recovery note knows the media by, before any rename.
+    const BOOL noteWithCamera = prefs.m_recordCamera && mediaList.GetSize() > 1;
+    const CString noteNames[2] = { mediaList[0], noteWithCamera ? mediaList[mediaList.GetSize() - 1] : CString() };
     for (;;) {
         CRecordingData data;
         data.SetIsPackage(prefs.m_createSkoRecFile);
@@ -138,14 +176,32 @@ int WritePackageOutput(CString& outputPath, CStringArray& mediaList, const CReco
         const CString retryName = NameWithoutExtension(outputName) + "(1)." + Extension(outputName);
         CString question;
         question.Format(IDS_PACKAGE_RETRY, retryName.GetString());
-        if (AfxMessageBox(question, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        if (AfxMessageBox(question, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+            // The recording stays for recovery: its note names the media
+            // where they now lie.
+            RenameInRecoveryNote(folder + kRecoveryNote, noteNames, mediaList);
             return 0;
+        }
         ::DeleteFileA(manifest);
         outputPath = outputFolder + retryName;
     }
 }
 
 }  // namespace
+
+CString DefaultOutputFolder()
+{
+    // The user's own videos folder, or documents where there is none; the
+    // shell creates it when it is missing.
+    const int folders[] = { CSIDL_MYVIDEO, CSIDL_PERSONAL };
+    for (int id : folders) {
+        char path[MAX_PATH] = "";
+        if (SUCCEEDED(::SHGetFolderPathA(NULL, id | CSIDL_FLAG_CREATE, NULL, SHGFP_TYPE_CURRENT, path)) && path[0] &&
+            ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+            return CString(path);
+    }
+    return CString();
+}
 
 void SetShellNotifier(ShellNotifier notifier)
 {
@@ -215,8 +271,17 @@ int WriteRecordingPackage(CString& outputPath, CStringArray& mediaList, const CR
     data.SetIsPackage(prefs.m_createSkoRecFile);
     const BOOL separate = !prefs.m_recordCamera;
     data.SetAudioIsSeparate(separate);
-    if (separate)
-        data.SetAudioTrackName(mediaList[mediaList.GetSize() - 1]);
+    if (separate) {
+        // The sound track is the recording's sound file: the first ".wav"
+        // after the screen file. A recording without one names none (the
+        // screen file is no sound track).
+        for (INT_PTR i = 1; i < mediaList.GetSize(); ++i) {
+            if (Extension(mediaList[i]).CompareNoCase("wav") == 0) {
+                data.SetAudioTrackName(mediaList[i]);
+                break;
+            }
+        }
+    }
     if (bookmarks) {
         RecordingBookmarkList marks;
         for (INT_PTR i = 0; i < bookmarks->GetSize(); ++i)
@@ -246,7 +311,7 @@ int WriteRecordingPackage(CString& outputPath, CStringArray& mediaList, const CR
     if (outputPath.IsEmpty() &&
         !CreateUniqueFileName(FolderOf(mediaList[0]), "SkoManifest", ".skoxml", outputPath, FALSE))
         return 0;
-    return data.WriteManifest(outputPath) ? 1 : 0;
+    return WriteNoteReplacing(data, outputPath) ? 1 : 0;
 }
 
 CRecordingOutput::CRecordingOutput(IRecordingOutputHost* host, const CRecorderPrefs& prefs,
@@ -288,7 +353,7 @@ int CRecordingOutput::SaveRecordingOutput()
     for (;;) {
         const BOOL package = m_prefs.m_createSkoRecFile;
         const char* extension = m_prefs.m_fileType == 0 && package ? ".skorec" : ".avi";
-        CString folder = m_prefs.m_outputDir;
+        CString folder = m_prefs.m_outputDir.IsEmpty() ? DefaultOutputFolder() : m_prefs.m_outputDir;
         AddTrailingBackslash(folder);
         if (m_prefs.m_fileNaming == 0) {
             if (!m_host->AskOutputFileName(name)) {

@@ -92,6 +92,11 @@ int DeleteRecordingFiles(LPCSTR folder, const CStringArray& files);
 // "..").
 BOOL IsInsideFolder(LPCSTR folder, LPCSTR path);
 
+// Where automatic and fixed output names go when no output folder is set:
+// the user's videos folder (documents where there is none), created if
+// needed; empty when the shell knows neither.
+CString DefaultOutputFolder();
+
 // How the save step announces a new file to the shell (SHChangeNotify with
 // SHCNE_UPDATEITEM); tests replace it, NULL restores it.
 typedef void (*ShellNotifier)(LPCSTR path);

@@ -55,3 +55,4 @@
 #define IDS_CONFIRM_DISCARD          61299 // "你确认想要删除当前视频捕获吗？"
 #define IDS_CANNOT_SAVE_FILE         61305
 #define IDS_SAVE_GAVE_UP             61306 // the save kept failing under a fixed name
+#define IDS_RECORDING_KEPT           61307 // %s: the recording's folder, kept for recovery

@@ -19,8 +19,16 @@ int TestApp::DoMessageBox(LPCTSTR prompt, UINT type, UINT /*id*/)
 {
     ::EnterCriticalSection(&m_lock);
     m_boxes.push_back(prompt ? prompt : "");
+    const int yesNo = m_yesNoAnswer;
     ::LeaveCriticalSection(&m_lock);
-    return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
+    return (type & MB_TYPEMASK) == MB_YESNO ? yesNo : IDOK;
+}
+
+void TestApp::SetYesNoAnswer(int answer)
+{
+    ::EnterCriticalSection(&m_lock);
+    m_yesNoAnswer = answer;
+    ::LeaveCriticalSection(&m_lock);
 }
 
 std::vector<std::string> TestApp::Boxes()

@@ -21,10 +21,13 @@ public:
     int DoMessageBox(LPCTSTR prompt, UINT type, UINT id) override;
     std::vector<std::string> Boxes();
     void ClearBoxes();
+    // The answer to Yes/No questions (IDNO unless set).
+    void SetYesNoAnswer(int answer);
 
 private:
     CRITICAL_SECTION m_lock;
     std::vector<std::string> m_boxes;
+    int m_yesNoAnswer = IDNO;
 };
 
 // The one application object of the test process.

@@ -152,6 +152,42 @@ TEST(RecordingData, ManifestReadBackReproducesEveryField)
     EXPECT_EQ(std::string(written.BuildManifest()), std::string(read.BuildManifest()));
 }
 
+// A moved file is renamed wherever the note names it (any case), and
+// nowhere else.
+TEST(RecordingData, RenameFileFollowsAMovedFile)
+{
+    const struct {
+        const char* from;
+        const char* to;
+        int renamed;        // entries and track names changed
+        int changedEntry;   // the file entry that follows, or -1
+        bool video;
+        bool audio;
+    } cases[] = {
+        { "C:\\r\\a_Screen.avi", "C:\\r\\Out_Screen.avi", 3, 0, true, false },
+        { "c:\\R\\A_SCREEN.AVI", "C:\\r\\Out_Screen.avi", 3, 0, true, false },
+        { "C:\\r\\a_Audio.wav", "C:\\r\\b_Audio.wav", 3, 1, false, true },
+        { "C:\\r\\other.avi", "C:\\r\\x.avi", 0, -1, false, false },
+    };
+    for (const auto& c : cases) {
+        CRecordingData data;
+        data.AddFile("C:\\r\\a_Screen.avi", "C:\\r\\a_Screen.avi");
+        data.AddFile("C:\\r\\a_Audio.wav", "C:\\r\\a_Audio.wav");
+        data.SetVideoTrackName("C:\\r\\a_Screen.avi");
+        data.SetAudioTrackName("C:\\r\\a_Audio.wav");
+        EXPECT_EQ(c.renamed, data.RenameFile(c.from, c.to)) << c.from;
+        for (int i = 0; i < 2; ++i) {
+            const bool follows = i == c.changedEntry;
+            const std::string before = i == 0 ? "C:\\r\\a_Screen.avi" : "C:\\r\\a_Audio.wav";
+            EXPECT_EQ(follows ? std::string(c.to) : before, std::string(data.GetManifestFile(i))) << c.from << " " << i;
+            EXPECT_EQ(follows ? std::string(c.to) : before, std::string(data.GetPackageFile(i))) << c.from << " " << i;
+        }
+        EXPECT_EQ(c.video ? std::string(c.to) : std::string("C:\\r\\a_Screen.avi"), std::string(data.GetVideoTrackName()));
+        EXPECT_EQ(c.audio ? std::string(c.to) : std::string("C:\\r\\a_Audio.wav"), std::string(data.GetAudioTrackName()));
+        EXPECT_EQ("", std::string(data.GetCameraTrackName()));
+    }
+}
+
 TEST(RecordingData, VersionChecks)
 {
     struct Case {

@@ -6,6 +6,7 @@
 #include "MediaTestUtil.h"
 #include "FinishingTestUtil.h"
 #include "TestSupport.h"
+#include "capture/AviInterleaveWriter.h"
 #include "capture/RecordSettings.h"
 #include "resources/ids_finishing.h"
 #include "resources/ids_media.h"
@@ -198,10 +199,12 @@ TEST(RecordingFinish, FailureOrCancelKeepsTheScreenAvi)
         BOOL cancel;
         int answer;
         BOOL result;
+        DWORD sizeLimit;   // of the interleaved file; 0 the AVI limit
     } cases[] = {
-        { "corrupt sound file", true, FALSE, IDOK, FALSE },
-        { "cancel, Yes", false, TRUE, IDYES, FALSE },
-        { "cancel, No", false, TRUE, IDNO, TRUE },
+        { "corrupt sound file", true, FALSE, IDOK, FALSE, 0 },
+        { "cancel, Yes", false, TRUE, IDYES, FALSE, 0 },
+        { "cancel, No", false, TRUE, IDNO, TRUE, 0 },
+        { "output past the size limit", false, FALSE, IDOK, FALSE, 16 * 1024 },
     };
     for (const auto& c : cases) {
         const std::string screen = dir.File("rec_Screen.avi");
@@ -218,7 +221,10 @@ TEST(RecordingFinish, FailureOrCancelKeepsTheScreenAvi)
         Prepare(f, dir, screen, audio, capture);
         f.m_progress = &progress;
         mediatest::ResetMessageBoxes(c.answer);
-        EXPECT_EQ(c.result, f.Finish()) << c.what;
+        CAviInterleaveWriter::SetSizeLimit(c.sizeLimit);
+        const BOOL finished = f.Finish();
+        CAviInterleaveWriter::SetSizeLimit(0);
+        EXPECT_EQ(c.result, finished) << c.what;
         EXPECT_TRUE(NoTemporaryFilesLeft(dir)) << c.what;
         ASSERT_TRUE(ReadFileBytes(screen, &after));
         if (c.result) {

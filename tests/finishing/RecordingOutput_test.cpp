@@ -194,6 +194,31 @@ TEST(RecordingOutput, RecoveryNoteDescribesTheRecording)
         again.GetVideoTrack(NULL, NULL, NULL, &fps, NULL, NULL, NULL, NULL, NULL, NULL);
         EXPECT_DOUBLE_EQ(r.fps, fps) << r.timeLapse;
     }
+    // The sound track is the recording's sound file wherever it is listed,
+    // and none when the recording has no sound file.
+    const struct {
+        std::vector<std::string> files;
+        std::string audioTrack;
+    } lists[] = {
+        { { "r_Screen.avi" }, "" },
+        { { "r_Screen.avi", "r_Screen1.avi" }, "" },
+        { { "r_Screen.avi", "r_Screen1.avi", "r_Audio.wav", "r_Screen1_Audio.wav" }, "r_Audio.wav" },
+        { { "r_Screen.avi", "r_Audio.WAV" }, "r_Audio.WAV" },
+    };
+    prefs.m_timeLapse = FALSE;
+    for (const auto& l : lists) {
+        CStringArray files;
+        for (const std::string& f : l.files)
+            files.Add(dir.File(f).c_str());
+        ASSERT_TRUE(WriteRecordingPackage(note, files, prefs, info, noMarks, false, NULL));
+        EXPECT_FALSE(Exists(std::string(note) + ".tmp")) << l.files.size();
+        CRecordingData listed;
+        ASSERT_TRUE(listed.Load(note));
+        EXPECT_EQ(static_cast<int>(l.files.size()), listed.GetFileCount());
+        EXPECT_EQ(l.audioTrack.empty() ? std::string() : dir.File(l.audioTrack), std::string(listed.GetAudioTrackName()))
+            << l.files.size();
+        EXPECT_EQ(dir.File("r_Screen.avi"), std::string(listed.GetVideoTrackName()));
+    }
     prefs.m_fileType = 2;
     EXPECT_FALSE(WriteRecordingPackage(note, media, prefs, info, noMarks, false, NULL));
     CStringArray none;
@@ -374,6 +399,11 @@ TEST(RecordingOutput, FailedPackageAndNoKeepsEverything)
     ASSERT_TRUE(ReadFileBytes(moved, &bytes)) << "the screen file under its new name";
     EXPECT_TRUE(bytes == rec.screenBytes);
     EXPECT_TRUE(Exists(rec.folder + "\\RecInfo.xml"));
+    CRecordingData note;
+    ASSERT_TRUE(note.Load((rec.folder + "\\RecInfo.xml").c_str()));
+    ASSERT_EQ(1, note.GetFileCount());
+    EXPECT_EQ(moved, std::string(note.GetManifestFile(0))) << "the note names the media where they lie";
+    EXPECT_EQ(moved, std::string(note.GetVideoTrackName()));
     EXPECT_TRUE(Exists(rec.folder + "\\A very long recording name here.skomanifest"));
     EXPECT_TRUE(host.lastRecDir.empty());
     EXPECT_TRUE(mediatest::ListFiles(rec.folder, "*_Temp").empty());
