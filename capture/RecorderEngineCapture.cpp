@@ -600,10 +600,11 @@ BOOL CRecorderEngine::MeasureAutoFrameRate(HDC screen, HDC memDC)
         m_prefs->m_playbackRate.Assign(m_prefs->m_captureRate);
         ok = TRUE;
     } while (false);
+    // The error is shown here; the failure flag stays set, so that the end
+    // of the thread reports the recording as failed, not as finished.
     if (!m_errorText.IsEmpty()) {
         AfxMessageBox(m_errorText, MB_ICONEXCLAMATION | MB_TOPMOST);
         m_errorText.Empty();
-        m_failure = 0;
     }
     CloseOutputAvi();
     m_prefs->m_autoPan = autoPan;
