@@ -1,7 +1,6 @@
 #include "capture/FrameWatermark.h"
 
 #include "capture/FrameBitmap.h"
-#include "framework/FloatRound.h"
 
 #include <algorithm>
 #include <math.h>
@@ -18,13 +17,12 @@ void CFrameWatermark::DrawOnFramePart(const BITMAPINFO* frame, BYTE* bits)
     const int depth = header.biBitCount;
     if (width <= 0 || height <= 0 || (depth != 8 && depth != 16 && depth != 24 && depth != 32))
         return;
-    // One pixel more on each side for the resampling's edge. The far edges
-    // are single-precision sums, as the drawing itself takes them.
+    // One pixel more on each side for the resampling's edge.
     const WatermarkPlacement place = m_placement;
     const int left = std::max(0, (int)floorf(place.x) - 1);
     const int top = std::max(0, (int)floorf(place.y) - 1);
-    const int right = std::min(width, (int)ceilf(RoundToSingle(place.x + place.w)) + 1);
-    const int bottom = std::min(height, (int)ceilf(RoundToSingle(place.y + place.h)) + 1);
+    const int right = std::min(width, (int)ceilf(place.x + place.w) + 1);
+    const int bottom = std::min(height, (int)ceilf(place.y + place.h) + 1);
     if (right <= left || bottom <= top)
         return;
     const int partWidth = right - left;
