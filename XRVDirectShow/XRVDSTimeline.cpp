@@ -1,5 +1,6 @@
 #include "XRVDirectShow/XRVDSTimeline.h"
 #include "XRVDirectShow/TimelineReport.h"
+#include "framework/FloatRound.h"
 #include "platform/dex/DexFactory.h"
 #include "settings/PathUtil.h"
 
@@ -399,11 +400,14 @@ void XRVDSTimeline::FitSizeKeepAspect(int& width, int& height) const
         return;
     if (width <= 0 || height <= 0)
         return;
-    double scaleW = (double)m_nMaxOutputWidth / width;
-    float scaleH = (float)((double)m_nMaxOutputHeight / height);
-    double scale = scaleW < scaleH ? scaleW : (double)scaleH;
-    width = (int)(width * scale);
-    height = (int)(height * scale);
+    // Each quotient and product is held in its own precision before it is
+    // compared or truncated: the x87 unit of the 32-bit build would otherwise
+    // turn 1920 x (640 / 1920) into 639.
+    const double scaleW = RoundToDouble((double)m_nMaxOutputWidth / width);
+    const float scaleH = RoundToSingle((float)((double)m_nMaxOutputHeight / height));
+    const double scale = scaleW < scaleH ? scaleW : (double)scaleH;
+    width = (int)RoundToDouble(width * scale);
+    height = (int)RoundToDouble(height * scale);
 }
 
 BOOL SnapSampleRate(DWORD* samplesPerSec)

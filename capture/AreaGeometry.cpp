@@ -1,6 +1,6 @@
 #include "capture/AreaGeometry.h"
 
-#include <math.h>
+#include "framework/FloatRound.h"
 
 int RoundFrameDimension(int value)
 {
@@ -46,8 +46,11 @@ BOOL ZoomAreaForFactor(float factor, int outputWidth, int outputHeight, const Ca
 {
     if (!(factor > 0.0f) || factor > 1000.0f)
         return FALSE;
-    int width = (int)((float)outputWidth * factor);
-    int height = (int)((float)outputHeight * factor);
+    // Single-precision products, truncated: the 32-bit build would otherwise
+    // truncate 640 x 0.9f (575.99998 in its registers) to 575.
+    const float f = RoundToSingle(factor);
+    int width = (int)RoundToSingle((float)outputWidth * f);
+    int height = (int)RoundToSingle((float)outputHeight * f);
     if (round) {
         width = RoundFrameDimension(width);
         height = RoundFrameDimension(height);
@@ -89,16 +92,26 @@ BOOL ZoomAreaForRect(const RECT& picked, int outputWidth, int outputHeight, cons
 
 namespace {
 
-int Lerp(int from, int to, double s)
+// from + (to - from) x part / whole, rounded to the nearest integer (halves
+// up), computed exactly in integers: the fraction in floating point misses
+// the halves (3 x 1/6 is a hair under 0.5), and by different amounts in the
+// 32-bit and the 64-bit build.
+int Lerp(int from, int to, DWORD part, DWORD whole)
 {
-    return (int)floor(from + (to - from) * s + 0.5);
+    const long long twiceWhole = 2LL * whole;
+    const long long n = 2LL * ((long long)to - from) * part + whole;
+    long long q = n / twiceWhole;
+    if (n % twiceWhole != 0 && n < 0)
+        --q;
+    return (int)(from + q);
 }
 
 }  // namespace
 
 // Zooming in first moves the old-sized area over the new place, then shrinks
 // it; zooming out first grows it in place, then moves it. The widths decide
-// the direction; the heights follow.
+// the direction; the heights follow. The fraction s of each half is a ratio
+// of milliseconds, t / (D / 2) or (t - D / 2) / (D / 2).
 BOOL ZoomTransitionArea(const CaptureArea& from, const CaptureArea& requested, const CaptureArea& previous,
                         DWORD elapsed, DWORD duration, CaptureArea* result)
 {
@@ -110,31 +123,30 @@ BOOL ZoomTransitionArea(const CaptureArea& from, const CaptureArea& requested, c
     CaptureArea area = previous;
     if (requested.width < from.width) {
         if (elapsed < half) {
-            const double s = (double)elapsed / half;
             if (requested.left != area.left)
-                area.left = Lerp(from.left, requested.left, s);
+                area.left = Lerp(from.left, requested.left, elapsed, half);
             if (requested.top != area.top)
-                area.top = Lerp(from.top, requested.top, s);
+                area.top = Lerp(from.top, requested.top, elapsed, half);
         } else {
-            const double s = (double)(elapsed - half) / half;
+            // 1 - s = (D / 2 - (t - D / 2)) / (D / 2); an odd length lets
+            // t - D / 2 reach D / 2 itself, where 1 - s is 0.
+            const DWORD rest = 2 * half - elapsed;
             area.left = requested.left;
             area.top = requested.top;
-            area.width = Lerp(requested.width, from.width, 1.0 - s);
-            area.height = Lerp(requested.height, from.height, 1.0 - s);
+            area.width = Lerp(requested.width, from.width, rest, half);
+            area.height = Lerp(requested.height, from.height, rest, half);
         }
     } else {
         if (elapsed < half) {
-            const double s = (double)elapsed / half;
-            area.width = Lerp(from.width, requested.width, s);
-            area.height = Lerp(from.height, requested.height, s);
+            area.width = Lerp(from.width, requested.width, elapsed, half);
+            area.height = Lerp(from.height, requested.height, elapsed, half);
         } else {
-            const double s = (double)(elapsed - half) / half;
             area.width = requested.width;
             area.height = requested.height;
             if (requested.left != area.left)
-                area.left = Lerp(from.left, requested.left, s);
+                area.left = Lerp(from.left, requested.left, elapsed - half, half);
             if (requested.top != area.top)
-                area.top = Lerp(from.top, requested.top, s);
+                area.top = Lerp(from.top, requested.top, elapsed - half, half);
         }
     }
     *result = area;

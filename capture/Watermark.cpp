@@ -1,6 +1,7 @@
 #include "capture/Watermark.h"
 
 #include "capture/WatermarkSettings.h"
+#include "framework/FloatRound.h"
 
 #include <gdiplus.h>
 
@@ -105,13 +106,15 @@ void CWatermark::DropPrepared()
 
 // The placement keeps its arithmetic in single precision and the integer
 // halves of the area, so that the same settings land on the same pixels in
-// the preview and in the recording. A position outside 0..8 (a damaged
-// registry value) counts as bottom right, the default.
+// the preview and in the recording. Every step is rounded to single precision
+// (RoundToSingle), so that the 32-bit build, whose x87 unit would otherwise
+// carry more precision, places the watermark on the same pixels. A position
+// outside 0..8 (a damaged registry value) counts as bottom right, the default.
 WatermarkPlacement CWatermark::Place(const WatermarkSettings& settings, int W, int H, int iw, int ih)
 {
-    const float s = settings.m_nImageScale * 0.01f;
-    const float hx = settings.m_nHorizontalOffset * 0.01f;
-    const float vy = settings.m_nVerticalOffset * 0.01f;
+    const float s = RoundToSingle(settings.m_nImageScale * 0.01f);
+    const float hx = RoundToSingle(settings.m_nHorizontalOffset * 0.01f);
+    const float vy = RoundToSingle(settings.m_nVerticalOffset * 0.01f);
 
     WatermarkPlacement p = {0.0f, 0.0f, 0.0f, 0.0f};
     if (settings.m_bPreserveSize) {
@@ -119,15 +122,15 @@ WatermarkPlacement CWatermark::Place(const WatermarkSettings& settings, int W, i
         p.h = (float)ih;
     } else if (settings.m_bKeepAspectRatio) {
         if (iw > 0 && ih > 0) {
-            const float rw = (float)W / (float)iw;
-            const float rh = (float)H / (float)ih;
-            const float r = (rw < rh ? rw : rh) * s;
-            p.w = (float)iw * r;
-            p.h = (float)ih * r;
+            const float rw = RoundToSingle((float)W / (float)iw);
+            const float rh = RoundToSingle((float)H / (float)ih);
+            const float r = RoundToSingle((rw < rh ? rw : rh) * s);
+            p.w = RoundToSingle((float)iw * r);
+            p.h = RoundToSingle((float)ih * r);
         }
     } else {
-        p.w = (float)W * s;
-        p.h = (float)H * s;
+        p.w = RoundToSingle((float)W * s);
+        p.h = RoundToSingle((float)H * s);
     }
 
     int position = settings.m_nPosition;
@@ -136,21 +139,25 @@ WatermarkPlacement CWatermark::Place(const WatermarkSettings& settings, int W, i
     const int row = position / 3;
     const int column = position % 3;
 
-    const int gapY = H / 2 - (int)(p.h * 0.5f);
+    const float halfH = RoundToSingle(p.h * 0.5f);
+    const int gapY = H / 2 - (int)halfH;
+    const float twiceVy = RoundToSingle(2.0f * vy);
     if (row == 0)
-        p.y = 2.0f * vy * (float)gapY;
+        p.y = RoundToSingle(twiceVy * (float)gapY);
     else if (row == 1)
-        p.y = (float)(H / 2) - p.h * 0.5f;
+        p.y = RoundToSingle((float)(H / 2) - halfH);
     else
-        p.y = (float)H - p.h - 2.0f * vy * (float)gapY;
+        p.y = RoundToSingle(RoundToSingle((float)H - p.h) - RoundToSingle(twiceVy * (float)gapY));
 
-    const int gapX = W / 2 - (int)(p.w * 0.5f);
+    const float halfW = RoundToSingle(p.w * 0.5f);
+    const int gapX = W / 2 - (int)halfW;
+    const float twiceHx = RoundToSingle(2.0f * hx);
     if (column == 0)
-        p.x = 2.0f * hx * (float)gapX;
+        p.x = RoundToSingle(twiceHx * (float)gapX);
     else if (column == 1)
-        p.x = (float)(W / 2) - p.w * 0.5f;
+        p.x = RoundToSingle((float)(W / 2) - halfW);
     else
-        p.x = (float)W - p.w - 2.0f * hx * (float)gapX;
+        p.x = RoundToSingle(RoundToSingle((float)W - p.w) - RoundToSingle(twiceHx * (float)gapX));
     return p;
 }
 

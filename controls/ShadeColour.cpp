@@ -1,13 +1,18 @@
 #include "controls/ShadeColour.h"
 
+#include "framework/FloatRound.h"
+
 namespace {
+// The products are double-precision values before they are truncated, in the
+// 32-bit build too (10 x 0.3 is 3, not the hair under it that the x87 unit
+// would truncate to 2).
 BYTE Lighten(BYTE c, double factor)
 {
-    return (BYTE)((255 - (int)((255 - c) * factor)) & 0xFF);
+    return (BYTE)((255 - (int)RoundToDouble((255 - c) * factor)) & 0xFF);
 }
 BYTE Darken(BYTE c, double factor)
 {
-    return (BYTE)(((int)(c * factor)) & 0xFF);
+    return (BYTE)(((int)RoundToDouble(c * factor)) & 0xFF);
 }
 }  // namespace
 

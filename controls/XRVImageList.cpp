@@ -1,5 +1,6 @@
 #include "controls/XRVImageList.h"
 
+#include "framework/FloatRound.h"
 #include "framework/Module.h"
 
 #include <vector>
@@ -7,9 +8,13 @@
 IMPLEMENT_DYNCREATE(XRVImageList, CImageList)
 
 namespace {
+// The weighted sum in double precision, each step held as a double before the
+// next, so that a grey pixel keeps its value in the 32-bit build too.
 BYTE Luminance(BYTE r, BYTE g, BYTE b)
 {
-    return (BYTE)(int)(0.299 * r + 0.587 * g + 0.114 * b);
+    const double red = RoundToDouble(0.299 * r);
+    const double redGreen = RoundToDouble(red + RoundToDouble(0.587 * g));
+    return (BYTE)(int)RoundToDouble(redGreen + RoundToDouble(0.114 * b));
 }
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include "media/AudioMix.h"
 
+#include "framework/FloatRound.h"
+
 #include <mmsystem.h>
 #include <string.h>
 
@@ -86,11 +88,13 @@ void ApplyPcmGain(BYTE* data, DWORD length, int gainPercent, const WAVEFORMATEX*
 {
     if (!data || !format)
         return;
-    const float factor = gainPercent * 0.01f;
+    // The factor and each product are single-precision values: 50 % halves
+    // exactly and 100 % keeps every sample, in the 32-bit build too.
+    const float factor = RoundToSingle(gainPercent * 0.01f);
     if (format->wBitsPerSample == 8) {
         for (DWORD i = 0; i < length; ++i) {
             // Limit in floating point first: a huge gain must not overflow the cast.
-            float scaled = (data[i] - 128) * factor;
+            float scaled = RoundToSingle((data[i] - 128) * factor);
             if (scaled > 127.0f)
                 scaled = 127.0f;
             else if (scaled < -128.0f)
@@ -100,7 +104,7 @@ void ApplyPcmGain(BYTE* data, DWORD length, int gainPercent, const WAVEFORMATEX*
         return;
     }
     for (DWORD i = 0; i + 1 < length; i += 2) {
-        float scaled = ReadSample(data + i) * factor;
+        float scaled = RoundToSingle(ReadSample(data + i) * factor);
         if (scaled > 32767.0f)
             scaled = 32767.0f;
         else if (scaled < -32767.0f)

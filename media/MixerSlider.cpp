@@ -1,5 +1,6 @@
 #include "media/MixerSlider.h"
 
+#include "framework/FloatRound.h"
 #include "framework/ui/MsgMap.h"
 
 #include <commctrl.h>
@@ -219,7 +220,7 @@ void CMixerSlider::MoveToValues()
     const DWORD right = stereo ? m_binding.values[1].dwValue : left;
     const DWORD value = stereo ? (left > right ? left : right) : left;
     if (stereo && value != 0)
-        m_balance = static_cast<float>((static_cast<double>(right) - left) / value);
+        m_balance = RoundToSingle(static_cast<float>((static_cast<double>(right) - left) / value));
     int position = 0;
     switch (m_kind) {
     case kLeft: position = static_cast<int>(left / m_stepSize); break;
@@ -228,7 +229,11 @@ void CMixerSlider::MoveToValues()
     case kBalance:
         if (value == 0)
             return;
-        position = static_cast<int>((m_balance + 1.0) * m_steps * 0.5 + 0.5);
+        // (balance + 1) x steps / 2, rounded, computed exactly from the
+        // channel values: the float balance of 3000 left and 1000 right is
+        // a hair under -2/3, which would put a 3-step slider at 0, not 1.
+        position = static_cast<int>(((static_cast<long long>(right) - left + value) * m_steps + value) /
+                                    (2LL * value));
         break;
     }
     if (position > m_steps)

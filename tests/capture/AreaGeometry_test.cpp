@@ -64,6 +64,26 @@ TEST(AreaGeometry, ZoomAreaForFactor)
     }
 }
 
+// Without rounding to the frame grid the sizes are the single-precision
+// products, truncated: 640 x 0.9f is 575.99998 before it is held in a float,
+// 576 after.
+TEST(AreaGeometry, ZoomAreaForFactorTruncatesSingleProducts)
+{
+    const struct {
+        float factor;
+        int width, height;
+    } cases[] = {
+        {0.9f, 576, 432}, {0.7f, 448, 336}, {0.3f, 192, 144}, {0.55f, 352, 264}, {1.5f, 960, 720},
+    };
+    const CaptureArea current = {0, 0, 640, 480};
+    for (const auto& c : cases) {
+        CaptureArea result = {};
+        ASSERT_TRUE(ZoomAreaForFactor(c.factor, 640, 480, current, kDesktop, FALSE, FALSE, &result)) << c.factor;
+        EXPECT_EQ(c.width, result.width) << c.factor;
+        EXPECT_EQ(c.height, result.height) << c.factor;
+    }
+}
+
 TEST(AreaGeometry, ZoomAreaForRectWidensToTheOutputAspect)
 {
     struct Case {
@@ -117,6 +137,38 @@ TEST(AreaGeometry, ZoomTransitionTable)
         CaptureArea result = {};
         const DWORD duration = strcmp(c.name, "zero length ends at once") == 0 ? 1 : 1000;
         EXPECT_EQ(c.running, ZoomTransitionArea(c.from, c.requested, c.previous, c.t, duration, &result)) << c.name;
+        EXPECT_TRUE(result == c.expected) << c.name << ": " << result.left << "," << result.top << " "
+                                          << result.width << "x" << result.height;
+    }
+}
+
+// The fractions of a transition are rounded to the nearest pixel, halves
+// up, exactly: 1/6 of the way from 320 to 323 is 320.5, 7/12 of the way from
+// 538 to 100 is 282.5. An odd length lets the second half reach its end.
+TEST(AreaGeometry, ZoomTransitionRoundsHalvesUp)
+{
+    const struct {
+        const char* name;
+        CaptureArea from, requested, previous;
+        DWORD t, duration;
+        CaptureArea expected;
+    } cases[] = {
+        {"out: growing by halves", {200, 100, 320, 240}, {200, 100, 323, 246}, {200, 100, 320, 240}, 1, 12,
+         {200, 100, 321, 241}},
+        {"in: moving left by a half", {538, 0, 640, 480}, {100, 0, 320, 240}, {538, 0, 640, 480}, 7, 24,
+         {283, 0, 640, 480}},
+        {"in: moving up by a half", {0, 538, 640, 480}, {0, 100, 320, 240}, {0, 538, 640, 480}, 7, 24,
+         {0, 283, 640, 480}},
+        {"in: shrinking by a half", {0, 0, 323, 246}, {0, 0, 320, 240}, {0, 0, 323, 246}, 11, 12,
+         {0, 0, 321, 241}},
+        {"out: moving right by a half", {100, 0, 320, 240}, {538, 0, 640, 480}, {100, 0, 640, 480}, 19, 24,
+         {356, 0, 640, 480}},
+        {"in: odd length, last step", {0, 0, 640, 480}, {10, 10, 320, 240}, {10, 10, 400, 300}, 24, 25,
+         {10, 10, 320, 240}},
+    };
+    for (const auto& c : cases) {
+        CaptureArea result = {};
+        EXPECT_TRUE(ZoomTransitionArea(c.from, c.requested, c.previous, c.t, c.duration, &result)) << c.name;
         EXPECT_TRUE(result == c.expected) << c.name << ": " << result.left << "," << result.top << " "
                                           << result.width << "x" << result.height;
     }

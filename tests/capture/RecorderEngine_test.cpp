@@ -26,6 +26,7 @@ namespace {
 
 const RECT kRedWindow = {100, 100, 600, 500};
 const RECT kArea = {150, 150, 470, 390};   // 320 x 240, inside the red window
+const POINT kOutside = {800, 700};          // off the red window and the area
 
 // The preferences of the tests: 5 frames per second.
 std::unique_ptr<CRecorderPrefs> MakePrefs(const std::string& tempDir, DWORD fourcc)
@@ -73,6 +74,9 @@ protected:
     void SetUp() override
     {
         App().ClearBoxes();
+        // The recordings draw the cursor when it is inside the area: each test
+        // starts with it outside the red window, wherever the last test left it.
+        ::SetCursorPos(kOutside.x, kOutside.y);
         m_red.reset(new ColourWindow(kRedWindow, RGB(255, 0, 0)));
         ASSERT_TRUE(PumpUntil([] { return ScreenPixel(300, 300) == RGB(255, 0, 0); }, 5000))
             << "the red window must be on the screen";
@@ -543,6 +547,45 @@ TEST_F(EngineTest, GrabberModeRecordsTheScreen)
     std::string rest;
     std::getline(colours, rest);
     EXPECT_FALSE(std::getline(colours, rest)) << "one colour only:\n" << out;
+}
+
+// Grabber mode draws the cursor over the grabbed screen when it is inside
+// the area: the frames hold the red window and the cursor's own pixels,
+// around the cursor's place only.
+TEST_F(EngineTest, GrabberModeDrawsTheCursorInsideTheArea)
+{
+    std::unique_ptr<CRecorderPrefs> prefs = MakePrefs(m_dir.Path(), kFourccDib);
+    prefs->m_useGrabberThread = 1;
+    prefs->m_customCursor = TRUE;
+    prefs->m_cursor = ::LoadCursorA(NULL, (LPCSTR)IDC_ARROW);
+    prefs->m_cursorHotX = 0;
+    prefs->m_cursorHotY = 0;
+    ASSERT_TRUE(prefs->m_cursor != NULL);
+    const POINT at = {300, 270};   // (150, 120) in the frame
+    ::SetCursorPos(at.x, at.y);
+    MainWindowDouble main;
+    std::unique_ptr<CRecorderEngine> engine(new CRecorderEngine(prefs.get(), &main, NULL));
+    RECT area = kArea;
+    ASSERT_TRUE(engine->PrepareRecording(&area));
+    ASSERT_TRUE(PumpUntil([&] { return engine->GetCapturedFrames() >= 5; }, 8000));
+    engine->RequestStop();
+    ASSERT_TRUE(PumpUntil([&] { return Finished(main); }, 10000));
+    ::SetCursorPos(kOutside.x, kOutside.y);
+    EXPECT_EQ(0, main.First(WM_RECORDER_FINISHED));
+    // Every pixel that is not red, with its place in the last frame: x y.
+    const std::string path = (LPCSTR)engine->GetScreenFileName();
+    std::string out;
+    ASSERT_EQ(0, RunHost("ffmpeg -v error -i '" + UnixPath(path) +
+                             "' -vf reverse,trim=end_frame=1 -f rawvideo -pix_fmt rgb24 - | od -An -v -tu1 -w3 |"
+                             " awk '$1 != 255 || $2 != 0 || $3 != 0 { print (NR - 1) % 320, int((NR - 1) / 320) }'",
+                         &out));
+    std::istringstream places(out);
+    int x = 0, y = 0, count = 0;
+    while (places >> x >> y) {
+        ++count;
+        EXPECT_TRUE(x >= 150 && x < 150 + 32 && y >= 120 && y < 120 + 32) << x << "," << y;
+    }
+    EXPECT_GT(count, 20) << "the cursor is drawn";
 }
 
 // The UI thread keeps taking the area lock for zoom commands while the

@@ -18,6 +18,11 @@ TEST(ShadeColour, ResolveLightensDarkensOrKeeps)
         { 0x123456, CShadeColour::kDarken, 1.0, 0x123456 },
         { 0x204060, CShadeColour::kAsIs, 0.1, 0x204060 },
         { 0x204060, 7, 0.1, 0x204060 },                       // unknown mode: as is
+        // Products held in a double before truncation: 10 x 0.3 is 3, and
+        // 250 x 0.3 is 75, not the hair under that the x87 unit carries.
+        { 0x0A0A0A, CShadeColour::kDarken, 0.3, 0x030303 },
+        { 0x050505, CShadeColour::kLighten, 0.3, 0xB4B4B4 },
+        { 0x0A141E, CShadeColour::kDarken, 0.7, 0x070E15 },
     };
     for (const Row& row : rows) {
         CShadeColour c(row.colour);

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -195,6 +196,60 @@ TEST(XRVImageList, IconsAreAddedInColourOrGrey)
     const BYTE blue = (BYTE)(int)(0.587 * 128 + 0.114 * 255);   // RGB(0, 128, 255)
     EXPECT_EQ(RGB(blue, blue, blue), greyRight);
     EXPECT_EQ(RGB(red, red, red), flagGrey) << "the list's grey flag";
+}
+
+// A grey pixel becomes trunc(0.299 v + 0.587 v + 0.114 v), the sum in double
+// precision step by step: most greys keep their value, a few (27, 128, 254)
+// come out a hair under it and lose one. The x87 unit of the 32-bit build
+// would otherwise carry the unrounded sum and turn grey 3 into 2.
+TEST(XRVImageList, GreyIconTruncatesTheWeightedSum)
+{
+    const struct {
+        int grey, expected;
+    } greys[] = {{0, 0}, {3, 3}, {5, 5}, {10, 10}, {17, 17}, {27, 26}, {100, 100}, {128, 127}, {200, 200},
+                 {254, 253}, {255, 255}};
+    const int count = (int)(sizeof(greys) / sizeof(greys[0]));
+    const int size = 16;
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = size;
+    bi.bmiHeader.biHeight = size;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    HDC screen = ::GetDC(NULL);
+    void* pixels = NULL;
+    HBITMAP colour = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &pixels, NULL, 0);
+    ASSERT_TRUE(colour != NULL);
+    // Row y (bottom-up) holds grey y % count, fully opaque.
+    DWORD* p = (DWORD*)pixels;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const DWORD v = (DWORD)greys[y % count].grey;
+            p[y * size + x] = 0xFF000000u | (v << 16) | (v << 8) | v;
+        }
+    HBITMAP mask = ::CreateBitmap(size, size, 1, 1, NULL);
+    ICONINFO info = {TRUE, 0, 0, mask, colour};
+    HICON icon = ::CreateIconIndirect(&info);
+    ASSERT_TRUE(icon != NULL);
+    HICON grey = XRVImageList::CreateGreyIcon(icon);
+    ASSERT_TRUE(grey != NULL);
+
+    ICONINFO made = {};
+    ASSERT_TRUE(::GetIconInfo(grey, &made));
+    std::vector<DWORD> out((size_t)size * size);
+    ASSERT_EQ(size, ::GetDIBits(screen, made.hbmColor, 0, size, out.data(), &bi, DIB_RGB_COLORS));
+    for (int y = 0; y < size; ++y) {
+        const DWORD v = (DWORD)greys[y % count].expected;
+        EXPECT_EQ((v << 16) | (v << 8) | v, out[(size_t)y * size + 3] & 0xFFFFFFu)
+            << "grey " << greys[y % count].grey;
+    }
+    ::DeleteObject(made.hbmColor);
+    ::DeleteObject(made.hbmMask);
+    ::DestroyIcon(grey);
+    ::DestroyIcon(icon);
+    ::DeleteObject(mask);
+    ::DeleteObject(colour);
+    ::ReleaseDC(NULL, screen);
 }
 
 }  // namespace

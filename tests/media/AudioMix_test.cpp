@@ -104,6 +104,10 @@ TEST(AudioMix, PcmGain)
     } cases16[] = {
         {20000, 200, 32767}, {-20000, 200, -32767}, {1000, 50, 500}, {-1001, 50, -500},
         {-32768, 100, -32767}, {12345, 0, 0}, {30000, 100000, 32767},
+        // The factor is a single-precision value: 100 % keeps every sample,
+        // 50 % halves even ones exactly, 25 % quarters.
+        {8000, 100, 8000}, {1000, 100, 1000}, {-1, 100, -1}, {32767, 100, 32767}, {-8000, 50, -4000},
+        {4, 25, 1}, {30000, 150, 32767}, {10, 70, 7},
     };
     const WAVEFORMATEX f16 = mediatest::PcmFormat(22050, 1, 16);
     for (const Case16& c : cases16) {
@@ -117,6 +121,7 @@ TEST(AudioMix, PcmGain)
         BYTE expected;
     } cases8[] = {
         {0, 50, 64}, {255, 200, 255}, {0, 200, 0}, {128, 200, 128}, {192, 50, 160}, {10, 100000, 0},
+        {255, 100, 255}, {1, 100, 1}, {129, 100, 129}, {138, 70, 135},
     };
     const WAVEFORMATEX f8 = mediatest::PcmFormat(8000, 1, 8);
     for (const Case8& c : cases8) {

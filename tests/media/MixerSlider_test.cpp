@@ -174,6 +174,33 @@ TEST_F(SliderFixture, BalanceAtTheCentreKeepsBothChannels)
     EXPECT_EQ(0u, values[1]);
 }
 
+// A balance slider stands at (balance + 1) x steps / 2, rounded, with the
+// balance (right - left) / the larger channel, whatever the floating-point
+// unit: 3000 left and 1000 right on 3 steps is exactly 1.
+TEST_F(SliderFixture, BalancePositionFromTheChannels)
+{
+    const struct {
+        DWORD steps, left, right;
+        int position;
+    } cases[] = {
+        {3, 3000, 1000, 1}, {3, 1000, 3000, 3}, {3, 2000, 2000, 2}, {3, 3, 1, 1},
+        {192, 40000, 0, 0}, {192, 0, 40000, 192}, {192, 40000, 40000, 96}, {10, 900, 300, 2},
+    };
+    for (const auto& c : cases) {
+        mediatest::FakeMixer mixer;
+        const int m = mixer.AddMixer("Fake");
+        const int rec = mixer.AddDestination(m, MIXERLINE_COMPONENTTYPE_DST_WAVEIN, 2, "Stereo");
+        const DWORD control = mixer.AddControl(m, rec, -1, MIXERCONTROL_CONTROLTYPE_VOLUME, 0, c.steps, false);
+        mixer.FindControl(control)->values = {c.left, c.right};
+        CMixerSlider balance;   // released before its mixer
+        ASSERT_TRUE(balance.Create(WS_CHILD | WS_VISIBLE | TBS_HORZ, CRect(10, 50, 310, 80), &parent, 1003));
+        balance.SetMixerApi(&mixer);
+        ASSERT_TRUE(balance.AttachControl(MIXERLINE_COMPONENTTYPE_DST_WAVEIN, CMixerSlider::kDestinationLine,
+                                          MIXERCONTROL_CONTROLTYPE_VOLUME, CMixerSlider::kBalance, 0, -1));
+        EXPECT_EQ(c.position, balance.GetPos()) << c.left << " / " << c.right << " on " << c.steps << " steps";
+    }
+}
+
 // Controls a slider cannot follow: it stays disabled.
 TEST_F(SliderFixture, RefusesWhatItCannotBind)
 {

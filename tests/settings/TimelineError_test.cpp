@@ -156,10 +156,37 @@ TEST(TimelineError, StackTraceOfTheCallingThread)
     CString none;
     DoDumpStack(none, 6, 10000);
     EXPECT_TRUE(none.IsEmpty()) << none.GetString();
+    // One frame: "<module>: <symbol>", the module without its path, and at
+    // most one source line under it. The symbol is free text: a C++ name can
+    // hold "::" of its own (the 32-bit symbol handler gives qualified names).
     CString one;
     DoDumpStack(one, 1, 0);
-    EXPECT_EQ(1u, (size_t)std::count(one.GetString(), one.GetString() + one.GetLength(), ':') -
-                      (one.Find(", Line: ") >= 0 ? 1 : 0));
+    std::vector<std::string> oneLines = Lines(std::string(one));
+    ASSERT_FALSE(oneLines.empty());
+    EXPECT_EQ("", oneLines.back()) << "the frame ends in a newline: " << one.GetString();
+    oneLines.pop_back();
+    ASSERT_GE(oneLines.size(), 1u) << one.GetString();
+    ASSERT_LE(oneLines.size(), 2u) << one.GetString();
+    const std::string& frame = oneLines[0];
+    const size_t colon = frame.find(": ");
+    ASSERT_NE(std::string::npos, colon) << frame;
+    const std::string module = frame.substr(0, colon);
+    EXPECT_FALSE(module.empty()) << frame;
+    EXPECT_EQ(std::string::npos, module.find_first_of(":\\/")) << "module without its path: " << frame;
+    EXPECT_NE("   ", frame.substr(0, 3)) << frame;
+    EXPECT_LT(colon + 2, frame.size()) << "a symbol text follows: " << frame;
+    if (oneLines.size() == 2) {
+        const std::string& source = oneLines[1];
+        ASSERT_EQ("   ", source.substr(0, 3)) << source;
+        const size_t at = source.find(", Line: ");
+        ASSERT_NE(std::string::npos, at) << source;
+        const std::string file = source.substr(3, at - 3);
+        EXPECT_FALSE(file.empty()) << source;
+        EXPECT_EQ(std::string::npos, file.find_first_of(":\\/")) << "file without its path: " << source;
+        const std::string number = source.substr(at + 8);
+        EXPECT_FALSE(number.empty()) << source;
+        EXPECT_EQ(std::string::npos, number.find_first_not_of("0123456789")) << source;
+    }
 }
 
 TEST(TimelineError, FramePrinter)

@@ -659,7 +659,12 @@ TEST_F(XRVDSTimelineTest, SizesShrinkToTheOutputKeepingTheirAspect)
     t.m_nMaxOutputHeight = 480;
     struct Row {
         int w, h, ew, eh;
-    } rows[] = {{1280, 720, 640, 360}, {320, 240, 320, 240}, {640, 480, 640, 480}, {600, 960, 300, 480}};
+    } rows[] = {{1280, 720, 640, 360}, {320, 240, 320, 240}, {640, 480, 640, 480}, {600, 960, 300, 480},
+                // Products of a double scale that are whole numbers: 180 x (640 / 900)
+                // is 128 once held in a double, a hair under before.
+                {1920, 1080, 640, 360}, {1440, 900, 640, 400}, {900, 180, 640, 128}, {900, 360, 640, 256},
+                // The height's scale is a single-precision value, a hair over 1/3.
+                {700, 1440, 233, 480}};
     for (const Row& r : rows) {
         int w = r.w, h = r.h;
         t.FitSizeKeepAspect(w, h);
