@@ -102,6 +102,78 @@ void SetFaceFallbackHook(FaceFallbackHook hook)
     g_faceFallbackHook = hook;
 }
 
+namespace {
+
+// The family of a face: installed under that name, or the family the
+// system's FontSubstitutes key names for it ("宋体" -> a CJK face).
+Gdiplus::FontFamily* FindFamily(const char* face)
+{
+    const std::wstring wide = Widen(face);
+    if (wide.empty())
+        return NULL;
+    Gdiplus::FontFamily* family = new Gdiplus::FontFamily(wide.c_str());
+    if (family->IsAvailable())
+        return family;
+    delete family;
+    HKEY key = NULL;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes", 0,
+                        KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return NULL;
+    WCHAR target[LF_FACESIZE * 2] = {0};
+    DWORD size = sizeof(target) - sizeof(WCHAR);
+    DWORD type = 0;
+    const LONG read = ::RegQueryValueExW(key, wide.c_str(), NULL, &type, (BYTE*)target, &size);
+    ::RegCloseKey(key);
+    if (read != ERROR_SUCCESS || type != REG_SZ)
+        return NULL;
+    if (WCHAR* comma = wcschr(target, L','))
+        *comma = 0;   // "Face,charset"
+    family = new Gdiplus::FontFamily(target);
+    if (family->IsAvailable())
+        return family;
+    delete family;
+    return NULL;
+}
+
+// The family GDI's font mapper picks for a face and character set: the last
+// resort, so that Chinese text gets a face with Chinese glyphs.
+Gdiplus::FontFamily* MappedFamily(const char* face, BYTE charSet, CString* name)
+{
+    LOGFONTW lf = {};
+    lf.lfHeight = -16;
+    lf.lfCharSet = charSet;
+    const std::wstring wide = Widen(face);
+    lstrcpynW(lf.lfFaceName, wide.c_str(), LF_FACESIZE);
+    HFONT font = ::CreateFontIndirectW(&lf);
+    HDC dc = ::CreateCompatibleDC(NULL);
+    if (!font || !dc) {
+        if (font)
+            ::DeleteObject(font);
+        if (dc)
+            ::DeleteDC(dc);
+        return NULL;
+    }
+    HGDIOBJ old = ::SelectObject(dc, font);
+    WCHAR mapped[LF_FACESIZE] = {0};
+    const int length = ::GetTextFaceW(dc, LF_FACESIZE, mapped);
+    ::SelectObject(dc, old);
+    ::DeleteObject(font);
+    ::DeleteDC(dc);
+    if (length <= 0)
+        return NULL;
+    Gdiplus::FontFamily* family = new Gdiplus::FontFamily(mapped);
+    if (!family->IsAvailable()) {
+        delete family;
+        return NULL;
+    }
+    char narrow[LF_FACESIZE * 2] = {0};
+    ::WideCharToMultiByte(936, 0, mapped, -1, narrow, sizeof(narrow), NULL, NULL);
+    *name = narrow;
+    return family;
+}
+
+}  // namespace
+
 // Text never silently vanishes: a face that is not installed is replaced and
 // the replacement logged.
 Gdiplus::Font* CreateFont(const LOGFONTA& font)
@@ -113,17 +185,14 @@ Gdiplus::Font* CreateFont(const LOGFONTA& font)
     Gdiplus::FontFamily* family = NULL;
     CString used;
     for (const char* name : candidates) {
-        if (!*name)
-            continue;
-        std::wstring wide = Widen(name);
-        Gdiplus::FontFamily* f = new Gdiplus::FontFamily(wide.c_str());
-        if (f->IsAvailable()) {
-            family = f;
+        family = FindFamily(name);
+        if (family) {
             used = name;
             break;
         }
-        delete f;
     }
+    if (!family)
+        family = MappedFamily("宋体", font.lfCharSet != ANSI_CHARSET ? font.lfCharSet : GB2312_CHARSET, &used);
     if (!family) {
         const Gdiplus::FontFamily* generic = Gdiplus::FontFamily::GenericSansSerif();
         if (generic && generic->IsAvailable()) {
@@ -154,13 +223,11 @@ Gdiplus::Font* CreateFont(const LOGFONTA& font)
     return result;
 }
 
-void MeasureText(Gdiplus::Graphics& graphics, const std::wstring& text, const Gdiplus::Font& font, int* width,
-                 int* height)
+TextBox MeasureText(Gdiplus::Graphics& graphics, const std::wstring& text, const Gdiplus::Font& font)
 {
-    *width = 0;
-    *height = 0;
+    TextBox box = {0, 0, 0, 0};
     if (text.empty())
-        return;
+        return box;
     Gdiplus::StringFormat format;
     Gdiplus::CharacterRange range(0, (INT)text.size());
     format.SetMeasurableCharacterRanges(1, &range);
@@ -168,11 +235,14 @@ void MeasureText(Gdiplus::Graphics& graphics, const std::wstring& text, const Gd
     Gdiplus::Region region;
     if (graphics.MeasureCharacterRanges(text.c_str(), (INT)text.size(), &font, layout, &format, 1, &region)
         != Gdiplus::Ok)
-        return;
+        return box;
     Gdiplus::RectF bounds;
     region.GetBounds(&bounds, &graphics);
-    *width = (int)bounds.Width;
-    *height = (int)bounds.Height;
+    box.x = (int)bounds.X;
+    box.y = (int)bounds.Y;
+    box.width = (int)bounds.Width;
+    box.height = (int)bounds.Height;
+    return box;
 }
 
 }  // namespace overlaygdi

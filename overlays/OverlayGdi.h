@@ -40,15 +40,25 @@ std::wstring Widen(const char* text);
 // bold italic 3, a later match replacing an earlier one.
 int FontStyleOf(const LOGFONTA& font);
 
-// The font of a LOGFONT (size its height in pixels). A face GDI+ cannot find
-// falls back to "宋体", then to an installed sans-serif family, and is
-// reported to the log and to the hook. NULL only when no family exists.
+// The font of a LOGFONT (size its height in pixels). A face is found as an
+// installed family or through the system's font substitutes (GDI+ does not
+// look at them itself); a face found neither way falls back to "宋体", then
+// to the installed family GDI maps a Chinese font to, then to a sans-serif
+// family, and is reported to the log and to the hook. NULL only when no
+// family exists.
 Gdiplus::Font* CreateFont(const LOGFONTA& font);
 typedef void (*FaceFallbackHook)(const char* wanted, const char* used);
 void SetFaceFallbackHook(FaceFallbackHook hook);
 
-// The text's width and height as laid out from 0,0 in a 1000 x 1000 box.
-void MeasureText(Gdiplus::Graphics& graphics, const std::wstring& text, const Gdiplus::Font& font, int* width,
-                 int* height);
+// The box of the text laid out from 0,0 in a 1000 x 1000 box (truncated).
+// DrawString puts the text inside its own padding: the box starts right of
+// and below the origin, so centring uses its position as well as its size.
+struct TextBox {
+    int x;
+    int y;
+    int width;
+    int height;
+};
+TextBox MeasureText(Gdiplus::Graphics& graphics, const std::wstring& text, const Gdiplus::Font& font);
 
 }  // namespace overlaygdi

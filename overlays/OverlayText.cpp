@@ -94,9 +94,10 @@ void COverlayText::DrawCallout(Gdiplus::Bitmap* frame, LONGLONG time, float x, f
     if (m_antiAliasText)
         graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAlias);
     const std::wstring text = overlaygdi::Widen(m_text.GetString());
-    int textWidth = 0, textHeight = 0;
-    overlaygdi::MeasureText(graphics, text, *font, &textWidth, &textHeight);
+    // The measured box, not the drawing origin, is centred on the shape.
+    const overlaygdi::TextBox box = overlaygdi::MeasureText(graphics, text, *font);
     Gdiplus::SolidBrush brush(Gdiplus::Color(FadedColor(m_textColor, time)));
-    const Gdiplus::PointF origin(left + width * 0.5f - textWidth / 2.0f, top + height * 0.5f - textHeight / 2.0f);
+    const Gdiplus::PointF origin(left + width * 0.5f - box.x - box.width / 2.0f,
+                                 top + height * 0.5f - box.y - box.height / 2.0f);
     graphics.DrawString(text.c_str(), (INT)text.size(), font.get(), origin, &brush);
 }

@@ -1,6 +1,6 @@
 #include "overlays/BitmapBitsLock.h"
 
-#include "settings/GdiplusInitGuard.h"
+#include "OverlayTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +10,7 @@ namespace {
 
 class BitmapBitsLockTest : public ::testing::Test {
 protected:
-    void SetUp() override { m_gdiplus.Start(); }
-    void TearDown() override { m_gdiplus.Release(); }
-
-private:
-    CGdiplusInitGuard m_gdiplus{false};
+    void SetUp() override { overlaytest::StartGdiplus(); }
 };
 
 int g_deleted = 0;
