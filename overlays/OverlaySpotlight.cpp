@@ -122,35 +122,57 @@ BOOL COverlaySpotlight::BlurImage(Gdiplus::Bitmap* image, double radius, double 
     std::vector<BYTE> table((size_t)window * 255 + 1);
     for (size_t s = 0; s < table.size(); ++s)
         table[s] = (BYTE)std::min<uint64_t>(255, ((uint64_t)s * multiplier) >> 16);
-    std::vector<BYTE> temp((size_t)w * h * 4);
+    // Row means through a table: a division per channel and pixel costs more
+    // than the rest of the pass.
+    std::vector<uint16_t> mean((size_t)window * 255 + 1);
+    for (size_t sum = 0; sum < mean.size(); ++sum)
+        mean[sum] = (uint16_t)(sum / window);
+    // The row pass's buffer is kept per thread: fresh pages of a new
+    // full-frame buffer cost more under Wine than the blur itself.
+    thread_local std::vector<uint16_t> temp;
+    if (temp.size() < (size_t)w * h * 3)
+        temp.resize((size_t)w * h * 3);
     BYTE* base = (BYTE*)lock.m_data.Scan0;
     const int stride = lock.m_data.Stride;
     // Rows: the mean of 2n + 1 pixels, edges repeated.
     for (int y = 0; y < h; ++y) {
         const BYTE* row = base + (size_t)y * stride;
-        BYTE* out = temp.data() + (size_t)y * w * 4;
-        for (int c = 0; c < 3; ++c) {
-            int sum = 0;
-            for (int k = -n; k <= n; ++k)
-                sum += row[4 * std::min(std::max(k, 0), w - 1) + c];
-            for (int x = 0; x < w; ++x) {
-                out[4 * x + c] = (BYTE)(sum / window);
-                sum += row[4 * std::min(x + n + 1, w - 1) + c] - row[4 * std::max(x - n, 0) + c];
+        uint16_t* out = temp.data() + (size_t)y * w * 3;
+        int sum[3] = {0, 0, 0};
+        for (int k = -n; k <= n; ++k) {
+            const BYTE* p = row + 4 * std::min(std::max(k, 0), w - 1);
+            sum[0] += p[0];
+            sum[1] += p[1];
+            sum[2] += p[2];
+        }
+        for (int x = 0; x < w; ++x) {
+            const BYTE* in = row + 4 * std::min(x + n + 1, w - 1);
+            const BYTE* gone = row + 4 * std::max(x - n, 0);
+            for (int c = 0; c < 3; ++c) {
+                out[3 * x + c] = mean[sum[c]];
+                sum[c] += in[c] - gone[c];
             }
         }
     }
-    // Columns: the sum of 2n + 1 row means through the brightness table.
-    for (int x = 0; x < w; ++x) {
-        for (int c = 0; c < 3; ++c) {
-            int sum = 0;
-            for (int k = -n; k <= n; ++k)
-                sum += temp[((size_t)std::min(std::max(k, 0), h - 1) * w + x) * 4 + c];
-            for (int y = 0; y < h; ++y) {
-                base[(size_t)y * stride + 4 * x + c] = table[sum];
-                sum += temp[((size_t)std::min(y + n + 1, h - 1) * w + x) * 4 + c]
-                    - temp[((size_t)std::max(y - n, 0) * w + x) * 4 + c];
-            }
+    // Columns, walked row by row with a running sum per column: the sum of
+    // 2n + 1 row means through the brightness table.
+    std::vector<int> sums((size_t)w * 3, 0);
+    for (int k = -n; k <= n; ++k) {
+        const uint16_t* row = temp.data() + (size_t)std::min(std::max(k, 0), h - 1) * w * 3;
+        for (int i = 0; i < w * 3; ++i)
+            sums[i] += row[i];
+    }
+    for (int y = 0; y < h; ++y) {
+        BYTE* out = base + (size_t)y * stride;
+        for (int x = 0; x < w; ++x) {
+            out[4 * x + 0] = table[sums[3 * x + 0]];
+            out[4 * x + 1] = table[sums[3 * x + 1]];
+            out[4 * x + 2] = table[sums[3 * x + 2]];
         }
+        const uint16_t* in = temp.data() + (size_t)std::min(y + n + 1, h - 1) * w * 3;
+        const uint16_t* gone = temp.data() + (size_t)std::max(y - n, 0) * w * 3;
+        for (int i = 0; i < w * 3; ++i)
+            sums[i] += in[i] - gone[i];
     }
     return TRUE;
 }
@@ -171,16 +193,23 @@ void COverlaySpotlight::DrawSoftShadow(Gdiplus::Bitmap* frame, const RECT& targe
         return;
     BYTE* base = (BYTE*)lock.m_data.Scan0;
     const int stride = lock.m_data.Stride;
+    // The falloff of each column; per row, how much of a pixel stays, in 1/256.
+    std::vector<double> fx(right - left);
+    for (int x = left; x < right; ++x) {
+        const int dx = x < target.left ? target.left - x : (x >= target.right ? x - target.right + 1 : 0);
+        fx[x - left] = softX > 0 ? std::max(0.0, 1.0 - (double)dx / (softX + 1)) : (dx == 0 ? 1.0 : 0.0);
+    }
+    std::vector<int> keep(right - left);
     for (int y = top; y < bottom; ++y) {
         const int dy = y < target.top ? target.top - y : (y >= target.bottom ? y - target.bottom + 1 : 0);
         const double fy = softY > 0 ? std::max(0.0, 1.0 - (double)dy / (softY + 1)) : (dy == 0 ? 1.0 : 0.0);
-        for (int x = left; x < right; ++x) {
-            const int dx = x < target.left ? target.left - x : (x >= target.right ? x - target.right + 1 : 0);
-            const double fx = softX > 0 ? std::max(0.0, 1.0 - (double)dx / (softX + 1)) : (dx == 0 ? 1.0 : 0.0);
-            const int keep = 256 - (int)(opacity * fx * fy * 256.0);
-            BYTE* p = base + (size_t)y * stride + 4 * x;
-            for (int c = 0; c < 3; ++c)
-                p[c] = (BYTE)((p[c] * keep) >> 8);
+        for (int i = 0; i < right - left; ++i)
+            keep[i] = 256 - (int)(opacity * fx[i] * fy * 256.0);
+        BYTE* p = base + (size_t)y * stride + 4 * left;
+        for (int i = 0; i < right - left; ++i, p += 4) {
+            p[0] = (BYTE)((p[0] * keep[i]) >> 8);
+            p[1] = (BYTE)((p[1] * keep[i]) >> 8);
+            p[2] = (BYTE)((p[2] * keep[i]) >> 8);
         }
     }
 }

@@ -53,18 +53,22 @@ const uint16_t* RandomValues(int* count)
     return RandomTable::Shared().Acquire(kRandomCount, count);
 }
 
-uint32_t BlendBytes(uint32_t a, uint32_t b, uint32_t weightA)
+// Each byte: (a * weightA + b * (1 - weightA)) >> 24, two bytes at a time in
+// the 32-bit halves of a 64-bit value: a byte times 2^24 stays below 2^32,
+// so the halves never carry into each other.
+inline uint64_t SpreadEven(uint32_t p)
 {
-    // Each byte: (a * weightA + b * (1 - weightA)) >> 24; the products stay
-    // below 2^32 because a byte times 2^24 does.
-    uint32_t out = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        uint32_t ca = (a >> shift) & 0xFF;
-        uint32_t cb = (b >> shift) & 0xFF;
-        uint32_t c = (ca * weightA + cb * (kOne24 - weightA)) >> 24;
-        out |= c << shift;
-    }
-    return out;
+    return (uint64_t)(p & 0xFF) | ((uint64_t)(p & 0xFF0000) << 16);
+}
+
+inline uint32_t BlendBytes(uint32_t a, uint32_t b, uint32_t weightA)
+{
+    const uint64_t wa = weightA;
+    const uint64_t wb = kOne24 - weightA;
+    const uint64_t even = SpreadEven(a) * wa + SpreadEven(b) * wb;
+    const uint64_t odd = SpreadEven(a >> 8) * wa + SpreadEven(b >> 8) * wb;
+    return (uint32_t)((even >> 24) & 0xFF) | (uint32_t)(((even >> 56) & 0xFF) << 16)
+        | (uint32_t)(((odd >> 24) & 0xFF) << 8) | (uint32_t)(((odd >> 56) & 0xFF) << 24);
 }
 
 double HeldProgress(double t)
