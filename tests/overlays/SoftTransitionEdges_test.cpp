@@ -292,3 +292,38 @@ TEST(SoftTransitionEdges, RandomTransitionsAreMonotonicAndNearT)
         previousDissolve = dissolve;
     }
 }
+
+// The random values run from 0 to 32767: with a table holding both ends, a
+// frame that uses every value shows only the outgoing frame at t = 0 and only
+// the incoming one at t = 1 (a value equal to the threshold is no exception).
+TEST(SoftTransitionEdges, RandomTransitionsAtTheEndsUseEveryValue)
+{
+    const int count = 20011;
+    bool found = false;
+    for (unsigned seed = 1; seed < 200 && !found; ++seed) {
+        RandomTable::Shared().Clear();
+        srand(seed);
+        int filled = 0;
+        const uint16_t* values = RandomTable::Shared().Acquire(count, &filled);
+        bool low = false, high = false;
+        for (int i = 0; i < filled; ++i) {
+            low = low || values[i] == 0;
+            high = high || values[i] == 32767;
+        }
+        found = low && high;
+    }
+    ASSERT_TRUE(found) << "a seed whose table holds 0 and 32767";
+    SoftFrameInfo frame = {0, count, 1};
+    SoftFrameInfo tall = {0, 1, count};
+    for (double t : {0.0, 1.0}) {
+        std::vector<uint32_t> a(count, 0xAu), b(count, 0xBu);
+        SoftRandomDissolve(t, &frame, a.data(), b.data());
+        for (int i = 0; i < count; ++i)
+            ASSERT_EQ(t == 1.0 ? 0xBu : 0xAu, b[i]) << "RandomDissolve t=" << t << " pixel " << i;
+        std::vector<int32_t> runs(2 * count);
+        int32_t* cursor = runs.data();
+        SoftRandomBars(t, &tall, &cursor);
+        for (int y = 0; y < count; ++y)
+            ASSERT_EQ(t == 1.0 ? 1 : 0, runs[2 * y]) << "RandomBars t=" << t << " row " << y;
+    }
+}
