@@ -1,6 +1,7 @@
 #include "XRVDirectShow/XRVDSTimeline.h"
 #include "XRVDirectShow/TimelineReport.h"
 #include "framework/FloatRound.h"
+#include "overlays/Overlay.h"
 #include "platform/dex/DexFactory.h"
 #include "settings/PathUtil.h"
 
@@ -644,8 +645,6 @@ HRESULT XRVDSTimeline::UpdateZoomFilter(int, int, int, int, int) { return E_NOTI
 HRESULT XRVDSTimeline::FillTrackInfo() { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::GetBlankSourceAtStart() { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::ReadTimelineFromXMLFile(LPCTSTR) { return E_NOTIMPL; }
-COverlay* XRVDSTimeline::CreateOverlayByName(LPCTSTR) { return NULL; }
-LPCTSTR XRVDSTimeline::GetOverlayTypeName(COverlay*) { return NULL; }
 HRESULT XRVDSTimeline::AddMovieZoomFilter() { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::SetZoomPIPValue12(int) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::SetVideoGroupFormat(int, int, double) { return E_NOTIMPL; }
@@ -674,4 +673,17 @@ void XRVDSTimeline::LockFileIfEnabled(LPCTSTR path)
 {
     if (m_bFileLocking && path && *path)
         m_FileLocks.Add(path);
+}
+
+// Overlays are made by their type name as written in the Type element
+// ("Text", "Ellipse", "Rectangle", "ImageAbove", "Spotlight"); anything else,
+// the abstract "Overlay" included, gives NULL.
+COverlay* XRVDSTimeline::CreateOverlayByName(LPCTSTR typeName)
+{
+    return COverlay::CreateByTypeName(typeName);
+}
+
+LPCTSTR XRVDSTimeline::GetOverlayTypeName(COverlay* overlay)
+{
+    return overlay ? overlay->GetTypeName() : NULL;
 }

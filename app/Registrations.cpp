@@ -98,15 +98,15 @@ int g_previewCommand[7] = {g_commandCounter++, g_commandCounter++, g_commandCoun
                            g_commandCounter++, g_commandCounter++, g_commandCounter++};
 // 22 (the playback facade's file-properties cache comes with it). 23.
 SoftwareTransition g_softwareTransitions[kSoftwareTransitionCount] = {
-    {"Spiral", NULL, NULL, false},       {"Iris", NULL, NULL, false},
-    {"RadialWipe", NULL, NULL, false},   {"ZigZag", NULL, NULL, false},
-    {"RandomBars", NULL, NULL, false},   {"Wheel", NULL, NULL, false},
-    {"Strips", NULL, NULL, false},       {"Inset", NULL, NULL, false},
-    {"Blinds", NULL, NULL, false},       {"CheckerBoard", NULL, NULL, false},
-    {"DxtJpeg Class", NULL, NULL, false}, {"Barn", NULL, NULL, false},
-    {"Fade", NULL, NULL, true},          {"Stretch", NULL, NULL, true},
-    {"GradientWipe", NULL, NULL, true},  {"Slide", NULL, NULL, true},
-    {"Pixelate", NULL, NULL, true},      {"RandomDissolve", NULL, NULL, true},
+    {"Spiral", SoftSpiral, NULL, false},             {"Iris", SoftIris, NULL, false},
+    {"RadialWipe", SoftRadialWipe, NULL, false},     {"ZigZag", SoftZigZag, NULL, false},
+    {"RandomBars", SoftRandomBars, NULL, false},     {"Wheel", SoftWheel, NULL, false},
+    {"Strips", SoftStrips, NULL, false},             {"Inset", SoftInset, NULL, false},
+    {"Blinds", SoftBlinds, NULL, false},             {"CheckerBoard", SoftCheckerBoard, NULL, false},
+    {"DxtJpeg Class", SoftDxtJpeg, NULL, false},     {"Barn", SoftBarn, NULL, false},
+    {"Fade", NULL, SoftFade, true},                  {"Stretch", NULL, SoftStretch, true},
+    {"GradientWipe", NULL, SoftGradientWipe, true},  {"Slide", NULL, SoftSlide, true},
+    {"Pixelate", NULL, SoftPixelate, true},          {"RandomDissolve", NULL, SoftRandomDissolve, true},
 };
 // 24, 25.
 CMapStringToPtr g_controlCache;   // block size 10

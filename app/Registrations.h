@@ -10,6 +10,7 @@
 #include "framework/String.h"
 #include "framework/Sync.h"
 #include "app/ProductInfo.h"
+#include "overlays/SoftTransitions.h"
 
 class CRecorderApp;
 
@@ -51,14 +52,14 @@ extern CCriticalSection g_previewPlayerListLock;
 // The preview poll thread's commands, numbered from 0 in this order.
 extern int g_previewCommand[7];
 
-// A software transition: a name and one of two routines, which the playback
-// subsystem supplies (none until it exists).
-typedef void (*TransitionMaskFn)();
-typedef void (*TransitionBlendFn)();
+// A software transition: a name and one of two routines of the software
+// transitions library.
+typedef SoftMaskFn TransitionMaskFn;
+typedef SoftPixelFn TransitionBlendFn;
 struct SoftwareTransition {
     const char* name;
-    TransitionMaskFn mask;     // rows 1-12: builds a row or region mask
-    TransitionBlendFn blend;   // rows 13-18: blends pixels
+    TransitionMaskFn mask;     // rows 1-12: writes each row's runs
+    TransitionBlendFn blend;   // rows 13-18: writes the transition frame
     bool blends;               // which of the two slots the row fills
 };
 const int kSoftwareTransitionCount = 18;
