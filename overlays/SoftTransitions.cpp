@@ -1,3 +1,4 @@
+#include "framework/FloatRound.h"
 #include "overlays/SoftTransitions.h"
 
 #include "overlays/RandomTable.h"
@@ -140,7 +141,7 @@ void SoftDxtJpeg(double t, const SoftFrameInfo* frame, int32_t** cursor)
         return;
     t = ClampT(t);
     const int32_t w = frame->width;
-    const int32_t c = (int32_t)(w * t);
+    const int32_t c = (int32_t)RoundToDouble(w * t);
     for (int y = 0; y < frame->height; ++y)
         PutRow(cursor, {c, w - c});
 }
@@ -154,7 +155,7 @@ void SoftBarn(double t, const SoftFrameInfo* frame, int32_t** cursor)
         return;
     t = ClampT(t);
     const int32_t w = frame->width;
-    const int32_t open = (int32_t)(w * t);
+    const int32_t open = (int32_t)RoundToDouble(w * t);
     const int32_t e = (w - open) / 2;
     for (int y = 0; y < frame->height; ++y)
         PutRow(cursor, {0, e, open, w - open - e});
@@ -169,7 +170,7 @@ void SoftBlinds(double t, const SoftFrameInfo* frame, int32_t** cursor)
     const int32_t w = frame->width;
     const int32_t h = frame->height;
     const int32_t band = (int32_t)(((int64_t)h + 9) / 10);
-    const int32_t cut = (int32_t)(band * t);
+    const int32_t cut = (int32_t)RoundToDouble(band * t);
     for (int y = 0; y < h; ++y) {
         if (y % band <= cut)
             PutRow(cursor, {w, 0});
@@ -184,8 +185,8 @@ void SoftInset(double t, const SoftFrameInfo* frame, int32_t** cursor)
         return;
     t = ClampT(t);
     const int32_t w = frame->width;
-    const int32_t cw = (int32_t)(w * t);
-    const int32_t ch = (int32_t)(frame->height * t);
+    const int32_t cw = (int32_t)RoundToDouble(w * t);
+    const int32_t ch = (int32_t)RoundToDouble(frame->height * t);
     for (int y = 0; y < frame->height; ++y) {
         if (y < ch)
             PutRow(cursor, {cw, w - cw});
@@ -223,7 +224,7 @@ void SoftZigZag(double t, const SoftFrameInfo* frame, int32_t** cursor)
     const int64_t w = frame->width;
     const int64_t h = frame->height;
     const int64_t s = std::max<int64_t>((16 * w) / std::max<int64_t>(h, 1), 1);
-    const int64_t p = (int64_t)(16.0 * (double)s * t);
+    const int64_t p = (int64_t)RoundToDouble(RoundToDouble(16.0 * (double)s) * t);
     const int64_t c = p / s;
     const int32_t f = (int32_t)((w * (p % s)) / s);
     for (int64_t y = 0; y < h; ++y) {
@@ -248,7 +249,7 @@ void SoftCheckerBoard(double t, const SoftFrameInfo* frame, int32_t** cursor)
     const int32_t h = frame->height;
     const int32_t q = (int32_t)((2 * (int64_t)w + 11) / 12);
     const int32_t b = (int32_t)(((int64_t)h + 9) / 10);
-    const int32_t k = (int32_t)(q * t);
+    const int32_t k = (int32_t)RoundToDouble(q * t);
     int32_t* start = *cursor;
     for (int y = 0; y < h; ++y) {
         // Every second band of squares is shifted left by half a square.
@@ -269,7 +270,7 @@ void SoftIris(double t, const SoftFrameInfo* frame, int32_t** cursor)
     t = ClampT(t);
     const int32_t w = frame->width;
     const int32_t h = frame->height;
-    const int32_t r = (int32_t)(std::max(w, h) * t * 0.5);
+    const int32_t r = (int32_t)RoundToDouble(RoundToDouble(std::max(w, h) * t) * 0.5);
     const int32_t middle = r > 0 ? (w % 2) + 2 * r : 0;
     const int32_t side = r > 0 ? w / 2 - r : w / 2 + (w % 2);
     for (int y = 0; y < h; ++y) {
@@ -293,7 +294,7 @@ void SoftSpiral(double t, const SoftFrameInfo* frame, int32_t** cursor)
     const int32_t cell = std::max(std::max(w, h) / 16, 1);
     const int n = (int)std::min<int64_t>(((int64_t)w + cell - 1) / cell, 16);
     const int m = (int)std::min<int64_t>(((int64_t)h + cell - 1) / cell, 16);
-    const int k = (int)(m * n * t);
+    const int k = (int)RoundToDouble(m * n * t);
 
     bool marks[18][18] = {};
     for (int i = 0; i < m + 2; ++i)
@@ -338,11 +339,11 @@ void SoftRadialWipe(double t, const SoftFrameInfo* frame, int32_t** cursor)
     t = HeldProgress(ClampT(t));
     const int32_t w = frame->width;
     const int32_t h = frame->height;
-    const double slope = HeldSlope(-tan(acos(0.0) * t * 4.0));
+    const double slope = HeldSlope(RoundToDouble(-tan(RoundToDouble(RoundToDouble(acos(0.0) * t) * 4.0))));
     const bool flip = t <= 0.25 || t > 0.75;
     int32_t* start = *cursor;
     for (int y = 0; y < h; ++y) {
-        const double x = floor(((double)(y - h / 2) - 0.5) * slope + 0.5);
+        const double x = floor(RoundToDouble(RoundToDouble(((double)(y - h / 2) - 0.5) * slope) + 0.5));
         const bool upper = y <= h / 2;
         PutRow(cursor, {upper ? w / 2 : 0, upper == flip ? ClampToRow(w / 2 + x, w) : 0, t > 0.25 ? w : 0, 0});
     }
@@ -356,14 +357,14 @@ void SoftWheel(double t, const SoftFrameInfo* frame, int32_t** cursor)
     t = HeldProgress(ClampT(t));
     const int32_t w = frame->width;
     const int32_t h = frame->height;
-    const double a = acos(0.0) * t;
-    const double s1 = HeldSlope(-tan(a));
-    const double s2 = HeldSlope(-tan(a + acos(0.0)));
+    const double a = RoundToDouble(acos(0.0) * t);
+    const double s1 = HeldSlope(RoundToDouble(-tan(a)));
+    const double s2 = HeldSlope(RoundToDouble(-tan(RoundToDouble(a + acos(0.0)))));
     int32_t* start = *cursor;
     for (int y = 0; y < h; ++y) {
         const double d = (double)(y - h / 2);
-        const double x1 = floor((d - 0.5) * s1 + 0.5);
-        const double x2 = floor((d - 0.5) * s2 + 0.5);
+        const double x1 = floor(RoundToDouble(RoundToDouble((d - 0.5) * s1) + 0.5));
+        const double x2 = floor(RoundToDouble(RoundToDouble((d - 0.5) * s2) + 0.5));
         PutRow(cursor, {w / 2, ClampToRow(w / 2 + x1, w), ClampToRow(w / 2 + x2, w), y > h / 2 ? w : 0, 0, 0});
     }
     SoftBoundariesToRuns(start, 3, frame);
@@ -376,8 +377,8 @@ void SoftStrips(double t, const SoftFrameInfo* frame, int32_t** cursor)
     t = ClampT(t);
     const int64_t w = frame->width;
     const int64_t h = frame->height;
-    const int64_t step = std::max<int64_t>((int64_t)(h * 0.15384615384615385), 1);
-    const int64_t shift = (int64_t)((double)(h + w) * t);
+    const int64_t step = std::max<int64_t>((int64_t)RoundToDouble(h * 0.15384615384615385), 1);
+    const int64_t shift = (int64_t)RoundToDouble((double)(h + w) * t);
     int32_t* start = *cursor;
     for (int64_t y = 0; y < h; ++y) {
         const int64_t q = (((y * step) / h) * h) / step - shift;
@@ -405,7 +406,7 @@ void SoftSlide(double t, const SoftFrameInfo* frame, const uint32_t* outgoing, u
         return;
     t = ClampT(t);
     const int32_t w = frame->width;
-    const int32_t n = std::min(std::max((int32_t)((1.0 - t) * w), 0), w);
+    const int32_t n = std::min(std::max((int32_t)RoundToDouble(RoundToDouble(1.0 - t) * w), 0), w);
     for (int y = 0; y < frame->height; ++y) {
         const size_t row = (size_t)y * w;
         memcpy(incoming + row, outgoing + row + (w - n), (size_t)n * 4);
@@ -421,7 +422,7 @@ void SoftStretch(double t, const SoftFrameInfo* frame, const uint32_t* outgoing,
         return;
     t = ClampT(t);
     const double tt = t <= 0.001 ? 0.001 : t;
-    const int64_t step = (int64_t)(65536.0 / tt);
+    const int64_t step = (int64_t)RoundToDouble(65536.0 / tt);
     const int64_t w = frame->width;
     const int64_t half = (w + 1) / 2;
     const int64_t limit = half * 65536;
@@ -447,8 +448,8 @@ void SoftGradientWipe(double t, const SoftFrameInfo* frame, const uint32_t* outg
         return;
     t = ClampT(t);
     const int64_t w = frame->width;
-    const int64_t band = std::min<int64_t>(std::max<int64_t>((int64_t)(w * 0.2), 1), 2000);
-    const int64_t pos = (int64_t)((double)(w + band) * t);
+    const int64_t band = std::min<int64_t>(std::max<int64_t>((int64_t)RoundToDouble(w * 0.2), 1), 2000);
+    const int64_t pos = (int64_t)RoundToDouble((double)(w + band) * t);
     const uint32_t step = (uint32_t)(kOne24 / band);
     const int64_t start = pos - band;
     for (int64_t y = 0; y < frame->height; ++y) {
@@ -493,7 +494,7 @@ void SoftPixelate(double t, const SoftFrameInfo* frame, const uint32_t* outgoing
         return;
     t = ClampT(t);
     SoftFade(t, frame, outgoing, incoming);
-    const int n = 1 - (int)((1.0 - fabs(1.0 - 2.0 * t)) * -49.0);
+    const int n = 1 - (int)RoundToDouble(RoundToDouble(1.0 - fabs(RoundToDouble(1.0 - 2.0 * t))) * -49.0);
     if (n < 2)
         return;
     const int w = frame->width;
