@@ -25,6 +25,8 @@ const UINT kMciPause = 0x809;
 const UINT kMciWndGetMode = 0x46A;
 const LRESULT kMciModeStop = 525;
 const LRESULT kMciModePlay = 526;
+// The end of a stretch of recording that goes on.
+const LONGLONG kOpenSpan = 0x7FFFFFFFFFFFFFFFLL;
 // The sink's time stamps are snapped to the frames of a 2 frames/s grid.
 const LONGLONG kSinkFrame = 5000000;
 
@@ -138,8 +140,8 @@ CWaveIn::CWaveIn(UINT deviceId, LPCSTR fileName, const CRecorderPrefs* settings,
       m_settings(settings), m_deviceId(deviceId), m_limitMs(limitMs), m_createNew(createNew),
       m_hasData(FALSE), m_padSilence(padSilence), m_levelWindow(levelWindow), m_notify(0),
       m_playerWindow(playerWindow), m_running(FALSE), m_started(FALSE), m_stop(FALSE),
-      m_paused(TRUE), m_muted(FALSE), m_effectsMuted(FALSE), m_resumeTick(0), m_activeMs(0),
-      m_drainTargetMs(0), m_stopTick(0), m_device(NULL), m_buffers(NULL),
+      m_paused(TRUE), m_muted(FALSE), m_effectsMuted(FALSE), m_deviceStartTick(0),
+      m_deviceClockSet(FALSE), m_drainTargetSamples(0), m_stopTick(0), m_device(NULL), m_buffers(NULL),
       m_waveEvent(NULL), m_readyEvent(NULL), m_audioScriptFinished(FALSE), m_peakLevel(0),
       m_peakScale(0), m_sendLevels(sendLevels), m_doneEvent(NULL), m_threadEntered(FALSE),
       m_file(NULL), m_dataEnd(0)
@@ -165,6 +167,7 @@ CWaveIn::CWaveIn(UINT deviceId, LPCSTR fileName, const CRecorderPrefs* settings,
     memset(&m_riffChunk, 0, sizeof(m_riffChunk));
     memset(&m_dataChunk, 0, sizeof(m_dataChunk));
     ::InitializeCriticalSection(&m_soundLock);
+    ::InitializeCriticalSection(&m_spanLock);
 }
 
 // The device and the capture buffers belong to the wave thread, which closes
@@ -186,6 +189,7 @@ CWaveIn::~CWaveIn()
     FreeSlot(m_keySound);
     FreeSlot(m_audioScript);
     ::DeleteCriticalSection(&m_soundLock);
+    ::DeleteCriticalSection(&m_spanLock);
 }
 
 void CWaveIn::FreeSlot(SoundSlot& slot)
@@ -210,20 +214,34 @@ BOOL CWaveIn::WaitReady()
     return m_started;
 }
 
+LONGLONG CWaveIn::DeviceSampleNow() const
+{
+    if (!m_deviceClockSet || !m_format)
+        return 0;
+    const DWORD elapsed = ::GetTickCount() - m_deviceStartTick;
+    return static_cast<LONGLONG>(elapsed) * m_format->nSamplesPerSec / 1000;
+}
+
 void CWaveIn::Resume()
 {
-    if (m_paused)
-        m_resumeTick = ::GetTickCount();
+    ::EnterCriticalSection(&m_spanLock);
+    if (m_paused && !m_stop) {
+        RecordedSpan span = {DeviceSampleNow(), kOpenSpan};
+        m_spans.push_back(span);
+    }
     m_paused = FALSE;
+    ::LeaveCriticalSection(&m_spanLock);
     if (m_audioScript.active && m_playerWindow)
         ::SendMessageA(m_playerWindow, kMciPlay, 0, 0);
 }
 
 void CWaveIn::Pause()
 {
-    if (!m_paused)
-        m_activeMs += ::GetTickCount() - m_resumeTick;
+    ::EnterCriticalSection(&m_spanLock);
+    if (!m_paused && !m_spans.empty() && m_spans.back().end == kOpenSpan)
+        m_spans.back().end = DeviceSampleNow();
     m_paused = TRUE;
+    ::LeaveCriticalSection(&m_spanLock);
     if (m_waveEvent)
         ::SetEvent(m_waveEvent);
     if (m_audioScript.active && m_playerWindow) {
@@ -237,11 +255,12 @@ void CWaveIn::Pause()
 LRESULT CWaveIn::Stop()
 {
     if (!m_stop) {
-        const DWORD now = ::GetTickCount();
-        if (!m_paused)
-            m_activeMs += now - m_resumeTick;
-        m_stopTick = now;
-        m_drainTargetMs = m_activeMs > 0 ? m_startMs + m_activeMs : 0;
+        ::EnterCriticalSection(&m_spanLock);
+        if (!m_spans.empty() && m_spans.back().end == kOpenSpan)
+            m_spans.back().end = DeviceSampleNow();
+        m_drainTargetSamples = m_spans.empty() ? 0 : m_spans.back().end;
+        ::LeaveCriticalSection(&m_spanLock);
+        m_stopTick = ::GetTickCount();
         // The target is in place before the thread can see the stop.
         ::InterlockedExchange(reinterpret_cast<volatile LONG*>(&m_stop), TRUE);
     }
@@ -279,11 +298,35 @@ UINT AFX_CDECL WaveInThreadProc(LPVOID param)
     return result;
 }
 
-BOOL CWaveIn::Draining(LONGLONG positionSamples) const
+BOOL CWaveIn::Draining(LONGLONG deviceSamples) const
 {
-    if (!m_drainTargetMs || ::GetTickCount() - m_stopTick >= kDrainLimitMs)
+    if (!m_drainTargetSamples || ::GetTickCount() - m_stopTick >= kDrainLimitMs)
         return FALSE;
-    return positionSamples < m_drainTargetMs * m_format->nSamplesPerSec / 1000;
+    return deviceSamples < m_drainTargetSamples;
+}
+
+DWORD CWaveIn::KeepRecordedSpans(BYTE* data, DWORD length, LONGLONG bufferStart)
+{
+    const WORD block = m_format->nBlockAlign;
+    const LONGLONG bufferEnd = bufferStart + length / block;
+    DWORD kept = 0;
+    ::EnterCriticalSection(&m_spanLock);
+    for (size_t i = 0; i < m_spans.size(); ++i) {
+        const LONGLONG from = m_spans[i].start > bufferStart ? m_spans[i].start : bufferStart;
+        const LONGLONG to = m_spans[i].end < bufferEnd ? m_spans[i].end : bufferEnd;
+        if (from >= to)
+            continue;
+        const DWORD bytes = static_cast<DWORD>(to - from) * block;
+        memmove(data + kept, data + static_cast<DWORD>(from - bufferStart) * block, bytes);
+        kept += bytes;
+    }
+    // Stretches the device has passed are done with.
+    size_t done = 0;
+    while (done < m_spans.size() && m_spans[done].end <= bufferEnd)
+        ++done;
+    m_spans.erase(m_spans.begin(), m_spans.begin() + done);
+    ::LeaveCriticalSection(&m_spanLock);
+    return kept;
 }
 
 BOOL HasWaveInDevice()
@@ -570,6 +613,10 @@ UINT CWaveIn::Run()
     }
 
     if (ok) {
+        // The device's clock starts now: sample n of its input is the sound
+        // of n / rate seconds after this tick.
+        m_deviceStartTick = ::GetTickCount();
+        m_deviceClockSet = TRUE;
         m_started = TRUE;
         ::SetEvent(m_readyEvent);
         const WORD block = m_format->nBlockAlign;
@@ -579,18 +626,27 @@ UINT CWaveIn::Run()
         const LONGLONG startSamples = ::MulDiv(rate, m_startMs, 1000);
         LONGLONG positionSamples = startSamples;
         const LONGLONG limitSamples = m_limitMs > 0 ? ::MulDiv(rate, m_limitMs, 1000) : -1;
-        // Elapsed wall time starts at the start position, so that a recording
-        // appended to an existing file is not taken to run ahead of the clock.
-        LONGLONG elapsedMs = m_startMs;
-        DWORD lastTick = ::GetTickCount();
+        // Samples the device has handed over since its start, recorded or not.
+        LONGLONG deviceSamples = 0;
+        BOOL deviceStopped = FALSE;
         for (;;) {
-            if (m_stop && !Draining(positionSamples))
+            if (m_stop && !Draining(deviceSamples))
                 break;
             WAVEHDR* header = m_buffers->NextToRead();
             bool failed = false;
             while (!(header->dwFlags & WHDR_DONE)) {
-                if (m_stop && !Draining(positionSamples))
-                    break;
+                if (m_stop) {
+                    if (!Draining(deviceSamples))
+                        break;
+                    // The sound up to the stop is in the buffer being filled:
+                    // the device hands it over now instead of when it is full.
+                    if (!deviceStopped &&
+                        deviceSamples + header->dwBytesRecorded / block >= m_drainTargetSamples) {
+                        ::waveInStop(m_device);
+                        deviceStopped = TRUE;
+                        continue;
+                    }
+                }
                 if (::WaitForSingleObject(m_waveEvent, kWaitSlice) == WAIT_FAILED) {
                     AfxMessageBox(IDS_WAIT_EVENT_FAILED, MB_ICONEXCLAMATION);
                     failed = true;
@@ -600,78 +656,66 @@ UINT CWaveIn::Run()
             if (failed || !(header->dwFlags & WHDR_DONE))
                 break;
             BYTE* data = reinterpret_cast<BYTE*>(header->lpData);
-            DWORD length = header->dwBytesRecorded;
-            if (m_paused) {
-                ::EnterCriticalSection(&m_soundLock);
-                m_clickDown.active = m_clickUp.active = m_keySound.active = FALSE;
-                m_clickDown.position = m_clickUp.position = m_keySound.position = 0;
-                ::LeaveCriticalSection(&m_soundLock);
+            const DWORD received = header->dwBytesRecorded - header->dwBytesRecorded % block;
+            const LONGLONG bufferStart = deviceSamples;
+            deviceSamples += received / block;
+            DWORD length = KeepRecordedSpans(data, received, bufferStart);
+            if (length == 0) {
+                // Nothing of this buffer is recorded (paused, or not yet
+                // resumed): a click or key sound does not carry over.
+                if (m_paused) {
+                    ::EnterCriticalSection(&m_soundLock);
+                    m_clickDown.active = m_clickUp.active = m_keySound.active = FALSE;
+                    m_clickDown.position = m_clickUp.position = m_keySound.position = 0;
+                    ::LeaveCriticalSection(&m_soundLock);
+                }
+                MeasureLevel(data, received);
+                if (m_stop && !Draining(deviceSamples))
+                    break;
                 if (!m_buffers->AddNextBuffer()) {
                     AfxMessageBox(CString("CWaveIn::AddNextBuffer") + LoadText(IDS_FAILED_SUFFIX),
                                   MB_ICONEXCLAMATION);
                     break;
                 }
-                MeasureLevel(data, length);
-                lastTick = ::GetTickCount();
                 continue;
             }
-            const DWORD now = ::GetTickCount();
-            elapsedMs += now - lastTick;
-            lastTick = now;
-            if (elapsedMs + 125 < m_currentMs && length > 0) {
-                length -= length / 32;
-                length -= length % block;
+            if (limitSamples >= 0) {
+                if (positionSamples >= limitSamples)
+                    break;
+                const LONGLONG restBytes = (limitSamples - positionSamples) * block;
+                if (restBytes < length)
+                    length = static_cast<DWORD>(restBytes);
             }
-            if (length > 0) {
-                if (limitSamples >= 0) {
-                    if (positionSamples >= limitSamples)
-                        break;
-                    const LONGLONG restBytes = (limitSamples - positionSamples) * block;
-                    if (restBytes < length)
-                        length = static_cast<DWORD>(restBytes);
+            if (m_muted)
+                memset(data, m_format->wBitsPerSample == 8 ? 0x80 : 0x00, length);
+            ProcessBuffer(data, &length);
+            if (!m_sink) {
+                if (m_file && ::mmioWrite(m_file, reinterpret_cast<const char*>(data),
+                                          static_cast<LONG>(length)) != static_cast<LONG>(length)) {
+                    text.Format(IDS_FILE_WRITE_FAILED, m_fileName);
+                    AfxMessageBox(text, MB_ICONEXCLAMATION);
+                    break;
                 }
-                if (m_stop) {
-                    // Read after the stop: only the part up to the stop time.
-                    const LONGLONG targetSamples = m_drainTargetMs * rate / 1000;
-                    if (positionSamples >= targetSamples)
-                        break;
-                    const LONGLONG restBytes = (targetSamples - positionSamples) * block;
-                    if (restBytes < length)
-                        length = static_cast<DWORD>(restBytes);
+                if (m_file) {
+                    m_bytesWritten += length;
+                    const LONG position = ::mmioSeek(m_file, 0, SEEK_CUR);
+                    if (position > 0 && static_cast<DWORD>(position) - m_dataChunk.dwDataOffset > m_dataEnd)
+                        m_dataEnd = static_cast<DWORD>(position) - m_dataChunk.dwDataOffset;
                 }
-                if (m_muted)
-                    memcpy(data, silence, length);
-                ProcessBuffer(data, &length);
-                if (!m_sink) {
-                    if (m_file && ::mmioWrite(m_file, reinterpret_cast<const char*>(data),
-                                              static_cast<LONG>(length)) != static_cast<LONG>(length)) {
-                        text.Format(IDS_FILE_WRITE_FAILED, m_fileName);
-                        AfxMessageBox(text, MB_ICONEXCLAMATION);
-                        break;
-                    }
-                    if (m_file) {
-                        m_bytesWritten += length;
-                        const LONG position = ::mmioSeek(m_file, 0, SEEK_CUR);
-                        if (position > 0 && static_cast<DWORD>(position) - m_dataChunk.dwDataOffset > m_dataEnd)
-                            m_dataEnd = static_cast<DWORD>(position) - m_dataChunk.dwDataOffset;
-                    }
-                } else {
-                    const LONGLONG start = SnapToFrame(static_cast<LONGLONG>(m_currentMs) * 10000);
-                    const LONGLONG stop = SnapToFrame((static_cast<LONGLONG>(m_currentMs) + 500) * 10000);
-                    m_sink->ReceiveAudio(data, length, start, stop, 1);
-                }
-                MeasureLevel(data, length);
-                positionSamples += length / block;
-                // To the nearest millisecond: a stop cut on a sample inside a
-                // millisecond still gives the length it was cut to.
-                m_currentMs = static_cast<int>((positionSamples * 1000 + rate / 2) / rate);
-                m_dataChunk.dwFlags |= MMIO_DIRTY;
-                m_riffChunk.dwFlags |= MMIO_DIRTY;
-                m_hasData = TRUE;
             } else {
-                MeasureLevel(data, length);
+                const LONGLONG start = SnapToFrame(static_cast<LONGLONG>(m_currentMs) * 10000);
+                const LONGLONG stop = SnapToFrame((static_cast<LONGLONG>(m_currentMs) + 500) * 10000);
+                m_sink->ReceiveAudio(data, length, start, stop, 1);
             }
-            if ((limitSamples >= 0 && positionSamples >= limitSamples) || (m_stop && !Draining(positionSamples)))
+            MeasureLevel(data, length);
+            positionSamples += length / block;
+            // To the nearest millisecond: a stop cut on a sample inside a
+            // millisecond still gives the length it was cut to.
+            m_currentMs = static_cast<int>((positionSamples * 1000 + rate / 2) / rate);
+            m_dataChunk.dwFlags |= MMIO_DIRTY;
+            m_riffChunk.dwFlags |= MMIO_DIRTY;
+            m_hasData = TRUE;
+            if ((limitSamples >= 0 && positionSamples >= limitSamples) || (m_stop && !Draining(deviceSamples)))
                 break;
             if (!m_buffers->AddNextBuffer()) {
                 AfxMessageBox(CString("CWaveIn::AddNextBuffer") + LoadText(IDS_FAILED_SUFFIX),

@@ -9,6 +9,8 @@
 #include "framework/String.h"
 #include <mmsystem.h>
 
+#include <vector>
+
 class CWnd;
 class CRecorderPrefs;
 
@@ -115,8 +117,15 @@ private:
     void SetError(UINT id);
     void SetError(LPCSTR text) { m_errorText = text; }
     BOOL OpenFile(DWORD* existingLength);
-    // While stopping: more buffers are still wanted to reach the stop time.
-    BOOL Draining(LONGLONG positionSamples) const;
+    // While stopping: more of the device's sound is still wanted to reach the
+    // stop time.
+    BOOL Draining(LONGLONG deviceSamples) const;
+    // The device's sample position now, from the wall clock since its start.
+    LONGLONG DeviceSampleNow() const;
+    // Keeps only the parts of a buffer (device samples from bufferStart on)
+    // that were recorded while not paused, moved to its front; returns their
+    // length in bytes.
+    DWORD KeepRecordedSpans(BYTE* data, DWORD length, LONGLONG bufferStart);
     BOOL SeekToStart(DWORD existingLength, const BYTE* silence, DWORD bufferSize);
     void ProcessBuffer(BYTE* data, DWORD* length);
     void MeasureLevel(const BYTE* data, DWORD length);
@@ -143,13 +152,23 @@ private:
     volatile BOOL m_paused;
     volatile BOOL m_muted;
     volatile BOOL m_effectsMuted;
-    // The time recorded while not paused, counted on the owner's thread by
-    // Resume, Pause and Stop. The input hands its buffers over late (under
-    // Wine about a second): at a stop the thread goes on reading, for at most
-    // a few seconds, until the sound reaches the stop time.
-    DWORD m_resumeTick;
-    LONGLONG m_activeMs;
-    volatile LONGLONG m_drainTargetMs;   // set by Stop before the stop flag, then fixed
+    // What is recorded is chosen by the device's own time: Resume and Pause
+    // (owner's thread) mark where, in samples since the device started, each
+    // stretch of recording begins and ends, and the wave thread keeps exactly
+    // those samples of every buffer. The input hands its buffers over late
+    // (under Wine about a second): sound from before a pause is still written
+    // when it arrives after the pause, sound from the pause is left out when
+    // it arrives after the resume, and a stop reads on, for at most a few
+    // seconds, until the device has passed the stop time.
+    struct RecordedSpan {
+        LONGLONG start;         // device samples
+        LONGLONG end;           // kOpenSpan while recording goes on
+    };
+    std::vector<RecordedSpan> m_spans;    // in order; consumed ones removed by the thread
+    CRITICAL_SECTION m_spanLock;
+    DWORD m_deviceStartTick;
+    volatile BOOL m_deviceClockSet;       // set by the thread before it reports ready
+    volatile LONGLONG m_drainTargetSamples;   // set by Stop before the stop flag, then fixed
     DWORD m_stopTick;
     HWAVEIN m_device;
     WaveBuffer* m_buffers;

@@ -4,6 +4,7 @@
 #include "app/AppMessages.h"
 #include "resources/ids_app.h"
 #include "resources/ids_settings.h"
+#include "tests/support/MediaTestUtil.h"
 #include "tests/support/TestSupport.h"
 #include "AppTestSupport.h"
 
@@ -264,6 +265,48 @@ TEST(VexcapProgram, RecordsFromTheCommandLineIntoASavedAvi)
     EXPECT_GT(frames, 5) << probe;
     EXPECT_EQ(std::string::npos, probe.find("audio")) << "one video stream only";
 
+}
+
+// With sound on (and no package), /R ... /S records the screen and the
+// microphone: the saved AVI has a PCM audio stream holding the tone that was
+// played while it recorded.
+TEST(VexcapProgram, RecordsSoundFromTheCommandLine)
+{
+    ASSERT_EQ(0, CountRecorderWindows());
+    ScratchDir out("vxsnd");
+    DemoPrefs prefs(out.Path(), 0);
+    const DWORD on = 1, device = WAVE_MAPPER;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(prefs.Key(), "RecordAudio", 0, REG_DWORD, (const BYTE*)&on, 4));
+    ::RegSetValueExA(prefs.Key(), "AudioDeviceID", 0, REG_DWORD, (const BYTE*)&device, 4);
+    ::RegDeleteValueA(prefs.Key(), "MuteAudio");
+
+    ASSERT_TRUE(mediatest::PlayToneInBackground(440.0, 14.0, 0.5));
+    Program first("/R");
+    HWND main = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (main = ::FindWindowA(RECORDER_CLASS_NAME, NULL)) != NULL; }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_RECORDING); }, 20000))
+        << "recording began; title: " << WindowTitle(main);
+    Pump(4000);
+    EXPECT_EQ(1, RunProgram("/S"));
+    const std::string saved = out.File("Capture-1.avi");
+    ASSERT_TRUE(PumpUntil(
+        [&] { return ::GetFileAttributesA(saved.c_str()) != INVALID_FILE_ATTRIBUTES && TitleShows(main, IDS_RECORD_STATE_IDLE); },
+        60000))
+        << "saved as " << saved;
+    EXPECT_EQ(0, RunProgram("/X"));
+    EXPECT_EQ(0, first.Wait(30000));
+
+    std::string streams, audio;
+    RunHost("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 '" + UnixPath(saved) + "'", &streams);
+    EXPECT_EQ("video\naudio\n", streams);
+    RunHost("ffprobe -v error -select_streams a:0 -show_entries stream=codec_name -of csv=p=0 '" + UnixPath(saved) +
+                "'",
+            &audio);
+    EXPECT_EQ("pcm_s16le\n", audio);
+    const std::vector<int> samples = mediatest::DecodeAudio16(saved, out.File("sound.raw"), 22050);
+    size_t loud = 0;
+    EXPECT_NEAR(440.0, mediatest::LoudToneFrequency(samples, 22050, &loud), 4.0);
+    EXPECT_GT(loud, samples.size() / 4) << "the tone fills the recording after the input's start-up";
 }
 
 // With the Region input, /R opens the region picker; the dragged band is

@@ -271,7 +271,9 @@ TEST_F(MainFrameSaveTest, SplitRecordingKeepsEverySegment)
 {
     WithSound();
     CRecorderEngine::SetSegmentLimit(100 * 1024);   // a segment holds two frames of 160 x 120
-    RecordFor(2000);
+    // Each change of segment waits for the sound input's latency (about a
+    // second under Wine) to end the segment's sound at its end.
+    RecordFor(4500);
 
     EXPECT_TRUE(HasBox(App().Boxes(), Text(IDS_CANNOT_RENDER_AVI))) << JoinBoxes(App().Boxes());
     const KeptFolder kept = ReadKeptFolder(m_folder);

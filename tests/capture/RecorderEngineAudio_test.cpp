@@ -12,10 +12,12 @@
 #include "resources/ids_capture.h"
 #include "resources/ids_media.h"
 #include "settings/RecorderPrefs.h"
+#include "tests/support/MediaTestUtil.h"
 #include "tests/support/TestSupport.h"
 #include "CaptureTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <math.h>
 #include <memory>
 #include <sstream>
@@ -33,25 +35,14 @@ namespace {
 const RECT kArea = {150, 150, 470, 390};   // 320 x 240
 const DWORD kRate = 22050;
 
-WAVEFORMATEX Pcm(DWORD rate, WORD channels, WORD bits)
+// Uncompressed frames (5 per second unless given), sound on in 22050 Hz mono
+// 16-bit.
+std::unique_ptr<CRecorderPrefs> SoundPrefs(const std::string& tempDir, int framesPerSecond = 5)
 {
-    WAVEFORMATEX f = {};
-    f.wFormatTag = WAVE_FORMAT_PCM;
-    f.nChannels = channels;
-    f.nSamplesPerSec = rate;
-    f.wBitsPerSample = bits;
-    f.nBlockAlign = (WORD)(channels * bits / 8);
-    f.nAvgBytesPerSec = rate * f.nBlockAlign;
-    return f;
-}
-
-// 5 frames per second, uncompressed frames, sound on in 22050 Hz mono 16-bit.
-std::unique_ptr<CRecorderPrefs> SoundPrefs(const std::string& tempDir)
-{
-    std::unique_ptr<CRecorderPrefs> prefs = MakeEnginePrefs(tempDir, kFourccDib, 5);
+    std::unique_ptr<CRecorderPrefs> prefs = MakeEnginePrefs(tempDir, kFourccDib, framesPerSecond);
     prefs->m_recordAudio = TRUE;
     prefs->m_audioDeviceId = (int)WAVE_MAPPER;
-    const WAVEFORMATEX format = Pcm(kRate, 1, 16);
+    const WAVEFORMATEX format = mediatest::PcmFormat(kRate, 1, 16);
     prefs->SetAudioFormat(&format);
     return prefs;
 }
@@ -59,52 +50,7 @@ std::unique_ptr<CRecorderPrefs> SoundPrefs(const std::string& tempDir)
 // Plays a sine into the sink in the background.
 void PlayTone(double frequency, double seconds)
 {
-    char cmd[512];
-    snprintf(cmd, sizeof(cmd),
-             "(sox -n -r 44100 -c 2 -b 16 -t raw - synth %.2f sine %.1f vol 0.5 | "
-             "pacat --raw --rate=44100 --channels=2 --format=s16le --device=${VEXCAP_PULSE_SINK:-vexcap_sink}) "
-             ">/dev/null 2>&1 &",
-             seconds, frequency);
-    std::string out;
-    ASSERT_EQ(0, RunHost(cmd, &out)) << out;
-}
-
-// The sound stream of an AVI as 16-bit mono samples at 22050 Hz.
-std::vector<int> AudioSamples(const std::string& avi, const std::string& scratch)
-{
-    std::string out;
-    if (RunHost("ffmpeg -v error -y -i '" + UnixPath(avi) + "' -map 0:a:0 -f s16le -ac 1 -ar 22050 '" +
-                    UnixPath(scratch) + "'",
-                &out) != 0)
-        return std::vector<int>();
-    std::string bytes;
-    testsupport::ReadFileBytes(scratch, &bytes);
-    std::vector<int> samples(bytes.size() / 2);
-    for (size_t i = 0; i < samples.size(); ++i) {
-        short v;
-        memcpy(&v, bytes.data() + 2 * i, 2);
-        samples[i] = v;
-    }
-    return samples;
-}
-
-// The frequency of the loud part of a signal by its upward zero crossings.
-double ToneFrequency(const std::vector<int>& samples, size_t* loudSamples)
-{
-    size_t first = 0, last = 0, count = 0;
-    *loudSamples = 0;
-    for (size_t i = 1; i < samples.size(); ++i) {
-        if (abs(samples[i]) > 3000)
-            ++*loudSamples;
-        if (samples[i - 1] < 0 && samples[i] >= 0 && (abs(samples[i - 1]) > 1000 || abs(samples[i]) > 1000 ||
-                                                       (i + 10 < samples.size() && abs(samples[i + 10]) > 3000))) {
-            if (count == 0)
-                first = i;
-            last = i;
-            ++count;
-        }
-    }
-    return count < 2 ? 0.0 : (count - 1) * (double)kRate / (double)(last - first);
+    ASSERT_TRUE(mediatest::PlayToneInBackground(frequency, seconds, 0.5));
 }
 
 int CountSoundFiles(const CRecorderEngine& engine)
@@ -148,7 +94,10 @@ TEST_F(SoundRecordingTest, SoundIsInterleavedIntoTheRecordingAndFollowsPauses)
         std::unique_ptr<CRecorderPrefs> prefs = SoundPrefs(m_dir.Path());
         MainWindowDouble main;
         std::unique_ptr<CRecorderEngine> engine(new CRecorderEngine(prefs.get(), &main, NULL));
-        PlayTone(c.frequency, (c.firstMs + c.pauseMs + c.secondMs) / 1000.0 + 6.0);
+        // The tone ends before the next case's begins (the sink would mix them).
+        const DWORD toneMs = c.firstMs + c.pauseMs + c.secondMs + 4000;
+        const DWORD toneStart = ::GetTickCount();
+        PlayTone(c.frequency, toneMs / 1000.0);
         RECT area = kArea;
         ASSERT_TRUE(engine->PrepareRecording(&area));
         ASSERT_TRUE(PumpUntil([&] { return main.First(WM_RECORDER_STATE) == 1; }, 15000)) << "capture began";
@@ -173,11 +122,11 @@ TEST_F(SoundRecordingTest, SoundIsInterleavedIntoTheRecordingAndFollowsPauses)
         const double video = atof(Probe(avi, "-select_streams v:0 -show_entries stream=duration").c_str());
         const double recorded = (c.firstMs + c.secondMs) / 1000.0;
         EXPECT_NEAR(recorded, video, 0.45);
-        const std::vector<int> samples = AudioSamples(avi, m_dir.File("sound.raw"));
+        const std::vector<int> samples = mediatest::DecodeAudio16(avi, m_dir.File("sound.raw"), kRate);
         const double audio = samples.size() / (double)kRate;
         EXPECT_NEAR(video, audio, 0.5) << "the sound lasts as long as the video";
         size_t loud = 0;
-        EXPECT_NEAR(c.frequency, ToneFrequency(samples, &loud), 4.0);
+        EXPECT_NEAR(c.frequency, mediatest::LoudToneFrequency(samples, kRate, &loud), 4.0);
         EXPECT_GT(loud, samples.size() / 4) << "the tone fills the recording after the input's start-up";
 
         const CString folder = engine->GetRecordingFolder();
@@ -185,7 +134,194 @@ TEST_F(SoundRecordingTest, SoundIsInterleavedIntoTheRecordingAndFollowsPauses)
         engine.reset();
         EXPECT_FALSE(FileExists(file));
         EXPECT_FALSE(FileExists(folder));
+        const DWORD played = ::GetTickCount() - toneStart;
+        if (played < toneMs + 300)
+            Pump(toneMs + 300 - played);
     }
+}
+
+// A window over the recorded area whose colour tells the time: a thread
+// paints it every 2 ms with the milliseconds since the window's start (in
+// 2 ms steps, 6 bits in each channel), so every recorded frame says when it
+// was grabbed.
+class ClockWindow {
+public:
+    explicit ClockWindow(const RECT& rect) : m_window(rect, RGB(0, 0, 0)), m_stop(0)
+    {
+        m_base = ::GetTickCount();
+        m_thread = ::CreateThread(NULL, 0, Paint, this, 0, NULL);
+    }
+    ~ClockWindow()
+    {
+        ::InterlockedExchange(&m_stop, 1);
+        ::WaitForSingleObject(m_thread, INFINITE);
+        ::CloseHandle(m_thread);
+    }
+    // The milliseconds a colour stands for.
+    static long TimeOf(BYTE r, BYTE g, BYTE b) { return 2 * (((r / 4) << 12) | ((g / 4) << 6) | (b / 4)); }
+
+private:
+    static DWORD WINAPI Paint(LPVOID param)
+    {
+        ClockWindow* self = static_cast<ClockWindow*>(param);
+        HDC dc = ::GetDC(self->m_window.Hwnd());
+        RECT client;
+        ::GetClientRect(self->m_window.Hwnd(), &client);
+        while (!self->m_stop) {
+            const DWORD v = (::GetTickCount() - self->m_base) / 2;
+            const COLORREF colour = RGB(((v >> 12) & 63) * 4 + 2, ((v >> 6) & 63) * 4 + 2, (v & 63) * 4 + 2);
+            HBRUSH brush = ::CreateSolidBrush(colour);
+            ::FillRect(dc, &client, brush);
+            ::DeleteObject(brush);
+            ::GdiFlush();
+            ::Sleep(2);
+        }
+        ::ReleaseDC(self->m_window.Hwnd(), dc);
+        return 0;
+    }
+
+    ColourWindow m_window;
+    DWORD m_base;
+    HANDLE m_thread;
+    volatile LONG m_stop;
+};
+
+// The grab time (ClockWindow milliseconds) of every frame of an AVI, read at
+// the frame's centre; -1 where the frame shows no stamp.
+std::vector<long> FrameStamps(const std::string& avi, const std::string& scratch)
+{
+    std::string out;
+    std::vector<long> stamps;
+    if (RunHost("ffmpeg -v error -y -i '" + UnixPath(avi) + "' -map 0:v:0 -vf crop=2:2:160:120 -f rawvideo " +
+                    "-pix_fmt rgb24 '" + UnixPath(scratch) + "'",
+                &out) != 0)
+        return stamps;
+    std::string bytes;
+    testsupport::ReadFileBytes(scratch, &bytes);
+    for (size_t at = 0; at + 12 <= bytes.size(); at += 12) {
+        const BYTE* p = reinterpret_cast<const BYTE*>(bytes.data() + at);
+        const bool stamp = p[0] % 4 == 2 && p[1] % 4 == 2 && p[2] % 4 == 2;
+        stamps.push_back(stamp ? ClockWindow::TimeOf(p[0], p[1], p[2]) : -1);
+    }
+    return stamps;
+}
+
+// One burst of tone found in a recording's sound: where it starts (seconds
+// of the sound track), how long it is loud and its frequency.
+struct Burst {
+    double at;
+    double length;
+    double frequency;
+};
+
+// Bursts that follow at least 0.1 s of silence (a burst cut by a pause or
+// the start is not one of them: its length is short).
+std::vector<Burst> FindBursts(const std::vector<int>& samples)
+{
+    std::vector<Burst> bursts;
+    size_t quiet = 0;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        if (abs(samples[i]) < 1000) {
+            ++quiet;
+            continue;
+        }
+        if (abs(samples[i]) < 3000 || quiet < kRate / 10) {
+            quiet = 0;
+            continue;
+        }
+        size_t end = i, silent = 0;
+        while (end < samples.size() && silent < kRate / 50)
+            silent = abs(samples[end++]) < 1000 ? silent + 1 : 0;
+        const size_t last = end - silent;
+        const std::vector<int> burst(samples.begin() + i, samples.begin() + last);
+        bursts.push_back({i / (double)kRate, (last - i) / (double)kRate,
+                          mediatest::ZeroCrossingFrequency(burst, 1, kRate)});
+        i = last;
+        quiet = 0;
+    }
+    return bursts;
+}
+
+// Sound stays in step with the picture across pauses: a sound track of
+// numbered tone bursts (burst n at 0.5 + n seconds, at 500 + 100 n Hz) is
+// played once through the whole recording, while every frame records the
+// wall clock. For each whole burst in the saved AVI, the clock of the frames
+// at the burst's place in the file, less the burst's place in the sound
+// track, is the delay between sound and picture: it must stay the same,
+// within 40 ms, after three pauses as before them.
+TEST_F(SoundRecordingTest, SoundStaysInStepWithThePictureAcrossPauses)
+{
+    const DWORD kFps = 25;
+    std::unique_ptr<CRecorderPrefs> prefs = SoundPrefs(m_dir.Path(), kFps);
+    RECT clockRect = kArea;
+    ::InflateRect(&clockRect, 20, 20);
+    ClockWindow clock(clockRect);
+    std::string track;
+    for (int n = 0; n < 16; ++n) {
+        track += mediatest::Constant16(kRate, 1, n == 0 ? 0.5 : 0.75, 0);
+        track += mediatest::Sine16(kRate, 1, 500.0 + 100.0 * n, 0.25, 0.5);
+    }
+    MainWindowDouble main;
+    std::unique_ptr<CRecorderEngine> engine(new CRecorderEngine(prefs.get(), &main, NULL));
+    RECT area = kArea;
+    ASSERT_TRUE(engine->PrepareRecording(&area));
+    ASSERT_TRUE(PumpUntil([&] { return main.First(WM_RECORDER_STATE) == 1; }, 15000)) << "capture began";
+    ASSERT_TRUE(mediatest::PlayPcmInBackground(m_dir.File("bursts.raw"), track, kRate));
+    const DWORD runs[] = {3600, 1600, 1600, 3600};
+    for (size_t r = 0; r < sizeof(runs) / sizeof(runs[0]); ++r) {
+        if (r > 0) {
+            engine->Pause();
+            Pump(800);
+            engine->Record();
+        }
+        Pump(runs[r]);
+    }
+    engine->RequestStop();
+    ASSERT_TRUE(PumpUntil([&] { return Finished(main); }, 20000));
+    EXPECT_EQ(0, main.First(WM_RECORDER_FINISHED));
+    EXPECT_TRUE(App().Boxes().empty()) << App().Boxes()[0];
+
+    const std::string avi = (LPCSTR)engine->GetScreenFileName();
+    const std::vector<long> stamps = FrameStamps(avi, m_dir.File("frames.raw"));
+    const std::vector<int> samples = mediatest::DecodeAudio16(avi, m_dir.File("bursts16.raw"), kRate);
+    ASSERT_GT(stamps.size(), 200u);
+    const std::vector<Burst> bursts = FindBursts(samples);
+    const double frameMs = 1000.0 / kFps;
+    std::ostringstream seen;
+    std::vector<std::pair<double, double>> delays;   // file time, delay
+    for (const Burst& b : bursts) {
+        seen << "burst at " << b.at << " s, " << b.length << " s, " << b.frequency << " Hz";
+        if (b.length < 0.23 || b.length > 0.27) {
+            seen << ": not whole\n";
+            continue;
+        }
+        const long n = lround((b.frequency - 500.0) / 100.0);
+        ASSERT_NEAR(500.0 + 100.0 * n, b.frequency, 15.0) << seen.str();
+        // The clock of the picture at the burst's place: each frame near it
+        // gives its stamp less its own place; the middle value of three.
+        const long k = (long)(b.at * kFps);
+        std::vector<double> offsets;
+        for (long j = k - 1; j <= k + 1; ++j) {
+            if (j >= 0 && j < (long)stamps.size() && stamps[j] >= 0)
+                offsets.push_back(stamps[j] - j * frameMs);
+        }
+        if (offsets.empty()) {
+            seen << ": no stamped frame\n";
+            continue;
+        }
+        std::sort(offsets.begin(), offsets.end());
+        const double picture = b.at * 1000.0 + offsets[offsets.size() / 2];
+        const double delay = picture - (500.0 + 1000.0 * n);
+        seen << ", burst " << n << ", delay " << delay << " ms\n";
+        delays.push_back(std::make_pair(b.at, delay));
+    }
+    const double firstPause = runs[0] / 1000.0;
+    const double lastPause = (runs[0] + runs[1] + runs[2]) / 1000.0;
+    ASSERT_FALSE(delays.empty()) << seen.str();
+    ASSERT_LT(delays.front().first, firstPause - 0.2) << "a whole burst before the first pause\n" << seen.str();
+    ASSERT_GT(delays.back().first, lastPause + 0.2) << "a whole burst after the third pause\n" << seen.str();
+    for (const std::pair<double, double>& d : delays)
+        EXPECT_NEAR(delays.front().second, d.second, 40.0) << "burst at " << d.first << " s\n" << seen.str();
 }
 
 // Discard with sound running: the recorder ends, and neither the video nor
@@ -303,7 +439,7 @@ DWORD WINAPI AnswerScriptQuestions(LPVOID param)
 
 void WriteConstantWave(const std::string& path, double seconds, short value)
 {
-    const WAVEFORMATEX format = Pcm(kRate, 1, 16);
+    const WAVEFORMATEX format = mediatest::PcmFormat(kRate, 1, 16);
     const DWORD samples = (DWORD)(seconds * kRate);
     std::string data(samples * 2, '\0');
     for (DWORD i = 0; i < samples; ++i)
@@ -502,7 +638,7 @@ TEST_F(SoundRecordingTest, EnableAudioSwitchesTheSoundWhileRecording)
         const std::string avi = (LPCSTR)engine->GetScreenFileName();
         EXPECT_EQ("video\naudio\n", Probe(avi, "-show_entries stream=codec_type"));
         const double video = atof(Probe(avi, "-select_streams v:0 -show_entries stream=duration").c_str());
-        const std::vector<int> samples = AudioSamples(avi, m_dir.File("switch.raw"));
+        const std::vector<int> samples = mediatest::DecodeAudio16(avi, m_dir.File("switch.raw"), kRate);
         EXPECT_NEAR(video, samples.size() / (double)kRate, 0.5);
         // Loud samples before the switch and in the last two seconds (the
         // switch's buffer of half a second left out).

@@ -161,37 +161,49 @@ TEST(WaveIn, TimeLimitGivesExactlyTheLimitsBytes)
 }
 
 // Paused time is not recorded; resuming records again; mute records silence.
+// The input hands its sound over late: what it recorded before the pause is
+// still written after the pause, and then the length stays as long as the
+// time recorded.
 TEST(WaveIn, PauseResumeAndMute)
 {
     testsupport::ScratchDir dir("vxwave");
     const std::string file = dir.File("pause.wav");
     Recording rec(file, PcmFormat(22050, 1, 16), 0);
     ASSERT_TRUE(rec.Start());
-    ASSERT_TRUE(mediatest::PlayToneInBackground(440, 8, 0.5));
+    ASSERT_TRUE(mediatest::PlayToneInBackground(440, 9, 0.5));
     ::Sleep(1500);   // a new recorder starts paused: nothing may be written meanwhile
     EXPECT_EQ(0, rec.waveIn->GetCurrentMs());
     EXPECT_FALSE(rec.waveIn->HasData());
 
+    const DWORD resumed = ::GetTickCount();
     rec.waveIn->Resume();
-    ASSERT_TRUE(WaitUntil([&] { return rec.waveIn->GetCurrentMs() >= 1500; }, 10000));
-    rec.waveIn->Pause();
-    ::Sleep(300);
-    const int pausedAt = rec.waveIn->GetCurrentMs();
     ::Sleep(1500);
-    EXPECT_EQ(pausedAt, rec.waveIn->GetCurrentMs()) << "recording went on while paused";
+    rec.waveIn->Pause();
+    const int recordedMs = static_cast<int>(::GetTickCount() - resumed);
+    ASSERT_TRUE(WaitUntil([&] { return rec.waveIn->GetCurrentMs() >= recordedMs - 30; }, 5000))
+        << "the sound of the time before the pause arrives: " << rec.waveIn->GetCurrentMs() << " of "
+        << recordedMs << " ms";
+    ::Sleep(1500);
+    const int pausedAt = rec.waveIn->GetCurrentMs();
+    EXPECT_NEAR(recordedMs, pausedAt, 30) << "recording went on while paused";
 
     rec.waveIn->SetMute(FALSE);
     rec.waveIn->Resume();
-    ASSERT_TRUE(WaitUntil([&] { return rec.waveIn->GetCurrentMs() >= pausedAt + 1500; }, 10000));
+    ::Sleep(1500);
     rec.waveIn->Stop();
     EXPECT_FALSE(rec.waveIn->IsRunning());
     ASSERT_TRUE(rec.ThreadEnded(5000));
+    EXPECT_NEAR(pausedAt + 1500, rec.waveIn->GetCurrentMs(), 40) << "the stop ends at the stop's time";
 
     const mediatest::WavInfo info = mediatest::ReadWav(file);
     ASSERT_TRUE(info.ok) << info.layout;
     const std::vector<int> samples = mediatest::Samples16(info.data);
-    ASSERT_EQ(static_cast<size_t>(rec.waveIn->GetCurrentMs()) * 22050 / 1000, samples.size());
-    const size_t mutedFrom = static_cast<size_t>(pausedAt) * 22050 / 1000;
+    EXPECT_EQ(static_cast<int>((samples.size() * 1000 + 11025) / 22050), rec.waveIn->GetCurrentMs())
+        << "the position is the written length, to the millisecond";
+    // pausedAt is rounded to the millisecond: the mute starts within 22
+    // samples of it.
+    const size_t mutedFrom = static_cast<size_t>(pausedAt) * 22050 / 1000 + 22;
+    ASSERT_LT(mutedFrom, samples.size());
     EXPECT_GT(MaxAbs(std::vector<int>(samples.begin(), samples.begin() + mutedFrom)), 10000)
         << "the tone before the pause";
     EXPECT_EQ(0, MaxAbs(std::vector<int>(samples.begin() + mutedFrom, samples.end())))

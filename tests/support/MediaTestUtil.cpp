@@ -4,6 +4,8 @@
 #include "framework/WinApp.h"
 
 #include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 namespace mediatest {
@@ -185,6 +187,51 @@ double ZeroCrossingFrequency(const std::vector<int>& samples, int channels, DWOR
     if (count < 2)
         return 0;
     return (count - 1) * static_cast<double>(rate) / (last - first);
+}
+
+double LoudToneFrequency(const std::vector<int>& samples, DWORD rate, size_t* loudSamples)
+{
+    size_t first = 0, last = 0, count = 0;
+    *loudSamples = 0;
+    for (size_t i = 1; i < samples.size(); ++i) {
+        if (abs(samples[i]) > 3000)
+            ++*loudSamples;
+        if (samples[i - 1] < 0 && samples[i] >= 0 &&
+            (abs(samples[i - 1]) > 1000 || abs(samples[i]) > 1000 ||
+             (i + 10 < samples.size() && abs(samples[i + 10]) > 3000))) {
+            if (count == 0)
+                first = i;
+            last = i;
+            ++count;
+        }
+    }
+    return count < 2 ? 0.0 : (count - 1) * static_cast<double>(rate) / static_cast<double>(last - first);
+}
+
+bool PlayPcmInBackground(const std::string& scratchFile, const std::string& pcm, DWORD rate)
+{
+    if (!testsupport::WriteFileBytes(scratchFile, pcm.data(), pcm.size()))
+        return false;
+    char cmd[1024];
+    snprintf(cmd, sizeof(cmd),
+             "pacat --raw --rate=%lu --channels=1 --format=s16le --latency-msec=20 "
+             "--device=${VEXCAP_PULSE_SINK:-vexcap_sink} '%s' >/dev/null 2>&1 &",
+             static_cast<unsigned long>(rate), testsupport::UnixPath(scratchFile).c_str());
+    std::string out;
+    return testsupport::RunHost(cmd, &out) == 0;
+}
+
+std::vector<int> DecodeAudio16(const std::string& windowsPath, const std::string& scratchFile, DWORD rate)
+{
+    std::string out;
+    if (testsupport::RunHost("ffmpeg -v error -y -i '" + testsupport::UnixPath(windowsPath) +
+                                 "' -map 0:a:0 -f s16le -ac 1 -ar " + std::to_string(rate) + " '" +
+                                 testsupport::UnixPath(scratchFile) + "'",
+                             &out) != 0)
+        return std::vector<int>();
+    std::string bytes;
+    testsupport::ReadFileBytes(scratchFile, &bytes);
+    return Samples16(bytes);
 }
 
 bool PlayToneInBackground(double frequency, double seconds, double amplitude)

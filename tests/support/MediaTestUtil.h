@@ -44,8 +44,19 @@ std::vector<int> Samples16(const std::string& data);
 // The frequency of a (mono or channel-0) signal by its upward zero crossings.
 double ZeroCrossingFrequency(const std::vector<int>& samples, int channels, DWORD rate);
 
+// The frequency of the loud part of a mono signal (samples above a tenth of
+// full scale around the crossings), and how many samples are loud.
+double LoudToneFrequency(const std::vector<int>& samples, DWORD rate, size_t* loudSamples);
+
 // Plays a sine into the test sink in the background (returns at once).
 bool PlayToneInBackground(double frequency, double seconds, double amplitude);
+// Plays 16-bit mono PCM (written to `scratchFile` first) into the test sink in
+// the background, with a small playback latency.
+bool PlayPcmInBackground(const std::string& scratchFile, const std::string& pcm, DWORD rate);
+
+// The first audio stream of a media file decoded by ffmpeg to 16-bit mono at
+// `rate` (through `scratchFile`); empty on failure.
+std::vector<int> DecodeAudio16(const std::string& windowsPath, const std::string& scratchFile, DWORD rate);
 
 // A value of an ffprobe stream field ("sample_rate", "codec_name", ...) or
 // format field ("duration"), empty on failure.
