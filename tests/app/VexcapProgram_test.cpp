@@ -115,6 +115,18 @@ std::string ProbeVideo(const std::string& file)
     return probe;
 }
 
+// Stops the recording of the running program with /S and waits for the
+// save to `saved` and the idle state.
+bool StopAndWaitForSave(HWND main, const std::string& saved)
+{
+    EXPECT_EQ(1, RunProgram("/S"));
+    const bool done = PumpUntil(
+        [&] { return ::GetFileAttributesA(saved.c_str()) != INVALID_FILE_ATTRIBUTES && TitleShows(main, IDS_RECORD_STATE_IDLE); },
+        60000);
+    EXPECT_TRUE(done) << "saved as " << saved;
+    return done;
+}
+
 const char kOverlayClass[] = "VexcapScreenOverlay";
 
 // Waits for the area picker of a started recorder to open.
@@ -246,12 +258,8 @@ TEST(VexcapProgram, RecordsFromTheCommandLineIntoASavedAvi)
     EXPECT_EQ(1, RunProgram("/r")) << "resumes";
     EXPECT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_RECORDING); }, 5000));
     Pump(2000);
-    EXPECT_EQ(1, RunProgram("/S"));
     const std::string saved = out.File("Capture-1.avi");
-    ASSERT_TRUE(PumpUntil(
-        [&] { return ::GetFileAttributesA(saved.c_str()) != INVALID_FILE_ATTRIBUTES && TitleShows(main, IDS_RECORD_STATE_IDLE); },
-        60000))
-        << "saved as " << saved;
+    ASSERT_TRUE(StopAndWaitForSave(main, saved));
     EXPECT_EQ(0, RunProgram("/S")) << "nothing left to stop";
     EXPECT_EQ(0, RunProgram("/X"));
     EXPECT_EQ(0, first.Wait(30000)) << "the program ends on /X";
@@ -287,12 +295,8 @@ TEST(VexcapProgram, RecordsSoundFromTheCommandLine)
     ASSERT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_RECORDING); }, 20000))
         << "recording began; title: " << WindowTitle(main);
     Pump(4000);
-    EXPECT_EQ(1, RunProgram("/S"));
     const std::string saved = out.File("Capture-1.avi");
-    ASSERT_TRUE(PumpUntil(
-        [&] { return ::GetFileAttributesA(saved.c_str()) != INVALID_FILE_ATTRIBUTES && TitleShows(main, IDS_RECORD_STATE_IDLE); },
-        60000))
-        << "saved as " << saved;
+    ASSERT_TRUE(StopAndWaitForSave(main, saved));
     EXPECT_EQ(0, RunProgram("/X"));
     EXPECT_EQ(0, first.Wait(30000));
 
