@@ -157,8 +157,98 @@ def two_items():
             Item(b"Note", [(0, b"Skorvale Note", b"abcd"), (2, b"", b"\x10\x20")])]
 
 
+# --- Data object records (the renderings "Skorvale Note", "Skorvale Format"
+# and "Skorvale Layout") -------------------------------------------------------
+
+def i32(v):
+    return struct.pack("<i", v)
+
+
+def generic(version, id_, x, y, opacity):
+    out = u32(id_) + i32(x) + i32(y)
+    return out + (i32(opacity) if version >= 0x04000000 else b"")
+
+
+NOTE_DEFAULT = dict(text_colour=0, background=0xFFFFFF, height=-11, weight=400, italic=0, underline=0,
+                    strike=0, pitch=0, charset=1, face="宋体".encode("gbk"), text=b"", flags=80,
+                    frame_colour=0x7F7F7F, frame_width=4, width=300, height_px=150)
+
+
+def note_record(version, id_, x=0, y=0, opacity=100, **style):
+    st = dict(NOTE_DEFAULT, **style)
+    out = generic(version, id_, x, y, opacity)
+    if version >> 24 < 3:
+        return out
+    out += u32(st["text_colour"]) + u32(st["background"]) + i32(st["height"]) + i32(st["weight"])
+    out += i32(st["italic"]) + i32(st["underline"]) + i32(st["strike"]) + i32(st["pitch"]) + i32(st["charset"])
+    out += mfc_string(st["face"]) + mfc_string(st["text"])
+    return out + u32(st["flags"]) + u32(st["frame_colour"]) + i32(st["frame_width"]) + i32(st["width"]) + \
+        i32(st["height_px"])
+
+
+def caption(text=b"", rect=(0, 0, 0, 0)):
+    """A shape's caption style with the shape's defaults: fifteen words, face,
+    text, then the rectangle as top, left, right, bottom."""
+    words = [16, 0, 4096, 1, 1, 0, 0xFFFFFF, 0xC0C0C0, 0xFFFFFF, -11, 400, 0, 0, 0, 1]
+    left, top, right, bottom = rect
+    return b"".join(i32(w) for w in words) + mfc_string("宋体".encode("gbk")) + mfc_string(text) + \
+        i32(top) + i32(left) + i32(right) + i32(bottom)
+
+
+def dib_archive(packed):
+    block = dib_block(packed)
+    return u16(0x4142) + u32(len(block)) + block
+
+
+def shape_record(version, id_, x, y, opacity, image, key, width, height, keep, cap, obsolete=b"old"):
+    major, minor = version >> 24, (version >> 16) & 0xFF
+    out = generic(version, id_, x, y, opacity)
+    if major < 2:
+        return out
+    out += dib_archive(image)
+    if major < 3:
+        out += mfc_string(obsolete)
+    out += u32(key) + i32(width) + i32(height) + u32(keep)
+    if major > 2 or minor >= 2:
+        out += cap
+    if major == 2 and minor >= 2:
+        out += u32(0xDEADBEEF)
+    return out
+
+
+def layout_record(version, created, entries):
+    """entries: (kind, record) pairs; kinds are written from major 3 on."""
+    out = u32(created)
+    if version >> 24 < 3:
+        out += mfc_string(b"obsolete")
+    out += u32(len(entries))
+    for kind, record in entries:
+        out += (u32(kind) if version >> 24 >= 3 else b"") + record
+    return out
+
+
+NOTE_STYLE = dict(text_colour=0x0000FF, background=0x80FFFF, height=-24, weight=700, italic=1, underline=0,
+                  strike=1, pitch=0x22, charset=134, face=b"Arial", text="你好\r\nworld".encode("gbk"),
+                  flags=0x42, frame_colour=0x123456, frame_width=9, width=320, height_px=90)
+
+
+def data_goldens(out):
+    v4 = 0x04000000
+    out["default_note.bin"] = note_record(v4, 0x11223344)
+    out["note_v4.bin"] = note_record(v4, 0x01020304, -5, 7, 60, **NOTE_STYLE)
+    out["note_v2.bin"] = note_record(0x02000000, 0x01020304, -5, 7)
+    out["note_v22.bin"] = note_record(0x02020000, 0x01020304, 3, 4)
+    cap = caption(b"Cap", (1, 2, 30, 40))
+    out["shape_v4.bin"] = shape_record(v4, 0xA1B2C3D4, 100, 200, 80, ICON_IMAGE, 0xFF00FF, 100, 120, 0, cap)
+    out["shape_v20.bin"] = shape_record(0x02000000, 0xA1B2C3D4, 100, 200, 0, ICON_IMAGE, 0xFF00FF, 50, 50, 1, cap)
+    out["shape_v22.bin"] = shape_record(0x02020000, 0xA1B2C3D4, 100, 200, 0, ICON_IMAGE, 0xFF00FF, 50, 50, 1, cap)
+    out["layout_v4.bin"] = layout_record(v4, 0x5F5E1000, [(1, out["note_v4.bin"]), (0, out["shape_v4.bin"])])
+    out["layout_v22.bin"] = layout_record(0x02020000, 0x5F5E1000, [(0, out["shape_v22.bin"])])
+
+
 def goldens():
     out = {}
+    data_goldens(out)
     lib = Library([])
     out["empty_shapes.skoo"] = lib.save(True)
     out["empty_shapes_twice.skoo"] = lib.save(False)
