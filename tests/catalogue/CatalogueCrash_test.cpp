@@ -1,5 +1,6 @@
-// A save that is cut short (the process ends after any write, or another
-// process kills it) leaves a library that opens as the old or the new one.
+// Tests with a second process: a save that is cut short (the process ends
+// after any write, or another process kills it) leaves a library that opens
+// as the old or the new one; separate starts draw separate ids.
 #include "catalogue/CataloguePropertyObject.h"
 
 #include "catalogue/CatalogueOb.h"
@@ -129,4 +130,28 @@ TEST(CatalogueCrash, KillingASavingProcessAtTwentyMomentsLeavesOldOrNew)
         seen.insert(*names.begin());
     }
     EXPECT_GT(seen.size(), 2u) << "the kills came while saves ran";
+}
+
+// Two programs started in the same second draw different ids: the
+// generator is seeded with more than the time in seconds.
+TEST(CatalogueCrash, TwoStartsInOneSecondDrawDifferentIds)
+{
+    std::set<DWORD> ids;
+    for (int round = 0; round < 3; round++) {
+        HANDLE a = StartChild("newid");
+        HANDLE b = StartChild("newid");
+        ASSERT_NE(nullptr, a);
+        ASSERT_NE(nullptr, b);
+        ::WaitForSingleObject(a, 30000);
+        ::WaitForSingleObject(b, 30000);
+        DWORD idA = 0, idB = 0;
+        ::GetExitCodeProcess(a, &idA);
+        ::GetExitCodeProcess(b, &idB);
+        ::CloseHandle(a);
+        ::CloseHandle(b);
+        EXPECT_NE(idA, idB) << "round " << round;
+        ids.insert(idA);
+        ids.insert(idB);
+    }
+    EXPECT_EQ(6u, ids.size());
 }

@@ -154,6 +154,9 @@ TEST(CatalogueFile, OpenReadsEveryGoldenAsThePythonReaderDoes)
     testsupport::ScratchDir dir("catfile");
     for (const char* name : kLibraryGoldens)
         ExpectPythonAgrees(CopyGolden(dir, name));
+    // The libraries shipped beside the program.
+    for (const char* name : { "我的形状.skoo", "我的文字便条.skot", "编排.skol" })
+        ExpectPythonAgrees(testsupport::SourceDir() + "\\resources\\Libraries\\" + name);
 }
 
 TEST(CatalogueFile, OpenAnswersMinusOneForAMissingFileAndKeepsTheReadOnlyFlag)

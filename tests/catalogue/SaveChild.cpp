@@ -7,8 +7,11 @@
 //       renames every item to "gen-N" and saves, N = 1, 2, ..., every third
 //       save whole, until it is killed; signals the event once the library is
 //       open.
+//   SaveChild newid
+//       exits with a new data-object id as its exit code.
 #include "catalogue/CatalogueOb.h"
 #include "catalogue/CataloguePropertyObject.h"
+#include "catalogue/DataGenericObject.h"
 #include "framework/Exceptions.h"
 
 #include <windows.h>
@@ -36,6 +39,8 @@ void RenameAll(CCataloguePropertyObject& cat, const char* name)
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && strcmp(argv[1], "newid") == 0)
+        return (int)CDataGenericObject::NewId();
     if (argc < 4)
         return 2;
     CCataloguePropertyObject cat;
