@@ -3,6 +3,9 @@
 #include "controls/Dib.h"
 #include "framework/Exceptions.h"
 #include "framework/File.h"
+#include "framework/OleDataObject.h"
+#include "framework/OleDataSource.h"
+#include "framework/SharedFile.h"
 #include "framework/ui/DC.h"
 #include "framework/ui/GdiObject.h"
 
@@ -517,4 +520,52 @@ CCatalogueOb* CCatalogueOb::ReadRecord(const void* pData, DWORD size, LPCTSTR so
     if (pOb == NULL)
         AfxThrowArchiveException(CArchiveException::badClass, source);
     return static_cast<CCatalogueOb*>(pOb);
+}
+
+CLIPFORMAT CCatalogueOb::ClipboardFormat()
+{
+    static const CLIPFORMAT s_format = (CLIPFORMAT)::RegisterClipboardFormatA(kClipboardFormatName);
+    return s_format;
+}
+
+void CCatalogueOb::PlaceOnDataSource(COleDataSource* pSource) const
+{
+    CSharedFile file(GMEM_MOVEABLE | GMEM_SHARE | GMEM_ZEROINIT, 4096);
+    {
+        CArchive ar(&file, CArchive::store, 4096);
+        WriteRecord(ar);
+        ar.Close();
+    }
+    HGLOBAL record = file.Detach();
+    if (record)
+        pSource->CacheGlobalData(ClipboardFormat(), record);
+    for (int i = 0; i < (int)m_renderings.size(); i++) {
+        UINT format = 0;
+        HGLOBAL h = RenderingToGlobal(i, &format);
+        if (h)
+            pSource->CacheGlobalData((CLIPFORMAT)format, h);
+    }
+}
+
+CCatalogueOb* CCatalogueOb::FromDataObject(COleDataObject* pData)
+{
+    HGLOBAL h = pData->GetGlobalData(ClipboardFormat());
+    if (h == NULL)
+        return NULL;
+    const SIZE_T size = ::GlobalSize(h);
+    const void* p = ::GlobalLock(h);
+    CCatalogueOb* item = NULL;
+    try {
+        if (p == NULL || size > 0xFFFFFFFF)
+            AfxThrowArchiveException(CArchiveException::genericException, kClipboardFormatName);
+        item = ReadRecord(p, (DWORD)size, kClipboardFormatName);
+    } catch (...) {
+        if (p)
+            ::GlobalUnlock(h);
+        ::GlobalFree(h);
+        throw;
+    }
+    ::GlobalUnlock(h);
+    ::GlobalFree(h);
+    return item;
 }

@@ -6,6 +6,8 @@
 #include <vector>
 
 class CDib;
+class COleDataObject;
+class COleDataSource;
 
 // One catalogue item: a named bundle of clipboard renderings with an icon
 // (a colour image and its monochrome mask). Kept in a library file part by
@@ -96,8 +98,18 @@ public:
     void WriteRecord(CArchive& ar) const;
     static CCatalogueOb* ReadRecord(const void* pData, DWORD size, LPCTSTR source);
 
-    // The name of the item's clipboard format.
+    // Offers the item on a data source: first the whole item as one object
+    // record in the item clipboard format (in shared global memory), then
+    // every rendering in index order under its format.
+    void PlaceOnDataSource(COleDataSource* pSource) const;
+    // The item offered in the item clipboard format, read with the record
+    // checks; NULL when none is offered. A bad record throws
+    // CArchiveException* named after the clipboard format.
+    static CCatalogueOb* FromDataObject(COleDataObject* pData);
+
+    // The name of the item's clipboard format, and its number.
     static const char kClipboardFormatName[];
+    static CLIPFORMAT ClipboardFormat();
 
 private:
     // The three arrays and the bytes, as the data part and the memory form

@@ -9,6 +9,10 @@
 //       open.
 //   SaveChild newid
 //       exits with a new data-object id as its exit code.
+//   SaveChild clipread <format name> <file>
+//       writes the clipboard's data of that registered format into the file
+//       (another program reading what the catalogue offered); exit code 5
+//       when it is not there.
 #include "catalogue/CatalogueOb.h"
 #include "catalogue/CataloguePropertyObject.h"
 #include "catalogue/DataGenericObject.h"
@@ -41,6 +45,25 @@ int main(int argc, char** argv)
 {
     if (argc == 2 && strcmp(argv[1], "newid") == 0)
         return (int)CDataGenericObject::NewId();
+    if (argc == 4 && strcmp(argv[1], "clipread") == 0) {
+        const UINT format = ::RegisterClipboardFormatA(argv[2]);
+        for (int attempt = 0; attempt < 100 && !::OpenClipboard(NULL); attempt++)
+            ::Sleep(20);
+        HANDLE data = ::GetClipboardData(format);
+        if (data == NULL) {
+            ::CloseClipboard();
+            return 5;
+        }
+        const SIZE_T size = ::GlobalSize(data);
+        const void* p = ::GlobalLock(data);
+        FILE* out = fopen(argv[3], "wb");
+        const bool ok = p && out && fwrite(p, 1, size, out) == size;
+        if (out)
+            fclose(out);
+        ::GlobalUnlock(data);
+        ::CloseClipboard();
+        return ok ? 0 : 6;
+    }
     if (argc < 4)
         return 2;
     CCataloguePropertyObject cat;
