@@ -6,6 +6,8 @@
 
 class CCatalogueOb;
 class CFile;
+class CStringArray;
+class CWnd;
 
 // One screen-notes library (a catalogue): its ordered items, a hidden
 // property item, and the library file they live in. The file is a header,
@@ -41,6 +43,27 @@ public:
     int Save(int maxIncremental);
     // Saves the whole library under a new path; on failure the old path stays.
     int SaveTo(LPCTSTR path);
+
+    // Asks for a library of the page's kind with the open dialog and opens
+    // it: 0, or -1 when cancelled, when the file's extension is not the
+    // kind's (after a warning) or when it cannot be opened. A file that is no
+    // library throws as Open does.
+    int OpenWithDialog(CWnd* pParent);
+    // Asks for a new path with the save dialog and writes the library whole
+    // there: 0, or -1 when cancelled, when the path is open in another page
+    // (`openPaths`, compared without case; after a warning) or when writing
+    // fails (the old path stays).
+    int SaveAs(const CStringArray& openPaths, CWnd* pParent);
+    // Replaces item `index`'s icon from a file the user picks: a .bmp
+    // picture set at size x size, or the first icon of any other file.
+    // 0, or -1 when cancelled or the file gives no picture and no icon.
+    int ReplaceItemIcon(int index, int size, CWnd* pParent);
+
+    // The folder the file dialogs start in: the user's library folder.
+    static CString LibraryFolder();
+    // The page kind's extension (with its dot) and file-dialog filter.
+    static CString KindExtension(int pageType);
+    static CString KindFilter(int pageType);
 
     int GetItemCount() const { return (int)m_items.size(); }
     CCatalogueOb* GetItem(int i) const { return m_items[i].item; }
