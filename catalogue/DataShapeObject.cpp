@@ -1,5 +1,6 @@
 #include "catalogue/DataShapeObject.h"
 
+#include "capture/FrameAnnotations.h"
 #include "catalogue/CatalogueOb.h"
 #include "framework/Exceptions.h"
 #include "platform/imaging/Imaging.h"
@@ -117,6 +118,60 @@ void CDataShapeObject::RenderIcon(HWND, CCatalogueOb* item)
     item->SetIcon(colour, mask);
     ::DeleteObject(colour);
     ::DeleteObject(mask);
+}
+
+BOOL CDataShapeObject::RenderScaled(HDC refDC, HBITMAP* picture, HBITMAP* mask, SIZE* size) const
+{
+    if (m_image.IsEmpty())
+        return FALSE;
+    const int w = ::MulDiv(m_image.GetWidth(), m_widthPercent, 100);
+    const int h = ::MulDiv(m_image.GetHeight(), m_heightPercent, 100);
+    if (w <= 0 || h <= 0)
+        return FALSE;
+    HBITMAP colour = ::CreateCompatibleBitmap(refDC, w, h);
+    HBITMAP mono = ::CreateBitmap(w, h, 1, 1, NULL);
+    HDC dc = ::CreateCompatibleDC(refDC);
+    HDC maskDC = ::CreateCompatibleDC(refDC);
+    if (!colour || !mono || !dc || !maskDC) {
+        if (dc)
+            ::DeleteDC(dc);
+        if (maskDC)
+            ::DeleteDC(maskDC);
+        if (colour)
+            ::DeleteObject(colour);
+        if (mono)
+            ::DeleteObject(mono);
+        return FALSE;
+    }
+    HGDIOBJ oldColour = ::SelectObject(dc, colour);
+    HGDIOBJ oldMask = ::SelectObject(maskDC, mono);
+    ::SetStretchBltMode(dc, COLORONCOLOR);
+    const_cast<CDib&>(m_image).Stretch(CDC::FromHandle(dc), 0, 0, w, h);
+    if (!m_caption.m_text.IsEmpty()) {
+        const RECT& r = m_caption.m_rect;
+        const RECT scaled = { ::MulDiv(r.left, m_widthPercent, 100), ::MulDiv(r.top, m_heightPercent, 100),
+                              ::MulDiv(r.right, m_widthPercent, 100), ::MulDiv(r.bottom, m_heightPercent, 100) };
+        DrawCaptionText(dc, scaled, m_caption, m_caption.m_text);
+    }
+    if (m_transparentColour == kNoKey) {
+        ::PatBlt(maskDC, 0, 0, w, h, BLACKNESS);
+    } else {
+        // Colour to monochrome: pixels of the background colour become 1.
+        const COLORREF oldBk = ::SetBkColor(dc, m_transparentColour);
+        ::BitBlt(maskDC, 0, 0, w, h, dc, 0, 0, SRCCOPY);
+        ::SetBkColor(dc, oldBk);
+    }
+    ::SelectObject(dc, oldColour);
+    ::SelectObject(maskDC, oldMask);
+    ::DeleteDC(dc);
+    ::DeleteDC(maskDC);
+    *picture = colour;
+    *mask = mono;
+    if (size) {
+        size->cx = w;
+        size->cy = h;
+    }
+    return TRUE;
 }
 
 int LoadImageFile(const CString& path, CDib& image, COLORREF* transparent, ImgBitmap* holder)

@@ -28,6 +28,15 @@ public:
     void SetScale(int keepAspect, int widthPercent, int heightPercent);
     void GetScale(int* keepAspect, int* widthPercent, int* heightPercent) const;
 
+    // The shape as it shows on the desktop: the picture stretched to its
+    // scale (width x widthPercent / 100 by height x heightPercent / 100) with
+    // COLORONCOLOR, so no pixel blends the key colour with its neighbours,
+    // the caption drawn over it in its rectangle scaled the same way, and a
+    // monochrome mask whose set bits are the key-coloured pixels (none
+    // without a key). Bitmaps compatible with `refDC`; the caller deletes
+    // them. FALSE for an empty picture or a scale that leaves no pixel.
+    BOOL RenderScaled(HDC refDC, HBITMAP* picture, HBITMAP* mask, SIZE* size) const;
+
     CDib m_image;
     COLORREF m_transparentColour;
     int m_widthPercent;

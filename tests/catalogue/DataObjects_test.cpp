@@ -9,7 +9,9 @@
 #include "framework/File.h"
 #include "CatalogueTestUtil.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -504,4 +506,83 @@ TEST(DataObjects, NoteFramesByKind)
         ::DeleteDC(dc);
         ::DeleteObject(section);
     }
+}
+
+// Scaling neither makes nor removes key pixels: every pixel of the scaled
+// picture is one of the picture's own colours, and the mask marks exactly
+// the key-coloured ones.
+TEST(DataObjects, ScaledShapesKeepTheKeyColourExact)
+{
+    const std::string gif = testsupport::SourceDir() + "\\tests\\imaging\\data\\key.gif";
+    CDataShapeObject shape;
+    COLORREF key = 0;
+    ASSERT_EQ(1, LoadImageFile(gif.c_str(), shape.m_image, &key, nullptr));
+    shape.m_transparentColour = key;
+    const COLORREF palette[] = { RGB(0, 0, 0), RGB(255, 0, 0), RGB(255, 0, 255), RGB(255, 255, 255) };
+    struct Case {
+        int w, h;
+        int width, height;
+    } cases[] = { { 100, 100, 8, 6 }, { 200, 150, 16, 9 }, { 50, 50, 4, 3 }, { 333, 10, 27, 1 } };
+    HDC screen = ::GetDC(NULL);
+    for (const Case& c : cases) {
+        shape.SetScale(1, c.w, c.h);
+        HBITMAP picture = NULL, mask = NULL;
+        SIZE size = {};
+        ASSERT_TRUE(shape.RenderScaled(screen, &picture, &mask, &size)) << c.w << "/" << c.h;
+        EXPECT_EQ(c.width, size.cx);
+        EXPECT_EQ(c.height, size.cy);
+        HDC dc = ::CreateCompatibleDC(screen);
+        int keys = 0;
+        for (int y = 0; y < size.cy; y++) {
+            for (int x = 0; x < size.cx; x++) {
+                HGDIOBJ old = ::SelectObject(dc, picture);
+                const COLORREF p = ::GetPixel(dc, x, y);
+                ::SelectObject(dc, mask);
+                const bool transparent = ::GetPixel(dc, x, y) == RGB(255, 255, 255);
+                ::SelectObject(dc, old);
+                EXPECT_NE(std::end(palette), std::find(std::begin(palette), std::end(palette), p))
+                    << c.w << "/" << c.h << " at " << x << "," << y;
+                EXPECT_EQ(p == key, transparent) << c.w << "/" << c.h << " at " << x << "," << y;
+                keys += p == key;
+            }
+        }
+        EXPECT_GT(keys, 0) << c.w << "/" << c.h;
+        ::DeleteDC(dc);
+        ::DeleteObject(picture);
+        ::DeleteObject(mask);
+    }
+    shape.SetScale(1, 0, 100);
+    HBITMAP picture = NULL, mask = NULL;
+    EXPECT_FALSE(shape.RenderScaled(screen, &picture, &mask, nullptr));
+
+    // A caption lands in its rectangle scaled with the picture.
+    CDataShapeObject captioned;
+    HalfKeyPicture(captioned.m_image, RGB(255, 0, 255));
+    captioned.m_transparentColour = CDataShapeObject::kNoKey;
+    captioned.m_caption.m_text = "W";
+    captioned.m_caption.m_textColor = RGB(0, 0, 255);
+    captioned.m_caption.m_rect = RECT{ 8, 0, 16, 8 };
+    captioned.SetScale(1, 400, 400);
+    SIZE size = {};
+    ASSERT_TRUE(captioned.RenderScaled(screen, &picture, &mask, &size));
+    EXPECT_EQ(64, size.cx);
+    HDC dc = ::CreateCompatibleDC(screen);
+    HGDIOBJ old = ::SelectObject(dc, picture);
+    // Ink: pixels other than the picture's own (glyph edges may be smoothed).
+    int inkLeft = 0, inkRight = 0;
+    for (int y = 0; y < 32; y++) {
+        for (int x = 0; x < 64; x++) {
+            const COLORREF p = ::GetPixel(dc, x, y);
+            (x < 32 ? inkLeft : inkRight) += p != RGB(255, 0, 255) && p != RGB(255, 0, 0);
+        }
+    }
+    ::SelectObject(dc, mask);
+    EXPECT_EQ(RGB(0, 0, 0), ::GetPixel(dc, 3, 3)) << "no key: opaque";
+    ::SelectObject(dc, old);
+    ::DeleteDC(dc);
+    ::DeleteObject(picture);
+    ::DeleteObject(mask);
+    EXPECT_EQ(0, inkLeft);
+    EXPECT_GT(inkRight, 5);
+    ::ReleaseDC(NULL, screen);
 }
