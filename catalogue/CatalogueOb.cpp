@@ -9,6 +9,7 @@
 #include "framework/ui/DC.h"
 #include "framework/ui/GdiObject.h"
 
+#include <new>
 #include <string.h>
 
 // The schema word is ours; any schema is accepted on loading, since the
@@ -389,8 +390,10 @@ void CCatalogueOb::StoreRenderings(CArchive& ar) const
 // allocated for it: a hostile record meets a format error, never a huge block.
 void CCatalogueOb::LoadRenderings(CArchive& ar)
 {
+    // Each rendering takes at least 9 bytes: its format, a name length and
+    // its size.
     const DWORD_PTR nFormats = ar.ReadCount();
-    if ((ULONGLONG)nFormats * 4 > ArchiveBytesLeft(ar))
+    if ((ULONGLONG)nFormats * 9 > ArchiveBytesLeft(ar))
         ThrowFormat(ar, CArchiveException::endOfFile);
     std::vector<Rendering> renderings(nFormats);
     for (Rendering& r : renderings)
@@ -514,6 +517,9 @@ CCatalogueOb* CCatalogueOb::ReadRecord(const void* pData, DWORD size, LPCTSTR so
         // Anything else a hostile record provokes is a format error too.
         ar.Abort();
         e->Delete();
+        AfxThrowArchiveException(CArchiveException::genericException, source);
+    } catch (const std::bad_alloc&) {
+        ar.Abort();
         AfxThrowArchiveException(CArchiveException::genericException, source);
     }
     ar.Abort();

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <iterator>
 #include <map>
+#include <new>
 #include <stdlib.h>
 #include <string.h>
 
@@ -248,6 +249,8 @@ void CCataloguePropertyObject::LoadFile(CFile& file, const CString& path, std::v
     } catch (CException* e) {
         // Anything else a hostile file provokes is a format error too.
         e->Delete();
+        ThrowFormat(path, CArchiveException::genericException);
+    } catch (const std::bad_alloc&) {
         ThrowFormat(path, CArchiveException::genericException);
     }
 

@@ -6,6 +6,7 @@
 #include "framework/Exceptions.h"
 #include "framework/File.h"
 
+#include <new>
 #include <stdlib.h>
 #include <string>
 #include <time.h>
@@ -131,6 +132,10 @@ CDataGenericObject* CDataGenericObject::ReadRendering(const CString& typeName, c
         ar.Abort();
         delete object;
         e->Delete();
+        AfxThrowArchiveException(CArchiveException::genericException, source);
+    } catch (const std::bad_alloc&) {
+        ar.Abort();
+        delete object;
         AfxThrowArchiveException(CArchiveException::genericException, source);
     }
     ar.Abort();

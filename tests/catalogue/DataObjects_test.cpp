@@ -586,3 +586,54 @@ TEST(DataObjects, ScaledShapesKeepTheKeyColourExact)
     EXPECT_GT(inkRight, 5);
     ::ReleaseDC(NULL, screen);
 }
+
+// 500 mutated note, shape and layout records through the readers: each is
+// read or refused with a format error that names its source.
+TEST(DataObjects, BoundedFuzzingOfTheRecordReaders)
+{
+    struct Source {
+        const char* golden;
+        const char* type;       // a rendering type, or null for a layout
+    } sources[] = { { "note_v4.bin", "Skorvale Note" }, { "shape_v4.bin", "Skorvale Format" },
+                    { "layout_v4.bin", nullptr } };
+    unsigned seed = 4242;
+    auto next = [&]() { return seed = seed * 1103515245u + 12345u, (seed >> 8); };
+    int refused = 0;
+    for (int i = 0; i < 500; i++) {
+        const Source& s = sources[i % 3];
+        std::string bytes = Golden(s.golden);
+        const size_t at = next() % bytes.size();
+        switch (next() % 3) {
+        case 0: bytes[at] ^= (char)(1 << (next() % 8)); break;
+        case 1: {
+            const DWORD values[] = { 0, 0xFFFFFFFF, 0xFFFF, 0x7FFFFFFF, 3 };
+            const DWORD v = values[next() % 5];
+            memcpy(&bytes[at], &v, std::min<size_t>(4, bytes.size() - at));
+            break;
+        }
+        default: bytes.resize(at); break;
+        }
+        std::string result;
+        if (s.type) {
+            try {
+                delete CDataGenericObject::ReadRendering(s.type, bytes.data(), (DWORD)bytes.size(), kV4, "fuzz");
+                result = "ok";
+            } catch (CArchiveException* e) {
+                result = e->m_strFileName == "fuzz" ? "refused" : "refused without a name";
+                e->Delete();
+            } catch (CException* e) {
+                e->Delete();
+                result = "other exception";
+            }
+        } else {
+            CDataLayoutObject layout;
+            result = Read(layout, bytes, kV4);
+            if (result.find("refused: ") == 0)
+                result = "refused";
+            layout.DeleteObjects();
+        }
+        ASSERT_TRUE(result == "ok" || result == "refused") << s.golden << " mutation " << i << ": " << result;
+        refused += result == "refused";
+    }
+    EXPECT_GT(refused, 100);
+}
