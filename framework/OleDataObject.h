@@ -3,6 +3,9 @@
 
 #include <ole2.h>
 
+// The effect of a drag and drop (DROPEFFECT_COPY, _MOVE, _LINK), as MFC names it.
+typedef DWORD DROPEFFECT;
+
 // The receiving side of OLE data transfer: wraps an IDataObject (from the
 // clipboard, or handed to a drop target) and asks it for formats and data.
 // Not copyable; one thread.

@@ -118,6 +118,34 @@ private:
     std::vector<FORMATETC> m_formats;
 };
 
+// Drops when the left button is up, cancels on Escape, default cursors.
+class CDefaultDropSource final : public IDropSource {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (ppv == NULL)
+            return E_POINTER;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDropSource)) {
+            *ppv = static_cast<IDropSource*>(this);
+            return S_OK;
+        }
+        *ppv = NULL;
+        return E_NOINTERFACE;
+    }
+    // Lives on the stack of DoDragDrop, which outlasts every use.
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP QueryContinueDrag(BOOL fEscapePressed, DWORD grfKeyState) override
+    {
+        if (fEscapePressed)
+            return DRAGDROP_S_CANCEL;
+        if (!(grfKeyState & MK_LBUTTON))
+            return DRAGDROP_S_DROP;
+        return S_OK;
+    }
+    STDMETHODIMP GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+};
+
 }  // namespace
 
 COleDataSource::COleDataSource() : m_refs(1), m_xDataObject(this) {}
@@ -189,6 +217,18 @@ void COleDataSource::SetClipboard()
     g_clipboardSource = this;
     // The clipboard holds its own reference now; the creator's goes.
     InternalRelease();
+}
+
+DROPEFFECT COleDataSource::DoDragDrop(DWORD dwEffects, IDropSource* pDropSource)
+{
+    CDefaultDropSource defaultSource;
+    DWORD effect = DROPEFFECT_NONE;
+    // The loop may release what it was given; a reference of our own keeps
+    // the source alive until it returns.
+    InternalAddRef();
+    const HRESULT hr = ::DoDragDrop(&m_xDataObject, pDropSource ? pDropSource : &defaultSource, dwEffects, &effect);
+    InternalRelease();
+    return hr == DRAGDROP_S_DROP ? effect : DROPEFFECT_NONE;
 }
 
 COleDataSource* AFXAPI COleDataSource::GetClipboardOwner()

@@ -1,12 +1,12 @@
 #pragma once
 #include "framework/AfxPlatform.h"
 #include "framework/Object.h"
+#include "framework/OleDataObject.h"
 
 #include <ole2.h>
 #include <vector>
 
-// The giving side of OLE data transfer (the clipboard; drag and drop hands
-// its IDataObject to DoDragDrop): a cache
+// The giving side of OLE data transfer (the clipboard, drag and drop): a cache
 // of renderings offered through IDataObject, with a format enumerator over
 // the cache. Reference-counted: it starts with one reference (its creator's)
 // and deletes itself when the last one goes. SetClipboard hands the
@@ -36,6 +36,13 @@ public:
     static void AFXAPI FlushClipboard();
     // The source on the clipboard when it is one of this process's.
     static COleDataSource* AFXAPI GetClipboardOwner();
+
+    // Runs OLE's drag loop with this source: the given drop source, or one
+    // that drops when the left button is up and cancels on Escape. Returns
+    // the effect the target chose, DROPEFFECT_NONE when cancelled or
+    // refused. The caller keeps its reference.
+    DROPEFFECT DoDragDrop(DWORD dwEffects = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK,
+                          IDropSource* pDropSource = NULL);
 
     // The source's IDataObject (no reference added).
     IDataObject* GetDataObject() { return &m_xDataObject; }
