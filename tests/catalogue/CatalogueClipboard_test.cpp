@@ -1,11 +1,13 @@
-// A catalogue item through Wine's OLE clipboard: offered by this program,
-// read back by it and by a second program, and refused by name when the
-// record offered is not one.
+// A catalogue item through Wine's OLE clipboard and drag loop: offered by
+// this program, read back by it and by a second program, and refused by
+// name when the record offered is not one.
 #include "catalogue/CatalogueOb.h"
 
 #include "framework/Exceptions.h"
 #include "framework/OleDataObject.h"
 #include "framework/OleDataSource.h"
+#include "framework/ui/OleDropTarget.h"
+#include "framework/ui/Wnd.h"
 #include "CatalogueTestUtil.h"
 
 #include <gtest/gtest.h>
@@ -168,4 +170,48 @@ TEST(CatalogueClipboard, ABadRecordIsRefusedByTheFormatsName)
     EXPECT_EQ(nullptr, CCatalogueOb::FromDataObject(&data));
     data.Release();
     COleDataSource::FlushClipboard();
+}
+
+namespace {
+
+// Takes a dropped catalogue item.
+class CItemTarget : public COleDropTarget {
+public:
+    std::unique_ptr<CCatalogueOb> item;
+    DROPEFFECT OnDragEnter(CWnd*, COleDataObject* data, DWORD, CPoint) override
+    {
+        return data->IsDataAvailable(CCatalogueOb::ClipboardFormat()) ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+    }
+    DROPEFFECT OnDragOver(CWnd* wnd, COleDataObject* data, DWORD keys, CPoint point) override
+    {
+        return OnDragEnter(wnd, data, keys, point);
+    }
+    BOOL OnDrop(CWnd*, COleDataObject* data, DROPEFFECT, CPoint) override
+    {
+        item.reset(CCatalogueOb::FromDataObject(data));
+        return item != nullptr;
+    }
+};
+
+}  // namespace
+
+TEST(CatalogueClipboard, AnItemDraggedOntoAWindowArrivesWhole)
+{
+    OleScope ole;
+    ASSERT_TRUE(ole.Ok());
+    CWnd window;
+    ASSERT_TRUE(window.CreateEx(WS_EX_TOPMOST, "STATIC", "", WS_POPUP | WS_VISIBLE | SS_NOTIFY, 500, 300, 120, 120,
+                                NULL, 0));
+    CItemTarget target;
+    ASSERT_TRUE(target.Register(&window));
+    ::SetCursorPos(560, 360);
+    std::unique_ptr<CCatalogueOb> item(MakeClipItem());
+    COleDataSource* source = new COleDataSource;
+    item->PlaceOnDataSource(source);
+    EXPECT_EQ((DROPEFFECT)DROPEFFECT_COPY, source->DoDragDrop(DROPEFFECT_COPY));
+    source->InternalRelease();
+    ASSERT_NE(nullptr, target.item);
+    EXPECT_EQ(ItemOnly(item.release()), ItemOnly(target.item.release()));
+    target.Revoke();
+    window.DestroyWindow();
 }
