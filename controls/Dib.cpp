@@ -625,7 +625,7 @@ void CDib::Serialize(CArchive& ar)
     }
     if (have < count) {
         free(data);
-        AfxThrowArchiveException(CArchiveException::endOfFile);
+        AfxThrowArchiveException(CArchiveException::endOfFile, ar.m_strFileName);
     }
     if (skipOnly)
         return;
@@ -650,5 +650,5 @@ void CDib::Serialize(CArchive& ar)
     free(data);
     free(expanded);
     if (!ok)
-        AfxThrowArchiveException(CArchiveException::badIndex);
+        AfxThrowArchiveException(CArchiveException::badIndex, ar.m_strFileName);
 }

@@ -353,12 +353,27 @@ void CMemFile::GrowFile(SIZE_T dwNewLen)
             AfxThrowMemoryException();
         newSize += m_nGrowBytes;
     }
-    BYTE* p = static_cast<BYTE*>(realloc(m_lpBuffer, newSize));
+    BYTE* p = m_lpBuffer ? Realloc(m_lpBuffer, newSize) : Alloc(newSize);
     if (!p)
         AfxThrowMemoryException();
     m_lpBuffer = p;
     m_nBufferSize = newSize;
     m_bAutoDelete = TRUE;
+}
+
+BYTE* CMemFile::Alloc(SIZE_T nBytes)
+{
+    return static_cast<BYTE*>(malloc(nBytes));
+}
+
+BYTE* CMemFile::Realloc(BYTE* lpMem, SIZE_T nBytes)
+{
+    return static_cast<BYTE*>(realloc(lpMem, nBytes));
+}
+
+void CMemFile::Free(BYTE* lpMem)
+{
+    free(lpMem);
 }
 
 UINT CMemFile::Read(void* lpBuf, UINT nCount)
@@ -416,7 +431,7 @@ void CMemFile::SetLength(ULONGLONG dwNewLen)
 void CMemFile::Close()
 {
     if (m_lpBuffer && m_bAutoDelete)
-        free(m_lpBuffer);
+        Free(m_lpBuffer);
     m_lpBuffer = NULL;
     m_nBufferSize = 0;
     m_nFileSize = 0;

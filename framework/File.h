@@ -118,6 +118,11 @@ public:
 
 protected:
     void GrowFile(SIZE_T dwNewLen);
+    // The buffer's memory: malloc, realloc and free here; CSharedFile keeps
+    // it in global memory instead. NULL when out of memory.
+    virtual BYTE* Alloc(SIZE_T nBytes);
+    virtual BYTE* Realloc(BYTE* lpMem, SIZE_T nBytes);
+    virtual void Free(BYTE* lpMem);
 
     UINT m_nGrowBytes;
     SIZE_T m_nPosition;

@@ -91,7 +91,7 @@ CRuntimeClass* AFXAPI CRuntimeClass::Load(CArchive& ar, UINT* pwSchemaNum)
     if (nLen >= sizeof(szClassName))
         return NULL;
     if (ar.Read(szClassName, nLen) != nLen)
-        AfxThrowArchiveException(CArchiveException::endOfFile);
+        AfxThrowArchiveException(CArchiveException::endOfFile, ar.m_strFileName);
     szClassName[nLen] = 0;
     if (pwSchemaNum)
         *pwSchemaNum = wSchema;

@@ -132,3 +132,30 @@ enum ImgTextFlags {
 int ImgDrawTextEffect(HDC dc, const RECT* rect, const char* text, UINT flags,
                       int shadowX, int shadowY, COLORREF textColour,
                       COLORREF shadowColour, COLORREF outlineColour, HFONT font);
+
+// Picture files. ImgLoadFile reads a BMP, GIF or JPEG file (through GDI+)
+// into `bitmap` at the file's own depth (bitsPerPixel 0: 1, 4 or 8 bits with
+// the file's palette, 24 bits for true colour, 32 with alpha) or converted to
+// the given depth; `order` must be IMG_ORDER_BGR. For a paletted picture that
+// has a transparent colour (a GIF's transparent index: the palette entry
+// with alpha 0) *transparentIndex gets its index, else -1. A file that is
+// not a picture gives IMG_INVALID_FORMAT and leaves `bitmap` as it was.
+enum ImgColourOrder {
+    IMG_ORDER_RGB = 0,
+    IMG_ORDER_BGR = 1,
+};
+int ImgLoadFile(const char* path, ImgBitmap* bitmap, int bitsPerPixel, int order, int* transparentIndex);
+// Copies palette entries first..first+count-1 of a bitmap of 8 bits or fewer.
+int ImgGetPalette(const ImgBitmap* bitmap, int first, int count, RGBQUAD* palette);
+// A 24-bit bitmap of a device-dependent bitmap read through `dc` (the
+// screen's when NULL) and, when given, `palette`.
+int ImgBitmapFromDDB(HDC dc, ImgBitmap* bitmap, HBITMAP source, HPALETTE palette);
+// A region of the bitmap's pixels that are not of the key colour (one
+// rectangle per run of such pixels in a row), for SetWindowRgn; the caller
+// deletes it. NULL on failure.
+HRGN ImgRegionWithoutColour(const ImgBitmap* bitmap, COLORREF key);
+// The picture sized to size x size by nearest pixel as a screen-compatible
+// colour bitmap, and a monochrome mask whose set bits (transparent) are the
+// pixels of the key colour; key 0xFFFFFFFF leaves the mask all opaque. The
+// caller deletes both bitmaps.
+int ImgMakeIconBitmaps(const ImgBitmap* bitmap, int size, COLORREF key, HBITMAP* colour, HBITMAP* mask);
