@@ -2,6 +2,7 @@
 #include "platform/dex/DexInterfaces.h"
 #include "platform/dex/DexPropertySetter.h"
 #include "platform/dex/DexTimeline.h"
+#include "platform/dex/MediaSourceFilter.h"
 
 #include <vector>
 
@@ -67,7 +68,8 @@ DexCreateFunction DexSetClassFactory(REFCLSID clsid, DexCreateFunction create)
 }
 
 // Our own classes answer before the system's: Wine's timeline is an empty
-// shell and its property setter is not registered at all.
+// shell and its property setter is not registered at all; our media
+// source stands in for the maker's image and package sources.
 HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid, void** ppv)
 {
     if (!ppv)
@@ -79,5 +81,8 @@ HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID
         return outer ? CLASS_E_NOAGGREGATION : DexCreateTimeline(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_PropertySetter))
         return outer ? CLASS_E_NOAGGREGATION : DexCreatePropertySetter(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_XrvMediaSource) || IsEqualCLSID(clsid, CLSID_XrvImageSource) ||
+        IsEqualCLSID(clsid, CLSID_XrvPackageSource))
+        return outer ? CLASS_E_NOAGGREGATION : DexCreateMediaSource(clsid, riid, ppv);
     return ::CoCreateInstance(clsid, outer, context, riid, ppv);
 }
