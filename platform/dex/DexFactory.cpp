@@ -2,6 +2,7 @@
 #include "platform/dex/DexInterfaces.h"
 #include "platform/dex/DexPropertySetter.h"
 #include "platform/dex/DexTimeline.h"
+#include "platform/dex/MediaDetector.h"
 #include "platform/dex/MediaSourceFilter.h"
 
 #include <vector>
@@ -69,7 +70,8 @@ DexCreateFunction DexSetClassFactory(REFCLSID clsid, DexCreateFunction create)
 
 // Our own classes answer before the system's: Wine's timeline is an empty
 // shell and its property setter is not registered at all; our media
-// source stands in for the maker's image and package sources.
+// source stands in for the maker's image and package sources, and our
+// media detector for Wine's, which cannot read xrvc recordings.
 HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid, void** ppv)
 {
     if (!ppv)
@@ -81,6 +83,8 @@ HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID
         return outer ? CLASS_E_NOAGGREGATION : DexCreateTimeline(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_PropertySetter))
         return outer ? CLASS_E_NOAGGREGATION : DexCreatePropertySetter(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_MediaDet))
+        return outer ? CLASS_E_NOAGGREGATION : DexCreateMediaDetector(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_XrvMediaSource) || IsEqualCLSID(clsid, CLSID_XrvImageSource) ||
         IsEqualCLSID(clsid, CLSID_XrvPackageSource))
         return outer ? CLASS_E_NOAGGREGATION : DexCreateMediaSource(clsid, riid, ppv);
