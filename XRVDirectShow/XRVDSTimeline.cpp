@@ -64,6 +64,7 @@ void XRVDSTimeline::InitMembers()
     m_nMaxHeight = 0;
     m_dMaxFrameRate = 0.0;
     m_bMaxPropertiesKnown = FALSE;
+    m_bFitStills = FALSE;
 }
 
 // Construction never fails as a whole: a missing part shows as a null
@@ -632,7 +633,6 @@ HRESULT XRVDSTimeline::CreateGraphCG()
 // Operations that later parts of the engine provide (the preview graph, media
 // probing, XML timelines, overlays, zoom and frame grabbing).
 
-HRESULT XRVDSTimeline::GetMaxProperties(int*, int*, double*) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::GetResolutionAtTime(LONGLONG, int*, int*) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::GetFrameRate(double*) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::GetVidTrackInfo(int, AM_MEDIA_TYPE*, SIZE*) { return E_NOTIMPL; }

@@ -45,7 +45,7 @@ public:
     virtual ~XRVDSTimeline();
     // Slots 6-41.
     virtual BOOL HasVideoTracks();
-    virtual HRESULT GetMaxProperties(int* width, int* height, double* frameRate);
+    virtual HRESULT GetMaxProperties(int* width, int* height, double* frameRate, int* bitDepth = NULL);
     virtual HRESULT GetMaxAudioFormat(WAVEFORMATEX* format);
     virtual HRESULT GetResolutionAtTime(LONGLONG time, int* width, int* height);
     virtual HRESULT GetFrameRate(double* frameRate);
@@ -238,6 +238,9 @@ public:
     int m_nMaxWidth, m_nMaxHeight;
     double m_dMaxFrameRate;
     BOOL m_bMaxPropertiesKnown;
+    // Stills are fitted into the maximum output size before they count
+    // towards GetMaxProperties.
+    BOOL m_bFitStills;
     // The transition records a copy was given by the object it was copied
     // from: that object frees them. Records a copy adds or loads itself are
     // its own.
@@ -271,6 +274,10 @@ struct TimelineLock {
 BOOL SnapSampleRate(DWORD* samplesPerSec);
 // A value equal to 0.0 becomes 15.0.
 void DefaultZeroTo15(double* value);
+// Points a media detector at a source name: plain files by name, recording
+// package streams ("xrvrec://") and "png" stills through our source filters.
+// Takes ownership of `name` and frees it on every path.
+HRESULT SetMediaDetSource(IMediaDet* detector, BSTR name);
 // Splits "xrvrec://<package>.skorec!<stream>" into package path and stream name
 // (0); any other name goes whole, lower-cased, to the package path (1).
 int SplitRecordingPath(LPCTSTR name, CString& packagePath, CString& streamName);

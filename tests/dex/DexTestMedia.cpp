@@ -89,7 +89,7 @@ std::string WriteAvi(const std::string& path, const AviSpec& spec)
     AVISTREAMINFOA vsi = {};
     vsi.fccType = streamtypeVIDEO;
     vsi.fccHandler = spec.codec;
-    vsi.dwScale = 1;
+    vsi.dwScale = spec.fpsScale;
     vsi.dwRate = spec.fps;
     SetRect(&vsi.rcFrame, 0, 0, spec.width, spec.height);
     WAVEFORMATEX wfx = {};

@@ -19,7 +19,8 @@ const DWORD kXrvc = mmioFOURCC('x', 'r', 'v', 'c');
 struct AviSpec {
     int width = 32;
     int height = 24;
-    DWORD fps = 5;
+    DWORD fps = 5;                    // frames per second: fps / fpsScale
+    DWORD fpsScale = 1;
     DWORD codec = 0;                  // 0: uncompressed RGB32; else a FourCC
     std::vector<DWORD> frameColours;  // one solid colour per frame (0xRRGGBB)
     // An optional 16-bit mono tone written as the second stream.
