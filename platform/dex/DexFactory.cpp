@@ -4,6 +4,7 @@
 #include "platform/dex/DexTimeline.h"
 #include "platform/dex/MediaDetector.h"
 #include "platform/dex/MediaSourceFilter.h"
+#include "platform/dex/RenderEngine.h"
 
 #include <vector>
 
@@ -71,7 +72,8 @@ DexCreateFunction DexSetClassFactory(REFCLSID clsid, DexCreateFunction create)
 // Our own classes answer before the system's: Wine's timeline is an empty
 // shell and its property setter is not registered at all; our media
 // source stands in for the maker's image and package sources, and our
-// media detector for Wine's, which cannot read xrvc recordings.
+// media detector for Wine's, which cannot read xrvc recordings; the render
+// engine is ours (Wine registers none).
 HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid, void** ppv)
 {
     if (!ppv)
@@ -83,6 +85,8 @@ HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID
         return outer ? CLASS_E_NOAGGREGATION : DexCreateTimeline(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_PropertySetter))
         return outer ? CLASS_E_NOAGGREGATION : DexCreatePropertySetter(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_RenderEngine))
+        return outer ? CLASS_E_NOAGGREGATION : DexCreateRenderEngine(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_MediaDet))
         return outer ? CLASS_E_NOAGGREGATION : DexCreateMediaDetector(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_XrvMediaSource) || IsEqualCLSID(clsid, CLSID_XrvImageSource) ||

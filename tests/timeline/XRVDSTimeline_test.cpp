@@ -82,8 +82,9 @@ TEST_F(XRVDSTimelineTest, ConstructionBuildsTheVideoSkeleton)
     int stretch = -1;
     CComQIPtr<IAMTimelineSrc>(blank)->GetStretchMode(&stretch);
     EXPECT_EQ(RESIZEF_CROP, stretch);
-    // Wine registers no render engine: the constructor says so and goes on.
-    EXPECT_TRUE(Reported("CreateRenderEngine() failed (constructor)"));
+    // Our render engine comes through the factory (Wine registers none).
+    EXPECT_FALSE(Reported("CreateRenderEngine() failed (constructor)"));
+    EXPECT_TRUE(t.m_pRenderEngine != NULL);
     EXPECT_TRUE(t.m_pScratchGroup != NULL);
     EXPECT_EQ(32, t.m_nBitDepth);
     EXPECT_EQ(0xFFFFFFFFu, t.m_SecondAudioFormat.nAvgBytesPerSec);
