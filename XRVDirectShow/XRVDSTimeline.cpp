@@ -547,8 +547,10 @@ HRESULT XRVDSTimeline::CreateFilters()
         Report(__LINE__, "CoCreateInstance() failed for CLSID_Overlay in CreateFilters()");
     if (FAILED(DexCreateInstance(CLSID_SampleGrabber, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pPreZoomSG)))
         Report(__LINE__, "CoCreateInstance() failed for CLSID_SampleGrabber in CreateFilters()");
-    DexCreateInstance(CLSID_VideoMixingRenderer, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pVMR7);
-    DexCreateInstance(CLSID_VideoMixingRenderer9, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pVMR9);
+    if (!s_bForcePlainRenderer) {
+        DexCreateInstance(CLSID_VideoMixingRenderer, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pVMR7);
+        DexCreateInstance(CLSID_VideoMixingRenderer9, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pVMR9);
+    }
     HRESULT hr = DexCreateInstance(CLSID_VideoRenderer, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pVideoRenderer);
     if (FAILED(hr) || !m_pVideoRenderer) {
         Report(__LINE__, "CoCreateInstance() failed for CLSID_VideoRenderer in CreateFilters()");
@@ -636,10 +638,6 @@ HRESULT XRVDSTimeline::CreateGraphCG()
 HRESULT XRVDSTimeline::GetResolutionAtTime(LONGLONG, int*, int*) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::GetFrameRate(double*) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::GetVidTrackInfo(int, AM_MEDIA_TYPE*, SIZE*) { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::InitializeRenderEngine(BOOL) { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::AddFiltersToGraph() { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::ConnectFiltersInGraph() { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::ConnectZoomFilter(IGraphBuilder*, IPin*, IPin*) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::UpdateFilterGraph(BOOL) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::UpdateZoomFilter(int, int, int, int, int) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::FillTrackInfo() { return E_NOTIMPL; }
@@ -647,7 +645,6 @@ HRESULT XRVDSTimeline::GetBlankSourceAtStart() { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::ReadTimelineFromXMLFile(LPCTSTR) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::AddMovieZoomFilter() { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::SetZoomPIPValue12(int) { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::SetVideoGroupFormat(int, int, double) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::SetShowZoomRects(BOOL) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::GrabSampleBitmapToFile(LONGLONG, LPCTSTR, BOOL) { return E_NOTIMPL; }
 

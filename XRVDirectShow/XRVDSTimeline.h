@@ -53,7 +53,7 @@ public:
     virtual HRESULT CreateAudioGroup();
     virtual HRESULT InitializeRenderEngine(BOOL forOutput);
     virtual HRESULT CreateFilters();
-    virtual HRESULT AddFiltersToGraph();
+    virtual HRESULT AddFiltersToGraph(BOOL forOutput = FALSE);
     virtual HRESULT ConnectFiltersInGraph();
     virtual HRESULT ConnectZoomFilter(IGraphBuilder* graph, IPin* preZoomOut, IPin* postZoomIn);
     virtual HRESULT UpdateFilterGraph(BOOL full);
@@ -94,6 +94,12 @@ public:
     IBaseFilter* GetActiveVideoRenderer() const;
     CString GetOutputName() const { return m_strOutputName; }
     void SetOutputName(LPCTSTR name) { m_strOutputName = name; }
+    // Connects or disconnects the audio group's output and the audio renderer.
+    HRESULT ToggleAudioRendering();
+    // Tests without Direct3D force the plain video renderer: the mixing
+    // renderers are then not even created (connecting them crashes where
+    // Direct3D cannot start).
+    static BOOL s_bForcePlainRenderer;
 
     // The tree.
     HRESULT CreateVidGroup();

@@ -1,4 +1,5 @@
 #include "platform/dex/DexFactory.h"
+#include "platform/dex/ChainFilters.h"
 #include "platform/dex/DexInterfaces.h"
 #include "platform/dex/DexPropertySetter.h"
 #include "platform/dex/DexTimeline.h"
@@ -73,7 +74,8 @@ DexCreateFunction DexSetClassFactory(REFCLSID clsid, DexCreateFunction create)
 // shell and its property setter is not registered at all; our media
 // source stands in for the maker's image and package sources, and our
 // media detector for Wine's, which cannot read xrvc recordings; the render
-// engine is ours (Wine registers none).
+// engine, the colour space converter and the overlay filter's stand-in are
+// ours (Wine registers none of them).
 HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid, void** ppv)
 {
     if (!ppv)
@@ -85,6 +87,10 @@ HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID
         return outer ? CLASS_E_NOAGGREGATION : DexCreateTimeline(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_PropertySetter))
         return outer ? CLASS_E_NOAGGREGATION : DexCreatePropertySetter(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_Colour))
+        return outer ? CLASS_E_NOAGGREGATION : DexCreateColourConverter(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_XrvOverlayFilter))
+        return outer ? CLASS_E_NOAGGREGATION : DexCreateOverlayFilter(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_RenderEngine))
         return outer ? CLASS_E_NOAGGREGATION : DexCreateRenderEngine(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_MediaDet))
