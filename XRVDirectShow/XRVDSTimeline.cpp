@@ -638,7 +638,6 @@ HRESULT XRVDSTimeline::CreateGraphCG()
 HRESULT XRVDSTimeline::GetResolutionAtTime(LONGLONG, int*, int*) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::GetFrameRate(double*) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::GetVidTrackInfo(int, AM_MEDIA_TYPE*, SIZE*) { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::UpdateFilterGraph(BOOL) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::UpdateZoomFilter(int, int, int, int, int) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::FillTrackInfo() { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::GetBlankSourceAtStart() { return E_NOTIMPL; }

@@ -56,7 +56,7 @@ public:
     virtual HRESULT AddFiltersToGraph(BOOL forOutput = FALSE);
     virtual HRESULT ConnectFiltersInGraph();
     virtual HRESULT ConnectZoomFilter(IGraphBuilder* graph, IPin* preZoomOut, IPin* postZoomIn);
-    virtual HRESULT UpdateFilterGraph(BOOL full);
+    virtual HRESULT UpdateFilterGraph(BOOL forOutput, BOOL reconnectOnly = FALSE);
     virtual HRESULT UpdateZoomFilter(int width, int height, int stretchMode, int value1, int value2);
     virtual HRESULT FillTrackInfo();
     virtual void EmptyOperation(int) {}

@@ -7,6 +7,7 @@
 #include "XRVDirectShow/TimelineReport.h"
 #include "platform/dex/DexFactory.h"
 #include "platform/dex/RenderEngine.h"
+#include "capture/RecordSettings.h"
 
 namespace {
 
@@ -289,4 +290,69 @@ HRESULT XRVDSTimeline::ToggleAudioRendering()
     XRV_CHECK(pGraph->ConnectDirect( pGroupOutputAudioPin, pRendererIn, NULL ));
     m_bAudioPreviewOff = FALSE;
     return S_OK;
+}
+
+// Brings the graph up to date after an edit. A full update renders a fresh
+// copy of the groups in a new graph (the running graph never sees the edited
+// tree); reconnectOnly asks the front end alone and answers S_FALSE when the
+// caller must connect the chain again.
+HRESULT XRVDSTimeline::UpdateFilterGraph(BOOL forOutput, BOOL reconnectOnly)
+{
+    if (!m_pRenderEngine || !m_pTimeline)
+        return E_FAIL;
+    if (!reconnectOnly)
+        GetBlankSourceAtStart();
+    CComPtr<IAMTimelineGroup> pVidGroup, pAudioGroup;
+    if (!m_bNoVideo)
+        GetVideoGroup(&pVidGroup);
+    if (!m_bNoAudio)
+        GetAudioGroup(&pAudioGroup);
+    if (pVidGroup && !reconnectOnly) {
+        AM_MEDIA_TYPE mt;
+        memset(&mt, 0, sizeof(mt));
+        if (FAILED(pVidGroup->GetMediaType(&mt))) {
+            Report(__LINE__, "GetMediaType() failed in UpdateFilterGraph()");
+        } else {
+            int width = 0, height = 0;
+            double rate = 0.0;
+            GetMaxProperties(&width, &height, &rate);
+            if (forOutput && m_pOutputFormat) {
+                width = m_pOutputFormat->m_nOutputWidth;
+                height = m_pOutputFormat->m_nOutputHeight;
+            }
+            if (width > 0 && height > 0)
+                SetTimedValues(width, height, 5, rate, 1, 1);
+            FreeMediaType(mt);
+        }
+    }
+    if (pVidGroup)
+        pVidGroup->SetPreviewMode(!forOutput);
+    if (pAudioGroup)
+        pAudioGroup->SetPreviewMode(!forOutput);
+
+    if (reconnectOnly) {
+        HRESULT hr = m_pRenderEngine->ConnectFrontEnd();
+        if (hr == S_WARN_OUTPUTRESET_DEX)
+            return S_FALSE;
+        if (hr == (HRESULT)0x80040401 || hr == (HRESULT)0x8004025F) {
+            m_pRenderEngine->ScrapIt();
+            return S_FALSE;
+        }
+        return hr;
+    }
+    CComPtr<IAMTimeline> pNewTimeline;
+    HRESULT hr = DexCreate(CLSID_AMTimeline, &pNewTimeline);
+    if (FAILED(hr)) {
+        Report(__LINE__, "CoCreateInstance() failed for CLSID_AMTimeline in UpdateFilterGraph()");
+        return hr;
+    }
+    CopyGroups(pNewTimeline);
+    hr = m_pRenderEngine->SetTimelineObject(pNewTimeline);
+    if (FAILED(hr)) {
+        Report(__LINE__, "SetTimelineObject() failed in UpdateFilterGraph()");
+        return hr;
+    }
+    hr = CreateGraphCG();
+    HRESULT init = InitializeRenderEngine(forOutput);
+    return FAILED(hr) ? hr : init;
 }

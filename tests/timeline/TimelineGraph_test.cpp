@@ -10,6 +10,9 @@
 #include "XRVDirectShow/GraphUtil.h"
 #include "XRVDirectShow/MediaTypes.h"
 #include "XRVDirectShow/XRVDSTimeline.h"
+#include "platform/dex/DexFactory.h"
+#include "platform/dex/RenderEngine.h"
+#include "platform/filters/SinkFilter.h"
 
 namespace {
 
@@ -157,6 +160,163 @@ TEST_F(TimelineGraphTest, PreviewPlaysOnTheClockToCompletion)
     DestroyWindow(hwnd);
     EXPECT_TRUE(complete);
     EXPECT_GE(elapsed, 4500u);
+}
+
+// Counts samples; keeps the first video frame's centre pixel.
+const CLSID kCountSink = {0x6e0e0c11, 0x4a47, 0x4f2b, {0x9e, 0x61, 0x3c, 0x2f, 0x0b, 0x6a, 0x00, 0x30}};
+class CCountSink : public CSinkFilterBase {
+public:
+    CCountSink() : CSinkFilterBase(kCountSink, 1) {}
+    HRESULT CheckSinkType(int, const AM_MEDIA_TYPE* mt) override
+    {
+        return IsEqualGUID(mt->subtype, MEDIASUBTYPE_RGB32) || IsEqualGUID(mt->subtype, MEDIASUBTYPE_PCM) ? S_OK
+                                                                                                           : S_FALSE;
+    }
+    HRESULT RenderSample(int, IMediaSample* sample) override
+    {
+        InterlockedIncrement(&samples);
+        InterlockedExchangeAdd(&bytes, sample->GetActualDataLength());
+        return S_OK;
+    }
+    volatile LONG samples = 0;
+    volatile LONG bytes = 0;
+};
+
+// Output mode: a fresh graph without a clock renders every frame to the end.
+TEST_F(TimelineGraphTest, OutputUpdateRendersEveryFrameWithoutAClock)
+{
+    XRVDSTimeline t(TRUE, TRUE);
+    Build(t);
+    ASSERT_EQ(S_OK, t.UpdateFilterGraph(TRUE, FALSE));
+    ASSERT_TRUE(t.m_pGraph != NULL);
+    CComQIPtr<IMediaFilter> filter(t.m_pGraph);
+    CComPtr<IReferenceClock> clock;
+    filter->GetSyncSource(&clock);
+    EXPECT_TRUE(clock == NULL) << "output mode runs without a clock";
+    CCountSink* video = new CCountSink();
+    CCountSink* audio = new CCountSink();
+    CComPtr<IBaseFilter> holdVideo(video), holdAudio(audio);
+    t.m_pGraph->AddFilter(video, L"Video Sink");
+    t.m_pGraph->AddFilter(audio, L"Audio Sink");
+    CComPtr<IPin> vOut, aOut;
+    ASSERT_EQ(S_OK, t.m_pRenderEngine->GetGroupOutputPin(t.m_nVideoPin, &vOut));
+    ASSERT_EQ(S_OK, t.m_pRenderEngine->GetGroupOutputPin(t.m_nAudioPin, &aOut));
+    ASSERT_EQ(S_OK, t.m_pGraph->ConnectDirect(vOut, video->InputPin(0), NULL));
+    ASSERT_EQ(S_OK, t.m_pGraph->ConnectDirect(aOut, audio->InputPin(0), NULL));
+    CComQIPtr<IMediaControl> control(t.m_pGraph);
+    // mingw gives IMediaEvent no __uuidof: queried by its id.
+    CComPtr<IMediaEvent> events;
+    ASSERT_EQ(S_OK, t.m_pGraph->QueryInterface(IID_IMediaEvent, (void**)&events));
+    ASSERT_TRUE(SUCCEEDED(control->Run()));
+    long code = 0;
+    EXPECT_EQ(S_OK, events->WaitForCompletion(30000, &code));
+    EXPECT_EQ(EC_COMPLETE, code);
+    control->Stop();
+    // 5 s at the largest source rate (5 fps); the sound runs to the end too.
+    EXPECT_EQ(25, video->samples);
+    AM_MEDIA_TYPE mt = {};
+    ASSERT_EQ(S_OK, aOut->ConnectionMediaType(&mt));
+    const WAVEFORMATEX* w = (const WAVEFORMATEX*)mt.pbFormat;
+    EXPECT_EQ((LONG)(w->nAvgBytesPerSec * 5), audio->bytes);
+    FreeMediaType(mt);
+}
+
+// Reconnecting the front end only: changed pins and two render-engine
+// failures tell the caller to connect again (S_FALSE), the failures after
+// scrapping the engine; anything else is passed on.
+int g_frontEndCalls = 0;
+HRESULT g_frontEndAnswer = S_OK;
+int g_scraps = 0;
+
+struct FakeEngine : public IRenderEngine {
+    LONG ref = 1;
+    IRenderEngine* real = NULL;
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IRenderEngine)) {
+            *ppv = this;
+            AddRef();
+            return S_OK;
+        }
+        *ppv = NULL;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++ref; }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        if (--ref)
+            return ref;
+        real->Release();
+        delete this;
+        return 0;
+    }
+    STDMETHODIMP SetTimelineObject(IAMTimeline* p) override { return real->SetTimelineObject(p); }
+    STDMETHODIMP GetTimelineObject(IAMTimeline** p) override { return real->GetTimelineObject(p); }
+    STDMETHODIMP GetFilterGraph(IGraphBuilder** p) override { return real->GetFilterGraph(p); }
+    STDMETHODIMP SetFilterGraph(IGraphBuilder* p) override { return real->SetFilterGraph(p); }
+    STDMETHODIMP SetInterestRange(REFERENCE_TIME a, REFERENCE_TIME b) override { return real->SetInterestRange(a, b); }
+    STDMETHODIMP SetInterestRange2(double a, double b) override { return real->SetInterestRange2(a, b); }
+    STDMETHODIMP SetRenderRange(REFERENCE_TIME a, REFERENCE_TIME b) override { return real->SetRenderRange(a, b); }
+    STDMETHODIMP SetRenderRange2(double a, double b) override { return real->SetRenderRange2(a, b); }
+    STDMETHODIMP GetGroupOutputPin(long g, IPin** p) override { return real->GetGroupOutputPin(g, p); }
+    STDMETHODIMP ScrapIt() override
+    {
+        ++g_scraps;
+        return real->ScrapIt();
+    }
+    STDMETHODIMP RenderOutputPins() override { return real->RenderOutputPins(); }
+    STDMETHODIMP GetVendorString(BSTR* p) override { return real->GetVendorString(p); }
+    STDMETHODIMP ConnectFrontEnd() override
+    {
+        HRESULT hr = real->ConnectFrontEnd();
+        return g_frontEndCalls++ == 0 ? hr : g_frontEndAnswer;
+    }
+    STDMETHODIMP SetSourceConnectCallback(IGrfCache* p) override { return real->SetSourceConnectCallback(p); }
+    STDMETHODIMP SetDynamicReconnectLevel(long l) override { return real->SetDynamicReconnectLevel(l); }
+    STDMETHODIMP DoSmartRecompression() override { return E_NOTIMPL; }
+    STDMETHODIMP UseInSmartRecompressionGraph() override { return E_NOTIMPL; }
+    STDMETHODIMP SetSourceNameValidation(BSTR, IMediaLocator*, LONG) override { return S_OK; }
+    STDMETHODIMP Commit() override { return S_OK; }
+    STDMETHODIMP Decommit() override { return S_OK; }
+    STDMETHODIMP GetCaps(long, long*) override { return E_NOTIMPL; }
+};
+
+HRESULT MakeFakeEngine(REFIID riid, void** ppv)
+{
+    FakeEngine* e = new FakeEngine();
+    HRESULT hr = DexCreateRenderEngine(IID_IRenderEngine, (void**)&e->real);
+    if (FAILED(hr)) {
+        delete e;
+        return hr;
+    }
+    hr = e->QueryInterface(riid, ppv);
+    e->Release();
+    return hr;
+}
+
+TEST_F(TimelineGraphTest, ReconnectOnlyAnswers)
+{
+    struct Case {
+        HRESULT answer;
+        HRESULT expect;
+        int scraps;
+    } cases[] = {
+        {S_OK, S_OK, 0},
+        {S_WARN_OUTPUTRESET_DEX, S_FALSE, 0},
+        {(HRESULT)0x80040401, S_FALSE, 1},
+        {(HRESULT)0x8004025F, S_FALSE, 1},
+        {E_OUTOFMEMORY, E_OUTOFMEMORY, 0},
+    };
+    DexSetClassFactory(CLSID_RenderEngine, MakeFakeEngine);
+    for (const Case& c : cases) {
+        g_frontEndCalls = 0;
+        g_scraps = 0;
+        XRVDSTimeline t(TRUE, TRUE);
+        g_frontEndAnswer = c.answer;
+        EXPECT_EQ(c.expect, t.UpdateFilterGraph(FALSE, TRUE)) << std::hex << c.answer;
+        EXPECT_EQ(c.scraps, g_scraps) << std::hex << c.answer;
+    }
+    DexSetClassFactory(CLSID_RenderEngine, NULL);
 }
 
 }  // namespace
