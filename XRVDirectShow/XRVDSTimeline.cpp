@@ -641,7 +641,6 @@ HRESULT XRVDSTimeline::GetVidTrackInfo(int, AM_MEDIA_TYPE*, SIZE*) { return E_NO
 HRESULT XRVDSTimeline::UpdateZoomFilter(int, int, int, int, int) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::FillTrackInfo() { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::GetBlankSourceAtStart() { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::ReadTimelineFromXMLFile(LPCTSTR) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::AddMovieZoomFilter() { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::SetZoomPIPValue12(int) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::SetShowZoomRects(BOOL) { return E_NOTIMPL; }

@@ -61,7 +61,7 @@ public:
     virtual HRESULT FillTrackInfo();
     virtual void EmptyOperation(int) {}
     virtual HRESULT GetBlankSourceAtStart();
-    virtual HRESULT ReadTimelineFromXMLFile(LPCTSTR text);
+    virtual HRESULT ReadTimelineFromXMLFile(LPCTSTR text, BOOL validationFlag = FALSE);
     virtual COverlay* CreateOverlayByName(LPCTSTR typeName);
     virtual LPCTSTR GetOverlayTypeName(COverlay* overlay);
     virtual CClipRecord* NewItemRecord();
@@ -175,6 +175,8 @@ public:
     HRESULT AddAudioGroup(BOOL probeSources);
     HRESULT AddVolumeProperty(IPropertySetter* setter, LONGLONG time1, LONGLONG time2, float value1, float value2);
     HRESULT GetMediaFileNames(CStringArray& names);
+    // 0 when every source file of the timeline exists; else the number missing.
+    int ValidateTimelineSources(BOOL flag);
     void LockFileIfEnabled(LPCTSTR path);
 
     // Members, in the order the object lays them out.

@@ -6,6 +6,7 @@
 #include "platform/dex/MediaDetector.h"
 #include "platform/dex/MediaSourceFilter.h"
 #include "platform/dex/RenderEngine.h"
+#include "platform/dex/XtlReader.h"
 
 #include <vector>
 
@@ -74,7 +75,8 @@ DexCreateFunction DexSetClassFactory(REFCLSID clsid, DexCreateFunction create)
 // shell and its property setter is not registered at all; our media
 // source stands in for the maker's image and package sources, and our
 // media detector for Wine's, which cannot read xrvc recordings; the render
-// engine, the colour space converter and the overlay filter's stand-in are
+// engine, the XML timeline reader, the colour space converter and the
+// overlay filter's stand-in are
 // ours (Wine registers none of them).
 HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid, void** ppv)
 {
@@ -91,6 +93,8 @@ HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID
         return outer ? CLASS_E_NOAGGREGATION : DexCreateColourConverter(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_XrvOverlayFilter))
         return outer ? CLASS_E_NOAGGREGATION : DexCreateOverlayFilter(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_Xml2Dex))
+        return outer ? CLASS_E_NOAGGREGATION : DexCreateXml2Dex(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_RenderEngine))
         return outer ? CLASS_E_NOAGGREGATION : DexCreateRenderEngine(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_MediaDet))
