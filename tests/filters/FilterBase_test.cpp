@@ -246,6 +246,22 @@ TEST(FilterBase, SeekGoesUpstreamAndRestartsTimesAtZero)
     EXPECT_EQ(10 * kFrame10, current);
 }
 
+struct Work {
+    IMediaControl* control;
+    IMediaSeeking* seeking;   // seeks first when set
+};
+
+DWORD WINAPI StopFromAnotherThread(void* p)
+{
+    Work* w = (Work*)p;
+    if (w->seeking) {
+        LONGLONG pos = 20 * kFrame10;
+        w->seeking->SetPositions(&pos, AM_SEEKING_AbsolutePositioning, NULL, AM_SEEKING_NoPositioning);
+    }
+    w->control->Stop();
+    return 0;
+}
+
 // A clock-synchronised sink holds its sample while paused; Stop and a seek
 // must end that wait instead of waiting on it.
 TEST(FilterBase, StopAndSeekDoNotWaitOnPausedRenderer)
@@ -265,25 +281,10 @@ TEST(FilterBase, StopAndSeekDoNotWaitOnPausedRenderer)
         ASSERT_EQ(S_OK, g.Get(&control.p));
         control->Pause();
         // The source thread is now blocked delivering into the paused sink.
-        struct Work {
-            IMediaControl* control;
-            IMediaSeeking* seeking;
-        };
         Ref<IMediaSeeking> seeking;
         g.Get(&seeking.p);
         Work work = {control, c.seek ? seeking.p : NULL};
-        HANDLE thread = CreateThread(
-            NULL, 0,
-            [](void* p) -> DWORD {
-                Work* w = (Work*)p;
-                if (w->seeking) {
-                    LONGLONG pos = 20 * kFrame10;
-                    w->seeking->SetPositions(&pos, AM_SEEKING_AbsolutePositioning, NULL, AM_SEEKING_NoPositioning);
-                }
-                w->control->Stop();
-                return 0;
-            },
-            &work, 0, NULL);
+        HANDLE thread = CreateThread(NULL, 0, StopFromAnotherThread, &work, 0, NULL);
         ASSERT_TRUE(thread != NULL);
         // A deadlock guard, not a speed check: a correct Stop returns at once.
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 30000)) << c.name;

@@ -102,24 +102,26 @@ HRESULT CountingDetector(REFIID riid, void** ppv)
     return hr;
 }
 
+struct MutexProbe {
+    HANDLE mutex;
+    bool free;
+};
+
+DWORD WINAPI TryMutex(void* p)
+{
+    MutexProbe* a = (MutexProbe*)p;
+    DWORD r = WaitForSingleObject(a->mutex, 0);
+    a->free = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+    if (a->free)
+        ReleaseMutex(a->mutex);
+    return 0;
+}
+
 // True when another thread can take the timeline's mutex at once.
 bool LockIsFree(XRVDSTimeline& t)
 {
-    struct Arg {
-        HANDLE mutex;
-        bool free;
-    } arg = {(HANDLE)t.m_Mutex, false};
-    HANDLE thread = CreateThread(
-        NULL, 0,
-        [](void* p) -> DWORD {
-            Arg* a = (Arg*)p;
-            DWORD r = WaitForSingleObject(a->mutex, 0);
-            a->free = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
-            if (a->free)
-                ReleaseMutex(a->mutex);
-            return 0;
-        },
-        &arg, 0, NULL);
+    MutexProbe arg = {(HANDLE)t.m_Mutex, false};
+    HANDLE thread = CreateThread(NULL, 0, TryMutex, &arg, 0, NULL);
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
     return arg.free;
