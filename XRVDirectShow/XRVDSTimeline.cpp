@@ -152,6 +152,9 @@ XRVDSTimeline::XRVDSTimeline(const XRVDSTimeline& source, BOOL initRenderEngine)
 
 XRVDSTimeline::~XRVDSTimeline()
 {
+    // No streaming thread may call back into the object once it goes (it is
+    // not reference-counted): the grabbers forget it before the graph stops.
+    ClearGrabberCallbacks();
     if (m_pGraph && m_pRenderEngine) {
         CComPtr<IMediaEventEx> events;
         // mingw declares no interface id for IMediaEventEx's __uuidof: query by name.
@@ -644,7 +647,6 @@ HRESULT XRVDSTimeline::GetBlankSourceAtStart() { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::AddMovieZoomFilter() { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::SetZoomPIPValue12(int) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::SetShowZoomRects(BOOL) { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::GrabSampleBitmapToFile(LONGLONG, LPCTSTR, BOOL) { return E_NOTIMPL; }
 
 HRESULT XRVDSTimeline::SetTimedValues(int width, int height, int stretchMode, double frameRate, int, int)
 {

@@ -94,6 +94,10 @@ public:
     IBaseFilter* GetActiveVideoRenderer() const;
     CString GetOutputName() const { return m_strOutputName; }
     void SetOutputName(LPCTSTR name) { m_strOutputName = name; }
+    // The grabbers stop calling SampleCB.
+    void ClearGrabberCallbacks();
+    // Frees a held frame and its format; SampleCB may keep the next one.
+    void FreeGrabbedSample();
     // Connects or disconnects the audio group's output and the audio renderer.
     HRESULT ToggleAudioRendering();
     // Tests without Direct3D force the plain video renderer: the mixing

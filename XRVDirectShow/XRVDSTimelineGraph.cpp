@@ -9,6 +9,8 @@
 #include "platform/dex/RenderEngine.h"
 #include "capture/RecordSettings.h"
 
+#include <qedit.h>
+
 namespace {
 
 void Report(int line, const char* text)
@@ -355,4 +357,92 @@ HRESULT XRVDSTimeline::UpdateFilterGraph(BOOL forOutput, BOOL reconnectOnly)
     hr = CreateGraphCG();
     HRESULT init = InitializeRenderEngine(forOutput);
     return FAILED(hr) ? hr : init;
+}
+
+void XRVDSTimeline::ClearGrabberCallbacks()
+{
+    IBaseFilter* grabbers[2] = {m_pPreZoomSG, m_pPostZoomSG};
+    for (IBaseFilter* g : grabbers) {
+        CComPtr<ISampleGrabber> grabber;
+        if (g && SUCCEEDED(g->QueryInterface(IID_ISampleGrabber, (void**)&grabber)))
+            grabber->SetCallback(NULL, 0);
+    }
+}
+
+// The buffer and format go first and the flag last: SampleCB keeps nothing
+// while either the flag or a buffer is there.
+void XRVDSTimeline::FreeGrabbedSample()
+{
+    BYTE* buffer = m_pSampleBuffer;
+    BYTE* format = m_pSampleFormat;
+    m_pSampleBuffer = NULL;
+    m_pSampleFormat = NULL;
+    m_cbSample = 0;
+    m_cbSampleFormat = 0;
+    delete[] buffer;
+    delete[] format;
+    InterlockedExchange((LONG*)&m_bSampleReady, FALSE);
+}
+
+// The preview graph is paused at the time; the first frame after the seek
+// (its time starts at 0) is kept by SampleCB and written as a .bmp file.
+HRESULT XRVDSTimeline::GrabSampleBitmapToFile(LONGLONG time, LPCTSTR file, BOOL)
+{
+    if (!file || !*file || !m_pGraph || !m_pPreZoomSG)
+        return E_FAIL;
+    CComPtr<ISampleGrabber> grabber;
+    XRV_CHECK(m_pPreZoomSG->QueryInterface( IID_ISampleGrabber, (void**)&grabber ));
+    CComQIPtr<IMediaControl> control(m_pGraph);
+    CComQIPtr<IMediaSeeking> seeking(m_pGraph);
+    if (!control || !seeking)
+        return E_FAIL;
+    FreeGrabbedSample();
+    grabber->SetBufferSamples(FALSE);
+    grabber->SetOneShot(FALSE);
+    XRV_CHECK(grabber->SetCallback( this, 0 ));
+    control->Stop();
+    LONGLONG position = time;
+    HRESULT hr = seeking->SetPositions(&position, AM_SEEKING_AbsolutePositioning, NULL, AM_SEEKING_NoPositioning);
+    if (SUCCEEDED(hr))
+        hr = control->Pause();
+    DWORD started = ::GetTickCount();
+    while (SUCCEEDED(hr) && !m_bSampleReady && ::GetTickCount() - started < 10000) {
+        MSG msg;
+        while (::PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        ::MsgWaitForMultipleObjects(0, NULL, FALSE, 20, QS_ALLINPUT);
+    }
+    grabber->SetCallback(NULL, 0);
+    control->Stop();
+    if (FAILED(hr))
+        return hr;
+    if (!m_bSampleReady) {
+        Report(__LINE__, "no frame came in GrabSampleBitmapToFile()");
+        return E_FAIL;
+    }
+    hr = E_FAIL;
+    if (m_cbSampleFormat >= (long)sizeof(VIDEOINFOHEADER)) {
+        const BITMAPINFOHEADER& bih = ((const VIDEOINFOHEADER*)m_pSampleFormat)->bmiHeader;
+        BITMAPFILEHEADER bfh;
+        memset(&bfh, 0, sizeof(bfh));
+        bfh.bfType = 0x4D42;
+        bfh.bfOffBits = sizeof(bfh) + sizeof(BITMAPINFOHEADER);
+        bfh.bfSize = bfh.bfOffBits + (DWORD)m_cbSample;
+        BITMAPINFOHEADER header = bih;
+        header.biSize = sizeof(BITMAPINFOHEADER);
+        header.biSizeImage = (DWORD)m_cbSample;
+        HANDLE out = ::CreateFileA(file, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (out != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            BOOL ok = ::WriteFile(out, &bfh, sizeof(bfh), &written, NULL) &&
+                      ::WriteFile(out, &header, sizeof(header), &written, NULL) &&
+                      ::WriteFile(out, m_pSampleBuffer, (DWORD)m_cbSample, &written, NULL);
+            ::CloseHandle(out);
+            hr = ok ? S_OK : E_FAIL;
+        }
+    }
+    FreeGrabbedSample();
+    return hr;
 }

@@ -14,6 +14,8 @@
 #include "platform/dex/RenderEngine.h"
 #include "platform/filters/SinkFilter.h"
 
+#include <qedit.h>
+
 namespace {
 
 using namespace dextest;
@@ -160,6 +162,62 @@ TEST_F(TimelineGraphTest, PreviewPlaysOnTheClockToCompletion)
     DestroyWindow(hwnd);
     EXPECT_TRUE(complete);
     EXPECT_GE(elapsed, 4500u);
+}
+
+// The centre pixel (0xRRGGBB) of a 32-bit .bmp file, or 0xFFFFFFFF.
+DWORD BmpCentre(const std::string& path)
+{
+    std::string bytes;
+    if (!testsupport::ReadFileBytes(path, &bytes) || bytes.size() < 54)
+        return 0xFFFFFFFF;
+    const BITMAPFILEHEADER* bfh = (const BITMAPFILEHEADER*)bytes.data();
+    const BITMAPINFOHEADER* bih = (const BITMAPINFOHEADER*)(bytes.data() + sizeof(BITMAPFILEHEADER));
+    if (bfh->bfType != 0x4D42 || bih->biBitCount != 32)
+        return 0xFFFFFFFF;
+    LONG w = bih->biWidth, h = labs(bih->biHeight);
+    size_t at = bfh->bfOffBits + ((size_t)(h / 2) * w + w / 2) * 4;
+    if (at + 4 > bytes.size())
+        return 0xFFFFFFFF;
+    return *(const DWORD*)(bytes.data() + at) & 0xFFFFFF;
+}
+
+// Slot 37: the preview's frame at a time, written as an image.
+TEST_F(TimelineGraphTest, GrabsTheFrameAtATimeToAFile)
+{
+    XRVDSTimeline t(TRUE, TRUE);
+    Build(t);
+    struct Case {
+        double at;
+        DWORD colour;
+    } cases[] = {{3.0, kBlue}, {4.5, kGreen}, {1.0, kRed}};
+    for (const Case& c : cases) {
+        std::string file = dir.File("grab" + std::to_string((int)(c.at * 10)) + ".bmp");
+        ASSERT_EQ(S_OK, t.GrabSampleBitmapToFile(Sec(c.at), file.c_str(), FALSE)) << c.at;
+        EXPECT_EQ(c.colour, BmpCentre(file)) << c.at;
+        EXPECT_FALSE(t.m_bSampleReady) << "re-armed after " << c.at;
+    }
+}
+
+// The object goes while its preview runs with the grabber calling back: the
+// callbacks are cleared and the graph stopped first.
+TEST_F(TimelineGraphTest, DestroyedWhileRunning)
+{
+    for (int round = 0; round < 2; ++round) {
+        XRVDSTimeline* t = new XRVDSTimeline(TRUE, TRUE);
+        Build(*t);
+        CComPtr<ISampleGrabber> grabber;
+        ASSERT_EQ(S_OK, t->m_pPreZoomSG->QueryInterface(IID_ISampleGrabber, (void**)&grabber));
+        grabber->SetCallback(t, 0);
+        CComQIPtr<IMediaControl> control(t->m_pGraph);
+        ASSERT_TRUE(SUCCEEDED(control->Run()));
+        // Running, with the grabber calling back (it kept the first frame);
+        // the second round goes at once, mid-stream.
+        DWORD started = GetTickCount();
+        while (round == 0 && !t->m_bSampleReady && GetTickCount() - started < 10000)
+            MsgWaitForMultipleObjects(0, NULL, FALSE, 20, QS_ALLINPUT);
+        EXPECT_TRUE(round != 0 || t->m_bSampleReady);
+        delete t;
+    }
 }
 
 // Counts samples; keeps the first video frame's centre pixel.
