@@ -65,6 +65,7 @@ void XRVDSTimeline::InitMembers()
     m_dMaxFrameRate = 0.0;
     m_bMaxPropertiesKnown = FALSE;
     m_bFitStills = FALSE;
+    m_GraphCallback.Load();
 }
 
 // Construction never fails as a whole: a missing part shows as a null
@@ -628,6 +629,7 @@ HRESULT XRVDSTimeline::CreateGraphCG()
     HRESULT hr = DexCreate(CLSID_FilterGraph, &graph);
     if (FAILED(hr))
         return hr;
+    m_GraphCallback.Attach(graph);
     hr = m_pRenderEngine->SetFilterGraph(graph);
     if (FAILED(hr))
         return hr;

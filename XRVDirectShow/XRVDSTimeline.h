@@ -15,6 +15,7 @@
 #include "framework/Sync.h"
 #include "platform/dex/DexInterfaces.h"
 #include "settings/FileLockList.h"
+#include "XRVDirectShow/GraphBuilderCallback.h"
 #include "XRVDirectShow/TimelineRecords.h"
 
 #include <mmsystem.h>
@@ -250,6 +251,8 @@ public:
     int m_nMaxWidth, m_nMaxHeight;
     double m_dMaxFrameRate;
     BOOL m_bMaxPropertiesKnown;
+    // Refuses blocked filters in the graphs the engine lets DirectShow build.
+    CGraphBuilderCallback m_GraphCallback;
     // Stills are fitted into the maximum output size before they count
     // towards GetMaxProperties.
     BOOL m_bFitStills;

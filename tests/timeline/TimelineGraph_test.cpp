@@ -286,7 +286,7 @@ int g_frontEndCalls = 0;
 HRESULT g_frontEndAnswer = S_OK;
 int g_scraps = 0;
 
-struct FakeEngine : public IRenderEngine {
+struct FakeEngine final : public IRenderEngine {
     LONG ref = 1;
     IRenderEngine* real = NULL;
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override

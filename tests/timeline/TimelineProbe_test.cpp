@@ -42,7 +42,7 @@ protected:
 LONG g_detectorsMade = 0;
 bool g_failMediaType = false;
 
-struct FailingDet : public IMediaDet {
+struct FailingDet final : public IMediaDet {
     IMediaDet* inner;
     LONG ref = 1;
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override

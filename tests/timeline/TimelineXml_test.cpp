@@ -38,7 +38,7 @@ std::string Narrow(const std::wstring& w)
 std::string g_tempPath;
 std::string g_tempBytes;
 
-struct CapturingXml : public IXml2Dex {
+struct CapturingXml final : public IXml2Dex {
     LONG ref = 1;
     IXml2Dex* real = NULL;
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
