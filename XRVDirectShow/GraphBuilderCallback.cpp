@@ -1,5 +1,9 @@
 #include "XRVDirectShow/GraphBuilderCallback.h"
 #include "XRVDirectShow/TimelineReport.h"
+#include "platform/dex/DexFactory.h"
+#include "platform/dex/PcmConverter.h"
+
+#include <wchar.h>
 
 #include <stdio.h>
 #include <string.h>
@@ -155,4 +159,36 @@ HRESULT CreateCategoryEnumerator(REFCLSID category, IEnumMoniker** out)
     }
     devices->Release();
     return hr;
+}
+
+HRESULT FindCompressorFilter(int kind, LPCWSTR name, IBaseFilter** out)
+{
+    if (!name || !out)
+        return E_POINTER;
+    *out = NULL;
+    IEnumMoniker* monikers = NULL;
+    HRESULT hr = CreateCategoryEnumerator(kind == 0 ? CLSID_AudioCompressorCategory : CLSID_VideoCompressorCategory,
+                                          &monikers);
+    if (hr == S_OK && monikers) {
+        IMoniker* moniker = NULL;
+        while (!*out && monikers->Next(1, &moniker, NULL) == S_OK) {
+            IPropertyBag* bag = NULL;
+            if (SUCCEEDED(moniker->BindToStorage(NULL, NULL, IID_IPropertyBag, (void**)&bag))) {
+                VARIANT v;
+                VariantInit(&v);
+                if (SUCCEEDED(bag->Read(L"FriendlyName", &v, NULL)) && v.vt == VT_BSTR && v.bstrVal &&
+                    _wcsicmp(v.bstrVal, name) == 0)
+                    moniker->BindToObject(NULL, NULL, IID_IBaseFilter, (void**)out);
+                VariantClear(&v);
+                bag->Release();
+            }
+            moniker->Release();
+        }
+        monikers->Release();
+    }
+    if (*out)
+        return S_OK;
+    if (kind == 0 && _wcsicmp(name, L"PCM") == 0)
+        return DexCreateInstance(CLSID_XrvPcmConverter, NULL, CLSCTX_INPROC_SERVER, IID_IBaseFilter, (void**)out);
+    return E_FAIL;
 }

@@ -44,3 +44,8 @@ BOOL GetInprocServerPath(const char* clsidText, CString* path);
 // The class enumerator of a filter category (S_FALSE and null for an empty
 // one); a C++ exception inside the call is caught and reported.
 HRESULT CreateCategoryEnumerator(REFCLSID category, IEnumMoniker** out);
+
+// The compressor of a category (kind 0 audio, 1 video) whose friendly name
+// equals `name` (any case). An audio "PCM" that the category lacks (Wine's
+// is empty) is our ACM converter.
+HRESULT FindCompressorFilter(int kind, LPCWSTR name, IBaseFilter** out);

@@ -5,6 +5,7 @@
 #include "platform/dex/DexTimeline.h"
 #include "platform/dex/MediaDetector.h"
 #include "platform/dex/MediaSourceFilter.h"
+#include "platform/dex/PcmConverter.h"
 #include "platform/dex/RenderEngine.h"
 #include "platform/dex/XtlReader.h"
 
@@ -93,6 +94,8 @@ HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID
         return outer ? CLASS_E_NOAGGREGATION : DexCreateColourConverter(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_XrvOverlayFilter))
         return outer ? CLASS_E_NOAGGREGATION : DexCreateOverlayFilter(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_XrvPcmConverter))
+        return outer ? CLASS_E_NOAGGREGATION : DexCreatePcmConverter(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_Xml2Dex))
         return outer ? CLASS_E_NOAGGREGATION : DexCreateXml2Dex(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_RenderEngine))
