@@ -5,6 +5,7 @@
 
 #include <math.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <new>
@@ -18,12 +19,41 @@ const CLSID CLSID_DexFrontEnd = {0xb7c5d3a2, 0x6e2f, 0x4c8b, {0x9a, 0x47, 0x1d, 
 
 const int kAudioChunksPerSecond = 10;
 
+// A point of a "Vol" envelope: from `time` (timeline time) the gain is
+// `gain` (1.0 = 65536), or, when the next point interpolates, it moves
+// linearly towards the next point's gain.
+struct VolPoint {
+    REFERENCE_TIME time;
+    LONGLONG gain;
+    BOOL interpolate;   // this point is reached linearly from the one before
+};
+
 struct Clip {
     REFERENCE_TIME tStart, tStop, mStart, mStop;
     int reader;     // index into the plan's readers, -1 for none (black, silence)
     int stream;     // the reader's stream
     int stretch;
+    std::vector<VolPoint> vol;   // audio: the envelope of the clip's effects, in time order
 };
+
+// The gain of the envelope at timeline time t (65536 = unchanged).
+LONGLONG GainAt(const std::vector<VolPoint>& vol, REFERENCE_TIME t)
+{
+    if (vol.empty())
+        return 65536;
+    size_t i = 0;
+    while (i + 1 < vol.size() && vol[i + 1].time <= t)
+        ++i;
+    if (t < vol[0].time)
+        return vol[0].gain;
+    if (i + 1 < vol.size() && vol[i + 1].interpolate && vol[i + 1].time > vol[i].time) {
+        LONGLONG span = vol[i + 1].time - vol[i].time;
+        LONGLONG delta = vol[i + 1].gain - vol[i].gain;
+        LONGLONG step = MulDiv64(t - vol[i].time, delta < 0 ? -delta : delta, span);
+        return vol[i].gain + (delta < 0 ? -step : step);
+    }
+    return vol[i].gain;
+}
 
 struct Layer {
     std::vector<Clip> clips;   // in time order
@@ -315,8 +345,18 @@ HRESULT CGroupPin::FillAudio(IMediaSample* sample)
                     }
                 }
                 int* dst = &mix[(size_t)(from - j0) * ch];
-                for (size_t i = 0; i < part.size(); ++i)
-                    dst[i] += part[i];
+                if (c.vol.empty()) {
+                    for (size_t i = 0; i < part.size(); ++i)
+                        dst[i] += part[i];
+                } else {
+                    for (LONGLONG j = from; j < to; ++j) {
+                        LONGLONG gain = GainAt(c.vol, MulDiv64(j, 10000000, rate));
+                        for (int k = 0; k < ch; ++k) {
+                            size_t at = (size_t)(j - from) * ch + k;
+                            dst[at] += (int)(part[at] * gain / 65536);
+                        }
+                    }
+                }
             }
         }
     }
@@ -418,9 +458,59 @@ struct PlanBuilder {
         SysFreeString(name);
         if (FAILED(hr))
             return hr;
+        if (!g.video)
+            ReadVolume(obj, c);
         if (c.tStop > c.tStart)
             layer.clips.push_back(c);
         return S_OK;
+    }
+
+    // The "Vol" values of the source's effects: effect times count from the
+    // source's start, value times from the effect's start.
+    static void ReadVolume(IAMTimelineObj* obj, Clip& c)
+    {
+        IAMTimelineEffectable* effectable = NULL;
+        if (FAILED(obj->QueryInterface(IID_IAMTimelineEffectable, (void**)&effectable)))
+            return;
+        long count = 0;
+        effectable->EffectGetCount(&count);
+        for (long i = 0; i < count; ++i) {
+            IAMTimelineObj* fx = NULL;
+            if (FAILED(effectable->GetEffect(&fx, i)) || !fx)
+                continue;
+            REFERENCE_TIME fxStart = 0, fxStop = 0;
+            fx->GetStartStop(&fxStart, &fxStop);
+            IPropertySetter* setter = NULL;
+            if (SUCCEEDED(fx->GetPropertySetter(&setter)) && setter) {
+                LONG props = 0;
+                DEXTER_PARAM* params = NULL;
+                DEXTER_VALUE* values = NULL;
+                if (SUCCEEDED(setter->GetProps(&props, &params, &values))) {
+                    LONG k = 0;
+                    for (LONG p = 0; p < props; ++p) {
+                        bool vol = params[p].name && _wcsicmp(params[p].name, L"Vol") == 0;
+                        for (LONG v = 0; v < params[p].nValues; ++v, ++k) {
+                            if (!vol)
+                                continue;
+                            VARIANT d;
+                            VariantInit(&d);
+                            if (FAILED(VariantChangeType(&d, &values[k].v, 0, VT_R8)))
+                                continue;
+                            double g = d.dblVal < 0 ? 0 : d.dblVal > 16 ? 16 : d.dblVal;
+                            VolPoint point = {c.tStart + fxStart + values[k].rt, (LONGLONG)floor(g * 65536.0 + 0.5),
+                                              values[k].dwInterp == DEXTERF_INTERPOLATE};
+                            c.vol.push_back(point);
+                        }
+                    }
+                    setter->FreeProps(props, params, values);
+                }
+                setter->Release();
+            }
+            fx->Release();
+        }
+        effectable->Release();
+        std::stable_sort(c.vol.begin(), c.vol.end(),
+                         [](const VolPoint& a, const VolPoint& b) { return a.time < b.time; });
     }
 
     HRESULT ReaderFor(const std::wstring& name, BOOL video, int* reader, int* stream)

@@ -7,8 +7,10 @@
 //   priority (compositions and tracks in priority order, later on top),
 //   placed by the source's stretch mode (FramePlacement.h); black elsewhere.
 //   Transitions are cuts at their cut points; effects leave frames unchanged.
-// - audio: every unmuted track's sources mixed sample by sample, clipped to
-//   16 bits; sample j starts at j*10^7/rate.
+// - audio: every unmuted track's sources mixed sample by sample, each scaled
+//   by the "Vol" envelope of its effects (a jump or a linear move to each
+//   value; gains in 1/65536), clipped to 16 bits; sample j starts at
+//   j*10^7/rate.
 // The media-to-timeline mapping of a source over [tStart, tStop) playing
 // [mStart, mStop): m(t) = mStart + (t - tStart) * (mStop - mStart) /
 // (tStop - tStart), rounded down; the video frame shown is the one whose

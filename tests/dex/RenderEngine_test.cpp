@@ -250,6 +250,83 @@ TEST_F(RenderEngineTest, OutputModeRendersEveryFrameAndSample)
     tl->Release();
 }
 
+// The "Vol" envelope of an effect on the tone: full, half at 2 s and from
+// there down linearly to nothing at 3 s (sample 50000, at 2.2675736 s, has
+// 32768 - 32768 * 0.2675736 = 24001/65536).
+TEST_F(RenderEngineTest, VolumeEnvelopeScalesTheSound)
+{
+    IAMTimeline* tl = BuildTimeline();
+    IAMTimelineObj* groupObj = NULL;
+    ASSERT_EQ(S_OK, tl->GetGroup(&groupObj, 1));
+    IAMTimelineComp* comp = NULL;
+    groupObj->QueryInterface(IID_IAMTimelineComp, (void**)&comp);
+    IAMTimelineObj* trackObj = NULL;
+    comp->GetVTrack(&trackObj, 0);
+    IAMTimelineTrack* track = NULL;
+    trackObj->QueryInterface(IID_IAMTimelineTrack, (void**)&track);
+    IAMTimelineObj* source = NULL;
+    REFERENCE_TIME at = 0;
+    ASSERT_EQ(S_OK, track->GetNextSrc(&source, &at));
+
+    IAMTimelineObj* fx = NULL;
+    ASSERT_EQ(S_OK, tl->CreateEmptyNode(&fx, TIMELINE_MAJOR_TYPE_EFFECT));
+    fx->SetSubObjectGUID(CLSID_AudMixer);
+    fx->SetStartStop(0, 4 * kSec);
+    IPropertySetter* setter = NULL;
+    ASSERT_EQ(S_OK, DexCreate(CLSID_PropertySetter, &setter));
+    DEXTER_PARAM param = {SysAllocString(L"Vol"), 0, 3};
+    DEXTER_VALUE values[3];
+    const double gains[3] = {1.0, 0.5, 0.0};
+    const REFERENCE_TIME times[3] = {0, 2 * kSec, 3 * kSec};
+    const DWORD interp[3] = {DEXTERF_JUMP, DEXTERF_JUMP, DEXTERF_INTERPOLATE};
+    for (int i = 0; i < 3; ++i) {
+        VariantInit(&values[i].v);
+        values[i].v.vt = VT_R8;
+        values[i].v.dblVal = gains[i];
+        values[i].rt = times[i];
+        values[i].dwInterp = interp[i];
+    }
+    ASSERT_EQ(S_OK, setter->AddProp(param, values));
+    SysFreeString(param.name);
+    ASSERT_EQ(S_OK, fx->SetPropertySetter(setter));
+    IAMTimelineEffectable* effectable = NULL;
+    ASSERT_EQ(S_OK, source->QueryInterface(IID_IAMTimelineEffectable, (void**)&effectable));
+    ASSERT_EQ(S_OK, effectable->EffectInsBefore(fx, -1));
+
+    IRenderEngine* engine = NULL;
+    ASSERT_EQ(S_OK, DexCreate(CLSID_RenderEngine, &engine));
+    engine->SetTimelineObject(tl);
+    ASSERT_EQ(S_OK, engine->ConnectFrontEnd());
+    CKeepSink* video = new CKeepSink();
+    CKeepSink* audio = new CKeepSink();
+    video->AddRef();
+    audio->AddRef();
+    ASSERT_TRUE(Render(engine, video, audio));
+    std::vector<short> samples;
+    for (const auto& d : audio->data_)
+        samples.insert(samples.end(), (const short*)d.data(), (const short*)d.data() + d.size() / 2);
+    ASSERT_EQ(110250u, samples.size());
+    std::vector<short> tone = Tone(22050, 440.0, 88200);
+    struct Check {
+        size_t sample;
+        int gain;   // in 1/65536
+    } checks[] = {{5, 65536}, {44099, 65536}, {44100, 32768}, {50000, 24001}, {55125, 16384}, {66150, 0}, {80000, 0}};
+    for (const Check& c : checks)
+        EXPECT_EQ((int)(tone[c.sample] * (long long)c.gain / 65536), samples[c.sample]) << "sample " << c.sample;
+    effectable->Release();
+    setter->Release();
+    fx->Release();
+    source->Release();
+    track->Release();
+    trackObj->Release();
+    comp->Release();
+    groupObj->Release();
+    video->Release();
+    audio->Release();
+    engine->Release();
+    tl->Release();
+}
+
 TEST_F(RenderEngineTest, RenderRangeAndSeek)
 {
     IAMTimeline* tl = BuildTimeline();
