@@ -27,24 +27,24 @@ std::vector<short> Tone(DWORD rate, double hz, DWORD samples, int channels)
 // Written through the recorder's own AVI writer (Wine's AVIFile miscounts
 // audio lengths), frames compressed through the codec by ICSeqCompressFrame
 // as the recorder does.
-std::string WriteAvi(const std::string& path, const AviSpec& spec)
+std::string WriteAvi(const std::string& path, const AviPlan& avi)
 {
     DeleteFileA(path.c_str());
     BITMAPINFOHEADER bih = {};
     bih.biSize = sizeof(bih);
-    bih.biWidth = spec.width;
-    bih.biHeight = spec.height;
+    bih.biWidth = avi.width;
+    bih.biHeight = avi.height;
     bih.biPlanes = 1;
     bih.biBitCount = 32;
     bih.biCompression = BI_RGB;
-    bih.biSizeImage = spec.width * spec.height * 4;
+    bih.biSizeImage = avi.width * avi.height * 4;
 
     std::vector<std::vector<BYTE>> frames;
     std::vector<BOOL> keys;
     std::vector<BYTE> outFormat((const BYTE*)&bih, (const BYTE*)&bih + sizeof(bih));
-    std::vector<DWORD> pixels((size_t)spec.width * spec.height);
-    if (spec.codec) {
-        HIC hic = ICOpen(ICTYPE_VIDEO, spec.codec, ICMODE_COMPRESS);
+    std::vector<DWORD> pixels((size_t)avi.width * avi.height);
+    if (avi.codec) {
+        HIC hic = ICOpen(ICTYPE_VIDEO, avi.codec, ICMODE_COMPRESS);
         if (!hic)
             return "codec not installed";
         COMPVARS cv = {};
@@ -52,7 +52,7 @@ std::string WriteAvi(const std::string& path, const AviSpec& spec)
         cv.dwFlags = ICMF_COMPVARS_VALID;
         cv.hic = hic;
         cv.fccType = ICTYPE_VIDEO;
-        cv.fccHandler = spec.codec;
+        cv.fccHandler = avi.codec;
         cv.lKey = 80;
         cv.lQ = ICQUALITY_DEFAULT;
         BITMAPINFO in = {};
@@ -64,7 +64,7 @@ std::string WriteAvi(const std::string& path, const AviSpec& spec)
         LONG formatSize = (LONG)ICCompressGetFormatSize(hic, &in);
         outFormat.resize(formatSize > 0 ? formatSize : sizeof(bih));
         ICCompressGetFormat(hic, &in, (BITMAPINFO*)outFormat.data());
-        for (DWORD colour : spec.frameColours) {
+        for (DWORD colour : avi.frameColours) {
             std::fill(pixels.begin(), pixels.end(), colour);
             BOOL key = FALSE;
             LONG size = (LONG)(pixels.size() * 4);
@@ -76,10 +76,10 @@ std::string WriteAvi(const std::string& path, const AviSpec& spec)
         }
         ICSeqCompressFrameEnd(&cv);
         ICCompressorFree(&cv);
-        if (frames.size() != spec.frameColours.size())
+        if (frames.size() != avi.frameColours.size())
             return "compressing failed";
     } else {
-        for (DWORD colour : spec.frameColours) {
+        for (DWORD colour : avi.frameColours) {
             std::fill(pixels.begin(), pixels.end(), colour);
             frames.emplace_back((BYTE*)pixels.data(), (BYTE*)pixels.data() + pixels.size() * 4);
             keys.push_back(TRUE);
@@ -88,14 +88,14 @@ std::string WriteAvi(const std::string& path, const AviSpec& spec)
 
     AVISTREAMINFOA vsi = {};
     vsi.fccType = streamtypeVIDEO;
-    vsi.fccHandler = spec.codec;
-    vsi.dwScale = spec.fpsScale;
-    vsi.dwRate = spec.fps;
-    SetRect(&vsi.rcFrame, 0, 0, spec.width, spec.height);
+    vsi.fccHandler = avi.codec;
+    vsi.dwScale = avi.fpsScale;
+    vsi.dwRate = avi.fps;
+    SetRect(&vsi.rcFrame, 0, 0, avi.width, avi.height);
     WAVEFORMATEX wfx = {};
     wfx.wFormatTag = WAVE_FORMAT_PCM;
     wfx.nChannels = 1;
-    wfx.nSamplesPerSec = spec.toneRate ? spec.toneRate : 22050;
+    wfx.nSamplesPerSec = avi.toneRate ? avi.toneRate : 22050;
     wfx.wBitsPerSample = 16;
     wfx.nBlockAlign = 2;
     wfx.nAvgBytesPerSec = wfx.nSamplesPerSec * 2;
@@ -108,8 +108,8 @@ std::string WriteAvi(const std::string& path, const AviSpec& spec)
     if (!writer.Create(path.c_str(), vsi, outFormat.data(), (LONG)outFormat.size(), asi, &wfx, sizeof(wfx)))
         return "create";
     std::vector<short> tone;
-    if (spec.toneSamples)
-        tone = Tone(spec.toneRate, spec.toneHz, spec.toneSamples);
+    if (avi.toneSamples)
+        tone = Tone(avi.toneRate, avi.toneHz, avi.toneSamples);
     // Interleaved as the recorder writes: each frame, then its share of sound.
     size_t written = 0;
     for (size_t i = 0; i < frames.size(); ++i) {

@@ -16,7 +16,7 @@ const DWORD kBlue = 0x0000FF;
 const DWORD kGreen = 0x00FF00;
 const DWORD kXrvc = mmioFOURCC('x', 'r', 'v', 'c');
 
-struct AviSpec {
+struct AviPlan {
     int width = 32;
     int height = 24;
     DWORD fps = 5;                    // frames per second: fps / fpsScale
@@ -30,7 +30,7 @@ struct AviSpec {
 };
 
 // Writes the AVI; empty on success, else what failed.
-std::string WriteAvi(const std::string& path, const AviSpec& spec);
+std::string WriteAvi(const std::string& path, const AviPlan& avi);
 // 16-bit PCM tone (amplitude 8000, integer-rounded sine) of `samples` samples.
 std::vector<short> Tone(DWORD rate, double hz, DWORD samples, int channels = 1);
 // Writes a 16-bit PCM .wav of the tone.

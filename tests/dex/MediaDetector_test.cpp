@@ -68,13 +68,13 @@ std::vector<StreamFacts> Describe(IMediaDet* det, HRESULT* hr)
 TEST_F(MediaDetectorTest, AgreesWithWinesOnWhatBothRead)
 {
     std::string b = dir.File("B.avi");
-    AviSpec spec;
-    spec.width = 320;
-    spec.height = 240;
-    spec.frameColours.assign(10, kBlue);
-    spec.toneRate = 22050;
-    spec.toneSamples = 44100;
-    ASSERT_EQ("", WriteAvi(b, spec));
+    AviPlan avi;
+    avi.width = 320;
+    avi.height = 240;
+    avi.frameColours.assign(10, kBlue);
+    avi.toneRate = 22050;
+    avi.toneSamples = 44100;
+    ASSERT_EQ("", WriteAvi(b, avi));
     std::string t = dir.File("T.wav");
     ASSERT_TRUE(WriteToneWav(t, 22050, 440.0, 22050 * 4));
 
@@ -113,12 +113,12 @@ TEST_F(MediaDetectorTest, AgreesWithWinesOnWhatBothRead)
 TEST_F(MediaDetectorTest, ReadsRecordingsAndGrabsFrames)
 {
     std::string a = dir.File("A.avi");
-    AviSpec spec;
-    spec.width = 320;
-    spec.height = 240;
-    spec.codec = kXrvc;
-    spec.frameColours = {kRed, kRed, kRed, kRed, kRed, kBlue, kBlue, kBlue, kBlue, kBlue};
-    ASSERT_EQ("", WriteAvi(a, spec));
+    AviPlan avi;
+    avi.width = 320;
+    avi.height = 240;
+    avi.codec = kXrvc;
+    avi.frameColours = {kRed, kRed, kRed, kRed, kRed, kBlue, kBlue, kBlue, kBlue, kBlue};
+    ASSERT_EQ("", WriteAvi(a, avi));
     IMediaDet* det = NULL;
     ASSERT_EQ(S_OK, DexCreate(CLSID_MediaDet, &det));
     BSTR name = SysAllocString(Wide(a).c_str());

@@ -23,14 +23,14 @@ protected:
 };
 
 // Red for two frames, blue for two, at 5 fps; with 1 s of 440 Hz at 22050 Hz.
-AviSpec RedBlue(DWORD codec)
+AviPlan RedBlue(DWORD codec)
 {
-    AviSpec spec;
-    spec.codec = codec;
-    spec.frameColours = {kRed, kRed, kBlue, kBlue};
-    spec.toneRate = 22050;
-    spec.toneSamples = 22050;
-    return spec;
+    AviPlan avi;
+    avi.codec = codec;
+    avi.frameColours = {kRed, kRed, kBlue, kBlue};
+    avi.toneRate = 22050;
+    avi.toneSamples = 22050;
+    return avi;
 }
 
 TEST_F(MediaReaderTest, RecordingsGiveTheirFramesAndSound)
@@ -149,10 +149,10 @@ TEST_F(MediaReaderTest, StillsByExtensionOrSuffix)
 TEST_F(MediaReaderTest, DamagedFrameRepeatsThePreviousOne)
 {
     std::string path = dir.File("damaged.avi");
-    AviSpec spec;
-    spec.codec = kXrvc;
-    spec.frameColours = {kRed, kBlue, kGreen, kRed};
-    ASSERT_EQ("", WriteAvi(path, spec));
+    AviPlan avi;
+    avi.codec = kXrvc;
+    avi.frameColours = {kRed, kBlue, kGreen, kRed};
+    ASSERT_EQ("", WriteAvi(path, avi));
     std::string bytes;
     ASSERT_TRUE(testsupport::ReadFileBytes(path, &bytes));
     // The third "00dc" chunk (frame 2): its payload is overwritten.
@@ -186,9 +186,9 @@ TEST_F(MediaReaderTest, DamagedFrameRepeatsThePreviousOne)
 TEST_F(MediaReaderTest, BadFilesFailToOpen)
 {
     std::string good = dir.File("good.avi");
-    AviSpec spec;
-    spec.frameColours = {kRed};
-    ASSERT_EQ("", WriteAvi(good, spec));
+    AviPlan plan;
+    plan.frameColours = {kRed};
+    ASSERT_EQ("", WriteAvi(good, plan));
     std::string avi;
     ASSERT_TRUE(testsupport::ReadFileBytes(good, &avi));
     // The stream header's format: biWidth and biHeight follow "strf" + size + biSize.

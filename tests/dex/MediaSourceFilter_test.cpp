@@ -117,12 +117,12 @@ std::vector<Got> Play(IBaseFilter* source, LPCWSTR pinName, LONGLONG seekTo = -1
 TEST_F(MediaSourceTest, RecordingStreamsEveryFrameAndSample)
 {
     std::string path = dir.File("A.avi");
-    AviSpec spec;
-    spec.codec = kXrvc;
-    spec.frameColours = {kRed, kRed, kRed, kBlue, kBlue, kBlue, kBlue};
-    spec.toneRate = 22050;
-    spec.toneSamples = 30000;
-    ASSERT_EQ("", WriteAvi(path, spec));
+    AviPlan avi;
+    avi.codec = kXrvc;
+    avi.frameColours = {kRed, kRed, kRed, kBlue, kBlue, kBlue, kBlue};
+    avi.toneRate = 22050;
+    avi.toneSamples = 30000;
+    ASSERT_EQ("", WriteAvi(path, avi));
 
     IBaseFilter* source = NULL;
     ASSERT_EQ(S_OK, DexCreate(CLSID_XrvMediaSource, &source));

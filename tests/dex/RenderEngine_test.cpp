@@ -59,15 +59,15 @@ protected:
     {
         CoInitializeEx(NULL, COINIT_MULTITHREADED);
         media = {dir.File("A.avi"), dir.File("B.avi"), dir.File("T.wav"), dir.File("S.png")};
-        AviSpec spec;
-        spec.width = 320;
-        spec.height = 240;
-        spec.codec = kXrvc;
-        spec.frameColours.assign(10, kRed);
-        ASSERT_EQ("", WriteAvi(media.a, spec));
-        spec.codec = 0;
-        spec.frameColours.assign(10, kBlue);
-        ASSERT_EQ("", WriteAvi(media.b, spec));
+        AviPlan avi;
+        avi.width = 320;
+        avi.height = 240;
+        avi.codec = kXrvc;
+        avi.frameColours.assign(10, kRed);
+        ASSERT_EQ("", WriteAvi(media.a, avi));
+        avi.codec = 0;
+        avi.frameColours.assign(10, kBlue);
+        ASSERT_EQ("", WriteAvi(media.b, avi));
         ASSERT_TRUE(WriteToneWav(media.t, 22050, 440.0, 22050 * 4));
         ASSERT_TRUE(WriteSolidPng(media.s, 1280, 720, kGreen));
     }

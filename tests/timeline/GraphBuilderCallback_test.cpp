@@ -111,11 +111,11 @@ TEST_F(GraphBuilderCallbackTest, InprocServerLookup)
 TEST_F(GraphBuilderCallbackTest, BlockedDllIsSkippedByTheGraphBuilder)
 {
     std::string b = dir.File("B.avi");
-    AviSpec spec;
-    spec.frameColours.assign(5, kBlue);
-    spec.toneRate = 22050;
-    spec.toneSamples = 22050;
-    ASSERT_EQ("", WriteAvi(b, spec));
+    AviPlan avi;
+    avi.frameColours.assign(5, kBlue);
+    avi.toneRate = 22050;
+    avi.toneSamples = 22050;
+    ASSERT_EQ("", WriteAvi(b, avi));
     std::wstring wide(b.begin(), b.end());
     DeleteFileA(LogPath().c_str());
 

@@ -28,15 +28,15 @@ protected:
     {
         ComTest::SetUp();
         XRVDSTimeline::s_bForcePlainRenderer = TRUE;
-        AviSpec spec;
-        spec.width = 320;
-        spec.height = 240;
-        spec.codec = kXrvc;
-        spec.frameColours.assign(10, kRed);
-        ASSERT_EQ("", WriteAvi(dir.File("A.avi"), spec));
-        spec.codec = 0;
-        spec.frameColours.assign(10, kBlue);
-        ASSERT_EQ("", WriteAvi(dir.File("B.avi"), spec));
+        AviPlan avi;
+        avi.width = 320;
+        avi.height = 240;
+        avi.codec = kXrvc;
+        avi.frameColours.assign(10, kRed);
+        ASSERT_EQ("", WriteAvi(dir.File("A.avi"), avi));
+        avi.codec = 0;
+        avi.frameColours.assign(10, kBlue);
+        ASSERT_EQ("", WriteAvi(dir.File("B.avi"), avi));
         ASSERT_TRUE(WriteToneWav(dir.File("T.wav"), 22050, 440.0, 22050 * 4));
         ASSERT_TRUE(WriteSolidPng(dir.File("S.png"), 1280, 720, kGreen));
     }

@@ -134,18 +134,18 @@ struct Files {
 Files MakeFiles(testsupport::ScratchDir& dir)
 {
     Files f{dir.File("A.avi"), dir.File("B.avi"), dir.File("T.wav"), dir.File("S.png"), dir.File("ntsc.avi")};
-    AviSpec spec;
-    spec.width = 320;
-    spec.height = 240;
-    spec.codec = kXrvc;
-    spec.frameColours.assign(10, kRed);
-    EXPECT_EQ("", WriteAvi(f.a, spec));
-    spec.codec = 0;
-    spec.frameColours.assign(10, kBlue);
-    EXPECT_EQ("", WriteAvi(f.b, spec));
+    AviPlan avi;
+    avi.width = 320;
+    avi.height = 240;
+    avi.codec = kXrvc;
+    avi.frameColours.assign(10, kRed);
+    EXPECT_EQ("", WriteAvi(f.a, avi));
+    avi.codec = 0;
+    avi.frameColours.assign(10, kBlue);
+    EXPECT_EQ("", WriteAvi(f.b, avi));
     EXPECT_TRUE(WriteToneWav(f.t, 22050, 440.0, 22050 * 4));
     EXPECT_TRUE(WriteSolidPng(f.s, 1280, 720, kGreen));
-    AviSpec ntsc;
+    AviPlan ntsc;
     ntsc.width = 64;
     ntsc.height = 48;
     ntsc.fps = 30000;

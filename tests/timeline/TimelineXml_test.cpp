@@ -120,15 +120,15 @@ protected:
         XRVDSTimeline::s_bForcePlainRenderer = TRUE;
         nameA = dir.Path() + "\\" + Narrow(L"\u7ea2\u8272&A.avi");
         nameB = dir.Path() + "\\" + Narrow(L"\u84dd\u8272B.avi");
-        AviSpec spec;
-        spec.width = 320;
-        spec.height = 240;
-        spec.codec = kXrvc;
-        spec.frameColours.assign(10, kRed);
-        ASSERT_EQ("", WriteAvi(nameA, spec));
-        spec.codec = 0;
-        spec.frameColours.assign(10, kBlue);
-        ASSERT_EQ("", WriteAvi(nameB, spec));
+        AviPlan avi;
+        avi.width = 320;
+        avi.height = 240;
+        avi.codec = kXrvc;
+        avi.frameColours.assign(10, kRed);
+        ASSERT_EQ("", WriteAvi(nameA, avi));
+        avi.codec = 0;
+        avi.frameColours.assign(10, kBlue);
+        ASSERT_EQ("", WriteAvi(nameB, avi));
         ASSERT_TRUE(WriteSolidPng(dir.File("S.png"), 1280, 720, kGreen));
     }
     void TearDown() override
