@@ -64,6 +64,8 @@ void XRVDSTimeline::InitMembers()
     m_nMaxHeight = 0;
     m_dMaxFrameRate = 0.0;
     m_bMaxPropertiesKnown = FALSE;
+    m_bFitStills = FALSE;
+    m_GraphCallback.Load();
 }
 
 // Construction never fails as a whole: a missing part shows as a null
@@ -151,6 +153,9 @@ XRVDSTimeline::XRVDSTimeline(const XRVDSTimeline& source, BOOL initRenderEngine)
 
 XRVDSTimeline::~XRVDSTimeline()
 {
+    // No streaming thread may call back into the object once it goes (it is
+    // not reference-counted): the grabbers forget it before the graph stops.
+    ClearGrabberCallbacks();
     if (m_pGraph && m_pRenderEngine) {
         CComPtr<IMediaEventEx> events;
         // mingw declares no interface id for IMediaEventEx's __uuidof: query by name.
@@ -546,8 +551,10 @@ HRESULT XRVDSTimeline::CreateFilters()
         Report(__LINE__, "CoCreateInstance() failed for CLSID_Overlay in CreateFilters()");
     if (FAILED(DexCreateInstance(CLSID_SampleGrabber, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pPreZoomSG)))
         Report(__LINE__, "CoCreateInstance() failed for CLSID_SampleGrabber in CreateFilters()");
-    DexCreateInstance(CLSID_VideoMixingRenderer, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pVMR7);
-    DexCreateInstance(CLSID_VideoMixingRenderer9, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pVMR9);
+    if (!s_bForcePlainRenderer) {
+        DexCreateInstance(CLSID_VideoMixingRenderer, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pVMR7);
+        DexCreateInstance(CLSID_VideoMixingRenderer9, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pVMR9);
+    }
     HRESULT hr = DexCreateInstance(CLSID_VideoRenderer, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pVideoRenderer);
     if (FAILED(hr) || !m_pVideoRenderer) {
         Report(__LINE__, "CoCreateInstance() failed for CLSID_VideoRenderer in CreateFilters()");
@@ -622,6 +629,7 @@ HRESULT XRVDSTimeline::CreateGraphCG()
     HRESULT hr = DexCreate(CLSID_FilterGraph, &graph);
     if (FAILED(hr))
         return hr;
+    m_GraphCallback.Attach(graph);
     hr = m_pRenderEngine->SetFilterGraph(graph);
     if (FAILED(hr))
         return hr;
@@ -632,24 +640,15 @@ HRESULT XRVDSTimeline::CreateGraphCG()
 // Operations that later parts of the engine provide (the preview graph, media
 // probing, XML timelines, overlays, zoom and frame grabbing).
 
-HRESULT XRVDSTimeline::GetMaxProperties(int*, int*, double*) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::GetResolutionAtTime(LONGLONG, int*, int*) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::GetFrameRate(double*) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::GetVidTrackInfo(int, AM_MEDIA_TYPE*, SIZE*) { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::InitializeRenderEngine(BOOL) { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::AddFiltersToGraph() { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::ConnectFiltersInGraph() { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::ConnectZoomFilter(IGraphBuilder*, IPin*, IPin*) { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::UpdateFilterGraph(BOOL) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::UpdateZoomFilter(int, int, int, int, int) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::FillTrackInfo() { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::GetBlankSourceAtStart() { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::ReadTimelineFromXMLFile(LPCTSTR) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::AddMovieZoomFilter() { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::SetZoomPIPValue12(int) { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::SetVideoGroupFormat(int, int, double) { return E_NOTIMPL; }
 HRESULT XRVDSTimeline::SetShowZoomRects(BOOL) { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::GrabSampleBitmapToFile(LONGLONG, LPCTSTR, BOOL) { return E_NOTIMPL; }
 
 HRESULT XRVDSTimeline::SetTimedValues(int width, int height, int stretchMode, double frameRate, int, int)
 {

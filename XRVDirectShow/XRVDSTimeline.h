@@ -15,6 +15,7 @@
 #include "framework/Sync.h"
 #include "platform/dex/DexInterfaces.h"
 #include "settings/FileLockList.h"
+#include "XRVDirectShow/GraphBuilderCallback.h"
 #include "XRVDirectShow/TimelineRecords.h"
 
 #include <mmsystem.h>
@@ -45,7 +46,7 @@ public:
     virtual ~XRVDSTimeline();
     // Slots 6-41.
     virtual BOOL HasVideoTracks();
-    virtual HRESULT GetMaxProperties(int* width, int* height, double* frameRate);
+    virtual HRESULT GetMaxProperties(int* width, int* height, double* frameRate, int* bitDepth = NULL);
     virtual HRESULT GetMaxAudioFormat(WAVEFORMATEX* format);
     virtual HRESULT GetResolutionAtTime(LONGLONG time, int* width, int* height);
     virtual HRESULT GetFrameRate(double* frameRate);
@@ -53,15 +54,15 @@ public:
     virtual HRESULT CreateAudioGroup();
     virtual HRESULT InitializeRenderEngine(BOOL forOutput);
     virtual HRESULT CreateFilters();
-    virtual HRESULT AddFiltersToGraph();
+    virtual HRESULT AddFiltersToGraph(BOOL forOutput = FALSE);
     virtual HRESULT ConnectFiltersInGraph();
     virtual HRESULT ConnectZoomFilter(IGraphBuilder* graph, IPin* preZoomOut, IPin* postZoomIn);
-    virtual HRESULT UpdateFilterGraph(BOOL full);
+    virtual HRESULT UpdateFilterGraph(BOOL forOutput, BOOL reconnectOnly = FALSE);
     virtual HRESULT UpdateZoomFilter(int width, int height, int stretchMode, int value1, int value2);
     virtual HRESULT FillTrackInfo();
     virtual void EmptyOperation(int) {}
     virtual HRESULT GetBlankSourceAtStart();
-    virtual HRESULT ReadTimelineFromXMLFile(LPCTSTR text);
+    virtual HRESULT ReadTimelineFromXMLFile(LPCTSTR text, BOOL validationFlag = FALSE);
     virtual COverlay* CreateOverlayByName(LPCTSTR typeName);
     virtual LPCTSTR GetOverlayTypeName(COverlay* overlay);
     virtual CClipRecord* NewItemRecord();
@@ -94,6 +95,16 @@ public:
     IBaseFilter* GetActiveVideoRenderer() const;
     CString GetOutputName() const { return m_strOutputName; }
     void SetOutputName(LPCTSTR name) { m_strOutputName = name; }
+    // The grabbers stop calling SampleCB.
+    void ClearGrabberCallbacks();
+    // Frees a held frame and its format; SampleCB may keep the next one.
+    void FreeGrabbedSample();
+    // Connects or disconnects the audio group's output and the audio renderer.
+    HRESULT ToggleAudioRendering();
+    // Tests without Direct3D force the plain video renderer: the mixing
+    // renderers are then not even created (connecting them crashes where
+    // Direct3D cannot start).
+    static BOOL s_bForcePlainRenderer;
 
     // The tree.
     HRESULT CreateVidGroup();
@@ -169,6 +180,8 @@ public:
     HRESULT AddAudioGroup(BOOL probeSources);
     HRESULT AddVolumeProperty(IPropertySetter* setter, LONGLONG time1, LONGLONG time2, float value1, float value2);
     HRESULT GetMediaFileNames(CStringArray& names);
+    // 0 when every source file of the timeline exists; else the number missing.
+    int ValidateTimelineSources(BOOL flag);
     void LockFileIfEnabled(LPCTSTR path);
 
     // Members, in the order the object lays them out.
@@ -238,6 +251,11 @@ public:
     int m_nMaxWidth, m_nMaxHeight;
     double m_dMaxFrameRate;
     BOOL m_bMaxPropertiesKnown;
+    // Refuses blocked filters in the graphs the engine lets DirectShow build.
+    CGraphBuilderCallback m_GraphCallback;
+    // Stills are fitted into the maximum output size before they count
+    // towards GetMaxProperties.
+    BOOL m_bFitStills;
     // The transition records a copy was given by the object it was copied
     // from: that object frees them. Records a copy adds or loads itself are
     // its own.
@@ -271,6 +289,10 @@ struct TimelineLock {
 BOOL SnapSampleRate(DWORD* samplesPerSec);
 // A value equal to 0.0 becomes 15.0.
 void DefaultZeroTo15(double* value);
+// Points a media detector at a source name: plain files by name, recording
+// package streams ("xrvrec://") and "png" stills through our source filters.
+// Takes ownership of `name` and frees it on every path.
+HRESULT SetMediaDetSource(IMediaDet* detector, BSTR name);
 // Splits "xrvrec://<package>.skorec!<stream>" into package path and stream name
 // (0); any other name goes whole, lower-cased, to the package path (1).
 int SplitRecordingPath(LPCTSTR name, CString& packagePath, CString& streamName);

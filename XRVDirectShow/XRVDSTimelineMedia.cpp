@@ -497,7 +497,7 @@ HRESULT ProbeVideoSize(BSTR name, int* width, int* height)
         ReportText(__LINE__, "CoCreateInstance() failed for CLSID_MediaDet in SetSourcesStretchMode()");
         return hr;
     }
-    hr = pMediaDet->put_Filename(name);
+    hr = SetMediaDetSource(pMediaDet, SysAllocString(name));
     if (FAILED(hr))
         return hr;
     LONG streams = 0;

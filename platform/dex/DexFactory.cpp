@@ -1,7 +1,13 @@
 #include "platform/dex/DexFactory.h"
+#include "platform/dex/ChainFilters.h"
 #include "platform/dex/DexInterfaces.h"
 #include "platform/dex/DexPropertySetter.h"
 #include "platform/dex/DexTimeline.h"
+#include "platform/dex/MediaDetector.h"
+#include "platform/dex/MediaSourceFilter.h"
+#include "platform/dex/PcmConverter.h"
+#include "platform/dex/RenderEngine.h"
+#include "platform/dex/XtlReader.h"
 
 #include <vector>
 
@@ -67,7 +73,12 @@ DexCreateFunction DexSetClassFactory(REFCLSID clsid, DexCreateFunction create)
 }
 
 // Our own classes answer before the system's: Wine's timeline is an empty
-// shell and its property setter is not registered at all.
+// shell and its property setter is not registered at all; our media
+// source stands in for the maker's image and package sources, and our
+// media detector for Wine's, which cannot read xrvc recordings; the render
+// engine, the XML timeline reader, the colour space converter and the
+// overlay filter's stand-in are
+// ours (Wine registers none of them).
 HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid, void** ppv)
 {
     if (!ppv)
@@ -79,5 +90,20 @@ HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID
         return outer ? CLASS_E_NOAGGREGATION : DexCreateTimeline(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_PropertySetter))
         return outer ? CLASS_E_NOAGGREGATION : DexCreatePropertySetter(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_Colour))
+        return outer ? CLASS_E_NOAGGREGATION : DexCreateColourConverter(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_XrvOverlayFilter))
+        return outer ? CLASS_E_NOAGGREGATION : DexCreateOverlayFilter(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_XrvPcmConverter))
+        return outer ? CLASS_E_NOAGGREGATION : DexCreatePcmConverter(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_Xml2Dex))
+        return outer ? CLASS_E_NOAGGREGATION : DexCreateXml2Dex(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_RenderEngine))
+        return outer ? CLASS_E_NOAGGREGATION : DexCreateRenderEngine(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_MediaDet))
+        return outer ? CLASS_E_NOAGGREGATION : DexCreateMediaDetector(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_XrvMediaSource) || IsEqualCLSID(clsid, CLSID_XrvImageSource) ||
+        IsEqualCLSID(clsid, CLSID_XrvPackageSource))
+        return outer ? CLASS_E_NOAGGREGATION : DexCreateMediaSource(clsid, riid, ppv);
     return ::CoCreateInstance(clsid, outer, context, riid, ppv);
 }

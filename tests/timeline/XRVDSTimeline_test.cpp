@@ -11,9 +11,16 @@ namespace {
 class XRVDSTimelineTest : public ComTest {};
 
 // A class nobody registers.
-REFCLSID CLSID_Overlay_Missing()
+REFCLSID CLSID_OverlayFilter()
 {
     static const CLSID clsid = {0x31ad8e10, 0x8630, 0x4e54, {0xa8, 0x5f, 0xf8, 0xdd, 0x93, 0x43, 0xd7, 0x6a}};
+    return clsid;
+}
+
+// A class nobody registers.
+REFCLSID CLSID_Nobody()
+{
+    static const CLSID clsid = {0x0badc1a5, 0x0000, 0x4e54, {0xa8, 0x5f, 0xf8, 0xdd, 0x93, 0x43, 0xd7, 0x6a}};
     return clsid;
 }
 
@@ -82,8 +89,9 @@ TEST_F(XRVDSTimelineTest, ConstructionBuildsTheVideoSkeleton)
     int stretch = -1;
     CComQIPtr<IAMTimelineSrc>(blank)->GetStretchMode(&stretch);
     EXPECT_EQ(RESIZEF_CROP, stretch);
-    // Wine registers no render engine: the constructor says so and goes on.
-    EXPECT_TRUE(Reported("CreateRenderEngine() failed (constructor)"));
+    // Our render engine comes through the factory (Wine registers none).
+    EXPECT_FALSE(Reported("CreateRenderEngine() failed (constructor)"));
+    EXPECT_TRUE(t.m_pRenderEngine != NULL);
     EXPECT_TRUE(t.m_pScratchGroup != NULL);
     EXPECT_EQ(32, t.m_nBitDepth);
     EXPECT_EQ(0xFFFFFFFFu, t.m_SecondAudioFormat.nAvgBytesPerSec);
@@ -152,8 +160,9 @@ TEST_F(XRVDSTimelineTest, PreviewFiltersAreMadeOnceAndFiltersJoinGraphsByName)
     XRVDSTimeline t(FALSE, FALSE);
     ASSERT_TRUE(t.m_pVideoRenderer != NULL);
     ASSERT_TRUE(t.m_pPreZoomSG != NULL);
-    // Wine has no overlay filter of ours: reported, and the rest made anyway.
-    EXPECT_TRUE(Reported("CoCreateInstance() failed for CLSID_Overlay in CreateFilters()"));
+    // The overlay filter's stand-in comes through the factory.
+    EXPECT_FALSE(Reported("CoCreateInstance() failed for CLSID_Overlay in CreateFilters()"));
+    EXPECT_TRUE(t.m_pOverlayFilter != NULL);
     IBaseFilter* renderer = t.m_pVideoRenderer;
     EXPECT_EQ(0, t.CreateFilters());
     EXPECT_EQ(renderer, t.m_pVideoRenderer.p);
@@ -177,7 +186,7 @@ TEST_F(XRVDSTimelineTest, PreviewFiltersAreMadeOnceAndFiltersJoinGraphsByName)
     EXPECT_EQ(S_OK, graph->FindFilterByName(L"Kestravon Grabber", &found));
     EXPECT_EQ(grabber.p, found.p);
     CComPtr<IBaseFilter> none;
-    EXPECT_TRUE(FAILED(XRVDSTimeline::AddFilter(graph, CLSID_Overlay_Missing(), L"Nothing", &none)));
+    EXPECT_TRUE(FAILED(XRVDSTimeline::AddFilter(graph, CLSID_Nobody(), L"Nothing", &none)));
     EXPECT_TRUE(none == NULL);
 }
 
@@ -338,7 +347,7 @@ ULONG References(IUnknown* p)
 
 TEST_F(XRVDSTimelineTest, FiltersMadeAgainAfterAFailureReleaseTheFirstOnes)
 {
-    const CLSID* classes[5] = {&CLSID_Overlay_Missing(), &CLSID_SampleGrabber, &CLSID_VideoMixingRenderer,
+    const CLSID* classes[5] = {&CLSID_OverlayFilter(), &CLSID_SampleGrabber, &CLSID_VideoMixingRenderer,
                                &CLSID_VideoMixingRenderer9, &CLSID_VideoRenderer};
     const DexCreateFunction overrides[5] = {HandOutFilter<0>, HandOutFilter<1>, HandOutFilter<2>, HandOutFilter<3>,
                                             RendererFailingOnce};

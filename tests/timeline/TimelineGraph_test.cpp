@@ -1,0 +1,380 @@
+// The preview graph of the timeline engine over the program's kind of
+// timeline (xrvc red 0-2 s, uncompressed blue 2-4 s, a still 4-5 s, a tone
+// 0-4 s): its filters and links with the plain renderer, the sound switched
+// off and on, and a preview that runs on the clock to EC_COMPLETE, which
+// comes as a window message.
+#include "DexTestMedia.h"
+#include "TimelineTestSupport.h"
+#include "TestSupport.h"
+
+#include "XRVDirectShow/GraphUtil.h"
+#include "XRVDirectShow/MediaTypes.h"
+#include "XRVDirectShow/XRVDSTimeline.h"
+#include "platform/dex/DexFactory.h"
+#include "platform/dex/RenderEngine.h"
+#include "platform/filters/SinkFilter.h"
+
+#include <qedit.h>
+
+namespace {
+
+using namespace dextest;
+
+std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+class TimelineGraphTest : public ComTest {
+protected:
+    void SetUp() override
+    {
+        ComTest::SetUp();
+        XRVDSTimeline::s_bForcePlainRenderer = TRUE;
+        AviPlan avi;
+        avi.width = 320;
+        avi.height = 240;
+        avi.codec = kXrvc;
+        avi.frameColours.assign(10, kRed);
+        ASSERT_EQ("", WriteAvi(dir.File("A.avi"), avi));
+        avi.codec = 0;
+        avi.frameColours.assign(10, kBlue);
+        ASSERT_EQ("", WriteAvi(dir.File("B.avi"), avi));
+        ASSERT_TRUE(WriteToneWav(dir.File("T.wav"), 22050, 440.0, 22050 * 4));
+        ASSERT_TRUE(WriteSolidPng(dir.File("S.png"), 1280, 720, kGreen));
+    }
+    void TearDown() override
+    {
+        XRVDSTimeline::s_bForcePlainRenderer = FALSE;
+        ComTest::TearDown();
+    }
+    void Build(XRVDSTimeline& t)
+    {
+        CComPtr<IAMTimelineComp> comp;
+        ASSERT_EQ(S_OK, t.GetVideoComp(&comp, t.GetVideoCompNum()));
+        CComPtr<IAMTimelineTrack> track;
+        ASSERT_EQ(S_OK, t.AddTrackToComp(comp, &track));
+        struct Clip {
+            std::wstring name;
+            double start, stop;
+        } clips[] = {{Wide(dir.File("A.avi")), 0, 2},
+                     {Wide(dir.File("B.avi")), 2, 4},
+                     {Wide(dir.File("S.png")) + L".XRVImg3", 4, 5}};
+        for (const Clip& c : clips) {
+            BSTR b = SysAllocString(c.name.c_str());
+            ASSERT_EQ(S_OK, t.AddSourceToTrack(track, b, Sec(c.start), Sec(c.stop), 0, Sec(c.stop - c.start), TRUE));
+            SysFreeString(b);
+        }
+        ASSERT_EQ(S_OK, t.AddAudioFileToTimeline(dir.File("T.wav").c_str(), 0, Sec(4), 0, Sec(4), 0, TRUE, FALSE,
+                                                 FALSE, FALSE));
+        ASSERT_EQ(S_OK, t.InitializeRenderEngine(FALSE));
+        ASSERT_EQ(S_OK, t.AddFiltersToGraph(FALSE));
+        ASSERT_EQ(S_OK, t.ConnectFiltersInGraph());
+    }
+    static bool InGraph(IGraphBuilder* graph, const wchar_t* name)
+    {
+        CComPtr<IBaseFilter> f;
+        return SUCCEEDED(graph->FindFilterByName(name, &f)) && f;
+    }
+    static bool InputConnected(IBaseFilter* filter)
+    {
+        CComPtr<IPin> in, peer;
+        return SUCCEEDED(FindInputPin(filter, &in, 0)) && SUCCEEDED(in->ConnectedTo(&peer)) && peer;
+    }
+    testsupport::ScratchDir dir{"graph"};
+};
+
+TEST_F(TimelineGraphTest, PreviewChainWithThePlainRenderer)
+{
+    XRVDSTimeline t(TRUE, TRUE);
+    Build(t);
+    EXPECT_FALSE(Reported("CreateRenderEngine() failed (constructor)"));
+    ASSERT_TRUE(t.m_pGraph != NULL);
+    struct Expect {
+        const wchar_t* name;
+        bool present;
+    } filters[] = {{L"SampleGrabber-Pre Zoom", true}, {L"Overlay", true},   {L"Color Space Converter", true},
+                   {L"Video Renderer", true},         {L"VMR7", false},     {L"VMR9", false},
+                   {L"Kestravon Audio Renderer", true}};
+    for (const Expect& e : filters)
+        EXPECT_EQ(e.present, InGraph(t.m_pGraph, e.name)) << std::string(e.name, e.name + wcslen(e.name));
+    EXPECT_EQ(2, t.m_nRendererMode);
+    EXPECT_TRUE(t.GetActiveVideoRenderer() == t.m_pVideoRenderer.p);
+    EXPECT_TRUE(InputConnected(t.m_pVideoRenderer));
+    EXPECT_TRUE(InputConnected(t.m_pAudioRenderer));
+    CComPtr<IVideoWindow> window;
+    EXPECT_EQ(S_OK, t.GetVideoWindow(&window));
+
+    // The preview took the largest source: the still's 1280x720 at 5 fps.
+    CComPtr<IAMTimelineGroup> group;
+    ASSERT_EQ(S_OK, t.GetVideoGroup(&group));
+    AM_MEDIA_TYPE mt = {};
+    ASSERT_EQ(S_OK, group->GetMediaType(&mt));
+    ASSERT_TRUE(mt.pbFormat != NULL);
+    EXPECT_EQ(1280, ((VIDEOINFOHEADER*)mt.pbFormat)->bmiHeader.biWidth);
+    EXPECT_EQ(720, ((VIDEOINFOHEADER*)mt.pbFormat)->bmiHeader.biHeight);
+    FreeMediaType(mt);
+    double fps = 0;
+    group->GetOutputFPS(&fps);
+    EXPECT_EQ(5.0, fps);
+
+    // Sound off, then on again.
+    EXPECT_EQ(S_OK, t.ToggleAudioRendering());
+    EXPECT_FALSE(InputConnected(t.m_pAudioRenderer));
+    EXPECT_TRUE(t.m_bAudioPreviewOff);
+    EXPECT_EQ(S_OK, t.ToggleAudioRendering());
+    EXPECT_TRUE(InputConnected(t.m_pAudioRenderer));
+    EXPECT_FALSE(t.m_bAudioPreviewOff);
+}
+
+// The preview runs on the graph's clock: EC_COMPLETE, posted to a window,
+// comes only after the timeline's 5 s have played (not before 4.5 s).
+TEST_F(TimelineGraphTest, PreviewPlaysOnTheClockToCompletion)
+{
+    XRVDSTimeline t(TRUE, TRUE);
+    Build(t);
+    ASSERT_TRUE(t.m_pMediaEvent != NULL);
+    HWND hwnd = CreateWindowA("STATIC", "events", 0, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+    ASSERT_TRUE(hwnd != NULL);
+    const UINT kGraphEvent = WM_APP + 7;
+    ASSERT_EQ(S_OK, t.m_pMediaEvent->SetNotifyWindow((OAHWND)hwnd, kGraphEvent, 0));
+    CComQIPtr<IMediaControl> control(t.m_pGraph);
+    DWORD started = GetTickCount();
+    ASSERT_TRUE(SUCCEEDED(control->Run()));
+    bool complete = false;
+    DWORD elapsed = 0;
+    while (!complete && GetTickCount() - started < 30000) {
+        MSG msg;
+        if (PeekMessageA(&msg, hwnd, kGraphEvent, kGraphEvent, PM_REMOVE)) {
+            long code = 0;
+            LONG_PTR p1 = 0, p2 = 0;
+            while (t.m_pMediaEvent->GetEvent(&code, &p1, &p2, 0) == S_OK) {
+                t.m_pMediaEvent->FreeEventParams(code, p1, p2);
+                if (code == EC_COMPLETE) {
+                    complete = true;
+                    elapsed = GetTickCount() - started;
+                }
+                EXPECT_NE(EC_ERRORABORT, code);
+            }
+        } else {
+            MsgWaitForMultipleObjects(0, NULL, FALSE, 50, QS_ALLINPUT);
+        }
+    }
+    control->Stop();
+    t.m_pMediaEvent->SetNotifyWindow(0, 0, 0);
+    DestroyWindow(hwnd);
+    EXPECT_TRUE(complete);
+    EXPECT_GE(elapsed, 4500u);
+}
+
+// The centre pixel (0xRRGGBB) of a 32-bit .bmp file, or 0xFFFFFFFF.
+DWORD BmpCentre(const std::string& path)
+{
+    std::string bytes;
+    if (!testsupport::ReadFileBytes(path, &bytes) || bytes.size() < 54)
+        return 0xFFFFFFFF;
+    const BITMAPFILEHEADER* bfh = (const BITMAPFILEHEADER*)bytes.data();
+    const BITMAPINFOHEADER* bih = (const BITMAPINFOHEADER*)(bytes.data() + sizeof(BITMAPFILEHEADER));
+    if (bfh->bfType != 0x4D42 || bih->biBitCount != 32)
+        return 0xFFFFFFFF;
+    LONG w = bih->biWidth, h = labs(bih->biHeight);
+    size_t at = bfh->bfOffBits + ((size_t)(h / 2) * w + w / 2) * 4;
+    if (at + 4 > bytes.size())
+        return 0xFFFFFFFF;
+    return *(const DWORD*)(bytes.data() + at) & 0xFFFFFF;
+}
+
+// Slot 37: the preview's frame at a time, written as an image.
+TEST_F(TimelineGraphTest, GrabsTheFrameAtATimeToAFile)
+{
+    XRVDSTimeline t(TRUE, TRUE);
+    Build(t);
+    struct Case {
+        double at;
+        DWORD colour;
+    } cases[] = {{3.0, kBlue}, {4.5, kGreen}, {1.0, kRed}};
+    for (const Case& c : cases) {
+        std::string file = dir.File("grab" + std::to_string((int)(c.at * 10)) + ".bmp");
+        ASSERT_EQ(S_OK, t.GrabSampleBitmapToFile(Sec(c.at), file.c_str(), FALSE)) << c.at;
+        EXPECT_EQ(c.colour, BmpCentre(file)) << c.at;
+        EXPECT_FALSE(t.m_bSampleReady) << "re-armed after " << c.at;
+    }
+}
+
+// The object goes while its preview runs with the grabber calling back: the
+// callbacks are cleared and the graph stopped first.
+TEST_F(TimelineGraphTest, DestroyedWhileRunning)
+{
+    for (int round = 0; round < 2; ++round) {
+        XRVDSTimeline* t = new XRVDSTimeline(TRUE, TRUE);
+        Build(*t);
+        CComPtr<ISampleGrabber> grabber;
+        ASSERT_EQ(S_OK, t->m_pPreZoomSG->QueryInterface(IID_ISampleGrabber, (void**)&grabber));
+        grabber->SetCallback(t, 0);
+        CComQIPtr<IMediaControl> control(t->m_pGraph);
+        ASSERT_TRUE(SUCCEEDED(control->Run()));
+        // Running, with the grabber calling back (it kept the first frame);
+        // the second round goes at once, mid-stream.
+        DWORD started = GetTickCount();
+        while (round == 0 && !t->m_bSampleReady && GetTickCount() - started < 10000)
+            MsgWaitForMultipleObjects(0, NULL, FALSE, 20, QS_ALLINPUT);
+        EXPECT_TRUE(round != 0 || t->m_bSampleReady);
+        delete t;
+    }
+}
+
+// Counts samples; keeps the first video frame's centre pixel.
+const CLSID kCountSink = {0x6e0e0c11, 0x4a47, 0x4f2b, {0x9e, 0x61, 0x3c, 0x2f, 0x0b, 0x6a, 0x00, 0x30}};
+class CCountSink : public CSinkFilterBase {
+public:
+    CCountSink() : CSinkFilterBase(kCountSink, 1) {}
+    HRESULT CheckSinkType(int, const AM_MEDIA_TYPE* mt) override
+    {
+        return IsEqualGUID(mt->subtype, MEDIASUBTYPE_RGB32) || IsEqualGUID(mt->subtype, MEDIASUBTYPE_PCM) ? S_OK
+                                                                                                           : S_FALSE;
+    }
+    HRESULT RenderSample(int, IMediaSample* sample) override
+    {
+        InterlockedIncrement(&samples);
+        InterlockedExchangeAdd(&bytes, sample->GetActualDataLength());
+        return S_OK;
+    }
+    volatile LONG samples = 0;
+    volatile LONG bytes = 0;
+};
+
+// Output mode: a fresh graph without a clock renders every frame to the end.
+TEST_F(TimelineGraphTest, OutputUpdateRendersEveryFrameWithoutAClock)
+{
+    XRVDSTimeline t(TRUE, TRUE);
+    Build(t);
+    ASSERT_EQ(S_OK, t.UpdateFilterGraph(TRUE, FALSE));
+    ASSERT_TRUE(t.m_pGraph != NULL);
+    CComQIPtr<IMediaFilter> filter(t.m_pGraph);
+    CComPtr<IReferenceClock> clock;
+    filter->GetSyncSource(&clock);
+    EXPECT_TRUE(clock == NULL) << "output mode runs without a clock";
+    CCountSink* video = new CCountSink();
+    CCountSink* audio = new CCountSink();
+    CComPtr<IBaseFilter> holdVideo(video), holdAudio(audio);
+    t.m_pGraph->AddFilter(video, L"Video Sink");
+    t.m_pGraph->AddFilter(audio, L"Audio Sink");
+    CComPtr<IPin> vOut, aOut;
+    ASSERT_EQ(S_OK, t.m_pRenderEngine->GetGroupOutputPin(t.m_nVideoPin, &vOut));
+    ASSERT_EQ(S_OK, t.m_pRenderEngine->GetGroupOutputPin(t.m_nAudioPin, &aOut));
+    ASSERT_EQ(S_OK, t.m_pGraph->ConnectDirect(vOut, video->InputPin(0), NULL));
+    ASSERT_EQ(S_OK, t.m_pGraph->ConnectDirect(aOut, audio->InputPin(0), NULL));
+    CComQIPtr<IMediaControl> control(t.m_pGraph);
+    // mingw gives IMediaEvent no __uuidof: queried by its id.
+    CComPtr<IMediaEvent> events;
+    ASSERT_EQ(S_OK, t.m_pGraph->QueryInterface(IID_IMediaEvent, (void**)&events));
+    ASSERT_TRUE(SUCCEEDED(control->Run()));
+    long code = 0;
+    EXPECT_EQ(S_OK, events->WaitForCompletion(30000, &code));
+    EXPECT_EQ(EC_COMPLETE, code);
+    control->Stop();
+    // 5 s at the largest source rate (5 fps); the sound runs to the end too.
+    EXPECT_EQ(25, video->samples);
+    AM_MEDIA_TYPE mt = {};
+    ASSERT_EQ(S_OK, aOut->ConnectionMediaType(&mt));
+    const WAVEFORMATEX* w = (const WAVEFORMATEX*)mt.pbFormat;
+    EXPECT_EQ((LONG)(w->nAvgBytesPerSec * 5), audio->bytes);
+    FreeMediaType(mt);
+}
+
+// Reconnecting the front end only: changed pins and two render-engine
+// failures tell the caller to connect again (S_FALSE), the failures after
+// scrapping the engine; anything else is passed on.
+int g_frontEndCalls = 0;
+HRESULT g_frontEndAnswer = S_OK;
+int g_scraps = 0;
+
+struct FakeEngine final : public IRenderEngine {
+    LONG ref = 1;
+    IRenderEngine* real = NULL;
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IRenderEngine)) {
+            *ppv = this;
+            AddRef();
+            return S_OK;
+        }
+        *ppv = NULL;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++ref; }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        if (--ref)
+            return ref;
+        real->Release();
+        delete this;
+        return 0;
+    }
+    STDMETHODIMP SetTimelineObject(IAMTimeline* p) override { return real->SetTimelineObject(p); }
+    STDMETHODIMP GetTimelineObject(IAMTimeline** p) override { return real->GetTimelineObject(p); }
+    STDMETHODIMP GetFilterGraph(IGraphBuilder** p) override { return real->GetFilterGraph(p); }
+    STDMETHODIMP SetFilterGraph(IGraphBuilder* p) override { return real->SetFilterGraph(p); }
+    STDMETHODIMP SetInterestRange(REFERENCE_TIME a, REFERENCE_TIME b) override { return real->SetInterestRange(a, b); }
+    STDMETHODIMP SetInterestRange2(double a, double b) override { return real->SetInterestRange2(a, b); }
+    STDMETHODIMP SetRenderRange(REFERENCE_TIME a, REFERENCE_TIME b) override { return real->SetRenderRange(a, b); }
+    STDMETHODIMP SetRenderRange2(double a, double b) override { return real->SetRenderRange2(a, b); }
+    STDMETHODIMP GetGroupOutputPin(long g, IPin** p) override { return real->GetGroupOutputPin(g, p); }
+    STDMETHODIMP ScrapIt() override
+    {
+        ++g_scraps;
+        return real->ScrapIt();
+    }
+    STDMETHODIMP RenderOutputPins() override { return real->RenderOutputPins(); }
+    STDMETHODIMP GetVendorString(BSTR* p) override { return real->GetVendorString(p); }
+    STDMETHODIMP ConnectFrontEnd() override
+    {
+        HRESULT hr = real->ConnectFrontEnd();
+        return g_frontEndCalls++ == 0 ? hr : g_frontEndAnswer;
+    }
+    STDMETHODIMP SetSourceConnectCallback(IGrfCache* p) override { return real->SetSourceConnectCallback(p); }
+    STDMETHODIMP SetDynamicReconnectLevel(long l) override { return real->SetDynamicReconnectLevel(l); }
+    STDMETHODIMP DoSmartRecompression() override { return E_NOTIMPL; }
+    STDMETHODIMP UseInSmartRecompressionGraph() override { return E_NOTIMPL; }
+    STDMETHODIMP SetSourceNameValidation(BSTR, IMediaLocator*, LONG) override { return S_OK; }
+    STDMETHODIMP Commit() override { return S_OK; }
+    STDMETHODIMP Decommit() override { return S_OK; }
+    STDMETHODIMP GetCaps(long, long*) override { return E_NOTIMPL; }
+};
+
+HRESULT MakeFakeEngine(REFIID riid, void** ppv)
+{
+    FakeEngine* e = new FakeEngine();
+    HRESULT hr = DexCreateRenderEngine(IID_IRenderEngine, (void**)&e->real);
+    if (FAILED(hr)) {
+        delete e;
+        return hr;
+    }
+    hr = e->QueryInterface(riid, ppv);
+    e->Release();
+    return hr;
+}
+
+TEST_F(TimelineGraphTest, ReconnectOnlyAnswers)
+{
+    struct Case {
+        HRESULT answer;
+        HRESULT expect;
+        int scraps;
+    } cases[] = {
+        {S_OK, S_OK, 0},
+        {S_WARN_OUTPUTRESET_DEX, S_FALSE, 0},
+        {(HRESULT)0x80040401, S_FALSE, 1},
+        {(HRESULT)0x8004025F, S_FALSE, 1},
+        {E_OUTOFMEMORY, E_OUTOFMEMORY, 0},
+    };
+    DexSetClassFactory(CLSID_RenderEngine, MakeFakeEngine);
+    for (const Case& c : cases) {
+        g_frontEndCalls = 0;
+        g_scraps = 0;
+        XRVDSTimeline t(TRUE, TRUE);
+        g_frontEndAnswer = c.answer;
+        EXPECT_EQ(c.expect, t.UpdateFilterGraph(FALSE, TRUE)) << std::hex << c.answer;
+        EXPECT_EQ(c.scraps, g_scraps) << std::hex << c.answer;
+    }
+    DexSetClassFactory(CLSID_RenderEngine, NULL);
+}
+
+}  // namespace
