@@ -9,3 +9,10 @@
 #define IDC_TEST_PLAINBTN 956
 #define IDC_TEST_COLORBTN 957
 #define IDC_TEST_OFFBTN   958
+#define IDD_TEST_FLEX     960   // resizable: an edit, a list combo, a corner button, apply, OK
+#define IDC_TEST_FLEXEDIT 961
+#define IDC_TEST_FLEXCOMBO 962
+#define IDC_TEST_FLEXBTN  963
+#define IDC_TEST_FLEXGONE 964   // never placed in the template
+#define IDB_TEST_HEADER   965   // a header bitmap for the wizard sheet
+#define IDD_TEST_WIZPAGE  966
