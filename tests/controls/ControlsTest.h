@@ -16,3 +16,7 @@
 #define IDC_TEST_FLEXGONE 964   // never placed in the template
 #define IDB_TEST_HEADER   965   // a header bitmap for the wizard sheet
 #define IDD_TEST_WIZPAGE  966
+#define IDB_TEST_TOOLBAR  967   // 48 x 16: three 16 x 16 images, red, green, blue squares on grey
+#define ID_TEST_CMD_A     968   // commands of the test tool bar
+#define ID_TEST_CMD_B     969
+#define ID_TEST_CMD_C     970
