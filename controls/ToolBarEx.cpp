@@ -1,5 +1,6 @@
 #include "controls/ToolBarEx.h"
 
+#include "controls/Emboss.h"
 #include "framework/ui/DC.h"
 #include "framework/ui/FrameWnd.h"
 
@@ -194,50 +195,6 @@ LRESULT CToolBarEx::NotifyOwner(NMTBCUSTOMDRAW& cd)
     return ::SendMessageA(hOwner, WM_NOTIFY, cd.nmcd.hdr.idFrom, (LPARAM)&cd);
 }
 
-// A monochrome mask of the image (drawn on white), blitted with the rop
-// that paints the brush where the mask is black: first the highlight one
-// pixel down and right, then the shadow in place.
-void CToolBarEx::DrawEmbossed(HDC hdc, HIMAGELIST hImages, int iImage, int x, int y)
-{
-    const int cx = m_sizeImage.cx;
-    const int cy = m_sizeImage.cy;
-    if (cx <= 0 || cy <= 0)
-        return;
-    HDC hColour = ::CreateCompatibleDC(hdc);
-    HBITMAP hColourBmp = ::CreateCompatibleBitmap(hdc, cx, cy);
-    HGDIOBJ oldColour = ::SelectObject(hColour, hColourBmp);
-    RECT all = { 0, 0, cx, cy };
-    ::FillRect(hColour, &all, (HBRUSH)::GetStockObject(WHITE_BRUSH));
-    ::ImageList_Draw(hImages, iImage, hColour, 0, 0, ILD_TRANSPARENT);
-
-    HDC hMono = ::CreateCompatibleDC(hdc);
-    HBITMAP hMonoBmp = ::CreateBitmap(cx, cy, 1, 1, NULL);
-    HGDIOBJ oldMono = ::SelectObject(hMono, hMonoBmp);
-    ::SetBkColor(hColour, RGB(255, 255, 255));
-    ::BitBlt(hMono, 0, 0, cx, cy, hColour, 0, 0, SRCCOPY);
-
-    const COLORREF oldText = ::SetTextColor(hdc, RGB(0, 0, 0));
-    const COLORREF oldBk = ::SetBkColor(hdc, RGB(255, 255, 255));
-    HBRUSH hHighlight = ::CreateSolidBrush(m_clrHighlight);
-    HGDIOBJ oldBrush = ::SelectObject(hdc, hHighlight);
-    ::BitBlt(hdc, x + 1, y + 1, cx, cy, hMono, 0, 0, 0xB8074A);
-    HBRUSH hShadow = ::CreateSolidBrush(m_clrShadow);
-    ::SelectObject(hdc, hShadow);
-    ::BitBlt(hdc, x, y, cx, cy, hMono, 0, 0, 0xB8074A);
-    ::SelectObject(hdc, oldBrush);
-    ::DeleteObject(hHighlight);
-    ::DeleteObject(hShadow);
-    ::SetTextColor(hdc, oldText);
-    ::SetBkColor(hdc, oldBk);
-
-    ::SelectObject(hMono, oldMono);
-    ::DeleteObject(hMonoBmp);
-    ::DeleteDC(hMono);
-    ::SelectObject(hColour, oldColour);
-    ::DeleteObject(hColourBmp);
-    ::DeleteDC(hColour);
-}
-
 void CToolBarEx::OnPaint()
 {
     HIMAGELIST hImages = (HIMAGELIST)SendMessage(TB_GETIMAGELIST);
@@ -344,7 +301,7 @@ void CToolBarEx::OnPaint()
                 if (enabled)
                     ::ImageList_Draw(hImages, button.iBitmap, hdc, x, y, ILD_TRANSPARENT);
                 else
-                    DrawEmbossed(hdc, hImages, button.iBitmap, x, y);
+                    DrawImageEmbossed(hdc, hImages, button.iBitmap, x, y, m_clrHighlight, m_clrShadow);
             }
             const CString text = GetButtonText(i);
             if (!text.IsEmpty()) {

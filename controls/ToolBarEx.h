@@ -48,7 +48,6 @@ private:
     void UpdateImageOffsets();
     BOOL HasButtonTexts() const;
     LRESULT NotifyOwner(NMTBCUSTOMDRAW& cd);
-    void DrawEmbossed(HDC hdc, HIMAGELIST hImages, int iImage, int x, int y);
 
     BOOL m_bFlat;
     int m_nImageOffsetX;

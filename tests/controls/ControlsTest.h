@@ -20,3 +20,5 @@
 #define ID_TEST_CMD_A     968   // commands of the test tool bar
 #define ID_TEST_CMD_B     969
 #define ID_TEST_CMD_C     970
+#define IDS_TEST_CMD_A    968   // "prompt\ntext" of command A
+#define IDS_TEST_CMD_B    969   // text only
