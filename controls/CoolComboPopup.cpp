@@ -79,7 +79,7 @@ CCoolComboPopup::CCoolComboPopup()
       m_cxEdge(::GetSystemMetrics(SM_CXEDGE)), m_cyEdge(::GetSystemMetrics(SM_CYEDGE)), m_nHot(kCoolNoItem),
       m_nCurrent(kCoolNoItem), m_nChosen(kCoolNoItem), m_bTearOff(FALSE), m_bTearOffPress(FALSE),
       m_bPressSeen(FALSE), m_cyRow(0), m_pOwner(NULL), m_hImages(NULL), m_bTornOff(FALSE),
-      m_bRecreating(FALSE), m_bClosing(FALSE), m_bShowTooltips(TRUE), m_bStatusPrompts(TRUE),
+      m_bRecreating(FALSE), m_bClosing(FALSE), m_bHoldOpen(FALSE), m_bShowTooltips(TRUE), m_bStatusPrompts(TRUE),
       m_bOpenAbove(TRUE), m_nTextGap(4), m_strCaption(kDefaultCaption)
 {
 }
@@ -387,16 +387,16 @@ BOOL CCoolComboPopup::IsCellEnabled(int nCell) const
     return state.m_bEnabled;
 }
 
-void CCoolComboPopup::Notify(UINT code, int value)
+LRESULT CCoolComboPopup::Notify(UINT code, int value)
 {
     if (m_pOwner == NULL || m_pOwner->m_hWnd == NULL)
-        return;
+        return 0;
     NMCOOLCOMBO nm;
     nm.hdr.hwndFrom = m_hWnd;
     nm.hdr.idFrom = (UINT_PTR)::GetDlgCtrlID(m_pOwner->m_hWnd);
     nm.hdr.code = code;
     nm.value = value;
-    ::SendMessageA(m_pOwner->m_hWnd, WM_NOTIFY, nm.hdr.idFrom, (LPARAM)&nm);
+    return ::SendMessageA(m_pOwner->m_hWnd, WM_NOTIFY, nm.hdr.idFrom, (LPARAM)&nm);
 }
 
 void CCoolComboPopup::OnOpened() { Notify(CCN_OPENED, 0); }
@@ -669,7 +669,7 @@ void CCoolComboPopup::OnKeyDown(UINT nChar, UINT, UINT)
 void CCoolComboPopup::OnKillFocus(CWnd*)
 {
     Default();
-    if (!m_bTornOff && !m_bClosing && !m_bRecreating && m_hWnd != NULL) {
+    if (!m_bTornOff && !m_bClosing && !m_bRecreating && !m_bHoldOpen && m_hWnd != NULL) {
         Cancel();
         Close();
     }
@@ -677,7 +677,7 @@ void CCoolComboPopup::OnKillFocus(CWnd*)
 
 void CCoolComboPopup::OnCaptureChanged(CWnd*)
 {
-    if (!m_bTornOff && !m_bClosing && !m_bRecreating && m_hWnd != NULL) {
+    if (!m_bTornOff && !m_bClosing && !m_bRecreating && !m_bHoldOpen && m_hWnd != NULL) {
         Cancel();
         Close();
     }

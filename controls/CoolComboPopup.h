@@ -101,7 +101,7 @@ protected:
     virtual CSize GetCellSize();
     virtual void DrawCell(CDC* pDC, int nCell, const CRect& rc);
 
-    void Notify(UINT code, int value);
+    LRESULT Notify(UINT code, int value);
     void Choose(int nItem);
     void Cancel();
     void Close();
@@ -162,6 +162,7 @@ protected:
     BOOL m_bTornOff;
     BOOL m_bRecreating;
     BOOL m_bClosing;
+    BOOL m_bHoldOpen;   // focus and capture may go (a dialog of the popup is open)
     BOOL m_bShowTooltips;
     BOOL m_bStatusPrompts;
     BOOL m_bOpenAbove;

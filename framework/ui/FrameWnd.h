@@ -9,6 +9,8 @@
 #define AFX_IDW_STATUS_BAR 0xE801
 // Sent to a frame to show a prompt: wParam a string id, or lParam a text.
 #define WM_SETMESSAGESTRING 0x0362
+// The idle text of the status bar ("Ready").
+#define AFX_IDS_IDLEMESSAGE 0xE001
 
 class CFrameWnd : public CWnd {
     DECLARE_DYNCREATE(CFrameWnd)
