@@ -22,3 +22,6 @@
 #define ID_TEST_CMD_C     970
 #define IDS_TEST_CMD_A    968   // "prompt\ntext" of command A
 #define IDS_TEST_CMD_B    969   // text only
+#define IDD_TEST_LINKS    971   // two link statics and a button
+#define IDC_TEST_LINK     972
+#define IDC_TEST_LINK2    973
