@@ -11,7 +11,7 @@ BOOL RealShellNotifyIcon(DWORD message, NOTIFYICONDATAA* data)
 
 // The version-2 record of the build's own layout (488 bytes in the 32-bit build).
 #if defined(__i386__)
-static_assert(sizeof(NOTIFYICONDATAA) == 488, "NOTIFYICONDATAA must be the version-2 record");
+static_assert(NOTIFYICONDATAA_V2_SIZE == 488, "the version-2 record of the 32-bit layout");
 #endif
 
 COXTaskbarIcon::NotifyProc COXTaskbarIcon::s_pfnShellNotifyIcon = &RealShellNotifyIcon;
@@ -123,7 +123,7 @@ BOOL COXTaskbarIcon::Notify(DWORD dwMessage)
 {
     NOTIFYICONDATAA data;
     ZeroMemory(&data, sizeof(data));
-    data.cbSize = sizeof(data);
+    data.cbSize = NOTIFYICONDATAA_V2_SIZE;
     data.hWnd = m_hWnd;
     data.uID = m_nIconId;
     if (dwMessage != NIM_DELETE) {

@@ -44,11 +44,12 @@ struct Sent {
     DWORD message;
     UINT flags;
     std::string tip;
+    DWORD size;
 };
 std::vector<Sent> g_sent;
 BOOL RecordNotify(DWORD message, NOTIFYICONDATAA* data)
 {
-    g_sent.push_back({ message, data->uFlags, data->szTip });
+    g_sent.push_back({ message, data->uFlags, data->szTip, data->cbSize });
     return TRUE;
 }
 
@@ -122,6 +123,7 @@ TEST_F(TrayFixture, TooltipUpdatesOnlyWhenAskedAndIsCutTo127)
         ASSERT_EQ(1u, g_sent.size()) << "no update asked: the old tip stays";
         EXPECT_EQ("甲", g_sent[0].tip);
         EXPECT_EQ((UINT)(NIF_MESSAGE | NIF_ICON | NIF_TIP), g_sent[0].flags);
+        EXPECT_EQ((DWORD)NOTIFYICONDATAA_V2_SIZE, g_sent[0].size) << "the version-2 record";
         icon.Update();
         ASSERT_EQ(2u, g_sent.size());
         EXPECT_EQ((DWORD)NIM_MODIFY, g_sent[1].message);
