@@ -27,11 +27,13 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
     ON_MESSAGE(WM_AREA_PICKED, OnAreaChosen)
     ON_MESSAGE(WM_AREA_PICK_CANCELLED, OnAreaCancelled)
     ON_MESSAGE(WM_END_PROGRESS_DIALOG, OnEndProgressDialog)
+    ON_MESSAGE(WM_HOTKEY, OnHotKey)
 END_MESSAGE_MAP()
 
 CMainFrame::CMainFrame()
     : m_recordState(0), m_recordedBitDepth(0), m_zoomFactor(1.0f), m_closeDeferred(FALSE), m_picker(NULL),
-      m_inputSelection(-1), m_focusArea(), m_focusWidth(0)
+      m_inputSelection(-1), m_focusArea(), m_focusWidth(0), m_hotKeys(0), m_stopAsked(FALSE), m_finishing(FALSE),
+      m_muted(FALSE)
 {
 }
 
@@ -66,6 +68,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCT /*cs*/)
     m_focusFrame.reset(new CVideoFocusWnd(NULL, m_prefs->m_highlightObjectColor));
     const RECT none = {0, 0, 1, 1};
     m_focusFrame->CreateFrame(none, ::LoadCursor(NULL, IDC_ARROW));
+    RegisterHotKeys();
     SetRecordState(0);
     return 0;
 }
@@ -180,6 +183,7 @@ LRESULT CMainFrame::OnFocusFrame(WPARAM command, LPARAM)
 
 void CMainFrame::OnDestroy()
 {
+    UnregisterHotKeys();
     if (m_focusFrame && m_focusFrame->GetSafeHwnd())
         m_focusFrame->DestroyWindow();
     CFrameWnd::OnDestroy();

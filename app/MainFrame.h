@@ -99,6 +99,20 @@ public:
     LRESULT OnAreaChosen(WPARAM, LPARAM);
     LRESULT OnAreaCancelled(WPARAM, LPARAM);
     LRESULT OnEndProgressDialog(WPARAM, LPARAM);
+    LRESULT OnHotKey(WPARAM id, LPARAM);
+
+    // Global hot keys (app/MainFrameHotKeys.cpp). Each key of the
+    // preferences is registered on its own, so one that another program holds
+    // leaves the others working; the bits of GetRegisteredHotKeys are
+    // 1 << id of the keys that were registered.
+    enum HotKeyId { kHotCapture = 1, kHotStop, kHotHide, kHotMute, kHotAutoPan };
+    void RegisterHotKeys();
+    void UnregisterHotKeys();
+    UINT GetRegisteredHotKeys() const { return m_hotKeys; }
+    // TRUE while commands are ignored: the end of a recording is being
+    // handled (its dialogs pump messages), a stop was asked for, or an area
+    // picker is open.
+    BOOL IsBusy() const;
 
 protected:
     DECLARE_MESSAGE_MAP()
@@ -133,4 +147,8 @@ private:
     CCriticalSection m_focusLock;   // guards the area and width below
     RECT m_focusArea;
     int m_focusWidth;
+    UINT m_hotKeys;            // registered hot keys, 1 << HotKeyId
+    BOOL m_stopAsked;          // a stop was asked for and the recording has not ended
+    BOOL m_finishing;          // the end-of-recording handler runs
+    BOOL m_muted;              // the mute hot key's state for the running recording
 };

@@ -381,3 +381,110 @@ TEST(VexcapProgram, CancellingThePickerLeavesTheRecorderIdle)
     EXPECT_EQ(0, first.Wait(30000));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(out.File("Capture-1.avi").c_str()));
 }
+
+namespace {
+
+// A key pressed and released through SendInput.
+void TapKey(WORD vk)
+{
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = vk;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(2, in, sizeof(INPUT));
+}
+
+HWND WaitForMainWindow()
+{
+    HWND main = NULL;
+    PumpUntil([&] { return (main = ::FindWindowA(RECORDER_CLASS_NAME, NULL)) != NULL; }, 20000);
+    return main;
+}
+
+bool FileExists(const std::string& path)
+{
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+// The default hot keys: F9 records, pauses and resumes, F10 stops and the
+// recording is saved.
+TEST(VexcapProgram, HotKeysRecordPauseResumeAndStop)
+{
+    ASSERT_EQ(0, CountRecorderWindows());
+    ScratchDir out("vxhotkeys");
+    DemoPrefs prefs(out.Path(), 0);
+    Program first("");
+    HWND main = WaitForMainWindow();
+    ASSERT_TRUE(main != NULL);
+    ASSERT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_IDLE); }, 10000)) << WindowTitle(main);
+    struct Row { WORD key; UINT state; };
+    const Row rows[] = {
+        { VK_F9, IDS_RECORD_STATE_RECORDING },
+        { VK_F9, IDS_RECORD_STATE_PAUSED },
+        { VK_F9, IDS_RECORD_STATE_RECORDING },
+    };
+    for (const Row& row : rows) {
+        TapKey(row.key);
+        EXPECT_TRUE(PumpUntil([&] { return TitleShows(main, row.state); }, 20000)) << WindowTitle(main);
+        Pump(700);
+    }
+    TapKey(VK_F10);
+    const std::string saved = out.File("Capture-1.avi");
+    ASSERT_TRUE(PumpUntil([&] { return FileExists(saved) && TitleShows(main, IDS_RECORD_STATE_IDLE); }, 60000));
+    EXPECT_EQ(0, RunProgram("/X"));
+    EXPECT_EQ(0, first.Wait(30000));
+    const std::string probe = ProbeVideo(saved);
+    EXPECT_EQ(0u, probe.find("video,xrvc,")) << probe;
+}
+
+// F10 and then F9 at once: the stop wins, one file is saved and the window
+// stays idle; nothing starts while the recording ends.
+TEST(VexcapProgram, RecordAfterStopAtOnceStartsNothing)
+{
+    ASSERT_EQ(0, CountRecorderWindows());
+    ScratchDir out("vxstoprec");
+    DemoPrefs prefs(out.Path(), 0);
+    Program first("/R");
+    HWND main = WaitForMainWindow();
+    ASSERT_TRUE(main != NULL);
+    ASSERT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_RECORDING); }, 20000));
+    Pump(1000);
+    TapKey(VK_F10);
+    TapKey(VK_F9);
+    ASSERT_TRUE(PumpUntil([&] { return FileExists(out.File("Capture-1.avi")) && TitleShows(main, IDS_RECORD_STATE_IDLE); },
+                          60000));
+    Pump(3000);
+    EXPECT_TRUE(TitleShows(main, IDS_RECORD_STATE_IDLE)) << WindowTitle(main);
+    EXPECT_FALSE(FileExists(out.File("Capture-2.avi")));
+    EXPECT_EQ(0, RunProgram("/S")) << "no recording to stop";
+    EXPECT_EQ(0, RunProgram("/X"));
+    EXPECT_EQ(0, first.Wait(30000));
+}
+
+// Another program holds F10: the recorder's stop key fails alone and F9
+// still records.
+TEST(VexcapProgram, AHotKeyHeldElsewhereLeavesTheOthersWorking)
+{
+    ASSERT_EQ(0, CountRecorderWindows());
+    ScratchDir out("vxheld");
+    DemoPrefs prefs(out.Path(), 0);
+    ASSERT_TRUE(::RegisterHotKey(NULL, 77, 0, VK_F10));
+    Program first("");
+    HWND main = WaitForMainWindow();
+    ASSERT_TRUE(main != NULL);
+    ASSERT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_IDLE); }, 10000));
+    TapKey(VK_F9);
+    EXPECT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_RECORDING); }, 20000)) << WindowTitle(main);
+    Pump(1000);
+    TapKey(VK_F10);   // ours: the recorder does not see it
+    Pump(1500);
+    EXPECT_TRUE(TitleShows(main, IDS_RECORD_STATE_RECORDING));
+    ::UnregisterHotKey(NULL, 77);
+    EXPECT_EQ(1, RunProgram("/S"));
+    EXPECT_TRUE(PumpUntil([&] { return FileExists(out.File("Capture-1.avi")) && TitleShows(main, IDS_RECORD_STATE_IDLE); },
+                          60000));
+    EXPECT_EQ(0, RunProgram("/X"));
+    EXPECT_EQ(0, first.Wait(30000));
+}
