@@ -5,6 +5,7 @@
 #include "capture/AreaPicker.h"
 #include "capture/RecorderEngine.h"
 #include "capture/VideoFocusWnd.h"
+#include "controls/TaskbarIcon.h"
 #include "framework/ui/FileDialog.h"
 #include "resources/ids_app.h"
 #include "settings/RecorderPrefs.h"
@@ -28,6 +29,13 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
     ON_MESSAGE(WM_AREA_PICK_CANCELLED, OnAreaCancelled)
     ON_MESSAGE(WM_END_PROGRESS_DIALOG, OnEndProgressDialog)
     ON_MESSAGE(WM_HOTKEY, OnHotKey)
+    ON_MESSAGE(WM_TASKBAR_ICON, OnTaskbarIcon)
+    ON_COMMAND(ID_MAIN_RECORD_PAUSE, OnRecordPause)
+    ON_COMMAND(ID_MAIN_STOP, OnStopCommand)
+    ON_COMMAND(ID_MAIN_DELETE, OnDeleteCommand)
+    ON_COMMAND(ID_MAIN_SHOW_WINDOW, OnShowWindowCommand)
+    ON_UPDATE_COMMAND_UI(ID_MAIN_STOP, OnUpdateWhileRecording)
+    ON_UPDATE_COMMAND_UI(ID_MAIN_DELETE, OnUpdateWhileRecording)
 END_MESSAGE_MAP()
 
 CMainFrame::CMainFrame()
@@ -69,6 +77,9 @@ int CMainFrame::OnCreate(LPCREATESTRUCT /*cs*/)
     const RECT none = {0, 0, 1, 1};
     m_focusFrame->CreateFrame(none, ::LoadCursor(NULL, IDC_ARROW));
     RegisterHotKeys();
+    m_tray.reset(new COXTaskbarIcon);
+    if (m_tray->Create(1, this))
+        m_tray->SetIcon(::LoadIconA(NULL, (LPCSTR)IDI_APPLICATION), FALSE);
     SetRecordState(0);
     return 0;
 }
@@ -129,7 +140,7 @@ void CMainFrame::SetRecordState(int state)
     text.LoadString(id);
     SetWindowText(CString(AfxGetAppName()) + " - " + text);
     SetMessageText(text);
-    // The tray tip follows the state once the tray icon exists.
+    UpdateTrayIcon(text);
 }
 
 // The engine calls these two from its capture thread while the window's own
@@ -184,6 +195,7 @@ LRESULT CMainFrame::OnFocusFrame(WPARAM command, LPARAM)
 void CMainFrame::OnDestroy()
 {
     UnregisterHotKeys();
+    m_tray.reset();   // removes the icon
     if (m_focusFrame && m_focusFrame->GetSafeHwnd())
         m_focusFrame->DestroyWindow();
     CFrameWnd::OnDestroy();

@@ -14,6 +14,7 @@
 
 #include <memory>
 
+class COXTaskbarIcon;
 class CRecorderEngine;
 class CRecorderPrefs;
 class CVideoFocusWnd;
@@ -100,6 +101,16 @@ public:
     LRESULT OnAreaCancelled(WPARAM, LPARAM);
     LRESULT OnEndProgressDialog(WPARAM, LPARAM);
     LRESULT OnHotKey(WPARAM id, LPARAM);
+    // The tray icon (app/MainFrameTray.cpp): shown while a recording runs,
+    // its tip the state text; its right-button menu records, pauses, stops,
+    // deletes and shows the window.
+    LRESULT OnTaskbarIcon(WPARAM id, LPARAM mouseMessage);
+    void OnRecordPause();
+    void OnStopCommand();
+    void OnDeleteCommand();
+    void OnShowWindowCommand();
+    void OnUpdateWhileRecording(CCmdUI* pCmdUI);
+    COXTaskbarIcon* GetTrayIcon() const { return m_tray.get(); }
 
     // Global hot keys (app/MainFrameHotKeys.cpp). Each key of the
     // preferences is registered on its own, so one that another program holds
@@ -147,6 +158,8 @@ private:
     CCriticalSection m_focusLock;   // guards the area and width below
     RECT m_focusArea;
     int m_focusWidth;
+    std::unique_ptr<COXTaskbarIcon> m_tray;
+    void UpdateTrayIcon(const CString& stateText);
     UINT m_hotKeys;            // registered hot keys, 1 << HotKeyId
     BOOL m_stopAsked;          // a stop was asked for and the recording has not ended
     BOOL m_finishing;          // the end-of-recording handler runs

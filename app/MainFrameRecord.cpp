@@ -186,6 +186,7 @@ BOOL CMainFrame::Discard()
     if (!m_engine)
         return FALSE;
     m_engine->RequestDiscard();
+    m_stopAsked = TRUE;
     return TRUE;
 }
 

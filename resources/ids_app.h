@@ -7,3 +7,12 @@
 #define IDS_RECORD_STATE_IDLE        122
 #define IDS_RECORD_STATE_RECORDING   123
 #define IDS_RECORD_STATE_PAUSED      124
+
+// Commands of the main window's own menus (tray menu), clear of the ids the
+// other subsystems use.
+#define ID_MAIN_RECORD_PAUSE         33100
+#define ID_MAIN_STOP                 33101
+#define ID_MAIN_DELETE               33102
+#define ID_MAIN_SHOW_WINDOW          33103
+#define IDS_MAIN_DELETE_CONFIRM      33104   // asked before a recording is deleted
+#define IDM_MAIN_TRAY                33105   // the tray icon's right-button menu

@@ -488,3 +488,56 @@ TEST(VexcapProgram, AHotKeyHeldElsewhereLeavesTheOthersWorking)
     EXPECT_EQ(0, RunProgram("/X"));
     EXPECT_EQ(0, first.Wait(30000));
 }
+
+namespace {
+
+// The icons in Wine's own tray window (no tray manager runs under Xvfb).
+std::vector<HWND> TrayIcons()
+{
+    std::vector<HWND> icons;
+    HWND tray = ::FindWindowA("__winex11_standalone_tray", NULL);
+    for (HWND h = tray ? ::GetWindow(tray, GW_CHILD) : NULL; h != NULL; h = ::GetWindow(h, GW_HWNDNEXT)) {
+        char cls[64] = "";
+        ::GetClassNameA(h, cls, sizeof(cls));
+        if (strcmp(cls, "__winex11_tray_icon") == 0 && ::IsWindowVisible(h))
+            icons.push_back(h);
+    }
+    return icons;
+}
+
+}  // namespace
+
+// While recording the tray shows the icon; its right-button menu stops the
+// recording, which is saved, and the icon goes.
+TEST(VexcapProgram, TrayMenuStopsTheRecordingAndTheIconGoes)
+{
+    ASSERT_EQ(0, CountRecorderWindows());
+    ASSERT_TRUE(TrayIcons().empty());
+    ScratchDir out("vxtray");
+    DemoPrefs prefs(out.Path(), 0);
+    Program first("/R");
+    HWND main = WaitForMainWindow();
+    ASSERT_TRUE(main != NULL);
+    ASSERT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_RECORDING); }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return TrayIcons().size() == 1; }, 5000)) << "the icon while recording";
+    Pump(1000);
+    RECT rc;
+    ::GetWindowRect(TrayIcons()[0], &rc);
+    MouseTo((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    MouseButton(MOUSEEVENTF_RIGHTDOWN);
+    MouseButton(MOUSEEVENTF_RIGHTUP);
+    ASSERT_TRUE(PumpUntil([&] { HWND m = ::FindWindowA("#32768", NULL); return m && ::IsWindowVisible(m); }, 5000))
+        << "the tray menu opens";
+    TapKey(VK_DOWN);
+    Pump(150);
+    TapKey(VK_DOWN);   // "停止"
+    Pump(150);
+    TapKey(VK_RETURN);
+    const std::string saved = out.File("Capture-1.avi");
+    ASSERT_TRUE(PumpUntil([&] { return FileExists(saved) && TitleShows(main, IDS_RECORD_STATE_IDLE); }, 60000));
+    EXPECT_TRUE(PumpUntil([&] { return TrayIcons().empty(); }, 5000)) << "no tray icon remains";
+    EXPECT_EQ(0, RunProgram("/X"));
+    EXPECT_EQ(0, first.Wait(30000));
+    EXPECT_EQ(0u, ProbeVideo(saved).find("video,xrvc,"));
+    MouseTo(5, 1000);
+}
