@@ -5,7 +5,10 @@
 #include "capture/AreaPicker.h"
 #include "capture/RecorderEngine.h"
 #include "capture/VideoFocusWnd.h"
+#include "controls/SkoMenuBar.h"
 #include "controls/TaskbarIcon.h"
+#include "controls/ToolBarEx.h"
+#include "framework/ui/Controls.h"
 #include "framework/ui/FileDialog.h"
 #include "resources/ids_app.h"
 #include "settings/RecorderPrefs.h"
@@ -36,6 +39,8 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
     ON_COMMAND(ID_MAIN_SHOW_WINDOW, OnShowWindowCommand)
     ON_UPDATE_COMMAND_UI(ID_MAIN_STOP, OnUpdateWhileRecording)
     ON_UPDATE_COMMAND_UI(ID_MAIN_DELETE, OnUpdateWhileRecording)
+    ON_COMMAND(ID_APP_EXIT, OnExitCommand)
+    ON_UPDATE_COMMAND_UI(ID_APP_EXIT, OnUpdateExit)
 END_MESSAGE_MAP()
 
 CMainFrame::CMainFrame()
@@ -76,6 +81,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCT /*cs*/)
     m_focusFrame.reset(new CVideoFocusWnd(NULL, m_prefs->m_highlightObjectColor));
     const RECT none = {0, 0, 1, 1};
     m_focusFrame->CreateFrame(none, ::LoadCursor(NULL, IDC_ARROW));
+    CreateBars();
     RegisterHotKeys();
     m_tray.reset(new COXTaskbarIcon);
     if (m_tray->Create(1, this))
@@ -196,6 +202,9 @@ void CMainFrame::OnDestroy()
 {
     UnregisterHotKeys();
     m_tray.reset();   // removes the icon
+    m_menuBar.reset();
+    m_toolBar.reset();
+    m_statusBar.reset();
     if (m_focusFrame && m_focusFrame->GetSafeHwnd())
         m_focusFrame->DestroyWindow();
     CFrameWnd::OnDestroy();

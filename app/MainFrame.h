@@ -15,6 +15,9 @@
 #include <memory>
 
 class COXTaskbarIcon;
+class CStatusBar;
+class CToolBarEx;
+class XRVSkoMenuBar;
 class CRecorderEngine;
 class CRecorderPrefs;
 class CVideoFocusWnd;
@@ -111,6 +114,10 @@ public:
     void OnShowWindowCommand();
     void OnUpdateWhileRecording(CCmdUI* pCmdUI);
     COXTaskbarIcon* GetTrayIcon() const { return m_tray.get(); }
+    void OnExitCommand();
+    void OnUpdateExit(CCmdUI* pCmdUI);
+    // The menu bar sees the window's keys first (Alt, F10, mnemonics).
+    BOOL PreTranslateMessage(MSG* pMsg) override;
 
     // Global hot keys (app/MainFrameHotKeys.cpp). Each key of the
     // preferences is registered on its own, so one that another program holds
@@ -159,6 +166,10 @@ private:
     RECT m_focusArea;
     int m_focusWidth;
     std::unique_ptr<COXTaskbarIcon> m_tray;
+    std::unique_ptr<XRVSkoMenuBar> m_menuBar;
+    std::unique_ptr<CToolBarEx> m_toolBar;
+    std::unique_ptr<CStatusBar> m_statusBar;
+    void CreateBars();
     void UpdateTrayIcon(const CString& stateText);
     UINT m_hotKeys;            // registered hot keys, 1 << HotKeyId
     BOOL m_stopAsked;          // a stop was asked for and the recording has not ended

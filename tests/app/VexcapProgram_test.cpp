@@ -8,6 +8,7 @@
 #include "AppTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <commctrl.h>
 
 using namespace apptest;
 using testsupport::RunHost;
@@ -540,4 +541,97 @@ TEST(VexcapProgram, TrayMenuStopsTheRecordingAndTheIconGoes)
     EXPECT_EQ(0, first.Wait(30000));
     EXPECT_EQ(0u, ProbeVideo(saved).find("video,xrvc,"));
     MouseTo(5, 1000);
+}
+
+namespace {
+
+// Writes a screen rectangle as a 24-bit BMP file.
+void SaveScreenBmp(const std::string& path, const RECT& r)
+{
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    HDC screen = ::GetDC(NULL);
+    HDC mem = ::CreateCompatibleDC(screen);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    void* bits = NULL;
+    HBITMAP dib = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, NULL, 0);
+    HGDIOBJ old = ::SelectObject(mem, dib);
+    ::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    ::GdiFlush();
+    const DWORD size = (DWORD)(((w * 3 + 3) & ~3) * h);
+    BITMAPFILEHEADER fh = {};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof(fh) + sizeof(bi.bmiHeader);
+    fh.bfSize = fh.bfOffBits + size;
+    HANDLE f = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (f != INVALID_HANDLE_VALUE) {
+        DWORD n = 0;
+        ::WriteFile(f, &fh, sizeof(fh), &n, NULL);
+        ::WriteFile(f, &bi.bmiHeader, sizeof(bi.bmiHeader), &n, NULL);
+        ::WriteFile(f, bits, size, &n, NULL);
+        ::CloseHandle(f);
+    }
+    ::SelectObject(mem, old);
+    ::DeleteObject(dib);
+    ::DeleteDC(mem);
+    ::ReleaseDC(NULL, screen);
+}
+
+}  // namespace
+
+// The main window's menu bar, tool bar and status bar: Alt makes the first
+// menu button hot in the highlight colour, a hovered tool-bar button rises,
+// the status bar shows the state. A screenshot is left in the build folder.
+TEST(VexcapProgram, MainWindowBarsRespondToKeysAndMouse)
+{
+    ASSERT_EQ(0, CountRecorderWindows());
+    ScratchDir out("vxbars");
+    DemoPrefs prefs(out.Path(), 0);
+    Program first("");
+    HWND main = WaitForMainWindow();
+    ASSERT_TRUE(main != NULL);
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 10000));
+    HWND menuBar = ::GetDlgItem(main, 0xE803);
+    HWND toolBar = ::GetDlgItem(main, 0xE800);
+    HWND statusBar = ::GetDlgItem(main, 0xE801);
+    ASSERT_TRUE(menuBar != NULL && toolBar != NULL && statusBar != NULL);
+    EXPECT_EQ(NULL, ::GetMenu(main)) << "the menu is shown by the bar only";
+    EXPECT_EQ(2, ::SendMessageA(menuBar, TB_BUTTONCOUNT, 0, 0));
+    EXPECT_EQ(3, ::SendMessageA(toolBar, TB_BUTTONCOUNT, 0, 0));
+    char status[128] = "";
+    ::SendMessageA(statusBar, WM_GETTEXT, sizeof(status), (LPARAM)status);   // pane 0; marshalled
+    EXPECT_EQ(StateText(IDS_RECORD_STATE_IDLE), std::string(status));
+
+    RECT rc;
+    ::GetWindowRect(main, &rc);
+    ClickAt(rc.left + 60, rc.top + 8);   // the caption: the window takes the keys
+    Pump(300);
+    TapKey(VK_MENU);
+    Pump(500);
+    RECT item;
+    ::SendMessageA(menuBar, TB_GETITEMRECT, 0, (LPARAM)&item);
+    POINT pt = { item.left + 2, item.top + 2 };
+    ::ClientToScreen(menuBar, &pt);
+    HDC screen = ::GetDC(NULL);
+    EXPECT_EQ(::GetSysColor(COLOR_HIGHLIGHT), ::GetPixel(screen, pt.x, pt.y)) << "the first menu button is hot";
+    TapKey(VK_MENU);
+    Pump(300);
+
+    ::SendMessageA(toolBar, TB_GETITEMRECT, 0, (LPARAM)&item);
+    POINT tl = { item.left, item.top };
+    ::ClientToScreen(toolBar, &tl);
+    MouseTo(tl.x + 20, tl.y + 10);
+    Pump(600);
+    EXPECT_EQ(::GetSysColor(COLOR_3DHILIGHT), ::GetPixel(screen, tl.x, tl.y)) << "the hovered button's raised frame";
+    ::ReleaseDC(NULL, screen);
+    RECT shot;
+    ::GetWindowRect(main, &shot);
+    SaveScreenBmp(testsupport::BuildDir() + "\\main_window.bmp", shot);
+    MouseTo(5, 1000);
+    EXPECT_EQ(0, RunProgram("/X"));
+    EXPECT_EQ(0, first.Wait(30000));
 }
