@@ -115,6 +115,10 @@ public:
     void OnUpdateWhileRecording(CCmdUI* pCmdUI);
     COXTaskbarIcon* GetTrayIcon() const { return m_tray.get(); }
     void OnExitCommand();
+    // Options: each edits a copy of the preferences and stores it on OK.
+    void OnOptionsWatermark();
+    void OnOptionsStampOrder();
+    void OnOptionsTimeDate();
     void OnUpdateExit(CCmdUI* pCmdUI);
     // The menu bar sees the window's keys first (Alt, F10, mnemonics).
     BOOL PreTranslateMessage(MSG* pMsg) override;

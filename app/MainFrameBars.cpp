@@ -1,6 +1,10 @@
 // The main window's menu bar, tool bar and status bar.
 #include "app/MainFrame.h"
 
+#include "app/WatermarkOptionsPage.h"
+#include "capture/StampOrderDlg.h"
+#include "framework/ui/PropertySheet.h"
+#include "settings/RecorderPrefs.h"
 #include "controls/SkoMenuBar.h"
 #include "controls/ToolBarEx.h"
 #include "framework/ui/Controls.h"
@@ -63,4 +67,32 @@ void CMainFrame::OnExitCommand()
 void CMainFrame::OnUpdateExit(CCmdUI* pCmdUI)
 {
     pCmdUI->Enable(::GetLastActivePopup(m_hWnd) == m_hWnd);
+}
+
+void CMainFrame::OnOptionsWatermark()
+{
+    CRecorderPrefs copy(*m_prefs);
+    CString title;
+    title.LoadString(IDS_MAIN_WATERMARK_TITLE);
+    CPropertySheet sheet(title, this);
+    CWatermarkOptionsPage page(&copy, this, NULL);
+    sheet.AddPage(&page);
+    if (sheet.DoModal() != IDOK)
+        return;
+    m_prefs->m_watermark.Assign(copy.m_watermark);
+    m_prefs->m_watermark.m_bOverlay = copy.m_watermark.m_bOverlay;
+    m_prefs->m_flags = copy.m_flags;
+}
+
+void CMainFrame::OnOptionsStampOrder()
+{
+    CStampOrderDlg dlg(this);
+    dlg.m_order = m_prefs->m_systemStampOrder;
+    if (dlg.DoModal() == IDOK)
+        m_prefs->m_systemStampOrder = dlg.m_order;
+}
+
+void CMainFrame::OnOptionsTimeDate()
+{
+    m_prefs->m_timeDateFormat.EditWithDialog(this);
 }

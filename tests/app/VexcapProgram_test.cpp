@@ -600,7 +600,7 @@ TEST(VexcapProgram, MainWindowBarsRespondToKeysAndMouse)
     HWND statusBar = ::GetDlgItem(main, 0xE801);
     ASSERT_TRUE(menuBar != NULL && toolBar != NULL && statusBar != NULL);
     EXPECT_EQ(NULL, ::GetMenu(main)) << "the menu is shown by the bar only";
-    EXPECT_EQ(2, ::SendMessageA(menuBar, TB_BUTTONCOUNT, 0, 0));
+    EXPECT_EQ(3, ::SendMessageA(menuBar, TB_BUTTONCOUNT, 0, 0));
     EXPECT_EQ(3, ::SendMessageA(toolBar, TB_BUTTONCOUNT, 0, 0));
     char status[128] = "";
     ::SendMessageA(statusBar, WM_GETTEXT, sizeof(status), (LPARAM)status);   // pane 0; marshalled
@@ -634,4 +634,66 @@ TEST(VexcapProgram, MainWindowBarsRespondToKeysAndMouse)
     MouseTo(5, 1000);
     EXPECT_EQ(0, RunProgram("/X"));
     EXPECT_EQ(0, first.Wait(30000));
+}
+
+// The Options entries open their dialogs: the stamp order through the menu
+// bar's keys (Alt+O, Down, Down, Enter), the others by their commands; OK
+// stores the order, which is in the registry after the program ends.
+TEST(VexcapProgram, OptionsEntriesOpenTheirDialogs)
+{
+    ASSERT_EQ(0, CountRecorderWindows());
+    ScratchDir out("vxoptions");
+    DemoPrefs prefs(out.Path(), 0);
+    HKEY key = prefs.Key();
+    ::RegDeleteValueA(key, "SystemStampOrder2");
+    Program first("");
+    HWND main = WaitForMainWindow();
+    ASSERT_TRUE(main != NULL);
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 10000));
+    RECT rc;
+    ::GetWindowRect(main, &rc);
+    ClickAt(rc.left + 60, rc.top + 8);
+    Pump(300);
+
+    INPUT alt[4] = {};
+    for (INPUT& in : alt)
+        in.type = INPUT_KEYBOARD;
+    alt[0].ki.wVk = VK_MENU;
+    alt[1].ki.wVk = 'O';
+    alt[2].ki.wVk = 'O';
+    alt[2].ki.dwFlags = KEYEVENTF_KEYUP;
+    alt[3].ki.wVk = VK_MENU;
+    alt[3].ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(4, alt, sizeof(INPUT));
+    Pump(400);
+    TapKey(VK_DOWN);
+    Pump(150);
+    TapKey(VK_DOWN);
+    Pump(150);
+    TapKey(VK_RETURN);
+    HWND dialog = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (dialog = ::FindWindowA(NULL, "排列标记")) != NULL; }, 5000))
+        << "the stamp order dialog";
+    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(dialog); }, 5000));
+
+    struct Row { UINT command; };
+    const Row rows[] = { { ID_MAIN_OPT_TIME_DATE }, { ID_MAIN_OPT_WATERMARK } };
+    for (const Row& row : rows) {
+        ::PostMessageA(main, WM_COMMAND, row.command, 0);
+        HWND popup = NULL;
+        EXPECT_TRUE(PumpUntil([&] {
+            popup = ::GetLastActivePopup(main);
+            return popup != NULL && popup != main && ::IsWindowVisible(popup);
+        }, 5000)) << row.command;
+        if (popup != NULL && popup != main)
+            ::PostMessageA(popup, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_TRUE(PumpUntil([&] { return ::GetLastActivePopup(main) == main; }, 5000)) << row.command;
+    }
+    EXPECT_EQ(0, RunProgram("/X"));
+    EXPECT_EQ(0, first.Wait(30000));
+    char order[256] = "";
+    DWORD size = sizeof(order);
+    EXPECT_EQ(ERROR_SUCCESS, ::RegQueryValueExA(key, "SystemStampOrder2", NULL, NULL, (BYTE*)order, &size));
+    EXPECT_NE(std::string::npos, std::string(order).find("TIMEDATE")) << order;
 }
