@@ -115,6 +115,8 @@ public:
     void OnUpdateWhileRecording(CCmdUI* pCmdUI);
     COXTaskbarIcon* GetTrayIcon() const { return m_tray.get(); }
     void OnExitCommand();
+    // A closed menu brings the state text back to the status bar.
+    void OnMenuSelect(UINT nItemID, UINT nFlags, HMENU hSysMenu);
     // Options: each edits a copy of the preferences and stores it on OK.
     void OnOptionsWatermark();
     void OnOptionsStampOrder();

@@ -96,3 +96,10 @@ void CMainFrame::OnOptionsTimeDate()
 {
     m_prefs->m_timeDateFormat.EditWithDialog(this);
 }
+
+void CMainFrame::OnMenuSelect(UINT nItemID, UINT nFlags, HMENU hSysMenu)
+{
+    CFrameWnd::OnMenuSelect(nItemID, nFlags, hSysMenu);
+    if (nFlags == 0xFFFF && hSysMenu == NULL)
+        SetRecordState(m_recordState);
+}

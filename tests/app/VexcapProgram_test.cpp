@@ -676,6 +676,9 @@ TEST(VexcapProgram, OptionsEntriesOpenTheirDialogs)
         << "the stamp order dialog";
     ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(dialog); }, 5000));
+    char status[128] = "";
+    ::SendMessageA(::GetDlgItem(main, 0xE801), WM_GETTEXT, sizeof(status), (LPARAM)status);
+    EXPECT_EQ(StateText(IDS_RECORD_STATE_IDLE), std::string(status)) << "the closed menu's prompt gave way to the state";
 
     struct Row { UINT command; };
     const Row rows[] = { { ID_MAIN_OPT_TIME_DATE }, { ID_MAIN_OPT_WATERMARK } };
