@@ -5,6 +5,10 @@
 #include "capture/AreaPicker.h"
 #include "capture/RecorderEngine.h"
 #include "capture/VideoFocusWnd.h"
+#include "controls/SkoMenuBar.h"
+#include "controls/TaskbarIcon.h"
+#include "controls/ToolBarEx.h"
+#include "framework/ui/Controls.h"
 #include "framework/ui/FileDialog.h"
 #include "resources/ids_app.h"
 #include "settings/RecorderPrefs.h"
@@ -27,11 +31,26 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
     ON_MESSAGE(WM_AREA_PICKED, OnAreaChosen)
     ON_MESSAGE(WM_AREA_PICK_CANCELLED, OnAreaCancelled)
     ON_MESSAGE(WM_END_PROGRESS_DIALOG, OnEndProgressDialog)
+    ON_MESSAGE(WM_HOTKEY, OnHotKey)
+    ON_MESSAGE(WM_TASKBAR_ICON, OnTaskbarIcon)
+    ON_COMMAND(ID_MAIN_RECORD_PAUSE, OnRecordPause)
+    ON_COMMAND(ID_MAIN_STOP, OnStopCommand)
+    ON_COMMAND(ID_MAIN_DELETE, OnDeleteCommand)
+    ON_COMMAND(ID_MAIN_SHOW_WINDOW, OnShowWindowCommand)
+    ON_UPDATE_COMMAND_UI(ID_MAIN_STOP, OnUpdateWhileRecording)
+    ON_UPDATE_COMMAND_UI(ID_MAIN_DELETE, OnUpdateWhileRecording)
+    ON_COMMAND(ID_APP_EXIT, OnExitCommand)
+    ON_WM_MENUSELECT()
+    ON_UPDATE_COMMAND_UI(ID_APP_EXIT, OnUpdateExit)
+    ON_COMMAND(ID_MAIN_OPT_WATERMARK, OnOptionsWatermark)
+    ON_COMMAND(ID_MAIN_OPT_STAMP_ORDER, OnOptionsStampOrder)
+    ON_COMMAND(ID_MAIN_OPT_TIME_DATE, OnOptionsTimeDate)
 END_MESSAGE_MAP()
 
 CMainFrame::CMainFrame()
     : m_recordState(0), m_recordedBitDepth(0), m_zoomFactor(1.0f), m_closeDeferred(FALSE), m_picker(NULL),
-      m_inputSelection(-1), m_focusArea(), m_focusWidth(0)
+      m_inputSelection(-1), m_focusArea(), m_focusWidth(0), m_hotKeys(0), m_stopAsked(FALSE), m_finishing(FALSE),
+      m_muted(FALSE)
 {
 }
 
@@ -66,6 +85,11 @@ int CMainFrame::OnCreate(LPCREATESTRUCT /*cs*/)
     m_focusFrame.reset(new CVideoFocusWnd(NULL, m_prefs->m_highlightObjectColor));
     const RECT none = {0, 0, 1, 1};
     m_focusFrame->CreateFrame(none, ::LoadCursor(NULL, IDC_ARROW));
+    CreateBars();
+    RegisterHotKeys();
+    m_tray.reset(new COXTaskbarIcon);
+    if (m_tray->Create(1, this))
+        m_tray->SetIcon(::LoadIconA(NULL, (LPCSTR)IDI_APPLICATION), FALSE);
     SetRecordState(0);
     return 0;
 }
@@ -126,7 +150,7 @@ void CMainFrame::SetRecordState(int state)
     text.LoadString(id);
     SetWindowText(CString(AfxGetAppName()) + " - " + text);
     SetMessageText(text);
-    // The tray tip follows the state once the tray icon exists.
+    UpdateTrayIcon(text);
 }
 
 // The engine calls these two from its capture thread while the window's own
@@ -180,6 +204,11 @@ LRESULT CMainFrame::OnFocusFrame(WPARAM command, LPARAM)
 
 void CMainFrame::OnDestroy()
 {
+    UnregisterHotKeys();
+    m_tray.reset();   // removes the icon
+    m_menuBar.reset();
+    m_toolBar.reset();
+    m_statusBar.reset();
     if (m_focusFrame && m_focusFrame->GetSafeHwnd())
         m_focusFrame->DestroyWindow();
     CFrameWnd::OnDestroy();

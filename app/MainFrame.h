@@ -14,6 +14,10 @@
 
 #include <memory>
 
+class COXTaskbarIcon;
+class CStatusBar;
+class CToolBarEx;
+class XRVSkoMenuBar;
 class CRecorderEngine;
 class CRecorderPrefs;
 class CVideoFocusWnd;
@@ -99,6 +103,40 @@ public:
     LRESULT OnAreaChosen(WPARAM, LPARAM);
     LRESULT OnAreaCancelled(WPARAM, LPARAM);
     LRESULT OnEndProgressDialog(WPARAM, LPARAM);
+    LRESULT OnHotKey(WPARAM id, LPARAM);
+    // The tray icon (app/MainFrameTray.cpp): shown while a recording runs,
+    // its tip the state text; its right-button menu records, pauses, stops,
+    // deletes and shows the window.
+    LRESULT OnTaskbarIcon(WPARAM id, LPARAM mouseMessage);
+    void OnRecordPause();
+    void OnStopCommand();
+    void OnDeleteCommand();
+    void OnShowWindowCommand();
+    void OnUpdateWhileRecording(CCmdUI* pCmdUI);
+    COXTaskbarIcon* GetTrayIcon() const { return m_tray.get(); }
+    void OnExitCommand();
+    // A closed menu brings the state text back to the status bar.
+    void OnMenuSelect(UINT nItemID, UINT nFlags, HMENU hSysMenu);
+    // Options: each edits a copy of the preferences and stores it on OK.
+    void OnOptionsWatermark();
+    void OnOptionsStampOrder();
+    void OnOptionsTimeDate();
+    void OnUpdateExit(CCmdUI* pCmdUI);
+    // The menu bar sees the window's keys first (Alt, F10, mnemonics).
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+
+    // Global hot keys (app/MainFrameHotKeys.cpp). Each key of the
+    // preferences is registered on its own, so one that another program holds
+    // leaves the others working; the bits of GetRegisteredHotKeys are
+    // 1 << id of the keys that were registered.
+    enum HotKeyId { kHotCapture = 1, kHotStop, kHotHide, kHotMute, kHotAutoPan };
+    void RegisterHotKeys();
+    void UnregisterHotKeys();
+    UINT GetRegisteredHotKeys() const { return m_hotKeys; }
+    // TRUE while commands are ignored: the end of a recording is being
+    // handled (its dialogs pump messages), a stop was asked for, or an area
+    // picker is open.
+    BOOL IsBusy() const;
 
 protected:
     DECLARE_MESSAGE_MAP()
@@ -133,4 +171,14 @@ private:
     CCriticalSection m_focusLock;   // guards the area and width below
     RECT m_focusArea;
     int m_focusWidth;
+    std::unique_ptr<COXTaskbarIcon> m_tray;
+    std::unique_ptr<XRVSkoMenuBar> m_menuBar;
+    std::unique_ptr<CToolBarEx> m_toolBar;
+    std::unique_ptr<CStatusBar> m_statusBar;
+    void CreateBars();
+    void UpdateTrayIcon(const CString& stateText);
+    UINT m_hotKeys;            // registered hot keys, 1 << HotKeyId
+    BOOL m_stopAsked;          // a stop was asked for and the recording has not ended
+    BOOL m_finishing;          // the end-of-recording handler runs
+    BOOL m_muted;              // the mute hot key's state for the running recording
 };

@@ -22,6 +22,8 @@ BOOL CMainFrame::StartLiveEngine(BOOL restart)
 LRESULT CMainFrame::OnLiveRecordingFinished(WPARAM failure)
 {
     DeleteEngine();
+    m_stopAsked = FALSE;
+    m_muted = FALSE;
     m_zoomFactor = 1.0f;
     if (failure == 2 && !m_closeDeferred) {
         StartLiveEngine(TRUE);

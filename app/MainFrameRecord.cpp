@@ -146,6 +146,8 @@ BOOL CMainFrame::StartEngine(RECT* area, BOOL live, BOOL restart)
 
 BOOL CMainFrame::Record()
 {
+    if (m_finishing || m_stopAsked)
+        return FALSE;   // the recording is ending: nothing starts or resumes now
     if (m_engine) {
         m_engine->Record();
         SetRecordState(1);
@@ -163,7 +165,7 @@ BOOL CMainFrame::Record()
 
 BOOL CMainFrame::Pause()
 {
-    if (!m_engine || m_engine->IsPaused())
+    if (!m_engine || m_engine->IsPaused() || m_stopAsked || m_finishing)
         return FALSE;
     m_engine->Pause();
     SetRecordState(2);
@@ -172,9 +174,10 @@ BOOL CMainFrame::Pause()
 
 BOOL CMainFrame::Stop()
 {
-    if (!m_engine)
+    if (!m_engine || m_finishing)
         return FALSE;
     m_engine->RequestStop();
+    m_stopAsked = TRUE;
     return TRUE;
 }
 
@@ -183,6 +186,7 @@ BOOL CMainFrame::Discard()
     if (!m_engine)
         return FALSE;
     m_engine->RequestDiscard();
+    m_stopAsked = TRUE;
     return TRUE;
 }
 
@@ -198,10 +202,16 @@ LRESULT CMainFrame::OnRecorderFinished(WPARAM failure, LPARAM)
         return 0;
     if (m_engine->IsLive())
         return OnLiveRecordingFinished(failure);
+    // The save step's dialogs pump messages: commands that arrive meanwhile
+    // are ignored (IsBusy).
+    m_finishing = TRUE;
     if (failure == 0)
         SaveFinishedRecording();
     else if (m_engine->HasFramesWritten())
         KeepRecording();   // finishing failed: what was recorded stays for recovery
+    m_finishing = FALSE;
+    m_stopAsked = FALSE;
+    m_muted = FALSE;
     DeleteEngine();
     m_zoomFactor = 1.0f;
     SetRecordState(0);

@@ -30,3 +30,14 @@
 #define IDS_COLOUR_GREEN              10802   // "绿色"
 #define IDS_COLOUR_BLUE               10803   // "蓝色"
 #define IDS_COLOUR_RED                10804   // "红色"
+
+// Hyperlink: its hand cursor and the failure message.
+#define IDC_CURSOR_HAND               10800
+#define IDS_LINK_CANNOT_OPEN          10805   // "不能打开链接 (%d)"
+
+// Colour picker items.
+#define IDS_COLOUR_AUTOMATIC          28041   // "自动"
+#define IDS_COLOUR_MORE               28042   // "更多颜色..."
+
+// Balloon tip title.
+#define IDS_BALLOON_TITLE             16023   // "Skorvale Studio 提示"

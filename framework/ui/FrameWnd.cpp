@@ -1,6 +1,8 @@
 #include "framework/ui/FrameWnd.h"
 
+#include "framework/Module.h"
 #include "framework/WinThread.h"
+#include "framework/ui/ControlBar.h"
 #include "framework/ui/Controls.h"
 #include "framework/ui/Menu.h"
 
@@ -12,11 +14,15 @@ BEGIN_MESSAGE_MAP(CFrameWnd, CWnd)
     ON_WM_CLOSE()
     ON_WM_NCDESTROY()
     ON_MESSAGE(WM_SETMESSAGESTRING, OnSetMessageString)
+    ON_WM_SIZE()
+    ON_MESSAGE(WM_IDLEUPDATECMDUI, OnIdleUpdateCmdUI)
 END_MESSAGE_MAP()
 
 const CRect CFrameWnd::rectDefault(CW_USEDEFAULT, CW_USEDEFAULT, 0, 0);
 
-CFrameWnd::CFrameWnd() : m_bAutoMenuEnable(TRUE), m_pMenu(NULL)
+CFrameWnd::CFrameWnd()
+    : m_bAutoMenuEnable(TRUE), m_pMenu(NULL), m_hAccelTable(NULL), m_nIDResource(0),
+      m_rectFree(0, 0, 0, 0), m_bInRecalcLayout(FALSE)
 {
 }
 
@@ -149,4 +155,107 @@ void CFrameWnd::OnNcDestroy()
 void CFrameWnd::PostNcDestroy()
 {
     delete this;
+}
+
+BOOL CFrameWnd::LoadFrame(UINT nIDResource, DWORD dwDefaultStyle, CWnd* pParentWnd)
+{
+    m_nIDResource = nIDResource;
+    HINSTANCE hRes = AfxGetResourceHandle();
+    CString title;
+    if (title.LoadString(nIDResource)) {
+        const int nl = title.Find('\n');
+        if (nl >= 0)
+            title = title.Left(nl);
+    }
+    LPCTSTR menuName = NULL;
+    if (::FindResourceA(hRes, MAKEINTRESOURCEA(nIDResource), (LPCSTR)RT_MENU) != NULL)
+        menuName = MAKEINTRESOURCEA(nIDResource);
+    if (m_hAccelTable == NULL)
+        m_hAccelTable = ::LoadAcceleratorsA(hRes, MAKEINTRESOURCEA(nIDResource));
+    if (!Create(NULL, title, dwDefaultStyle, rectDefault, pParentWnd, menuName))
+        return FALSE;
+    HICON hIcon = ::LoadIconA(hRes, MAKEINTRESOURCEA(nIDResource));
+    if (hIcon != NULL)
+        SendMessage(WM_SETICON, ICON_BIG, (LPARAM)hIcon);
+    RecalcLayout();
+    return TRUE;
+}
+
+// Keys first go through the frame's accelerators.
+BOOL CFrameWnd::PreTranslateMessage(MSG* pMsg)
+{
+    if (CWnd::PreTranslateMessage(pMsg))
+        return TRUE;
+    if (pMsg->message >= WM_KEYFIRST && pMsg->message <= WM_KEYLAST) {
+        HACCEL hAccel = GetDefaultAccelerator();
+        if (hAccel != NULL && ::TranslateAcceleratorA(m_hWnd, hAccel, pMsg))
+            return TRUE;
+    }
+    return FALSE;
+}
+
+void CFrameWnd::RecalcLayout(BOOL)
+{
+    if (m_hWnd == NULL || m_bInRecalcLayout)
+        return;
+    m_bInRecalcLayout = TRUE;
+    CRect client;
+    GetClientRect(&client);
+    int top = client.top;
+    int bottom = client.bottom;
+    HWND hPane = NULL;
+    for (HWND hChild = ::GetTopWindow(m_hWnd); hChild != NULL; hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
+        if (!::IsWindowVisible(hChild))
+            continue;
+        const int id = ::GetDlgCtrlID(hChild);
+        if (id == AFX_IDW_PANE_FIRST) {
+            hPane = hChild;
+            continue;
+        }
+        if (id == AFX_IDW_STATUS_BAR) {
+            // The status bar places itself at the bottom when sized.
+            ::SendMessageA(hChild, WM_SIZE, 0, 0);
+            RECT rc;
+            ::GetWindowRect(hChild, &rc);
+            bottom -= rc.bottom - rc.top;
+            continue;
+        }
+        CWnd* pWnd = CWnd::FromHandlePermanent(hChild);
+        if (pWnd == NULL || !pWnd->IsKindOf(RUNTIME_CLASS(CControlBar)))
+            continue;
+        CControlBar* pBar = static_cast<CControlBar*>(pWnd);
+        const DWORD style = pBar->GetBarStyle();
+        if (style & CBRS_FLOATING)
+            continue;
+        const CSize size = pBar->CalcFixedLayout(TRUE, (style & CBRS_ORIENT_HORZ) != 0);
+        if (style & CBRS_ALIGN_BOTTOM) {
+            bottom -= size.cy;
+            pBar->SetWindowPos(NULL, client.left, bottom, client.Width(), size.cy,
+                               SWP_NOZORDER | SWP_NOACTIVATE);
+        } else {
+            pBar->SetWindowPos(NULL, client.left, top, client.Width(), size.cy,
+                               SWP_NOZORDER | SWP_NOACTIVATE);
+            top += size.cy;
+        }
+    }
+    if (bottom < top)
+        bottom = top;
+    m_rectFree = CRect(client.left, top, client.right, bottom);
+    if (hPane != NULL)
+        ::SetWindowPos(hPane, NULL, client.left, top, client.Width(), bottom - top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    m_bInRecalcLayout = FALSE;
+}
+
+void CFrameWnd::OnSize(UINT nType, int, int)
+{
+    Default();
+    if (nType != SIZE_MINIMIZED)
+        RecalcLayout();
+}
+
+// The idle pass reaches the frame first; its bars get it as descendants.
+LRESULT CFrameWnd::OnIdleUpdateCmdUI(WPARAM, LPARAM)
+{
+    return 0;
 }

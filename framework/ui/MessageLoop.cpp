@@ -1,5 +1,6 @@
 #include "framework/ui/MessageLoop.h"
 
+#include "framework/ui/ControlBar.h"
 #include "framework/ui/Wnd.h"
 
 BOOL AFXAPI AfxPreTranslateMessage(MSG* pMsg)
@@ -16,8 +17,17 @@ BOOL AFXAPI AfxPreTranslateMessage(MSG* pMsg)
     return FALSE;
 }
 
-BOOL AFXAPI AfxUiOnIdle(LONG)
+// The first idle pass after messages updates the command states of the main
+// window's bars (enabled, checked) before the temporary wrappers go.
+BOOL AFXAPI AfxUiOnIdle(LONG lCount)
 {
+    if (lCount <= 0) {
+        CWnd* pMainWnd = AfxGetMainWnd();
+        if (pMainWnd != NULL && pMainWnd->m_hWnd != NULL && pMainWnd->IsWindowVisible()) {
+            pMainWnd->SendMessage(WM_IDLEUPDATECMDUI, TRUE);
+            pMainWnd->SendMessageToDescendants(WM_IDLEUPDATECMDUI, TRUE, 0, TRUE);
+        }
+    }
     AfxDeleteTempMaps();
     return FALSE;
 }

@@ -8,7 +8,8 @@
 // Offers the message to PreTranslateMessage of the target window and its
 // parents, then of the thread's main window; TRUE when one handled it.
 BOOL AFXAPI AfxPreTranslateMessage(MSG* pMsg);
-// Idle work of the window layer (frees temporary wrappers); returns FALSE:
+// Idle work of the window layer (command-UI updates of the main window's
+// bars on the first pass, then frees temporary wrappers); returns FALSE:
 // nothing more to do.
 BOOL AFXAPI AfxUiOnIdle(LONG lCount);
 // Gets and dispatches one message (through AfxPreTranslateMessage); FALSE

@@ -295,6 +295,8 @@ AFX_DECLARE_DISPATCH(v_scroll_reflect);   // void (UINT, UINT)
     AFX_WM_ENTRY(WM_CTLCOLORDLG, h_ctlcolor, HBRUSH (CWnd::*)(CDC*, CWnd*, UINT), OnCtlColor) \
     AFX_WM_ENTRY(WM_CTLCOLORSCROLLBAR, h_ctlcolor, HBRUSH (CWnd::*)(CDC*, CWnd*, UINT), OnCtlColor) \
     AFX_WM_ENTRY(WM_CTLCOLORSTATIC, h_ctlcolor, HBRUSH (CWnd::*)(CDC*, CWnd*, UINT), OnCtlColor)
+// void OnPaletteChanged(CWnd* pFocusWnd)  -- the window that changed the palette
+#define ON_WM_PALETTECHANGED() AFX_WM_ENTRY(WM_PALETTECHANGED, v_wnd, void (CWnd::*)(CWnd*), OnPaletteChanged)
 // void OnDrawItem(int nIDCtl, LPDRAWITEMSTRUCT lpDrawItemStruct)
 #define ON_WM_DRAWITEM() AFX_WM_ENTRY(WM_DRAWITEM, v_drawitem, void (CWnd::*)(int, LPDRAWITEMSTRUCT), OnDrawItem)
 // void OnMeasureItem(int nIDCtl, LPMEASUREITEMSTRUCT lpMeasureItemStruct)

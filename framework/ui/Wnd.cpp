@@ -140,6 +140,11 @@ void AFXAPI AfxDeleteTempMaps()
     AfxDeleteTempImageListMap();
 }
 
+MSG* AFXAPI AfxGetThreadCurrentMessage()
+{
+    return &t_currentMsg;
+}
+
 CWnd* AFXAPI AfxGetMainWnd()
 {
     CWinThread* pThread = AfxGetThread();

@@ -50,6 +50,11 @@ BOOL AFXAPI AfxRegisterClass(WNDCLASS* lpWndClass);
 // a pointer from FromHandle is valid until then.
 void AFXAPI AfxDeleteTempMaps();
 
+// The record of the message this thread is handling now, which Default and
+// GetCurrentMessage read. Code that calls window procedures outside
+// AfxWndProc (a subclass chain of its own) saves it, sets it and restores it.
+MSG* AFXAPI AfxGetThreadCurrentMessage();
+
 // The main window of the current thread's CWinThread (the application's on
 // the main thread), or null.
 CWnd* AFXAPI AfxGetMainWnd();

@@ -9,6 +9,7 @@
 #include "AppTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <commctrl.h>
 
 using namespace apptest;
 using testsupport::RunHost;
@@ -427,4 +428,322 @@ TEST(VexcapProgram, CancellingThePickerLeavesTheRecorderIdle)
     EXPECT_EQ(0, RunProgram("/X"));
     EXPECT_EQ(0, first.Wait(30000));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(out.File("Capture-1.avi").c_str()));
+}
+
+namespace {
+
+// A key pressed and released through SendInput.
+void TapKey(WORD vk)
+{
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = vk;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(2, in, sizeof(INPUT));
+}
+
+HWND WaitForMainWindow()
+{
+    HWND main = NULL;
+    PumpUntil([&] { return (main = ::FindWindowA(RECORDER_CLASS_NAME, NULL)) != NULL; }, 20000);
+    return main;
+}
+
+bool FileExists(const std::string& path)
+{
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+// The default hot keys: F9 records, pauses and resumes, F10 stops and the
+// recording is saved.
+TEST(VexcapProgram, HotKeysRecordPauseResumeAndStop)
+{
+    ASSERT_EQ(0, CountRecorderWindows());
+    ScratchDir out("vxhotkeys");
+    DemoPrefs prefs(out.Path(), 0);
+    Program first("");
+    HWND main = WaitForMainWindow();
+    ASSERT_TRUE(main != NULL);
+    ASSERT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_IDLE); }, 10000)) << WindowTitle(main);
+    struct Row { WORD key; UINT state; };
+    const Row rows[] = {
+        { VK_F9, IDS_RECORD_STATE_RECORDING },
+        { VK_F9, IDS_RECORD_STATE_PAUSED },
+        { VK_F9, IDS_RECORD_STATE_RECORDING },
+    };
+    for (const Row& row : rows) {
+        TapKey(row.key);
+        EXPECT_TRUE(PumpUntil([&] { return TitleShows(main, row.state); }, 20000)) << WindowTitle(main);
+        Pump(700);
+    }
+    TapKey(VK_F10);
+    const std::string saved = out.File("Capture-1.avi");
+    ASSERT_TRUE(PumpUntil([&] { return FileExists(saved) && TitleShows(main, IDS_RECORD_STATE_IDLE); }, 60000));
+    EXPECT_EQ(0, RunProgram("/X"));
+    EXPECT_EQ(0, first.Wait(30000));
+    const std::string probe = ProbeVideo(saved);
+    EXPECT_EQ(0u, probe.find("video,xrvc,")) << probe;
+}
+
+// F10 and then F9 at once: the stop wins, one file is saved and the window
+// stays idle; nothing starts while the recording ends.
+TEST(VexcapProgram, RecordAfterStopAtOnceStartsNothing)
+{
+    ASSERT_EQ(0, CountRecorderWindows());
+    ScratchDir out("vxstoprec");
+    DemoPrefs prefs(out.Path(), 0);
+    Program first("/R");
+    HWND main = WaitForMainWindow();
+    ASSERT_TRUE(main != NULL);
+    ASSERT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_RECORDING); }, 20000));
+    Pump(1000);
+    TapKey(VK_F10);
+    TapKey(VK_F9);
+    ASSERT_TRUE(PumpUntil([&] { return FileExists(out.File("Capture-1.avi")) && TitleShows(main, IDS_RECORD_STATE_IDLE); },
+                          60000));
+    Pump(3000);
+    EXPECT_TRUE(TitleShows(main, IDS_RECORD_STATE_IDLE)) << WindowTitle(main);
+    EXPECT_FALSE(FileExists(out.File("Capture-2.avi")));
+    EXPECT_EQ(0, RunProgram("/S")) << "no recording to stop";
+    EXPECT_EQ(0, RunProgram("/X"));
+    EXPECT_EQ(0, first.Wait(30000));
+}
+
+// Another program holds F10: the recorder's stop key fails alone and F9
+// still records.
+TEST(VexcapProgram, AHotKeyHeldElsewhereLeavesTheOthersWorking)
+{
+    ASSERT_EQ(0, CountRecorderWindows());
+    ScratchDir out("vxheld");
+    DemoPrefs prefs(out.Path(), 0);
+    ASSERT_TRUE(::RegisterHotKey(NULL, 77, 0, VK_F10));
+    Program first("");
+    HWND main = WaitForMainWindow();
+    ASSERT_TRUE(main != NULL);
+    ASSERT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_IDLE); }, 10000));
+    TapKey(VK_F9);
+    EXPECT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_RECORDING); }, 20000)) << WindowTitle(main);
+    Pump(1000);
+    TapKey(VK_F10);   // ours: the recorder does not see it
+    Pump(1500);
+    EXPECT_TRUE(TitleShows(main, IDS_RECORD_STATE_RECORDING));
+    ::UnregisterHotKey(NULL, 77);
+    EXPECT_EQ(1, RunProgram("/S"));
+    EXPECT_TRUE(PumpUntil([&] { return FileExists(out.File("Capture-1.avi")) && TitleShows(main, IDS_RECORD_STATE_IDLE); },
+                          60000));
+    EXPECT_EQ(0, RunProgram("/X"));
+    EXPECT_EQ(0, first.Wait(30000));
+}
+
+namespace {
+
+// The icons in Wine's own tray window (no tray manager runs under Xvfb).
+std::vector<HWND> TrayIcons()
+{
+    std::vector<HWND> icons;
+    HWND tray = ::FindWindowA("__winex11_standalone_tray", NULL);
+    for (HWND h = tray ? ::GetWindow(tray, GW_CHILD) : NULL; h != NULL; h = ::GetWindow(h, GW_HWNDNEXT)) {
+        char cls[64] = "";
+        ::GetClassNameA(h, cls, sizeof(cls));
+        if (strcmp(cls, "__winex11_tray_icon") == 0 && ::IsWindowVisible(h))
+            icons.push_back(h);
+    }
+    return icons;
+}
+
+}  // namespace
+
+// While recording the tray shows the icon; its right-button menu stops the
+// recording, which is saved, and the icon goes.
+TEST(VexcapProgram, TrayMenuStopsTheRecordingAndTheIconGoes)
+{
+    ASSERT_EQ(0, CountRecorderWindows());
+    ASSERT_TRUE(TrayIcons().empty());
+    ScratchDir out("vxtray");
+    DemoPrefs prefs(out.Path(), 0);
+    Program first("/R");
+    HWND main = WaitForMainWindow();
+    ASSERT_TRUE(main != NULL);
+    ASSERT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_RECORDING); }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return TrayIcons().size() == 1; }, 5000)) << "the icon while recording";
+    Pump(1000);
+    RECT rc;
+    ::GetWindowRect(TrayIcons()[0], &rc);
+    MouseTo((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    MouseButton(MOUSEEVENTF_RIGHTDOWN);
+    MouseButton(MOUSEEVENTF_RIGHTUP);
+    ASSERT_TRUE(PumpUntil([&] { HWND m = ::FindWindowA("#32768", NULL); return m && ::IsWindowVisible(m); }, 5000))
+        << "the tray menu opens";
+    TapKey(VK_DOWN);
+    Pump(150);
+    TapKey(VK_DOWN);   // "停止"
+    Pump(150);
+    TapKey(VK_RETURN);
+    const std::string saved = out.File("Capture-1.avi");
+    ASSERT_TRUE(PumpUntil([&] { return FileExists(saved) && TitleShows(main, IDS_RECORD_STATE_IDLE); }, 60000));
+    EXPECT_TRUE(PumpUntil([&] { return TrayIcons().empty(); }, 5000)) << "no tray icon remains";
+    EXPECT_EQ(0, RunProgram("/X"));
+    EXPECT_EQ(0, first.Wait(30000));
+    EXPECT_EQ(0u, ProbeVideo(saved).find("video,xrvc,"));
+    MouseTo(5, 1000);
+}
+
+namespace {
+
+// Writes a screen rectangle as a 24-bit BMP file.
+void SaveScreenBmp(const std::string& path, const RECT& r)
+{
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    HDC screen = ::GetDC(NULL);
+    HDC mem = ::CreateCompatibleDC(screen);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    void* bits = NULL;
+    HBITMAP dib = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, NULL, 0);
+    HGDIOBJ old = ::SelectObject(mem, dib);
+    ::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    ::GdiFlush();
+    const DWORD size = (DWORD)(((w * 3 + 3) & ~3) * h);
+    BITMAPFILEHEADER fh = {};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof(fh) + sizeof(bi.bmiHeader);
+    fh.bfSize = fh.bfOffBits + size;
+    HANDLE f = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (f != INVALID_HANDLE_VALUE) {
+        DWORD n = 0;
+        ::WriteFile(f, &fh, sizeof(fh), &n, NULL);
+        ::WriteFile(f, &bi.bmiHeader, sizeof(bi.bmiHeader), &n, NULL);
+        ::WriteFile(f, bits, size, &n, NULL);
+        ::CloseHandle(f);
+    }
+    ::SelectObject(mem, old);
+    ::DeleteObject(dib);
+    ::DeleteDC(mem);
+    ::ReleaseDC(NULL, screen);
+}
+
+}  // namespace
+
+// The main window's menu bar, tool bar and status bar: Alt makes the first
+// menu button hot in the highlight colour, a hovered tool-bar button rises,
+// the status bar shows the state. A screenshot is left in the build folder.
+TEST(VexcapProgram, MainWindowBarsRespondToKeysAndMouse)
+{
+    ASSERT_EQ(0, CountRecorderWindows());
+    ScratchDir out("vxbars");
+    DemoPrefs prefs(out.Path(), 0);
+    Program first("");
+    HWND main = WaitForMainWindow();
+    ASSERT_TRUE(main != NULL);
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 10000));
+    HWND menuBar = ::GetDlgItem(main, 0xE803);
+    HWND toolBar = ::GetDlgItem(main, 0xE800);
+    HWND statusBar = ::GetDlgItem(main, 0xE801);
+    ASSERT_TRUE(menuBar != NULL && toolBar != NULL && statusBar != NULL);
+    EXPECT_EQ(NULL, ::GetMenu(main)) << "the menu is shown by the bar only";
+    EXPECT_EQ(3, ::SendMessageA(menuBar, TB_BUTTONCOUNT, 0, 0));
+    EXPECT_EQ(3, ::SendMessageA(toolBar, TB_BUTTONCOUNT, 0, 0));
+    char status[128] = "";
+    ::SendMessageA(statusBar, WM_GETTEXT, sizeof(status), (LPARAM)status);   // pane 0; marshalled
+    EXPECT_EQ(StateText(IDS_RECORD_STATE_IDLE), std::string(status));
+
+    RECT rc;
+    ::GetWindowRect(main, &rc);
+    ClickAt(rc.left + 60, rc.top + 8);   // the caption: the window takes the keys
+    Pump(300);
+    TapKey(VK_MENU);
+    Pump(500);
+    RECT item;
+    ::SendMessageA(menuBar, TB_GETITEMRECT, 0, (LPARAM)&item);
+    POINT pt = { item.left + 2, item.top + 2 };
+    ::ClientToScreen(menuBar, &pt);
+    HDC screen = ::GetDC(NULL);
+    EXPECT_EQ(::GetSysColor(COLOR_HIGHLIGHT), ::GetPixel(screen, pt.x, pt.y)) << "the first menu button is hot";
+    TapKey(VK_MENU);
+    Pump(300);
+
+    ::SendMessageA(toolBar, TB_GETITEMRECT, 0, (LPARAM)&item);
+    POINT tl = { item.left, item.top };
+    ::ClientToScreen(toolBar, &tl);
+    MouseTo(tl.x + 20, tl.y + 10);
+    Pump(600);
+    EXPECT_EQ(::GetSysColor(COLOR_3DHILIGHT), ::GetPixel(screen, tl.x, tl.y)) << "the hovered button's raised frame";
+    ::ReleaseDC(NULL, screen);
+    RECT shot;
+    ::GetWindowRect(main, &shot);
+    SaveScreenBmp(testsupport::BuildDir() + "\\main_window.bmp", shot);
+    MouseTo(5, 1000);
+    EXPECT_EQ(0, RunProgram("/X"));
+    EXPECT_EQ(0, first.Wait(30000));
+}
+
+// The Options entries open their dialogs: the stamp order through the menu
+// bar's keys (Alt+O, Down, Down, Enter), the others by their commands; OK
+// stores the order, which is in the registry after the program ends.
+TEST(VexcapProgram, OptionsEntriesOpenTheirDialogs)
+{
+    ASSERT_EQ(0, CountRecorderWindows());
+    ScratchDir out("vxoptions");
+    DemoPrefs prefs(out.Path(), 0);
+    HKEY key = prefs.Key();
+    ::RegDeleteValueA(key, "SystemStampOrder2");
+    Program first("");
+    HWND main = WaitForMainWindow();
+    ASSERT_TRUE(main != NULL);
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 10000));
+    RECT rc;
+    ::GetWindowRect(main, &rc);
+    ClickAt(rc.left + 60, rc.top + 8);
+    Pump(300);
+
+    INPUT alt[4] = {};
+    for (INPUT& in : alt)
+        in.type = INPUT_KEYBOARD;
+    alt[0].ki.wVk = VK_MENU;
+    alt[1].ki.wVk = 'O';
+    alt[2].ki.wVk = 'O';
+    alt[2].ki.dwFlags = KEYEVENTF_KEYUP;
+    alt[3].ki.wVk = VK_MENU;
+    alt[3].ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(4, alt, sizeof(INPUT));
+    Pump(400);
+    TapKey(VK_DOWN);
+    Pump(150);
+    TapKey(VK_DOWN);
+    Pump(150);
+    TapKey(VK_RETURN);
+    HWND dialog = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (dialog = ::FindWindowA(NULL, "排列标记")) != NULL; }, 5000))
+        << "the stamp order dialog";
+    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(dialog); }, 5000));
+    char status[128] = "";
+    ::SendMessageA(::GetDlgItem(main, 0xE801), WM_GETTEXT, sizeof(status), (LPARAM)status);
+    EXPECT_EQ(StateText(IDS_RECORD_STATE_IDLE), std::string(status)) << "the closed menu's prompt gave way to the state";
+
+    struct Row { UINT command; };
+    const Row rows[] = { { ID_MAIN_OPT_TIME_DATE }, { ID_MAIN_OPT_WATERMARK } };
+    for (const Row& row : rows) {
+        ::PostMessageA(main, WM_COMMAND, row.command, 0);
+        HWND popup = NULL;
+        EXPECT_TRUE(PumpUntil([&] {
+            popup = ::GetLastActivePopup(main);
+            return popup != NULL && popup != main && ::IsWindowVisible(popup);
+        }, 5000)) << row.command;
+        if (popup != NULL && popup != main)
+            ::PostMessageA(popup, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_TRUE(PumpUntil([&] { return ::GetLastActivePopup(main) == main; }, 5000)) << row.command;
+    }
+    EXPECT_EQ(0, RunProgram("/X"));
+    EXPECT_EQ(0, first.Wait(30000));
+    char order[256] = "";
+    DWORD size = sizeof(order);
+    EXPECT_EQ(ERROR_SUCCESS, ::RegQueryValueExA(key, "SystemStampOrder2", NULL, NULL, (BYTE*)order, &size));
+    EXPECT_NE(std::string::npos, std::string(order).find("TIMEDATE")) << order;
 }
