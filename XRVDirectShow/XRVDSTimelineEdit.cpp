@@ -3,6 +3,7 @@
 #include "XRVDirectShow/XRVDSTimeline.h"
 #include "XRVDirectShow/TimelineReport.h"
 #include "platform/dex/DexFactory.h"
+#include "overlays/SoftTransitions.h"
 #include "settings/XmlNode.h"
 
 #include <stdlib.h>
@@ -509,32 +510,6 @@ HRESULT XRVDSTimeline::SplitObj(IAMTimelineObj* object, LONGLONG time, IAMTimeli
 
 namespace {
 
-struct TransitionName {
-    const char* name;
-    const char* clsid;
-};
-
-const TransitionName kTransitionNames[] = {
-    {"Iris", "{049F2CE6-D996-4721-897A-DB15CE9EB73D}"},
-    {"RadialWipe", "{164484A9-35D9-4FB7-9FAB-48273B96AA1D}"},
-    {"Fade", "{16B280C5-EE70-11D1-9066-00C04FD9189D}"},
-    {"ZigZag", "{23E26328-3928-40F2-95E5-93CAD69016EB}"},
-    {"RandomBars", "{2E7700B7-27C4-437F-9FBF-1E8BE2817566}"},
-    {"Spiral", "{4A03DCB9-6E17-4A39-8845-4EE7DC5331A5}"},
-    {"Pixelate", "{4CCEA634-FBE0-11D1-906A-00C04FD9189D}"},
-    {"Wheel", "{5AE1DAE0-1461-11D2-A484-00C04F8EFB69}"},
-    {"Strips", "{63A4B1FC-259A-4A5B-8129-A83B8C9E6F4F}"},
-    {"Inset", "{76F363F2-7E9F-4ED7-A6A7-EE30351B6628}"},
-    {"Blinds", "{9A4A4A51-FB3A-4F4B-9B57-A2912A289769}"},
-    {"CheckerBoard", "{B3EE7802-8224-4787-A1EA-F0DE16DEABD3}"},
-    {"GradientWipe", "{B96F67A2-30C2-47E8-BD85-70A2C948B50F}"},
-    {"Slide", "{D1C5A1E7-CC47-4E32-BDD2-4B3C5FC50AF5}"},
-    {"DxtJpeg Class", "{DE75D012-7A65-11D2-8CEA-00A0C9441E20}"},
-    {"Barn", "{EC9BA17D-60B5-462B-A6D8-14B89057E22A}"},
-    {"Stretch", "{F088DE73-BDD0-4E3C-81F8-6D32F4FE9D28}"},
-    {"RandomDissolve", "{F7F4A1B6-8E87-452F-A2D7-3077F508DBC0}"},
-};
-
 // A hostile index must not make the list grow without bound.
 const int kMaxTransitionIndex = 4096;
 
@@ -630,7 +605,8 @@ HRESULT XRVDSTimeline::LoadTransitionsFromXml(XmlNode reader)
         if (ReadText(record, "TransName", name)) {
             info->strName = name;
         } else {
-            for (const TransitionName& row : kTransitionNames)
+            // Unnamed records take the name their transform class stands for.
+            for (const SoftTransitionClass& row : kSoftTransitionClasses)
                 if (guidText.CompareNoCase(row.clsid) == 0)
                     info->strName = row.name;
         }

@@ -61,6 +61,20 @@ const int kSoftTransitionCount = 18;
 // The eighteen in their fixed order (Spiral .. RandomDissolve).
 extern const SoftTransitionRoutine kSoftTransitionRoutines[kSoftTransitionCount];
 
+// The transform class identifiers that stand for the eighteen in timelines,
+// in registry form with braces, by name (the names of the routine table).
+struct SoftTransitionClass {
+    const char* name;
+    const char* clsid;
+};
+extern const SoftTransitionClass kSoftTransitionClasses[kSoftTransitionCount];
+
+// The routine of that name (exact), else null.
+const SoftTransitionRoutine* SoftTransitionByName(const char* name);
+// The routine a class identifier in registry form stands for (letters in
+// either case), else null.
+const SoftTransitionRoutine* SoftTransitionByClassId(const char* clsid);
+
 // Runs per row that a mask routine writes, 0 for an unknown routine. Run
 // buffers hold width-independent height x this count values.
 int SoftMaskRunsPerRow(SoftMaskFn mask);

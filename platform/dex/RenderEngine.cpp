@@ -2,8 +2,10 @@
 #include "platform/dex/FramePlacement.h"
 #include "platform/dex/MediaReader.h"
 #include "platform/filters/SourceStream.h"
+#include "overlays/SoftTransitions.h"
 
 #include <math.h>
+#include <string.h>
 
 #include <algorithm>
 #include <map>
@@ -55,9 +57,54 @@ LONGLONG GainAt(const std::vector<VolPoint>& vol, REFERENCE_TIME t)
     return vol[i].gain;
 }
 
-struct Layer {
-    std::vector<Clip> clips;   // in time order
+// A transition on a layer: over [tStart, tStop) the layer's picture comes
+// in over what the layers below show, by a software routine; a transform
+// without one (or a cuts-only transition) cuts at the cut point.
+struct Transition {
+    REFERENCE_TIME tStart, tStop;
+    REFERENCE_TIME cut;                     // timeline time of the cut
+    const SoftTransitionRoutine* routine;   // null: a cut
+    BOOL swap;                              // the layer goes out instead of coming in
 };
+
+struct Layer {
+    std::vector<Clip> clips;               // in time order
+    std::vector<Transition> transitions;   // in time order
+};
+
+const Clip* ClipAt(const Layer& layer, REFERENCE_TIME t)
+{
+    for (const Clip& c : layer.clips)
+        if (c.tStart <= t && t < c.tStop)
+            return &c;
+    return NULL;
+}
+
+const Transition* TransitionAt(const Layer& layer, REFERENCE_TIME t)
+{
+    for (const Transition& x : layer.transitions)
+        if (x.tStart <= t && t < x.tStop)
+            return &x;
+    return NULL;
+}
+
+// Progress of a transition at t, from the frame's start: 0 at its start,
+// reaching 1 only past its end. Both operands are exact integers; the
+// quotient reaches the routine as a double argument, rounded alike in every
+// build.
+double TransitionProgress(const Transition& x, REFERENCE_TIME t)
+{
+    return (double)(t - x.tStart) / (double)(x.tStop - x.tStart);
+}
+
+// Copies a bottom-up frame into a top-down one (or back: the flip is its own
+// inverse).
+void FlipRows(const BYTE* src, BYTE* dst, LONG w, LONG h)
+{
+    const size_t stride = (size_t)w * 4;
+    for (LONG y = 0; y < h; ++y)
+        memcpy(dst + stride * (size_t)(h - 1 - y), src + stride * (size_t)y, stride);
+}
 
 // What one group renders.
 struct GroupPlan {
@@ -160,12 +207,16 @@ private:
     }
     HRESULT FillVideo(IMediaSample* sample);
     HRESULT FillAudio(IMediaSample* sample);
+    HRESULT ComposeLayers(size_t upto, REFERENCE_TIME t, BYTE* out, LONG W, LONG H);
+    HRESULT DrawClip(const Clip& clip, REFERENCE_TIME t, BYTE* out, LONG W, LONG H);
 
     CFrontEndFilter* m_owner;
     int m_group;
     LONGLONG m_next;    // next frame or sample, counted from the range start
     LONGLONG m_first;
     std::vector<BYTE> m_picture;
+    std::vector<std::vector<BYTE>> m_layerFrames;   // what the layers below a transition show
+    std::vector<BYTE> m_flipOut, m_flipIn;           // the two frames of a transition, top-down
 };
 
 class CFrontEndFilter : public CFilterBase {
@@ -254,28 +305,9 @@ HRESULT CGroupPin::FillVideo(IMediaSample* sample)
     RenderPlan& plan = m_owner->Plan();
     {
         CDsAutoLock lock(&plan.readerLock);
-        // The highest layer holding a source at t hides the ones below.
-        for (size_t l = g.layers.size(); l-- > 0;) {
-            const Clip* hit = NULL;
-            for (const Clip& c : g.layers[l].clips)
-                if (c.tStart <= t && t < c.tStop) {
-                    hit = &c;
-                    break;
-                }
-            if (!hit)
-                continue;
-            if (hit->reader >= 0) {
-                CMediaReader* reader = plan.readers[hit->reader].get();
-                const MediaStreamInfo& s = reader->Stream(hit->stream);
-                m_picture.resize((size_t)s.width * s.height * 4);
-                HRESULT hr = reader->ReadFrame(hit->stream, FrameAtTime(s, MediaTimeAt(*hit, t)), m_picture.data());
-                if (FAILED(hr))
-                    return hr;
-                FramePlace place = PlacePicture(s.width, s.height, W, H, hit->stretch);
-                DrawPicture(m_picture.data(), s.width, s.height, out, W, H, place);
-            }
-            break;
-        }
+        HRESULT hr = ComposeLayers(g.layers.size(), t, out, W, H);
+        if (FAILED(hr))
+            return hr;
     }
     sample->SetActualDataLength(W * H * 4);
     REFERENCE_TIME start = rel - SegmentStart();
@@ -289,6 +321,74 @@ HRESULT CGroupPin::FillVideo(IMediaSample* sample)
     sample->SetDiscontinuity(m_next == m_first);
     ++m_next;
     SetDelivered(stop);
+    return S_OK;
+}
+
+// Draws the clip's frame at timeline time t into `out` where its stretch
+// mode places it. A clip without a reader (a gap filler) draws nothing.
+HRESULT CGroupPin::DrawClip(const Clip& clip, REFERENCE_TIME t, BYTE* out, LONG W, LONG H)
+{
+    if (clip.reader < 0)
+        return S_OK;
+    CMediaReader* reader = m_owner->Plan().readers[clip.reader].get();
+    const MediaStreamInfo& s = reader->Stream(clip.stream);
+    m_picture.resize((size_t)s.width * s.height * 4);
+    HRESULT hr = reader->ReadFrame(clip.stream, FrameAtTime(s, MediaTimeAt(clip, t)), m_picture.data());
+    if (FAILED(hr))
+        return hr;
+    FramePlace place = PlacePicture(s.width, s.height, W, H, clip.stretch);
+    DrawPicture(m_picture.data(), s.width, s.height, out, W, H, place);
+    return S_OK;
+}
+
+// Draws into `out` (bottom-up, W x H, black) what layers [0, upto) show at
+// t. The highest layer with a clip or a transition at t decides: a clip alone
+// hides the layers below; a transition blends the layer's picture (black
+// where it has no clip) with what the layers below show.
+HRESULT CGroupPin::ComposeLayers(size_t upto, REFERENCE_TIME t, BYTE* out, LONG W, LONG H)
+{
+    const GroupPlan& g = Plan();
+    for (size_t l = upto; l-- > 0;) {
+        const Layer& layer = g.layers[l];
+        const Transition* x = TransitionAt(layer, t);
+        const Clip* hit = ClipAt(layer, t);
+        if (!x) {
+            if (!hit)
+                continue;
+            return DrawClip(*hit, t, out, W, H);
+        }
+        const size_t bytes = (size_t)W * H * 4;
+        if (m_layerFrames.size() < g.layers.size())
+            m_layerFrames.resize(g.layers.size());
+        std::vector<BYTE>& below = m_layerFrames[l];
+        below.assign(bytes, 0);
+        HRESULT hr = ComposeLayers(l, t, below.data(), W, H);
+        if (SUCCEEDED(hr) && hit)
+            hr = DrawClip(*hit, t, out, W, H);
+        if (FAILED(hr))
+            return hr;
+        // Unswapped, the layers below go out and this layer comes in.
+        const BYTE* outgoing = x->swap ? out : below.data();
+        const BYTE* incoming = x->swap ? below.data() : out;
+        if (!x->routine) {
+            if (t < x->cut && outgoing != out)
+                memcpy(out, outgoing, bytes);
+            else if (t >= x->cut && incoming != out)
+                memcpy(out, incoming, bytes);
+            return S_OK;
+        }
+        // The routines take frames with row 0 at the top.
+        m_flipOut.resize(bytes);
+        m_flipIn.resize(bytes);
+        FlipRows(outgoing, m_flipOut.data(), W, H);
+        FlipRows(incoming, m_flipIn.data(), W, H);
+        SoftFrameInfo info = {0, (int32_t)W, (int32_t)H};
+        if (!SoftApplyTransition(*x->routine, TransitionProgress(*x, t), &info, (const uint32_t*)m_flipOut.data(),
+                                 (uint32_t*)m_flipIn.data()))
+            return E_OUTOFMEMORY;
+        FlipRows(m_flipIn.data(), out, W, H);
+        return S_OK;
+    }
     return S_OK;
 }
 
@@ -382,6 +482,7 @@ HRESULT CGroupPin::FillAudio(IMediaSample* sample)
 
 struct PlanBuilder {
     RenderPlan* plan;
+    BOOL transitions;   // the timeline's transitions are enabled
     std::map<std::wstring, int> readerOf;
     std::wstring failedName;
 
@@ -428,8 +529,59 @@ struct PlanBuilder {
             if (FAILED(hr))
                 return hr;
         }
+        if (g.video && transitions)
+            AddTransitions(track, layer);
         g.layers.push_back(layer);
         return S_OK;
+    }
+
+    // The track's transitions in time order; muted ones are left out.
+    static void AddTransitions(IAMTimelineTrack* track, Layer& layer)
+    {
+        IAMTimelineTransable* transable = NULL;
+        if (FAILED(track->QueryInterface(IID_IAMTimelineTransable, (void**)&transable)))
+            return;
+        REFERENCE_TIME at = 0;
+        for (;;) {
+            IAMTimelineObj* obj = NULL;
+            if (transable->GetNextTrans(&obj, &at) != S_OK || !obj)
+                break;
+            Transition x = {};
+            BOOL muted = FALSE;
+            obj->GetMuted(&muted);
+            obj->GetStartStop(&x.tStart, &x.tStop);
+            GUID sub = GUID_NULL;
+            obj->GetSubObjectGUID(&sub);
+            IAMTimelineTrans* trans = NULL;
+            BOOL cutsOnly = FALSE;
+            REFERENCE_TIME cut = 0;
+            if (SUCCEEDED(obj->QueryInterface(IID_IAMTimelineTrans, (void**)&trans))) {
+                trans->GetCutPoint(&cut);
+                trans->GetSwapInputs(&x.swap);
+                trans->GetCutsOnly(&cutsOnly);
+                trans->Release();
+            }
+            obj->Release();
+            if (muted || x.tStop <= x.tStart)
+                continue;
+            // The cut point counts from the transition's start.
+            x.cut = x.tStart + (cut < 0 ? 0 : cut > x.tStop - x.tStart ? x.tStop - x.tStart : cut);
+            x.routine = cutsOnly ? NULL : RoutineOf(sub);
+            layer.transitions.push_back(x);
+        }
+        transable->Release();
+    }
+
+    static const SoftTransitionRoutine* RoutineOf(REFGUID clsid)
+    {
+        WCHAR wide[40];
+        if (StringFromGUID2(clsid, wide, 40) <= 0)
+            return NULL;
+        char text[40];
+        for (int i = 0; i < 40; ++i)
+            text[i] = (char)(wide[i] < 0x80 ? wide[i] : '?');
+        text[39] = 0;
+        return SoftTransitionByClassId(text);
     }
 
     HRESULT AddSource(IAMTimelineObj* obj, GroupPlan& g, Layer& layer)
@@ -725,6 +877,9 @@ HRESULT CRenderEngine::BuildPlan(std::shared_ptr<RenderPlan>* out)
     std::shared_ptr<RenderPlan> plan = std::make_shared<RenderPlan>();
     PlanBuilder builder;
     builder.plan = plan.get();
+    builder.transitions = TRUE;
+    if (m_timeline)
+        m_timeline->TransitionsEnabled(&builder.transitions);
     long groups = 0;
     if (m_timeline)
         m_timeline->GetGroupCount(&groups);

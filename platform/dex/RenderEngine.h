@@ -6,7 +6,13 @@
 //   unmuted layers that hold a source at that time, the one of the highest
 //   priority (compositions and tracks in priority order, later on top),
 //   placed by the source's stretch mode (FramePlacement.h); black elsewhere.
-//   Transitions are cuts at their cut points; effects leave frames unchanged.
+//   A transition on a track blends, over its span, what the tracks below
+//   show (outgoing) with the track's own picture (incoming; black where it
+//   has no source) through the software routine its transform class names,
+//   progress = (frame start - transition start) / length; swapped inputs
+//   reverse the two. Unknown transforms and cuts-only transitions cut at the
+//   cut point; the timeline's disabled transitions are left out. Effects
+//   leave frames unchanged.
 // - audio: every unmuted track's sources mixed sample by sample, each scaled
 //   by the "Vol" envelope of its effects (a jump or a linear move to each
 //   value; gains in 1/65536), clipped to 16 bits; sample j starts at

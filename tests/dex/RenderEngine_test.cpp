@@ -427,6 +427,127 @@ TEST_F(RenderEngineTest, FrontEndAnswers)
     empty->Release();
 }
 
+// Transitions on a second track: A (red) on the lower track over 0-2 s, B
+// (blue) on the upper one over 1-3 s with a transition over 1-2 s, at 10 fps;
+// frame n has progress (n - 10) / 10.
+struct TransitionCase {
+    const char* what;
+    const char* clsid;     // the transform's class; null: GUID_NULL
+    BOOL swap, cutsOnly, enabled;
+    REFERENCE_TIME cutPoint;
+    bool withB;            // B on the upper track
+    struct Probe {
+        int frame, x, y;
+        DWORD colour;
+    } probes[5];
+};
+
+const REFERENCE_TIME kHalfSec = kSec / 2;
+const char* const kFade = "{16B280C5-EE70-11D1-9066-00C04FD9189D}";
+const char* const kInset = "{76F363F2-7E9F-4ED7-A6A7-EE30351B6628}";
+
+const TransitionCase kTransitionCases[] = {
+    {"Fade", kFade, FALSE, FALSE, TRUE, 0, true,
+     {{9, 160, 120, kRed}, {10, 160, 120, kRed}, {15, 160, 120, 0x7F007F}, {20, 160, 120, kBlue}, {25, 0, 0, kBlue}}},
+    // Inset grows from the picture's top-left corner, whatever the frame's row order.
+    {"Inset", kInset, FALSE, FALSE, TRUE, 0, true,
+     {{15, 2, 2, kBlue}, {15, 158, 118, kBlue}, {15, 162, 122, kRed}, {15, 317, 237, kRed}, {15, 2, 237, kRed}}},
+    {"Inset, swapped inputs", kInset, TRUE, FALSE, TRUE, 0, true,
+     {{15, 2, 2, kRed}, {15, 158, 118, kRed}, {15, 162, 122, kBlue}, {15, 317, 237, kBlue}, {20, 2, 2, kBlue}}},
+    {"Fade without B: black comes in", kFade, FALSE, FALSE, TRUE, 0, false,
+     {{10, 160, 120, kRed}, {15, 160, 120, 0x7F0000}, {15, 0, 0, 0x7F0000}, {15, 319, 239, 0x7F0000}, {5, 160, 120, kRed}}},
+    {"Unknown transform: a cut at the cut point", "{01234567-89AB-CDEF-0123-456789ABCDEF}", FALSE, FALSE, TRUE,
+     kHalfSec, true,
+     {{10, 160, 120, kRed}, {14, 160, 120, kRed}, {15, 160, 120, kBlue}, {19, 0, 0, kBlue}, {20, 0, 0, kBlue}}},
+    {"Cuts only", kFade, FALSE, TRUE, TRUE, kHalfSec, true,
+     {{10, 160, 120, kRed}, {14, 160, 120, kRed}, {15, 160, 120, kBlue}, {19, 0, 0, kBlue}, {20, 0, 0, kBlue}}},
+    {"Cut, swapped inputs", NULL, TRUE, FALSE, TRUE, kHalfSec, true,
+     {{10, 160, 120, kBlue}, {14, 160, 120, kBlue}, {15, 160, 120, kRed}, {19, 0, 0, kRed}, {20, 0, 0, kBlue}}},
+    {"Transitions disabled: B shows", kFade, FALSE, FALSE, FALSE, 0, true,
+     {{9, 160, 120, kRed}, {10, 160, 120, kBlue}, {15, 160, 120, kBlue}, {19, 0, 0, kBlue}, {25, 0, 0, kBlue}}},
+};
+
+TEST_F(RenderEngineTest, TransitionsBlendTheTrackWithTheTracksBelow)
+{
+    for (const TransitionCase& c : kTransitionCases) {
+        SCOPED_TRACE(c.what);
+        IAMTimeline* tl = NULL;
+        ASSERT_EQ(S_OK, DexCreate(CLSID_AMTimeline, &tl));
+        IAMTimelineTrack* lower = AddGroup(tl, true);
+        AddSource(tl, lower, Wide(media.a), 0, 2, 0);
+        IAMTimelineObj* groupObj = NULL;
+        ASSERT_EQ(S_OK, tl->GetGroup(&groupObj, 0));
+        IAMTimelineComp* comp = NULL;
+        groupObj->QueryInterface(IID_IAMTimelineComp, (void**)&comp);
+        IAMTimelineObj* upperObj = NULL;
+        tl->CreateEmptyNode(&upperObj, TIMELINE_MAJOR_TYPE_TRACK);
+        ASSERT_EQ(S_OK, comp->VTrackInsBefore(upperObj, -1));
+        IAMTimelineTrack* upper = NULL;
+        upperObj->QueryInterface(IID_IAMTimelineTrack, (void**)&upper);
+        if (c.withB)
+            AddSource(tl, upper, Wide(media.b), 1, 3, 0);
+
+        IAMTimelineObj* transObj = NULL;
+        tl->CreateEmptyNode(&transObj, TIMELINE_MAJOR_TYPE_TRANSITION);
+        GUID sub = GUID_NULL;
+        if (c.clsid)
+            CLSIDFromString((LPOLESTR)Wide(c.clsid).c_str(), &sub);
+        transObj->SetSubObjectGUID(sub);
+        transObj->SetStartStop(1 * kSec, 2 * kSec);
+        IAMTimelineTrans* trans = NULL;
+        transObj->QueryInterface(IID_IAMTimelineTrans, (void**)&trans);
+        trans->SetSwapInputs(c.swap);
+        trans->SetCutsOnly(c.cutsOnly);
+        trans->SetCutPoint(c.cutPoint);
+        IAMTimelineTransable* transable = NULL;
+        upperObj->QueryInterface(IID_IAMTimelineTransable, (void**)&transable);
+        ASSERT_EQ(S_OK, transable->TransAdd(transObj));
+        tl->EnableTransitions(c.enabled);
+
+        IRenderEngine* engine = NULL;
+        ASSERT_EQ(S_OK, DexCreate(CLSID_RenderEngine, &engine));
+        ASSERT_EQ(S_OK, engine->SetTimelineObject(tl));
+        ASSERT_EQ(S_OK, engine->ConnectFrontEnd());
+        CKeepSink* video = new CKeepSink();
+        video->AddRef();
+        IGraphBuilder* graph = NULL;
+        engine->GetFilterGraph(&graph);
+        graph->AddFilter(video, L"Video Sink");
+        IPin* pin = NULL;
+        ASSERT_EQ(S_OK, engine->GetGroupOutputPin(0, &pin));
+        ASSERT_EQ(S_OK, graph->ConnectDirect(pin, video->InputPin(0), NULL));
+        pin->Release();
+        IMediaControl* control = NULL;
+        IMediaEvent* events = NULL;
+        graph->QueryInterface(IID_IMediaControl, (void**)&control);
+        graph->QueryInterface(IID_IMediaEvent, (void**)&events);
+        long code = 0;
+        ASSERT_GE(control->Run(), 0);
+        ASSERT_EQ(S_OK, events->WaitForCompletion(60000, &code));
+        control->Stop();
+        // Transitions do not lengthen the timeline: without B it ends with A.
+        ASSERT_EQ(c.withB ? 30u : 20u, video->data_.size());
+        for (const TransitionCase::Probe& p : c.probes)
+            EXPECT_EQ(p.colour, Pixel(video->data_[p.frame], p.x, p.y))
+                << "frame " << p.frame << " at " << p.x << "," << p.y;
+
+        events->Release();
+        control->Release();
+        graph->Release();
+        video->Release();
+        engine->Release();
+        transable->Release();
+        trans->Release();
+        transObj->Release();
+        upper->Release();
+        upperObj->Release();
+        comp->Release();
+        groupObj->Release();
+        lower->Release();
+        tl->Release();
+    }
+}
+
 TEST(FramePlacement, ModesPlaceAndCut)
 {
     struct Case {

@@ -45,3 +45,28 @@ TEST(SoftTransitionTable, ProgramTableHoldsTheEighteenRoutines)
         EXPECT_EQ(&row, FindSoftwareTransition(row.name)) << "row " << i;
     }
 }
+
+// The transform class identifiers timelines name transitions by: each of the
+// eighteen names its routine, in either letter case; others name none.
+TEST(SoftTransitionTable, ClassIdentifiersNameTheirRoutines)
+{
+    for (const SoftTransitionClass& c : kSoftTransitionClasses) {
+        const SoftTransitionRoutine* routine = SoftTransitionByClassId(c.clsid);
+        ASSERT_NE(nullptr, routine) << c.name;
+        EXPECT_STREQ(c.name, routine->name);
+        EXPECT_EQ(routine, SoftTransitionByName(c.name));
+        char lower[64];
+        strncpy(lower, c.clsid, sizeof(lower) - 1);
+        lower[sizeof(lower) - 1] = 0;
+        for (char* p = lower; *p; ++p)
+            if (*p >= 'A' && *p <= 'Z')
+                *p = (char)(*p + 32);
+        EXPECT_EQ(routine, SoftTransitionByClassId(lower)) << lower;
+    }
+    const char* unknown[] = {"", "{00000000-0000-0000-0000-000000000000}", "{16B280C5-EE70-11D1-9066-00C04FD9189D",
+                             "16B280C5-EE70-11D1-9066-00C04FD9189D", nullptr};
+    for (const char* text : unknown)
+        EXPECT_EQ(nullptr, SoftTransitionByClassId(text)) << (text ? text : "(null)");
+    EXPECT_EQ(nullptr, SoftTransitionByName("fade")) << "names are exact";
+    EXPECT_EQ(nullptr, SoftTransitionByName(nullptr));
+}
