@@ -5,6 +5,10 @@
 #include <new>
 
 DEFINE_GUID(CLSID_XrvOverlayFilter, 0x31ad8e10, 0x8630, 0x4e54, 0xa8, 0x5f, 0xf8, 0xdd, 0x93, 0x43, 0xd7, 0x6a);
+// {8F0C4A3E-2B71-4D52-9E36-5A1C7B90D4E1}
+DEFINE_GUID(IID_IOverlayFrameDrawer, 0x8f0c4a3e, 0x2b71, 0x4d52, 0x9e, 0x36, 0x5a, 0x1c, 0x7b, 0x90, 0xd4, 0xe1);
+// {8F0C4A3F-2B71-4D52-9E36-5A1C7B90D4E1}
+DEFINE_GUID(IID_IXrvOverlay, 0x8f0c4a3f, 0x2b71, 0x4d52, 0x9e, 0x36, 0x5a, 0x1c, 0x7b, 0x90, 0xd4, 0xe1);
 
 namespace {
 
@@ -86,14 +90,146 @@ public:
     }
 };
 
-class COverlayFilter : public CInPlaceFilterBase {
+class COverlayFilter : public CInPlaceFilterBase, public IXrvOverlay {
 public:
-    COverlayFilter() : CInPlaceFilterBase(CLSID_XrvOverlayFilter) {}
+    COverlayFilter() : CInPlaceFilterBase(CLSID_XrvOverlayFilter), m_drawer(NULL), m_start(0), m_a(0), m_b(0), m_drawn(0) {}
+    ~COverlayFilter() override
+    {
+        if (m_drawer)
+            m_drawer->Release();
+    }
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (ppv && IsEqualIID(riid, IID_IXrvOverlay)) {
+            *ppv = static_cast<IXrvOverlay*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return CInPlaceFilterBase::QueryInterface(riid, ppv);
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return CInPlaceFilterBase::AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return CInPlaceFilterBase::Release(); }
+
     HRESULT CheckInputType(const AM_MEDIA_TYPE* in) override
     {
         return IsEqualGUID(in->majortype, MEDIATYPE_Video) ? S_OK : S_FALSE;
     }
-    HRESULT TransformInPlace(IMediaSample*) override { return S_OK; }
+    HRESULT TransformInPlace(IMediaSample* sample) override
+    {
+        IOverlayFrameDrawer* drawer = TakeDrawer();
+        if (!drawer)
+            return S_OK;
+        HRESULT hr = Draw(drawer, sample);
+        drawer->Release();
+        return hr;
+    }
+
+    // IXrvOverlay
+    STDMETHODIMP SetDrawer(IOverlayFrameDrawer* drawer) override
+    {
+        if (drawer)
+            drawer->AddRef();
+        IOverlayFrameDrawer* old;
+        {
+            CDsAutoLock lock(&m_stateLock);
+            old = m_drawer;
+            m_drawer = drawer;
+        }
+        if (old)
+            old->Release();
+        return S_OK;
+    }
+    STDMETHODIMP GetDrawer(IOverlayFrameDrawer** drawer) override
+    {
+        if (!drawer)
+            return E_POINTER;
+        *drawer = TakeDrawer();
+        return *drawer ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP SetStartTime(LONGLONG start) override
+    {
+        CDsAutoLock lock(&m_stateLock);
+        m_start = start;
+        return S_OK;
+    }
+    STDMETHODIMP GetStartTime(LONGLONG* start) override
+    {
+        if (!start)
+            return E_POINTER;
+        CDsAutoLock lock(&m_stateLock);
+        *start = m_start;
+        return S_OK;
+    }
+    STDMETHODIMP_(CRITICAL_SECTION*) GetLock() override
+    {
+        IOverlayFrameDrawer* drawer = TakeDrawer();
+        if (!drawer)
+            return NULL;
+        CRITICAL_SECTION* lock = drawer->GetDrawLock();
+        drawer->Release();   // the owner keeps the drawer, and its lock, alive
+        return lock;
+    }
+    STDMETHODIMP SetValue(LONG a, LONG b) override
+    {
+        CDsAutoLock lock(&m_stateLock);
+        m_a = a;
+        m_b = b;
+        return S_OK;
+    }
+    STDMETHODIMP GetValue(LONG* a, LONG* b) override
+    {
+        if (!a || !b)
+            return E_POINTER;
+        CDsAutoLock lock(&m_stateLock);
+        *a = m_a;
+        *b = m_b;
+        return S_OK;
+    }
+    STDMETHODIMP_(LONG) DrawnFrames() override { return InterlockedCompareExchange(&m_drawn, 0, 0); }
+
+private:
+    IOverlayFrameDrawer* TakeDrawer()
+    {
+        CDsAutoLock lock(&m_stateLock);
+        if (m_drawer)
+            m_drawer->AddRef();
+        return m_drawer;
+    }
+
+    // An RGB32 frame goes to the drawer upright: a bottom-up frame's top row
+    // is its last, and its rows run backwards.
+    HRESULT Draw(IOverlayFrameDrawer* drawer, IMediaSample* sample)
+    {
+        const AM_MEDIA_TYPE& mt = m_input->CurrentMediaType();
+        if (!IsRgbVideo(&mt, 32))
+            return S_OK;
+        const BITMAPINFOHEADER& b = Header(mt);
+        const LONG w = b.biWidth, h = labs(b.biHeight);
+        BYTE* data = NULL;
+        if (FAILED(sample->GetPointer(&data)) || !data ||
+            (LONGLONG)sample->GetActualDataLength() < (LONGLONG)w * h * 4)
+            return S_OK;
+        REFERENCE_TIME start = 0, stop = 0;
+        if (FAILED(sample->GetTime(&start, &stop)))
+            start = 0;
+        LONGLONG origin;
+        {
+            CDsAutoLock lock(&m_stateLock);
+            origin = m_start;
+        }
+        const LONG stride = w * 4;
+        BYTE* scan0 = b.biHeight > 0 ? data + (size_t)stride * (h - 1) : data;
+        drawer->DrawFrame(scan0, w, h, b.biHeight > 0 ? -stride : stride, origin + start);
+        InterlockedIncrement(&m_drawn);
+        return S_OK;
+    }
+
+    CDsLock m_stateLock;
+    IOverlayFrameDrawer* m_drawer;
+    LONGLONG m_start;
+    LONG m_a, m_b;
+    volatile LONG m_drawn;
 };
 
 } // namespace

@@ -1,15 +1,52 @@
 // Filters of the preview and output chains that Wine lacks:
 // - the colour space converter (CLSID_Colour): RGB32 in; RGB32, RGB24 or
 //   RGB555 out at the same size (rows keep their order);
-// - the overlay filter's stand-in: passes frames unchanged in place (the
-//   drawing comes with the overlays).
-// Both are made through the factory. Threads: as the filter base.
+// - the overlay filter: hands each RGB32 frame, in place, to the drawer its
+//   owner gives it (the timeline's overlay list), at the frame's timeline
+//   time = the start time set on it + the sample's start (samples count
+//   from 0 after every seek and in render ranges). Other frames, and every
+//   frame while no drawer is set, pass unchanged.
+// Both are made through the factory. Threads: as the filter base; the
+// drawer is called on the streaming thread.
 #pragma once
 #include <windows.h>
+#include <unknwn.h>
 
 extern "C" {
 extern const CLSID CLSID_XrvOverlayFilter;
+extern const IID IID_IOverlayFrameDrawer;
+extern const IID IID_IXrvOverlay;
 }
+
+// Draws into a frame: `scan0` is the picture's top row and `stride` the
+// bytes from one row to the one below it (negative for a bottom-up frame);
+// 4 bytes per pixel, blue first. `time` is the frame's timeline time in
+// 100-ns units.
+DECLARE_INTERFACE_(IOverlayFrameDrawer, IUnknown)
+{
+    STDMETHOD(DrawFrame)(BYTE* scan0, LONG width, LONG height, LONG stride, LONGLONG time) PURE;
+    // The lock that edits of what is drawn take; held while DrawFrame runs.
+    STDMETHOD_(CRITICAL_SECTION*, GetDrawLock)() PURE;
+};
+
+// The overlay filter's own interface (the platform headers already name an
+// unrelated IOverlay).
+DECLARE_INTERFACE_(IXrvOverlay, IUnknown)
+{
+    // The drawer (held), or NULL to pass frames unchanged.
+    STDMETHOD(SetDrawer)(IOverlayFrameDrawer* drawer) PURE;
+    STDMETHOD(GetDrawer)(IOverlayFrameDrawer** drawer) PURE;
+    // The timeline time of the next segment's sample time 0.
+    STDMETHOD(SetStartTime)(LONGLONG start) PURE;
+    STDMETHOD(GetStartTime)(LONGLONG* start) PURE;
+    // The drawer's lock, NULL without a drawer.
+    STDMETHOD_(CRITICAL_SECTION*, GetLock)() PURE;
+    // A value the owner keeps on the filter for the drawing.
+    STDMETHOD(SetValue)(LONG a, LONG b) PURE;
+    STDMETHOD(GetValue)(LONG* a, LONG* b) PURE;
+    // Frames handed to the drawer so far (tests see the route).
+    STDMETHOD_(LONG, DrawnFrames)() PURE;
+};
 
 HRESULT DexCreateColourConverter(REFIID riid, void** ppv);
 HRESULT DexCreateOverlayFilter(REFIID riid, void** ppv);

@@ -6,6 +6,7 @@
 #include "DexTestMedia.h"
 #include "TestSupport.h"
 
+#include "platform/dex/ChainFilters.h"
 #include "platform/dex/DexFactory.h"
 #include "platform/dex/DexInterfaces.h"
 #include "platform/dex/FramePlacement.h"
@@ -544,6 +545,142 @@ TEST_F(RenderEngineTest, TransitionsBlendTheTrackWithTheTracksBelow)
         comp->Release();
         groupObj->Release();
         lower->Release();
+        tl->Release();
+    }
+}
+
+// Marks the picture's top-left pixel of every frame it gets with white and
+// keeps the frame times it was given.
+class CMarkingDrawer : public IOverlayFrameDrawer {
+public:
+    CMarkingDrawer() { InitializeCriticalSection(&lock); }
+    ~CMarkingDrawer() { DeleteCriticalSection(&lock); }
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOverlayFrameDrawer)) {
+            *ppv = this;
+            AddRef();
+            return S_OK;
+        }
+        *ppv = NULL;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return (ULONG)InterlockedIncrement(&ref); }
+    STDMETHODIMP_(ULONG) Release() override { return (ULONG)InterlockedDecrement(&ref); }
+    STDMETHODIMP DrawFrame(BYTE* scan0, LONG width, LONG height, LONG stride, LONGLONG time) override
+    {
+        EXPECT_EQ(320, width);
+        EXPECT_EQ(240, height);
+        strides.push_back(stride);
+        times.push_back(time);
+        ((DWORD*)scan0)[0] = 0xFFFFFF;
+        return S_OK;
+    }
+    STDMETHODIMP_(CRITICAL_SECTION*) GetDrawLock() override { return &lock; }
+
+    volatile LONG ref = 1;
+    CRITICAL_SECTION lock;
+    std::vector<LONG> strides;
+    std::vector<LONGLONG> times;
+};
+
+// The overlay filter between the engine and a sink: each frame reaches the
+// drawer upright (the top row first, rows running backwards in the bottom-up
+// sample) at the start time set on the filter plus the sample's time, and
+// without a drawer frames pass unchanged.
+TEST_F(RenderEngineTest, OverlayFilterHandsFramesUprightAtTheirTimelineTime)
+{
+    struct Case {
+        const char* what;
+        bool withDrawer;
+        LONGLONG startTime;
+        LONGLONG seekTo;
+    } cases[] = {
+        {"no drawer", false, 0, -1},
+        {"from the start", true, 0, -1},
+        {"start time set", true, 30 * kSec, -1},
+        {"after a seek, samples count from 0", true, 7 * kSec, kSec},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        IAMTimeline* tl = BuildTimeline(false);
+        IRenderEngine* engine = NULL;
+        ASSERT_EQ(S_OK, DexCreate(CLSID_RenderEngine, &engine));
+        ASSERT_EQ(S_OK, engine->SetTimelineObject(tl));
+        ASSERT_EQ(S_OK, engine->ConnectFrontEnd());
+        IBaseFilter* filter = NULL;
+        ASSERT_EQ(S_OK, DexCreateOverlayFilter(IID_IBaseFilter, (void**)&filter));
+        IXrvOverlay* overlay = NULL;
+        ASSERT_EQ(S_OK, filter->QueryInterface(IID_IXrvOverlay, (void**)&overlay));
+        CMarkingDrawer drawer;
+        EXPECT_EQ(NULL, overlay->GetLock()) << "no lock without a drawer";
+        if (c.withDrawer) {
+            ASSERT_EQ(S_OK, overlay->SetDrawer(&drawer));
+            EXPECT_EQ(&drawer.lock, overlay->GetLock());
+        }
+        ASSERT_EQ(S_OK, overlay->SetStartTime(c.startTime));
+        CKeepSink* video = new CKeepSink();
+        video->AddRef();
+        IGraphBuilder* graph = NULL;
+        engine->GetFilterGraph(&graph);
+        graph->AddFilter(filter, L"Overlay");
+        graph->AddFilter(video, L"Video Sink");
+        IPin* pin = NULL;
+        IEnumPins* pins = NULL;
+        IPin* in = NULL;
+        IPin* out = NULL;
+        filter->EnumPins(&pins);
+        pins->Next(1, &in, NULL);
+        pins->Next(1, &out, NULL);
+        pins->Release();
+        ASSERT_EQ(S_OK, engine->GetGroupOutputPin(0, &pin));
+        ASSERT_EQ(S_OK, graph->ConnectDirect(pin, in, NULL));
+        ASSERT_EQ(S_OK, graph->ConnectDirect(out, video->InputPin(0), NULL));
+        IMediaControl* control = NULL;
+        IMediaEvent* events = NULL;
+        IMediaSeeking* seeking = NULL;
+        graph->QueryInterface(IID_IMediaControl, (void**)&control);
+        graph->QueryInterface(IID_IMediaEvent, (void**)&events);
+        graph->QueryInterface(IID_IMediaSeeking, (void**)&seeking);
+        if (c.seekTo >= 0) {
+            LONGLONG at = c.seekTo;
+            ASSERT_EQ(S_OK, seeking->SetPositions(&at, AM_SEEKING_AbsolutePositioning, NULL, AM_SEEKING_NoPositioning));
+        }
+        long code = 0;
+        ASSERT_GE(control->Run(), 0);
+        ASSERT_EQ(S_OK, events->WaitForCompletion(60000, &code));
+        control->Stop();
+
+        const size_t frames = c.seekTo >= 0 ? 40 : 50;
+        ASSERT_EQ(frames, video->data_.size());
+        EXPECT_EQ(c.withDrawer ? (LONG)frames : 0, overlay->DrawnFrames());
+        for (size_t n = 0; n < frames; ++n) {
+            const std::vector<BYTE>& f = video->data_[n];
+            // Every source fills the top and bottom rows alike (the still's bands too).
+            EXPECT_EQ(c.withDrawer ? 0xFFFFFFu : Pixel(f, 0, 239), Pixel(f, 0, 0)) << "frame " << n << ", top-left";
+            EXPECT_NE(0xFFFFFFu, Pixel(f, 0, 239)) << "frame " << n << ": the bottom row is untouched";
+        }
+        if (c.withDrawer) {
+            ASSERT_EQ(frames, drawer.times.size());
+            for (size_t n = 0; n < frames; ++n) {
+                EXPECT_EQ(c.startTime + (LONGLONG)n * kSec / 10, drawer.times[n]) << "frame " << n;
+                EXPECT_EQ(-320 * 4, drawer.strides[n]);
+            }
+        }
+        ASSERT_EQ(S_OK, overlay->SetDrawer(NULL));
+        EXPECT_EQ(1, drawer.ref) << "the filter let go of the drawer";
+
+        in->Release();
+        out->Release();
+        pin->Release();
+        seeking->Release();
+        events->Release();
+        control->Release();
+        graph->Release();
+        video->Release();
+        overlay->Release();
+        filter->Release();
+        engine->Release();
         tl->Release();
     }
 }
