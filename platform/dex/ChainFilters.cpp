@@ -118,10 +118,25 @@ public:
     HRESULT TransformInPlace(IMediaSample* sample) override
     {
         IOverlayFrameDrawer* drawer = TakeDrawer();
-        if (!drawer)
-            return S_OK;
-        HRESULT hr = Draw(drawer, sample);
-        drawer->Release();
+        HRESULT hr = S_OK;
+        if (drawer) {
+            hr = Draw(drawer, sample);
+            drawer->Release();
+        }
+        return hr;
+    }
+    // The frame has gone on downstream: a waiting preview may look at it.
+    HRESULT ReceiveSample(IMediaSample* sample) override
+    {
+        HRESULT hr = CInPlaceFilterBase::ReceiveSample(sample);
+        HANDLE event = NULL;
+        {
+            CDsAutoLock lock(&m_stateLock);
+            if (m_a)
+                event = (HANDLE)m_b;
+        }
+        if (event)
+            SetEvent(event);
         return hr;
     }
 
@@ -170,14 +185,14 @@ public:
         drawer->Release();   // the owner keeps the drawer, and its lock, alive
         return lock;
     }
-    STDMETHODIMP SetValue(LONG a, LONG b) override
+    STDMETHODIMP SetValue(LONG a, LONG_PTR b) override
     {
         CDsAutoLock lock(&m_stateLock);
         m_a = a;
         m_b = b;
         return S_OK;
     }
-    STDMETHODIMP GetValue(LONG* a, LONG* b) override
+    STDMETHODIMP GetValue(LONG* a, LONG_PTR* b) override
     {
         if (!a || !b)
             return E_POINTER;
@@ -228,7 +243,8 @@ private:
     CDsLock m_stateLock;
     IOverlayFrameDrawer* m_drawer;
     LONGLONG m_start;
-    LONG m_a, m_b;
+    LONG m_a;
+    LONG_PTR m_b;
     volatile LONG m_drawn;
 };
 

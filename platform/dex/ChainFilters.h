@@ -41,9 +41,11 @@ DECLARE_INTERFACE_(IXrvOverlay, IUnknown)
     STDMETHOD(GetStartTime)(LONGLONG* start) PURE;
     // The drawer's lock, NULL without a drawer.
     STDMETHOD_(CRITICAL_SECTION*, GetLock)() PURE;
-    // A value the owner keeps on the filter for the drawing.
-    STDMETHOD(SetValue)(LONG a, LONG b) PURE;
-    STDMETHOD(GetValue)(LONG* a, LONG* b) PURE;
+    // While `a` is non-zero and `b` is an event handle, the filter sets that
+    // event each time it has passed a frame on (a preview waits for the frame
+    // a seek shows); (0, anything) stops it. The handle stays the caller's.
+    STDMETHOD(SetValue)(LONG a, LONG_PTR b) PURE;
+    STDMETHOD(GetValue)(LONG* a, LONG_PTR* b) PURE;
     // Frames handed to the drawer so far (tests see the route).
     STDMETHOD_(LONG, DrawnFrames)() PURE;
 };

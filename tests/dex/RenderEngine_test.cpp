@@ -619,6 +619,9 @@ TEST_F(RenderEngineTest, OverlayFilterHandsFramesUprightAtTheirTimelineTime)
             EXPECT_EQ(&drawer.lock, overlay->GetLock());
         }
         ASSERT_EQ(S_OK, overlay->SetStartTime(c.startTime));
+        // Asked to, the filter signals each frame it passed on.
+        HANDLE delivered = CreateEventW(NULL, FALSE, FALSE, NULL);
+        ASSERT_EQ(S_OK, overlay->SetValue(c.withDrawer ? 1 : 0, (LONG_PTR)delivered));
         CKeepSink* video = new CKeepSink();
         video->AddRef();
         IGraphBuilder* graph = NULL;
@@ -667,6 +670,10 @@ TEST_F(RenderEngineTest, OverlayFilterHandsFramesUprightAtTheirTimelineTime)
                 EXPECT_EQ(-320 * 4, drawer.strides[n]);
             }
         }
+        EXPECT_EQ(c.withDrawer ? WAIT_OBJECT_0 : WAIT_TIMEOUT, WaitForSingleObject(delivered, 0))
+            << "the frame event is set only while asked for";
+        ASSERT_EQ(S_OK, overlay->SetValue(0, 0));
+        CloseHandle(delivered);
         ASSERT_EQ(S_OK, overlay->SetDrawer(NULL));
         EXPECT_EQ(1, drawer.ref) << "the filter let go of the drawer";
 
