@@ -571,6 +571,131 @@ std::wstring MediaFileOfName(LPCWSTR name, BOOL* still)
     return file;
 }
 
+CMediaReader::~CMediaReader()
+{
+    if (!m_temporaryFile.empty())
+        DeleteFileW(m_temporaryFile.c_str());
+}
+
+BOOL SplitPackageStreamName(const std::wstring& name, std::wstring* package, std::wstring* stream)
+{
+    static const WCHAR kScheme[] = L"xrvrec://";
+    const size_t schemeLength = ARRAYSIZE(kScheme) - 1;
+    if (name.size() <= schemeLength || _wcsnicmp(name.c_str(), kScheme, schemeLength) != 0)
+        return FALSE;
+    size_t bang = name.rfind(L'!');
+    if (bang == std::wstring::npos || bang <= schemeLength || bang + 1 >= name.size())
+        return FALSE;
+    *package = name.substr(schemeLength, bang - schemeLength);
+    *stream = name.substr(bang + 1);
+    return TRUE;
+}
+
+namespace {
+
+// The stream of that name in the storage, whatever its case.
+HRESULT OpenStreamNoCase(IStorage* storage, const std::wstring& wanted, IStream** stream)
+{
+    *stream = NULL;
+    IEnumSTATSTG* elements = NULL;
+    HRESULT hr = storage->EnumElements(0, NULL, 0, &elements);
+    if (FAILED(hr))
+        return hr;
+    std::wstring found;
+    STATSTG stat;
+    while (found.empty() && elements->Next(1, &stat, NULL) == S_OK) {
+        if (stat.type == STGTY_STREAM && stat.pwcsName && _wcsicmp(stat.pwcsName, wanted.c_str()) == 0)
+            found = stat.pwcsName;
+        CoTaskMemFree(stat.pwcsName);
+    }
+    elements->Release();
+    if (found.empty())
+        return STG_E_FILENOTFOUND;
+    return storage->OpenStream(found.c_str(), NULL, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream);
+}
+
+// Copies a package stream into a new temporary file named after the stream
+// (its extension tells AVIFile the file's kind).
+HRESULT ExtractPackageStream(const std::wstring& package, const std::wstring& streamName, std::wstring* copy)
+{
+    IStorage* storage = NULL;
+    // Others (the editor's file locks) may hold the package open for reading.
+    HRESULT hr = StgOpenStorage(package.c_str(), NULL, STGM_READ | STGM_SHARE_DENY_WRITE, NULL, 0, &storage);
+    if (FAILED(hr))
+        hr = StgOpenStorage(package.c_str(), NULL, STGM_READ | STGM_SHARE_EXCLUSIVE, NULL, 0, &storage);
+    if (FAILED(hr))
+        return hr;
+    // The stream lives only as long as its storage stays open.
+    IStream* stream = NULL;
+    hr = OpenStreamNoCase(storage, streamName, &stream);
+    if (FAILED(hr)) {
+        storage->Release();
+        return hr;
+    }
+    struct Holder {
+        IStorage* storage;
+        IStream*& stream;
+        ~Holder()
+        {
+            if (stream)
+                stream->Release();
+            storage->Release();
+        }
+    } holder = {storage, stream};
+
+    WCHAR folder[MAX_PATH];
+    DWORD n = GetTempPathW(MAX_PATH, folder);
+    if (n == 0 || n >= MAX_PATH)
+        return E_FAIL;
+    std::wstring safe;
+    for (WCHAR c : streamName)
+        safe += (c < 32 || wcschr(L"\\/:*?\"<>|", c)) ? L'_' : c;
+    static volatile LONG counter = 0;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    std::wstring path;
+    for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
+        WCHAR prefix[64];
+        _snwprintf(prefix, 64, L"vexcap-%lu-%ld-", GetCurrentProcessId(), InterlockedIncrement(&counter));
+        prefix[63] = 0;
+        path = std::wstring(folder) + prefix + safe;
+        file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY, NULL);
+        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
+            break;
+    }
+    if (file == INVALID_HANDLE_VALUE) {
+        hr = HRESULT_FROM_WIN32(GetLastError());
+        return FAILED(hr) ? hr : E_FAIL;
+    }
+    std::vector<BYTE> buffer(1 << 20);
+    hr = S_OK;
+    for (;;) {
+        ULONG got = 0;
+        HRESULT r = stream->Read(buffer.data(), (ULONG)buffer.size(), &got);
+        if (FAILED(r)) {
+            hr = r;
+            break;
+        }
+        if (got == 0)
+            break;
+        DWORD written = 0;
+        if (!WriteFile(file, buffer.data(), got, &written, NULL) || written != got) {
+            hr = HRESULT_FROM_WIN32(GetLastError());
+            if (SUCCEEDED(hr))
+                hr = E_FAIL;
+            break;
+        }
+    }
+    CloseHandle(file);
+    if (FAILED(hr)) {
+        DeleteFileW(path.c_str());
+        return hr;
+    }
+    *copy = path;
+    return S_OK;
+}
+
+} // namespace
+
 HRESULT OpenMediaReader(LPCWSTR name, std::unique_ptr<CMediaReader>* reader)
 {
     if (!name || !reader)
@@ -580,23 +705,33 @@ HRESULT OpenMediaReader(LPCWSTR name, std::unique_ptr<CMediaReader>* reader)
         return E_INVALIDARG;
     BOOL still = FALSE;
     std::wstring file = MediaFileOfName(name, &still);
-    if (still) {
-        std::unique_ptr<CStillReader> r(new (std::nothrow) CStillReader());
-        if (!r)
-            return E_OUTOFMEMORY;
-        HRESULT hr = r->Open(name, file);
+    std::wstring package, streamName, copy;
+    if (SplitPackageStreamName(file, &package, &streamName)) {
+        HRESULT hr = ExtractPackageStream(package, streamName, &copy);
         if (FAILED(hr))
             return hr;
-        *reader = std::move(r);
-        return S_OK;
+        file = copy;
     }
-    std::unique_ptr<CAviReader> r(new (std::nothrow) CAviReader());
-    if (!r)
-        return E_OUTOFMEMORY;
-    HRESULT hr = r->Open(file);
+    std::unique_ptr<CMediaReader> opened;
+    HRESULT hr = S_OK;
+    if (still) {
+        std::unique_ptr<CStillReader> r(new (std::nothrow) CStillReader());
+        hr = r ? r->Open(name, file) : E_OUTOFMEMORY;
+        opened = std::move(r);
+    } else {
+        std::unique_ptr<CAviReader> r(new (std::nothrow) CAviReader());
+        hr = r ? r->Open(file) : E_OUTOFMEMORY;
+        opened = std::move(r);
+    }
+    if (opened && !copy.empty()) {
+        opened->AdoptTemporaryFile(copy);   // deleted with the reader, also on failure
+        copy.clear();
+    }
+    if (!copy.empty())
+        DeleteFileW(copy.c_str());
     if (FAILED(hr))
         return hr;
-    *reader = std::move(r);
+    *reader = std::move(opened);
     return S_OK;
 }
 

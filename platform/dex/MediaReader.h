@@ -1,7 +1,8 @@
 // Readers of the media the editing services play: AVI files through AVIFile
 // (video decoded by the installed codecs, xrvc among them; audio decoded by
-// ACM), WAV files (also through AVIFile) and PNG stills (".XRVImg3" names)
-// through GDI+. A reader describes its streams and hands out video frames as
+// ACM), WAV files (also through AVIFile), PNG stills (".XRVImg3" names)
+// through GDI+, and any of these stored as a stream of a recording package
+// ("xrvrec://<package>.skorec!<stream>"). A reader describes its streams and hands out video frames as
 // bottom-up RGB32 of the stream's own size and audio as 16-bit PCM at any
 // rate and channel count, converted with integer arithmetic so that every
 // build gives the same samples.
@@ -48,7 +49,7 @@ const LONGLONG kMaxAudioBytes = 1024LL * 1024 * 1024;
 
 class CMediaReader {
 public:
-    virtual ~CMediaReader() {}
+    virtual ~CMediaReader();
 
     int StreamCount() const { return (int)m_streams.size(); }
     const MediaStreamInfo& Stream(int index) const { return m_streams[index]; }
@@ -65,6 +66,10 @@ public:
     HRESULT ReadAudio(int stream, LONGLONG first, LONG count, const WAVEFORMATEX& out, BYTE* dst);
     // Frames the codec refused (each replaced by the one before).
     LONG RefusedFrames() const { return m_refused; }
+    // A package stream is read from a temporary copy, deleted with the
+    // reader (after the derived reader has closed it).
+    void AdoptTemporaryFile(const std::wstring& path) { m_temporaryFile = path; }
+    const std::wstring& TemporaryFile() const { return m_temporaryFile; }
 
 protected:
     std::wstring m_name;
@@ -72,16 +77,24 @@ protected:
     // Decoded audio per stream (interleaved 16-bit), empty for video.
     std::vector<std::vector<short>> m_audio;
     LONG m_refused = 0;
+    std::wstring m_temporaryFile;
 };
 
 // Opens a reader for a media name: "<file>.XRVImg3" or a ".png" file as a
-// still; anything else through AVIFile. Fails with the reason's HRESULT
+// still; anything else through AVIFile. A package stream name (the scheme and
+// the stream name in any case) is copied out of the package, opened read
+// only and shared with other readers, into a temporary file first; a package
+// without that stream fails with STG_E_FILENOTFOUND. Fails with the reason's HRESULT
 // (a missing file: HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)).
 HRESULT OpenMediaReader(LPCWSTR name, std::unique_ptr<CMediaReader>* reader);
 
 // The file name of a media name with a ".XRVImg3" suffix cut off; `still`
 // tells whether the name named a still.
 std::wstring MediaFileOfName(LPCWSTR name, BOOL* still);
+
+// Splits "xrvrec://<package>!<stream>" (scheme in any case, the last "!")
+// into the package path and the stream name; FALSE for other names.
+BOOL SplitPackageStreamName(const std::wstring& name, std::wstring* package, std::wstring* stream);
 
 // Start of frame n at a rate of num/den frames per second, computed from n.
 LONGLONG FrameStartTime(LONGLONG frame, DWORD rateNum, DWORD rateDen);

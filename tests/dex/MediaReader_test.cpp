@@ -233,6 +233,135 @@ TEST_F(MediaReaderTest, BadFilesFailToOpen)
     EXPECT_EQ(E_INVALIDARG, OpenMediaReader(L"", &reader));
 }
 
+namespace {
+
+// Writes a compound file with one stream per (name, file) pair, each holding
+// the file's bytes, as the recorder's package does.
+bool WritePackage(const std::string& path, const std::vector<std::pair<std::wstring, std::string>>& streams)
+{
+    IStorage* storage = NULL;
+    if (FAILED(StgCreateDocfile(Wide(path).c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                                &storage)))
+        return false;
+    bool ok = true;
+    for (const auto& s : streams) {
+        IStream* stream = NULL;
+        ok = ok && SUCCEEDED(storage->CreateStream(s.first.c_str(), STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE,
+                                                   0, 0, &stream));
+        FILE* f = fopen(s.second.c_str(), "rb");
+        ok = ok && f;
+        char buffer[65536];
+        size_t n;
+        while (ok && (n = fread(buffer, 1, sizeof(buffer), f)) > 0)
+            ok = SUCCEEDED(stream->Write(buffer, (ULONG)n, NULL));
+        if (f)
+            fclose(f);
+        if (stream)
+            stream->Release();
+    }
+    storage->Release();
+    return ok;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+}  // namespace
+
+// A package stream reads as the file it holds, through a temporary copy
+// deleted with the reader; the scheme and stream name match in any case,
+// and a package held open for reading elsewhere still opens.
+TEST_F(MediaReaderTest, PackageStreamsReadAsTheirFiles)
+{
+    const std::string avi = dir.File("screen.avi"), still = dir.File("still.png"), pkg = dir.File("Rec.skorec");
+    ASSERT_EQ("", WriteAvi(avi, RedBlue(kXrvc)));
+    ASSERT_TRUE(WriteSolidPng(still, 16, 8, kGreen));
+    ASSERT_TRUE(WritePackage(pkg, {{L"Screen_Stream.avi", avi}, {L"Image.png", still}}));
+    HANDLE lockHandle = CreateFileA(pkg.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lockHandle) << "the editor's lock on the package";
+
+    const std::wstring base = L"XRVREC://" + Wide(pkg) + L"!";
+    std::unique_ptr<CMediaReader> reader;
+    ASSERT_EQ(S_OK, OpenMediaReader((base + L"screen_stream.AVI").c_str(), &reader));
+    const std::wstring copy = reader->TemporaryFile();
+    EXPECT_TRUE(Exists(copy));
+    int v = reader->FindStream(MEDIA_STREAM_VIDEO);
+    ASSERT_GE(v, 0);
+    EXPECT_EQ(4, reader->Stream(v).frames);
+    EXPECT_GE(reader->FindStream(MEDIA_STREAM_AUDIO), 0);
+    std::vector<BYTE> frame(32 * 24 * 4);
+    ASSERT_EQ(S_OK, reader->ReadFrame(v, 3, frame.data()));
+    EXPECT_EQ(kBlue, PixelAt(frame.data(), 32, 24, 16, 12));
+    reader.reset();
+    EXPECT_FALSE(Exists(copy)) << "the temporary copy goes with the reader";
+
+    ASSERT_EQ(S_OK, OpenMediaReader((base + L"Image.png.XRVImg3").c_str(), &reader));
+    ASSERT_TRUE(reader->Stream(0).still);
+    std::vector<BYTE> picture(16 * 8 * 4);
+    ASSERT_EQ(S_OK, reader->ReadFrame(0, 0, picture.data()));
+    EXPECT_EQ(kGreen, PixelAt(picture.data(), 16, 8, 3, 3));
+    reader.reset();
+    CloseHandle(lockHandle);
+
+    // Failures name the reason, leave no copy behind and never crash.
+    const std::string notPackage = dir.File("plain.skorec");
+    ASSERT_TRUE(WriteSolidPng(notPackage, 4, 4, kRed));
+    const std::string emptyStream = dir.File("Empty.skorec");
+    const std::string emptyFile = dir.File("empty.bin");
+    fclose(fopen(emptyFile.c_str(), "wb"));
+    ASSERT_TRUE(WritePackage(emptyStream, {{L"screen.avi", emptyFile}}));
+    WCHAR temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const struct {
+        std::wstring name;
+        HRESULT expected;   // S_OK: any failure
+    } failures[] = {
+        {base + L"Missing.avi", STG_E_FILENOTFOUND},
+        {L"xrvrec://" + Wide(dir.File("nowhere.skorec")) + L"!a.avi", S_OK},
+        {L"xrvrec://" + Wide(notPackage) + L"!a.avi", S_OK},
+        {L"xrvrec://" + Wide(emptyStream) + L"!SCREEN.avi", S_OK},
+        {L"xrvrec://" + Wide(pkg) + L"!", S_OK},
+    };
+    for (const auto& f : failures) {
+        HRESULT hr = OpenMediaReader(f.name.c_str(), &reader);
+        EXPECT_TRUE(FAILED(hr)) << std::string(f.name.begin(), f.name.end());
+        if (f.expected != S_OK)
+            EXPECT_EQ(f.expected, hr);
+        EXPECT_EQ(nullptr, reader.get());
+    }
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((std::wstring(temp) + L"vexcap-" + std::to_wstring(GetCurrentProcessId()) + L"-*").c_str(),
+                                   &found);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, search) << "no temporary copy is left";
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+}
+
+TEST(PackageStreamNames, SplitAtTheLastBang)
+{
+    const struct {
+        const wchar_t* name;
+        BOOL ok;
+        const wchar_t* package;
+        const wchar_t* stream;
+    } cases[] = {
+        {L"xrvrec://c:\\a\\b.skorec!s.avi", TRUE, L"c:\\a\\b.skorec", L"s.avi"},
+        {L"XrvRec://c:\\a!b.skorec!s.avi", TRUE, L"c:\\a!b.skorec", L"s.avi"},
+        {L"c:\\a\\b.skorec!s.avi", FALSE, L"", L""},
+        {L"xrvrec://c:\\b.skorec", FALSE, L"", L""},
+        {L"xrvrec://c:\\b.skorec!", FALSE, L"", L""},
+        {L"xrvrec://!s.avi", FALSE, L"", L""},
+        {L"xrvrec://", FALSE, L"", L""},
+    };
+    for (const auto& c : cases) {
+        std::wstring package, stream;
+        EXPECT_EQ(c.ok, SplitPackageStreamName(c.name, &package, &stream)) << std::string(c.name, c.name + wcslen(c.name));
+        if (c.ok) {
+            EXPECT_EQ(c.package, package);
+            EXPECT_EQ(c.stream, stream);
+        }
+    }
+}
+
 TEST(FrameTimes, ComputedFromTheFrameNumber)
 {
     struct Case {
