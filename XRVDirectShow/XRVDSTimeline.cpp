@@ -2,6 +2,7 @@
 #include "XRVDirectShow/TimelineReport.h"
 #include "framework/FloatRound.h"
 #include "overlays/Overlay.h"
+#include "platform/dex/ChainFilters.h"
 #include "platform/dex/DexFactory.h"
 #include "settings/PathUtil.h"
 
@@ -637,18 +638,74 @@ HRESULT XRVDSTimeline::CreateGraphCG()
 }
 
 // ---------------------------------------------------------------------------
-// Operations that later parts of the engine provide (the preview graph, media
-// probing, XML timelines, overlays, zoom and frame grabbing).
+// The zoom filter: it keeps what is set on it (the zoom-and-pan pictures are
+// not drawn here). Without one there is nothing to set (S_FALSE).
 
-HRESULT XRVDSTimeline::GetResolutionAtTime(LONGLONG, int*, int*) { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::GetFrameRate(double*) { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::GetVidTrackInfo(int, AM_MEDIA_TYPE*, SIZE*) { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::UpdateZoomFilter(int, int, int, int, int) { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::FillTrackInfo() { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::GetBlankSourceAtStart() { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::AddMovieZoomFilter() { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::SetZoomPIPValue12(int) { return E_NOTIMPL; }
-HRESULT XRVDSTimeline::SetShowZoomRects(BOOL) { return E_NOTIMPL; }
+namespace {
+
+HRESULT ZoomOf(IBaseFilter* filter, IZoomPIPFilter** zoom)
+{
+    *zoom = NULL;
+    if (!filter)
+        return S_FALSE;
+    return filter->QueryInterface(IID_IZoomPIPFilter, (void**)zoom);
+}
+
+// Adds a filter to the graph unless it is in a graph already.
+HRESULT AddOnce(IGraphBuilder* graph, IBaseFilter* filter, LPCWSTR name)
+{
+    FILTER_INFO info;
+    memset(&info, 0, sizeof(info));
+    if (SUCCEEDED(filter->QueryFilterInfo(&info)) && info.pGraph) {
+        info.pGraph->Release();
+        return S_OK;
+    }
+    return graph->AddFilter(filter, name);
+}
+
+} // namespace
+
+HRESULT XRVDSTimeline::UpdateZoomFilter(int width, int height, int stretchMode, int value1, int value2)
+{
+    CComPtr<IZoomPIPFilter> zoom;
+    HRESULT hr = ZoomOf(m_pZoomFilter, &zoom);
+    if (hr != S_OK)
+        return hr;
+    return zoom->SetOutputGeometry(width, height, stretchMode, value1, value2);
+}
+
+HRESULT XRVDSTimeline::SetZoomPIPValue12(int value)
+{
+    CComPtr<IZoomPIPFilter> zoom;
+    HRESULT hr = ZoomOf(m_pZoomFilter, &zoom);
+    if (hr != S_OK)
+        return hr;
+    return zoom->SetSetting(12, value);
+}
+
+HRESULT XRVDSTimeline::SetShowZoomRects(BOOL show)
+{
+    CComPtr<IZoomPIPFilter> zoom;
+    HRESULT hr = ZoomOf(m_pZoomFilter, &zoom);
+    if (hr != S_OK)
+        return hr;
+    return zoom->ShowZoomRects(show);
+}
+
+// Makes the zoom and overlay filters when missing and puts both into the
+// render graph (each once).
+HRESULT XRVDSTimeline::AddMovieZoomFilter()
+{
+    if (!m_pGraph)
+        return E_FAIL;
+    if (!m_pZoomFilter)
+        XRV_CHECK(DexCreateInstance( CLSID_XrvZoomFilter, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pZoomFilter ));
+    if (!m_pOverlayFilter)
+        XRV_CHECK(DexCreateInstance( CLSID_Overlay, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pOverlayFilter ));
+    XRV_CHECK(AddOnce( m_pGraph, m_pZoomFilter, L"Zoom" ));
+    XRV_CHECK(AddOnce( m_pGraph, m_pOverlayFilter, L"Overlay" ));
+    return S_OK;
+}
 
 HRESULT XRVDSTimeline::SetTimedValues(int width, int height, int stretchMode, double frameRate, int, int)
 {

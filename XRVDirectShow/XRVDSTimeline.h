@@ -20,8 +20,19 @@
 
 #include <mmsystem.h>
 
+#include <vector>
+
 class COverlay;
 class CRecordSettings;
+
+// What FillTrackInfo reports of one video track: its first named source's
+// picture.
+struct VidTrackInfo {
+    int track = -1;
+    GUID subtype = GUID_NULL;
+    int bitCount = 0;
+    SIZE size = {0, 0};
+};
 class XmlNode;
 
 // A pair of names kept with the timeline.
@@ -59,7 +70,7 @@ public:
     virtual HRESULT ConnectZoomFilter(IGraphBuilder* graph, IPin* preZoomOut, IPin* postZoomIn);
     virtual HRESULT UpdateFilterGraph(BOOL forOutput, BOOL reconnectOnly = FALSE);
     virtual HRESULT UpdateZoomFilter(int width, int height, int stretchMode, int value1, int value2);
-    virtual HRESULT FillTrackInfo();
+    virtual HRESULT FillTrackInfo(std::vector<VidTrackInfo>* list);
     virtual void EmptyOperation(int) {}
     virtual HRESULT GetBlankSourceAtStart();
     virtual HRESULT ReadTimelineFromXMLFile(LPCTSTR text, BOOL validationFlag = FALSE);
@@ -108,6 +119,7 @@ public:
 
     // The tree.
     HRESULT CreateVidGroup();
+    HRESULT AddBlankSource(IAMTimelineTrack* pBlankTrack);
     HRESULT CreateVideoCompositions();
     HRESULT AddCompToGroup(IAMTimelineGroup* group, IAMTimelineComp** comp, int index);
     HRESULT AddTrackToComp(IAMTimelineComp* comp, IAMTimelineTrack** track);

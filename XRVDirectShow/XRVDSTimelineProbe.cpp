@@ -53,6 +53,51 @@ BOOL VideoSizeOfType(const AM_MEDIA_TYPE& mt, int* width, int* height, int* bits
     return TRUE;
 }
 
+
+// The first video stream of a source name through a media detector: its
+// media type (the caller frees it) and frame rate (0 when the detector has
+// none). S_OK with a video stream, S_FALSE without one or when the source
+// cannot be opened; E_ABORT when no detector can be made or its streams
+// cannot be counted, E_UNEXPECTED when the stream's type cannot be read
+// (each reported, naming the caller).
+HRESULT ProbeVideo(const std::wstring& name, const char* caller, AM_MEDIA_TYPE* mt, double* rate)
+{
+    char text[160];
+    *rate = 0.0;
+    CComPtr<IMediaDet> pMediaDet;
+    if (FAILED(DexCreate(CLSID_MediaDet, &pMediaDet)) || !pMediaDet) {
+        StringCchPrintfA(text, sizeof(text), "CoCreateInstance() failed for CLSID_MediaDet in %s()", caller);
+        Report(__LINE__, text);
+        return E_ABORT;
+    }
+    if (FAILED(SetMediaDetSource(pMediaDet, SysAllocString(name.c_str()))))
+        return S_FALSE;
+    long streams = 0;
+    if (FAILED(pMediaDet->get_OutputStreams(&streams))) {
+        StringCchPrintfA(text, sizeof(text), "get_OutputStreams() failed for pMediaDet in %s()", caller);
+        Report(__LINE__, text);
+        return E_ABORT;
+    }
+    for (long s = 0; s < streams; ++s) {
+        if (FAILED(pMediaDet->put_CurrentStream(s)))
+            break;
+        GUID type = GUID_NULL;
+        if (FAILED(pMediaDet->get_StreamType(&type))) {
+            StringCchPrintfA(text, sizeof(text), "get_StreamType() failed for pMediaDet in %s()", caller);
+            Report(__LINE__, text);
+            continue;
+        }
+        if (!IsEqualGUID(type, MEDIATYPE_Video))
+            continue;
+        double r = 0.0;
+        if (pMediaDet->get_FrameRate(&r) == S_OK)
+            *rate = r;
+        if (FAILED(pMediaDet->get_StreamMediaType(mt)))
+            return E_UNEXPECTED;
+        return S_OK;
+    }
+    return S_FALSE;
+}
 } // namespace
 
 // Plain files go to the detector by name; recording-package streams and
@@ -153,37 +198,17 @@ HRESULT XRVDSTimeline::GetMaxProperties(int* width, int* height, double* frameRa
                 continue;
             probed.push_back(name);
 
-            CComPtr<IMediaDet> pMediaDet;
-            if (FAILED(DexCreate(CLSID_MediaDet, &pMediaDet)) || !pMediaDet) {
-                Report(__LINE__, "CoCreateInstance() failed for CLSID_MediaDet in GetMaxProperties()");
-                break;
-            }
-            if (FAILED(SetMediaDetSource(pMediaDet, SysAllocString(name.c_str()))))
-                continue;
-            long streams = 0;
-            if (FAILED(pMediaDet->get_OutputStreams(&streams))) {
-                Report(__LINE__, "get_OutputStreams() failed for pMediaDet in GetMaxProperties()");
-                break;
-            }
             int srcWidth = 0, srcHeight = 0, srcBits = 0;
             double srcRate = 0.0;
-            for (long s = 0; s < streams; ++s) {
-                if (FAILED(pMediaDet->put_CurrentStream(s)))
-                    break;
-                GUID type = GUID_NULL;
-                if (FAILED(pMediaDet->get_StreamType(&type))) {
-                    Report(__LINE__, "get_StreamType() failed for pMediaDet in GetMaxProperties()");
-                    continue;
-                }
-                if (!IsEqualGUID(type, MEDIATYPE_Video))
-                    continue;
-                double rate = 0.0;
-                if (pMediaDet->get_FrameRate(&rate) == S_OK)
-                    srcRate = (double)(long long)(rate + 0.5);
-                AM_MEDIA_TYPE mt;
-                memset(&mt, 0, sizeof(mt));
-                if (FAILED(pMediaDet->get_StreamMediaType(&mt)))
-                    return E_FAIL;
+            AM_MEDIA_TYPE mt;
+            memset(&mt, 0, sizeof(mt));
+            HRESULT probe = ProbeVideo(name, "GetMaxProperties", &mt, &srcRate);
+            if (probe == E_ABORT)
+                break;
+            if (probe == E_UNEXPECTED)
+                return E_FAIL;
+            if (probe == S_OK) {
+                srcRate = (double)(long long)(srcRate + 0.5);
                 if (IsEqualGUID(mt.formattype, FORMAT_DvInfo) && mt.pbFormat) {
                     *width = 720;
                     *height = 480;
@@ -193,7 +218,6 @@ HRESULT XRVDSTimeline::GetMaxProperties(int* width, int* height, double* frameRa
                 FreeMediaType(mt);
                 if (still && m_bFitStills)
                     FitSizeKeepAspect(srcWidth, srcHeight);
-                break;
             }
             if (srcWidth > *width)
                 *width = srcWidth;
@@ -204,6 +228,160 @@ HRESULT XRVDSTimeline::GetMaxProperties(int* width, int* height, double* frameRa
             if (bitDepth && srcBits > *bitDepth)
                 *bitDepth = srcBits;
         }
+    }
+    return S_OK;
+}
+
+namespace {
+
+// The media name of a source node with the still marker cut off; FALSE for
+// a source without a name (a colour source).
+BOOL SourceMediaName(IAMTimelineObj* obj, std::wstring* name)
+{
+    CComQIPtr<IAMTimelineSrc> pSource(obj);
+    BSTR raw = NULL;
+    if (!pSource || FAILED(pSource->GetMediaName(&raw)) || !raw || !*raw) {
+        SysFreeString(raw);
+        return FALSE;
+    }
+    *name = raw;
+    SysFreeString(raw);
+    std::wstring lower = *name;
+    for (wchar_t& c : lower)
+        c = towlower(c);
+    size_t marker = lower.find(L".xrvimg3");
+    if (marker != std::wstring::npos)
+        name->resize(marker);
+    return TRUE;
+}
+
+} // namespace
+
+// The video source showing at a time: of the video composition's tracks the
+// last (the one on top) holding a named source there.
+HRESULT XRVDSTimeline::GetResolutionAtTime(LONGLONG time, int* width, int* height)
+{
+    if (!width || !height)
+        return E_POINTER;
+    *width = 0;
+    *height = 0;
+    CComPtr<IAMTimelineComp> pComp;
+    HRESULT hr = GetVideoComp(&pComp, GetVideoCompNum());
+    if (FAILED(hr))
+        return hr;
+    long tracks = 0;
+    XRV_CHECK(pComp->VTrackGetCount( &tracks ));
+    for (long t = tracks; t-- > 0;) {
+        CComPtr<IAMTimelineObj> pTrackObj;
+        if (FAILED(pComp->GetVTrack(&pTrackObj, t)))
+            continue;
+        CComQIPtr<IAMTimelineTrack> pTrack(pTrackObj);
+        REFERENCE_TIME at = 0;
+        while (pTrack) {
+            CComPtr<IAMTimelineObj> pSourceObj;
+            if (pTrack->GetNextSrc(&pSourceObj, &at) != S_OK || !pSourceObj)
+                break;
+            REFERENCE_TIME start = 0, stop = 0;
+            pSourceObj->GetStartStop(&start, &stop);
+            std::wstring name;
+            if (start > time || time >= stop || !SourceMediaName(pSourceObj, &name))
+                continue;
+            AM_MEDIA_TYPE mt;
+            memset(&mt, 0, sizeof(mt));
+            double rate = 0.0;
+            if (ProbeVideo(name, "GetResolutionAtTime", &mt, &rate) != S_OK)
+                return E_FAIL;
+            int bits = 0;
+            BOOL sized = VideoSizeOfType(mt, width, height, &bits);
+            FreeMediaType(mt);
+            *height = abs(*height);
+            return sized ? S_OK : E_FAIL;
+        }
+    }
+    return E_FAIL;
+}
+
+// The timeline's video rate: the video group's output rate.
+HRESULT XRVDSTimeline::GetFrameRate(double* frameRate)
+{
+    if (!frameRate)
+        return E_POINTER;
+    *frameRate = 0.0;
+    CComPtr<IAMTimelineGroup> pVidGroup;
+    HRESULT hr = GetVideoGroup(&pVidGroup);
+    if (FAILED(hr))
+        return hr;
+    XRV_CHECK(pVidGroup->GetOutputFPS( frameRate ));
+    return S_OK;
+}
+
+// The media type (the caller frees it) and picture size of the first named
+// source of a video track.
+HRESULT XRVDSTimeline::GetVidTrackInfo(int track, AM_MEDIA_TYPE* mediaType, SIZE* size)
+{
+    if (!mediaType || !size)
+        return E_POINTER;
+    memset(mediaType, 0, sizeof(*mediaType));
+    size->cx = 0;
+    size->cy = 0;
+    CComPtr<IAMTimelineComp> pComp;
+    HRESULT hr = GetVideoComp(&pComp, GetVideoCompNum());
+    if (FAILED(hr))
+        return hr;
+    long tracks = 0;
+    XRV_CHECK(pComp->VTrackGetCount( &tracks ));
+    if (track < 0 || track >= tracks)
+        return E_INVALIDARG;
+    CComPtr<IAMTimelineObj> pTrackObj;
+    XRV_CHECK(pComp->GetVTrack( &pTrackObj, track ));
+    CComQIPtr<IAMTimelineTrack> pTrack(pTrackObj);
+    XRV_CHECK_PTR(pTrack, "CComQIPtr(pTrackObj)", "IAMTimelineTrack");
+    REFERENCE_TIME at = 0;
+    for (;;) {
+        CComPtr<IAMTimelineObj> pSourceObj;
+        if (pTrack->GetNextSrc(&pSourceObj, &at) != S_OK || !pSourceObj)
+            return E_FAIL;
+        std::wstring name;
+        if (!SourceMediaName(pSourceObj, &name))
+            continue;
+        double rate = 0.0;
+        if (ProbeVideo(name, "GetVidTrackInfo", mediaType, &rate) != S_OK)
+            return E_FAIL;
+        int width = 0, height = 0, bits = 0;
+        if (!VideoSizeOfType(*mediaType, &width, &height, &bits)) {
+            FreeMediaType(*mediaType);
+            return E_FAIL;
+        }
+        size->cx = width;
+        size->cy = abs(height);
+        return S_OK;
+    }
+}
+
+// One entry per video track that GetVidTrackInfo answers.
+HRESULT XRVDSTimeline::FillTrackInfo(std::vector<VidTrackInfo>* list)
+{
+    if (!list)
+        return S_OK;
+    list->clear();
+    CComPtr<IAMTimelineComp> pComp;
+    if (FAILED(GetVideoComp(&pComp, GetVideoCompNum())))
+        return S_OK;
+    long tracks = 0;
+    pComp->VTrackGetCount(&tracks);
+    for (long t = 0; t < tracks; ++t) {
+        AM_MEDIA_TYPE mt;
+        VidTrackInfo info;
+        if (FAILED(GetVidTrackInfo((int)t, &mt, &info.size)))
+            continue;
+        info.track = (int)t;
+        info.subtype = mt.subtype;
+        int bits = 0;
+        int width = 0, height = 0;
+        VideoSizeOfType(mt, &width, &height, &bits);
+        info.bitCount = bits;
+        FreeMediaType(mt);
+        list->push_back(info);
     }
     return S_OK;
 }

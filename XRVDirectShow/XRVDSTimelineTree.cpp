@@ -108,6 +108,62 @@ HRESULT XRVDSTimeline::CreateAudioGroup()
     return S_OK;
 }
 
+// The black colour source from 0 to 1 on the blank composition's track.
+HRESULT XRVDSTimeline::AddBlankSource(IAMTimelineTrack* pBlankTrack)
+{
+    CComPtr<IAMTimelineObj> pBlankSourceObj;
+    XRV_CHECK(m_pTimeline->CreateEmptyNode( &pBlankSourceObj, TIMELINE_MAJOR_TYPE_SOURCE ));
+    XRV_CHECK(pBlankSourceObj->SetStartStop( 0, 1 ));
+    XRV_CHECK(pBlankSourceObj->SetSubObjectGUID( CLSID_ColorSource ));
+    CComQIPtr<IAMTimelineSrc> pBlankSource(pBlankSourceObj);
+    XRV_CHECK_PTR(pBlankSource, "CComQIPtr(pBlankSourceObj)", "IAMTimelineSrc");
+    XRV_CHECK(pBlankSource->SetMediaTimes( 0, 1 ));
+    XRV_CHECK(pBlankSource->SetStretchMode( RESIZEF_CROP ));
+    XRV_CHECK(pBlankTrack->SrcAdd( pBlankSourceObj ));
+    return S_OK;
+}
+
+// Puts the blank source back when an edit took it (or its track) away. Only
+// a blank composition as this object makes it (at most one track, holding
+// nothing but colour sources) is touched: a timeline read from elsewhere may
+// keep media there. Without a video group there is nothing to do.
+HRESULT XRVDSTimeline::GetBlankSourceAtStart()
+{
+    CComPtr<IAMTimelineGroup> pVideoGroup;
+    if (FAILED(GetVideoGroup(&pVideoGroup)))
+        return S_OK;
+    CComPtr<IAMTimelineComp> pBlankComp;
+    XRV_CHECK(GetVideoComp( &pBlankComp, GetBlankCompNum() ));
+    long tracks = 0;
+    XRV_CHECK(pBlankComp->VTrackGetCount( &tracks ));
+    if (tracks > 1)
+        return S_FALSE;
+    CComPtr<IAMTimelineTrack> pBlankTrack;
+    if (tracks == 0) {
+        XRV_CHECK(AddTrackToComp( pBlankComp, &pBlankTrack ));
+        return AddBlankSource(pBlankTrack);
+    }
+    CComPtr<IAMTimelineObj> pTrackObj;
+    XRV_CHECK(pBlankComp->GetVTrack( &pTrackObj, 0 ));
+    pBlankTrack = CComQIPtr<IAMTimelineTrack>(pTrackObj);
+    XRV_CHECK_PTR(pBlankTrack, "CComQIPtr(pTrackObj)", "IAMTimelineTrack");
+    BOOL atStart = FALSE;
+    REFERENCE_TIME at = 0;
+    for (;;) {
+        CComPtr<IAMTimelineObj> pSourceObj;
+        if (pBlankTrack->GetNextSrc(&pSourceObj, &at) != S_OK || !pSourceObj)
+            break;
+        GUID sub = GUID_NULL;
+        pSourceObj->GetSubObjectGUID(&sub);
+        if (!IsEqualGUID(sub, CLSID_ColorSource))
+            return S_FALSE;
+        REFERENCE_TIME start = -1, stop = -1;
+        pSourceObj->GetStartStop(&start, &stop);
+        atStart = atStart || start == 0;
+    }
+    return atStart ? S_OK : AddBlankSource(pBlankTrack);
+}
+
 // The video group's skeleton: the blank composition (one black colour source
 // from 0 to 1 that gives the group a defined start), the transition
 // composition with its from- and to-tracks, and the video composition.
@@ -119,15 +175,7 @@ HRESULT XRVDSTimeline::CreateVideoCompositions()
     XRV_CHECK(AddCompToGroup( pVideoGroup, &pBlankComp, GetBlankCompNum() ));
     CComPtr<IAMTimelineTrack> pBlankTrack;
     XRV_CHECK(AddTrackToComp( pBlankComp, &pBlankTrack ));
-    CComPtr<IAMTimelineObj> pBlankSourceObj;
-    XRV_CHECK(m_pTimeline->CreateEmptyNode( &pBlankSourceObj, TIMELINE_MAJOR_TYPE_SOURCE ));
-    XRV_CHECK(pBlankSourceObj->SetStartStop( 0, 1 ));
-    XRV_CHECK(pBlankSourceObj->SetSubObjectGUID( CLSID_ColorSource ));
-    CComQIPtr<IAMTimelineSrc> pBlankSource(pBlankSourceObj);
-    XRV_CHECK_PTR(pBlankSource, "CComQIPtr(pBlankSourceObj)", "IAMTimelineSrc");
-    XRV_CHECK(pBlankSource->SetMediaTimes( 0, 1 ));
-    XRV_CHECK(pBlankSource->SetStretchMode( RESIZEF_CROP ));
-    XRV_CHECK(pBlankTrack->SrcAdd( pBlankSourceObj ));
+    XRV_CHECK(AddBlankSource( pBlankTrack ));
     CComPtr<IAMTimelineComp> pTransComp;
     XRV_CHECK(AddCompToGroup( pVideoGroup, &pTransComp, GetTransCompNum() ));
     CComPtr<IAMTimelineTrack> pTransFromTrack, pTransToTrack;

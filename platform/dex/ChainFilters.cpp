@@ -5,6 +5,9 @@
 #include <new>
 
 DEFINE_GUID(CLSID_XrvOverlayFilter, 0x31ad8e10, 0x8630, 0x4e54, 0xa8, 0x5f, 0xf8, 0xdd, 0x93, 0x43, 0xd7, 0x6a);
+DEFINE_GUID(CLSID_XrvZoomFilter, 0x31ad8e11, 0x8630, 0x4e54, 0xa8, 0x5f, 0xf8, 0xdd, 0x93, 0x43, 0xd7, 0x6a);
+// {8F0C4A40-2B71-4D52-9E36-5A1C7B90D4E1}
+DEFINE_GUID(IID_IZoomPIPFilter, 0x8f0c4a40, 0x2b71, 0x4d52, 0x9e, 0x36, 0x5a, 0x1c, 0x7b, 0x90, 0xd4, 0xe1);
 // {8F0C4A3E-2B71-4D52-9E36-5A1C7B90D4E1}
 DEFINE_GUID(IID_IOverlayFrameDrawer, 0x8f0c4a3e, 0x2b71, 0x4d52, 0x9e, 0x36, 0x5a, 0x1c, 0x7b, 0x90, 0xd4, 0xe1);
 // {8F0C4A3F-2B71-4D52-9E36-5A1C7B90D4E1}
@@ -248,11 +251,127 @@ private:
     volatile LONG m_drawn;
 };
 
+class CZoomFilter : public CInPlaceFilterBase, public IZoomPIPFilter {
+public:
+    CZoomFilter() : CInPlaceFilterBase(CLSID_XrvZoomFilter) {}
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (ppv && IsEqualIID(riid, IID_IZoomPIPFilter)) {
+            *ppv = static_cast<IZoomPIPFilter*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return CInPlaceFilterBase::QueryInterface(riid, ppv);
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return CInPlaceFilterBase::AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return CInPlaceFilterBase::Release(); }
+
+    HRESULT CheckInputType(const AM_MEDIA_TYPE* in) override
+    {
+        return IsEqualGUID(in->majortype, MEDIATYPE_Video) ? S_OK : S_FALSE;
+    }
+    HRESULT TransformInPlace(IMediaSample*) override { return S_OK; }
+
+    STDMETHODIMP SetOutputGeometry(int width, int height, int stretchMode, int value1, int value2) override
+    {
+        CDsAutoLock lock(&m_stateLock);
+        m_geometry[0] = width;
+        m_geometry[1] = height;
+        m_geometry[2] = stretchMode;
+        m_geometry[3] = value1;
+        m_geometry[4] = value2;
+        return S_OK;
+    }
+    STDMETHODIMP GetOutputGeometry(int* width, int* height, int* stretchMode, int* value1, int* value2) override
+    {
+        if (!width || !height || !stretchMode || !value1 || !value2)
+            return E_POINTER;
+        CDsAutoLock lock(&m_stateLock);
+        *width = m_geometry[0];
+        *height = m_geometry[1];
+        *stretchMode = m_geometry[2];
+        *value1 = m_geometry[3];
+        *value2 = m_geometry[4];
+        return S_OK;
+    }
+    STDMETHODIMP SetSetting(int number, int value) override
+    {
+        int* slot = Setting(number);
+        if (!slot)
+            return E_INVALIDARG;
+        CDsAutoLock lock(&m_stateLock);
+        *slot = value;
+        return S_OK;
+    }
+    STDMETHODIMP GetSetting(int number, int* value) override
+    {
+        if (!value)
+            return E_POINTER;
+        int* slot = Setting(number);
+        if (!slot)
+            return E_INVALIDARG;
+        CDsAutoLock lock(&m_stateLock);
+        *value = *slot;
+        return S_OK;
+    }
+    STDMETHODIMP ShowZoomRects(BOOL show) override
+    {
+        CDsAutoLock lock(&m_stateLock);
+        m_showRects = show ? TRUE : FALSE;
+        return S_OK;
+    }
+    STDMETHODIMP GetShowZoomRects(BOOL* show) override
+    {
+        if (!show)
+            return E_POINTER;
+        CDsAutoLock lock(&m_stateLock);
+        *show = m_showRects;
+        return S_OK;
+    }
+    STDMETHODIMP SetStartTime(LONGLONG start) override
+    {
+        CDsAutoLock lock(&m_stateLock);
+        m_start = start;
+        return S_OK;
+    }
+    STDMETHODIMP GetStartTime(LONGLONG* start) override
+    {
+        if (!start)
+            return E_POINTER;
+        CDsAutoLock lock(&m_stateLock);
+        *start = m_start;
+        return S_OK;
+    }
+
+private:
+    int* Setting(int number)
+    {
+        switch (number) {
+        case 12: return &m_settings[0];
+        case 14: return &m_settings[1];
+        case 15: return &m_settings[2];
+        default: return NULL;
+        }
+    }
+
+    CDsLock m_stateLock;
+    int m_geometry[5] = {0, 0, 0, 0, 0};
+    int m_settings[3] = {0, 0, 0};
+    BOOL m_showRects = FALSE;
+    LONGLONG m_start = 0;
+};
+
 } // namespace
 
 HRESULT DexCreateColourConverter(REFIID riid, void** ppv)
 {
     return DsCreateFilterObject(new (std::nothrow) CColourConverter(), riid, ppv);
+}
+
+HRESULT DexCreateZoomFilter(REFIID riid, void** ppv)
+{
+    return DsCreateFilterObject(new (std::nothrow) CZoomFilter(), riid, ppv);
 }
 
 HRESULT DexCreateOverlayFilter(REFIID riid, void** ppv)

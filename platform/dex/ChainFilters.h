@@ -6,8 +6,12 @@
 //   time = the start time set on it + the sample's start (samples count
 //   from 0 after every seek and in render ranges). Other frames, and every
 //   frame while no drawer is set, pass unchanged.
-// Both are made through the factory. Threads: as the filter base; the
-// drawer is called on the streaming thread.
+// - the zoom filter: passes frames unchanged in place and keeps what its
+//   owner sets on it (output geometry, the numbered settings, whether zoom
+//   rectangles show, the start time) for the zoom-and-pan pictures, which
+//   this system does not draw.
+// All are made through the factory. Threads: as the filter base; the drawer
+// is called on the streaming thread.
 #pragma once
 #include <windows.h>
 #include <unknwn.h>
@@ -16,6 +20,8 @@ extern "C" {
 extern const CLSID CLSID_XrvOverlayFilter;
 extern const IID IID_IOverlayFrameDrawer;
 extern const IID IID_IXrvOverlay;
+extern const CLSID CLSID_XrvZoomFilter;
+extern const IID IID_IZoomPIPFilter;
 }
 
 // Draws into a frame: `scan0` is the picture's top row and `stride` the
@@ -50,5 +56,25 @@ DECLARE_INTERFACE_(IXrvOverlay, IUnknown)
     STDMETHOD_(LONG, DrawnFrames)() PURE;
 };
 
+// The zoom filter's interface. Numbered settings are 12, 14 and 15; other
+// numbers are E_INVALIDARG.
+DECLARE_INTERFACE_(IZoomPIPFilter, IUnknown)
+{
+    STDMETHOD(SetOutputGeometry)(int width, int height, int stretchMode, int value1, int value2) PURE;
+    STDMETHOD(GetOutputGeometry)(int* width, int* height, int* stretchMode, int* value1, int* value2) PURE;
+    STDMETHOD(SetSetting)(int number, int value) PURE;
+    STDMETHOD(GetSetting)(int number, int* value) PURE;
+    STDMETHOD(ShowZoomRects)(BOOL show) PURE;
+    STDMETHOD(GetShowZoomRects)(BOOL* show) PURE;
+    STDMETHOD(SetStartTime)(LONGLONG start) PURE;
+    STDMETHOD(GetStartTime)(LONGLONG* start) PURE;
+};
+
+// For CComQIPtr and __uuidof.
+__CRT_UUID_DECL(IOverlayFrameDrawer, 0x8f0c4a3e, 0x2b71, 0x4d52, 0x9e, 0x36, 0x5a, 0x1c, 0x7b, 0x90, 0xd4, 0xe1)
+__CRT_UUID_DECL(IXrvOverlay, 0x8f0c4a3f, 0x2b71, 0x4d52, 0x9e, 0x36, 0x5a, 0x1c, 0x7b, 0x90, 0xd4, 0xe1)
+__CRT_UUID_DECL(IZoomPIPFilter, 0x8f0c4a40, 0x2b71, 0x4d52, 0x9e, 0x36, 0x5a, 0x1c, 0x7b, 0x90, 0xd4, 0xe1)
+
 HRESULT DexCreateColourConverter(REFIID riid, void** ppv);
+HRESULT DexCreateZoomFilter(REFIID riid, void** ppv);
 HRESULT DexCreateOverlayFilter(REFIID riid, void** ppv);

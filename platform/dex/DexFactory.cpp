@@ -77,7 +77,7 @@ DexCreateFunction DexSetClassFactory(REFCLSID clsid, DexCreateFunction create)
 // source stands in for the maker's image and package sources, and our
 // media detector for Wine's, which cannot read xrvc recordings; the render
 // engine, the XML timeline reader, the colour space converter and the
-// overlay filter's stand-in are
+// overlay and zoom filters are
 // ours (Wine registers none of them).
 HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid, void** ppv)
 {
@@ -94,6 +94,8 @@ HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID
         return outer ? CLASS_E_NOAGGREGATION : DexCreateColourConverter(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_XrvOverlayFilter))
         return outer ? CLASS_E_NOAGGREGATION : DexCreateOverlayFilter(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_XrvZoomFilter))
+        return outer ? CLASS_E_NOAGGREGATION : DexCreateZoomFilter(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_XrvPcmConverter))
         return outer ? CLASS_E_NOAGGREGATION : DexCreatePcmConverter(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_Xml2Dex))

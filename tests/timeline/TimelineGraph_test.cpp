@@ -10,6 +10,7 @@
 #include "XRVDirectShow/GraphUtil.h"
 #include "XRVDirectShow/MediaTypes.h"
 #include "XRVDirectShow/XRVDSTimeline.h"
+#include "platform/dex/ChainFilters.h"
 #include "platform/dex/DexFactory.h"
 #include "platform/dex/RenderEngine.h"
 #include "platform/filters/SinkFilter.h"
@@ -162,6 +163,137 @@ TEST_F(TimelineGraphTest, PreviewPlaysOnTheClockToCompletion)
     DestroyWindow(hwnd);
     EXPECT_TRUE(complete);
     EXPECT_GE(elapsed, 4500u);
+}
+
+// Media queries of the video sources: the picture showing at a time, each
+// track's first source, the timeline's rate.
+TEST_F(TimelineGraphTest, VideoSourceQueries)
+{
+    XRVDSTimeline t(TRUE, TRUE);
+    Build(t);
+    const struct {
+        double at;
+        HRESULT hr;
+        int width, height;
+    } times[] = {{0.0, S_OK, 320, 240}, {2.5, S_OK, 320, 240}, {4.5, S_OK, 1280, 720}, {5.5, E_FAIL, 0, 0}};
+    for (const auto& c : times) {
+        int w = -1, h = -1;
+        EXPECT_EQ(c.hr, t.GetResolutionAtTime(Sec(c.at), &w, &h)) << c.at;
+        EXPECT_EQ(c.width, w) << c.at;
+        EXPECT_EQ(c.height, h) << c.at;
+    }
+    EXPECT_EQ(E_POINTER, t.GetResolutionAtTime(0, NULL, NULL));
+
+    double fps = 0;
+    ASSERT_EQ(S_OK, t.GetFrameRate(&fps));
+    EXPECT_EQ(5.0, fps) << "the group's rate, set from the sources";
+
+    // A second track whose first source is the still.
+    CComPtr<IAMTimelineComp> comp;
+    ASSERT_EQ(S_OK, t.GetVideoComp(&comp, t.GetVideoCompNum()));
+    CComPtr<IAMTimelineTrack> second;
+    ASSERT_EQ(S_OK, t.AddTrackToComp(comp, &second));
+    BSTR still = SysAllocString((Wide(dir.File("S.png")) + L".XRVImg3").c_str());
+    ASSERT_EQ(S_OK, t.AddSourceToTrack(second, still, Sec(6), Sec(7), 0, Sec(1), TRUE));
+    SysFreeString(still);
+    AM_MEDIA_TYPE mt;
+    SIZE size = {-1, -1};
+    ASSERT_EQ(S_OK, t.GetVidTrackInfo(1, &mt, &size));
+    EXPECT_EQ(1280, size.cx);
+    EXPECT_EQ(720, size.cy);
+    EXPECT_TRUE(IsEqualGUID(MEDIATYPE_Video, mt.majortype));
+    FreeMediaType(mt);
+    EXPECT_EQ(E_INVALIDARG, t.GetVidTrackInfo(2, &mt, &size));
+    EXPECT_EQ(E_INVALIDARG, t.GetVidTrackInfo(-1, &mt, &size));
+
+    std::vector<VidTrackInfo> list(3);
+    ASSERT_EQ(S_OK, t.FillTrackInfo(&list));
+    ASSERT_EQ(2u, list.size()) << "emptied first, then one entry per track";
+    EXPECT_EQ(0, list[0].track);
+    EXPECT_EQ(320, list[0].size.cx);
+    EXPECT_EQ(1, list[1].track);
+    EXPECT_EQ(720, list[1].size.cy);
+    EXPECT_EQ(S_OK, t.FillTrackInfo(NULL));
+
+    XRVDSTimeline empty(TRUE, FALSE);
+    list.resize(1);
+    EXPECT_EQ(S_OK, empty.FillTrackInfo(&list));
+    EXPECT_TRUE(list.empty()) << "no video tracks: an empty list";
+}
+
+// The zoom filter keeps what the timeline sets on it; before it exists there
+// is nothing to set. Adding it puts it and the overlay filter into the
+// graph once.
+TEST_F(TimelineGraphTest, ZoomFilterKeepsItsSettings)
+{
+    XRVDSTimeline t(TRUE, TRUE);
+    Build(t);
+    EXPECT_EQ(S_FALSE, t.SetZoomPIPValue12(3));
+    EXPECT_EQ(S_FALSE, t.SetShowZoomRects(TRUE));
+    EXPECT_EQ(S_FALSE, t.UpdateZoomFilter(640, 480, 5, 1, 1));
+    ASSERT_EQ(S_OK, t.AddMovieZoomFilter());
+    ASSERT_EQ(S_OK, t.AddMovieZoomFilter()) << "a second call adds nothing twice";
+    EXPECT_TRUE(InGraph(t.m_pGraph, L"Zoom"));
+    EXPECT_TRUE(InGraph(t.m_pGraph, L"Overlay"));
+    ASSERT_EQ(S_OK, t.SetZoomPIPValue12(3));
+    ASSERT_EQ(S_OK, t.SetShowZoomRects(TRUE));
+    ASSERT_EQ(S_OK, t.UpdateZoomFilter(640, 480, 5, 7, 8));
+    CComQIPtr<IZoomPIPFilter> zoom(t.m_pZoomFilter);
+    ASSERT_TRUE(zoom != NULL);
+    int value = 0, w = 0, h = 0, mode = 0, v1 = 0, v2 = 0;
+    BOOL show = FALSE;
+    EXPECT_EQ(S_OK, zoom->GetSetting(12, &value));
+    EXPECT_EQ(3, value);
+    EXPECT_EQ(E_INVALIDARG, zoom->SetSetting(13, 1));
+    EXPECT_EQ(S_OK, zoom->GetShowZoomRects(&show));
+    EXPECT_TRUE(show);
+    EXPECT_EQ(S_OK, zoom->GetOutputGeometry(&w, &h, &mode, &v1, &v2));
+    EXPECT_EQ(640, w);
+    EXPECT_EQ(480, h);
+    EXPECT_EQ(5, mode);
+    EXPECT_EQ(7, v1);
+    EXPECT_EQ(8, v2);
+}
+
+// The blank source at the start comes back when an edit took it away, and
+// a blank composition holding media is left alone.
+TEST_F(TimelineGraphTest, BlankSourceAtStartComesBack)
+{
+    XRVDSTimeline t(TRUE, FALSE);
+    CComPtr<IAMTimelineComp> blank;
+    ASSERT_EQ(S_OK, t.GetVideoComp(&blank, t.GetBlankCompNum()));
+    CComPtr<IAMTimelineObj> trackObj;
+    ASSERT_EQ(S_OK, blank->GetVTrack(&trackObj, 0));
+    CComQIPtr<IAMTimelineTrack> track(trackObj);
+    auto sources = [&]() {
+        long n = 0;
+        track->GetSourcesCount(&n);
+        return n;
+    };
+    ASSERT_EQ(1, sources());
+    EXPECT_EQ(S_OK, t.GetBlankSourceAtStart());
+    EXPECT_EQ(1, sources()) << "present: nothing added";
+    REFERENCE_TIME at = 0;
+    CComPtr<IAMTimelineObj> first;
+    ASSERT_EQ(S_OK, track->GetNextSrc(&first, &at));
+    ASSERT_EQ(S_OK, first->RemoveAll());
+    ASSERT_EQ(0, sources());
+    EXPECT_EQ(S_OK, t.GetBlankSourceAtStart());
+    ASSERT_EQ(1, sources());
+    at = 0;
+    CComPtr<IAMTimelineObj> again;
+    ASSERT_EQ(S_OK, track->GetNextSrc(&again, &at));
+    REFERENCE_TIME start = -1, stop = -1;
+    again->GetStartStop(&start, &stop);
+    EXPECT_EQ(0, start);
+    EXPECT_EQ(1, stop);
+
+    ASSERT_EQ(S_OK, again->RemoveAll());
+    BSTR b = SysAllocString(Wide(dir.File("A.avi")).c_str());
+    ASSERT_EQ(S_OK, t.AddSourceToTrack(track, b, Sec(1), Sec(2), 0, Sec(1), TRUE));
+    SysFreeString(b);
+    EXPECT_EQ(S_FALSE, t.GetBlankSourceAtStart());
+    EXPECT_EQ(1, sources()) << "media there: left alone";
 }
 
 // The centre pixel (0xRRGGBB) of a 32-bit .bmp file, or 0xFFFFFFFF.
