@@ -183,4 +183,30 @@ double CrossingsPerSecond(const short* samples, size_t frames, int channels, DWO
     return frames ? (double)crossings * rate / frames : 0.0;
 }
 
+bool WritePackage(const std::string& path, const std::vector<std::pair<std::wstring, std::string>>& streams)
+{
+    IStorage* storage = NULL;
+    const std::wstring wide(path.begin(), path.end());
+    if (FAILED(StgCreateDocfile(wide.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, &storage)))
+        return false;
+    bool ok = true;
+    for (const auto& s : streams) {
+        IStream* stream = NULL;
+        ok = ok && SUCCEEDED(storage->CreateStream(s.first.c_str(), STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE,
+                                                   0, 0, &stream));
+        FILE* f = fopen(s.second.c_str(), "rb");
+        ok = ok && f;
+        char buffer[65536];
+        size_t n;
+        while (ok && (n = fread(buffer, 1, sizeof(buffer), f)) > 0)
+            ok = SUCCEEDED(stream->Write(buffer, (ULONG)n, NULL));
+        if (f)
+            fclose(f);
+        if (stream)
+            stream->Release();
+    }
+    storage->Release();
+    return ok;
+}
+
 }  // namespace dextest

@@ -7,6 +7,7 @@
 #include <mmsystem.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace dextest {
@@ -42,5 +43,9 @@ DWORD PixelAt(const BYTE* rgb32, int width, int height, int x, int y);
 // Zero crossings per second of a 16-bit mono or stereo block (first channel):
 // twice the tone's frequency.
 double CrossingsPerSecond(const short* samples, size_t frames, int channels, DWORD rate);
+
+// Writes a compound file with one stream per (name, file) pair, each holding
+// the file's bytes, as the recorder's package does.
+bool WritePackage(const std::string& path, const std::vector<std::pair<std::wstring, std::string>>& streams);
 
 }  // namespace dextest

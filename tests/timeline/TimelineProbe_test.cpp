@@ -128,7 +128,7 @@ bool LockIsFree(XRVDSTimeline& t)
 }
 
 struct Files {
-    std::string a, b, t, s, ntsc;
+    std::string a, b, t, s, ntsc, package;
 };
 
 Files MakeFiles(testsupport::ScratchDir& dir)
@@ -152,6 +152,8 @@ Files MakeFiles(testsupport::ScratchDir& dir)
     ntsc.fpsScale = 1001;
     ntsc.frameColours.assign(3, kRed);
     EXPECT_EQ("", WriteAvi(f.ntsc, ntsc));
+    f.package = dir.File("Rec.skorec");
+    EXPECT_TRUE(WritePackage(f.package, {{L"Screen.avi", f.a}}));
     return f;
 }
 
@@ -173,6 +175,7 @@ TEST_F(TimelineProbeTest, LargestPropertiesOverTheSources)
         {"A in three clips", false, {Wide(f.a), Wide(f.a), Wide(f.a)}, 320, 240, 5.0, 1},
         {"29.97 fps rounds to 30", false, {Wide(f.ntsc), Wide(f.a)}, 320, 240, 30.0, 2},
         {"a missing file is passed over", false, {Wide(dir.File("gone.avi")), Wide(f.b)}, 320, 240, 5.0, 2},
+        {"a recording package's stream", false, {L"xrvrec://" + Wide(f.package) + L"!screen.AVI"}, 320, 240, 5.0, 1},
     };
     for (const Case& c : cases) {
         XRVDSTimeline t(TRUE, TRUE);
