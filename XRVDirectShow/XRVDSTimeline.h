@@ -106,6 +106,8 @@ public:
     IBaseFilter* GetActiveVideoRenderer() const;
     CString GetOutputName() const { return m_strOutputName; }
     void SetOutputName(LPCTSTR name) { m_strOutputName = name; }
+    // Writes a grabbed 32-bit frame as the image the file's extension names.
+    static HRESULT WriteFrameImage(LPCTSTR file, const BITMAPINFOHEADER& bih, const BYTE* pixels, long size);
     // The grabbers stop calling SampleCB.
     void ClearGrabberCallbacks();
     // Frees a held frame and its format; SampleCB may keep the next one.

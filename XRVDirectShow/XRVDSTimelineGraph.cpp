@@ -1,6 +1,10 @@
 // The preview graph of the timeline engine: the render engine's front end,
 // the preview chain (pre-zoom grabber, overlay, colour space converter), one
 // video renderer and the audio renderer, and switching the preview's sound.
+// The standard headers go before strsafe.h (through the DirectShow headers).
+#include <string>
+#include <vector>
+
 #include "XRVDirectShow/XRVDSTimeline.h"
 #include "XRVDirectShow/GraphUtil.h"
 #include "XRVDirectShow/MediaTypes.h"
@@ -9,7 +13,9 @@
 #include "platform/dex/RenderEngine.h"
 #include "capture/RecordSettings.h"
 
+#include <gdiplus.h>
 #include <qedit.h>
+#include <string.h>
 
 namespace {
 
@@ -384,6 +390,99 @@ void XRVDSTimeline::FreeGrabbedSample()
     InterlockedExchange((LONG*)&m_bSampleReady, FALSE);
 }
 
+namespace {
+
+// The GDI+ encoder of a MIME type.
+BOOL FindEncoder(const WCHAR* mime, CLSID* clsid)
+{
+    UINT count = 0, size = 0;
+    if (Gdiplus::GetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0)
+        return FALSE;
+    std::vector<BYTE> buffer(size);
+    Gdiplus::ImageCodecInfo* codecs = (Gdiplus::ImageCodecInfo*)buffer.data();
+    if (Gdiplus::GetImageEncoders(count, size, codecs) != Gdiplus::Ok)
+        return FALSE;
+    for (UINT i = 0; i < count; ++i)
+        if (wcscmp(codecs[i].MimeType, mime) == 0) {
+            *clsid = codecs[i].Clsid;
+            return TRUE;
+        }
+    return FALSE;
+}
+
+// The image kind a file name asks for by its extension: NULL for a .bmp
+// (or a name without a known extension), else the encoder's MIME type.
+const WCHAR* ImageMimeOfName(LPCTSTR file)
+{
+    const char* dot = strrchr(file, '.');
+    const char* slash = strrchr(file, '\\');
+    if (!dot || (slash && dot < slash))
+        return NULL;
+    static const struct {
+        const char* ext;
+        const WCHAR* mime;
+    } kinds[] = {{".png", L"image/png"}, {".jpg", L"image/jpeg"}, {".jpeg", L"image/jpeg"},
+                 {".gif", L"image/gif"}, {".tif", L"image/tiff"}, {".tiff", L"image/tiff"}};
+    for (const auto& k : kinds)
+        if (_stricmp(dot, k.ext) == 0)
+            return k.mime;
+    return NULL;
+}
+
+} // namespace
+
+// Writes a grabbed 32-bit frame as the image its extension names (.png,
+// .jpg, .gif, .tif through GDI+), else as a .bmp.
+HRESULT XRVDSTimeline::WriteFrameImage(LPCTSTR file, const BITMAPINFOHEADER& bih, const BYTE* pixels, long size)
+{
+    const LONG w = bih.biWidth, h = labs(bih.biHeight);
+    if (w <= 0 || h <= 0 || bih.biBitCount != 32 || (LONGLONG)size < (LONGLONG)w * h * 4)
+        return E_FAIL;
+    const WCHAR* mime = ImageMimeOfName(file);
+    if (mime) {
+        Gdiplus::GdiplusStartupInput input;
+        ULONG_PTR token = 0;
+        if (Gdiplus::GdiplusStartup(&token, &input, NULL) != Gdiplus::Ok)
+            return E_FAIL;
+        HRESULT hr = E_FAIL;
+        CLSID encoder;
+        if (FindEncoder(mime, &encoder)) {
+            // A bottom-up frame starts at its last row and runs backwards.
+            const INT stride = (INT)(w * 4);
+            BYTE* scan0 = (BYTE*)pixels + (bih.biHeight > 0 ? (size_t)stride * (h - 1) : 0);
+            Gdiplus::Bitmap frame(w, h, bih.biHeight > 0 ? -stride : stride, PixelFormat32bppRGB, scan0);
+            std::wstring wide;
+            int needed = MultiByteToWideChar(CP_ACP, 0, file, -1, NULL, 0);
+            if (needed > 0) {
+                wide.assign((size_t)needed, L'\0');
+                MultiByteToWideChar(CP_ACP, 0, file, -1, &wide[0], needed);
+                wide.resize((size_t)needed - 1);
+            }
+            if (frame.GetLastStatus() == Gdiplus::Ok && frame.Save(wide.c_str(), &encoder, NULL) == Gdiplus::Ok)
+                hr = S_OK;
+        }
+        Gdiplus::GdiplusShutdown(token);
+        return hr;
+    }
+    BITMAPFILEHEADER bfh;
+    memset(&bfh, 0, sizeof(bfh));
+    bfh.bfType = 0x4D42;
+    bfh.bfOffBits = sizeof(bfh) + sizeof(BITMAPINFOHEADER);
+    bfh.bfSize = bfh.bfOffBits + (DWORD)size;
+    BITMAPINFOHEADER header = bih;
+    header.biSize = sizeof(BITMAPINFOHEADER);
+    header.biSizeImage = (DWORD)size;
+    HANDLE out = ::CreateFileA(file, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (out == INVALID_HANDLE_VALUE)
+        return E_FAIL;
+    DWORD written = 0;
+    BOOL ok = ::WriteFile(out, &bfh, sizeof(bfh), &written, NULL) &&
+              ::WriteFile(out, &header, sizeof(header), &written, NULL) &&
+              ::WriteFile(out, pixels, (DWORD)size, &written, NULL);
+    ::CloseHandle(out);
+    return ok ? S_OK : E_FAIL;
+}
+
 // The preview graph is paused at the time; the first frame after the seek
 // (its time starts at 0) is kept by SampleCB and written as a .bmp file.
 HRESULT XRVDSTimeline::GrabSampleBitmapToFile(LONGLONG time, LPCTSTR file, BOOL)
@@ -423,26 +522,8 @@ HRESULT XRVDSTimeline::GrabSampleBitmapToFile(LONGLONG time, LPCTSTR file, BOOL)
         return E_FAIL;
     }
     hr = E_FAIL;
-    if (m_cbSampleFormat >= (long)sizeof(VIDEOINFOHEADER)) {
-        const BITMAPINFOHEADER& bih = ((const VIDEOINFOHEADER*)m_pSampleFormat)->bmiHeader;
-        BITMAPFILEHEADER bfh;
-        memset(&bfh, 0, sizeof(bfh));
-        bfh.bfType = 0x4D42;
-        bfh.bfOffBits = sizeof(bfh) + sizeof(BITMAPINFOHEADER);
-        bfh.bfSize = bfh.bfOffBits + (DWORD)m_cbSample;
-        BITMAPINFOHEADER header = bih;
-        header.biSize = sizeof(BITMAPINFOHEADER);
-        header.biSizeImage = (DWORD)m_cbSample;
-        HANDLE out = ::CreateFileA(file, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-        if (out != INVALID_HANDLE_VALUE) {
-            DWORD written = 0;
-            BOOL ok = ::WriteFile(out, &bfh, sizeof(bfh), &written, NULL) &&
-                      ::WriteFile(out, &header, sizeof(header), &written, NULL) &&
-                      ::WriteFile(out, m_pSampleBuffer, (DWORD)m_cbSample, &written, NULL);
-            ::CloseHandle(out);
-            hr = ok ? S_OK : E_FAIL;
-        }
-    }
+    if (m_cbSampleFormat >= (long)sizeof(VIDEOINFOHEADER))
+        hr = WriteFrameImage(file, ((const VIDEOINFOHEADER*)m_pSampleFormat)->bmiHeader, m_pSampleBuffer, m_cbSample);
     FreeGrabbedSample();
     return hr;
 }

@@ -330,6 +330,117 @@ TEST_F(TimelineGraphTest, GrabsTheFrameAtATimeToAFile)
     }
 }
 
+// The image kind follows the file's extension; ffmpeg reads each, with the
+// frame's colour at the centre.
+TEST_F(TimelineGraphTest, GrabbedImagesTakeTheirKindFromTheExtension)
+{
+    XRVDSTimeline t(TRUE, TRUE);
+    Build(t);
+    const struct {
+        const char* name;
+        const char* codec;
+        double at;
+        int r, g, b;
+    } cases[] = {
+        {"grab.png", "png", 3.0, 0, 0, 255},
+        {"grab.JPG", "mjpeg", 4.5, 0, 255, 0},
+        {"grab.tif", "tiff", 1.0, 255, 0, 0},
+        {"grab.bmp", "bmp", 1.0, 255, 0, 0},
+        {"grab.frame", "bmp", 3.0, 0, 0, 255},
+    };
+    for (const auto& c : cases) {
+        std::string file = dir.File(c.name);
+        ASSERT_EQ(S_OK, t.GrabSampleBitmapToFile(Sec(c.at), file.c_str(), FALSE)) << c.name;
+        std::string out;
+        std::string unix = testsupport::UnixPath(file);
+        ASSERT_EQ(0, testsupport::RunHost("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" + unix + "'",
+                                          &out))
+            << c.name << ": " << out;
+        EXPECT_EQ(c.codec, out.substr(0, out.find_first_of("\r\n"))) << c.name;
+        // The centre pixel as RGB bytes.
+        ASSERT_EQ(0, testsupport::RunHost("ffmpeg -v error -i '" + unix +
+                                              "' -vf crop=2:2:iw/2:ih/2 -frames:v 1 -f rawvideo -pix_fmt rgb24 - | od -An -tu1",
+                                          &out))
+            << c.name;
+        int r = -1, g = -1, b = -1;
+        ASSERT_EQ(3, sscanf(out.c_str(), "%d %d %d", &r, &g, &b)) << c.name << ": " << out;
+        EXPECT_NEAR(c.r, r, 8) << c.name;
+        EXPECT_NEAR(c.g, g, 8) << c.name;
+        EXPECT_NEAR(c.b, b, 8) << c.name;
+    }
+}
+
+// A bottom-up frame is written upright: its first rows in memory are the
+// bottom of the picture, in every kind.
+TEST_F(TimelineGraphTest, FrameImagesAreUpright)
+{
+    const LONG w = 8, h = 6;
+    std::vector<DWORD> pixels((size_t)w * h);
+    for (LONG row = 0; row < h; ++row)
+        for (LONG x = 0; x < w; ++x)
+            pixels[(size_t)row * w + x] = row < h / 2 ? 0x0000FF : 0xFF0000;   // memory order: bottom first
+    BITMAPINFOHEADER bih = {sizeof(bih), w, h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    for (const char* name : {"up.png", "up.bmp", "up.tif"}) {
+        std::string file = dir.File(name);
+        ASSERT_EQ(S_OK, XRVDSTimeline::WriteFrameImage(file.c_str(), bih, (const BYTE*)pixels.data(),
+                                                       (long)(pixels.size() * 4)));
+        auto pixel = [&](const char* crop) {
+            std::string out;
+            int r = -1, g = -1, b = -1;
+            if (testsupport::RunHost("ffmpeg -v error -i '" + testsupport::UnixPath(file) + "' -vf crop=" + crop +
+                                         " -frames:v 1 -f rawvideo -pix_fmt rgb24 - | od -An -tu1",
+                                     &out) != 0 ||
+                sscanf(out.c_str(), "%d %d %d", &r, &g, &b) != 3)
+                return -1;
+            return (r << 16) | (g << 8) | b;
+        };
+        EXPECT_EQ(0xFF0000, pixel("1:1:0:0")) << name << ": the top is red";
+        EXPECT_EQ(0x0000FF, pixel("1:1:0:ih-1")) << name << ": the bottom is blue";
+    }
+    EXPECT_EQ(E_FAIL, XRVDSTimeline::WriteFrameImage(dir.File("short.png").c_str(), bih, (const BYTE*)pixels.data(), 16))
+        << "a frame shorter than its size is refused";
+}
+
+// Grabs on a second thread, one after another, each give the frame at its
+// time and leave the grabber re-armed.
+TEST_F(TimelineGraphTest, ManyGrabsOnASecondThread)
+{
+    XRVDSTimeline t(TRUE, TRUE);
+    Build(t);
+    struct Run {
+        XRVDSTimeline* t;
+        std::string file;
+        int failures = 0;
+        int done = 0;
+    } run{&t, dir.File("thread.bmp")};
+    HANDLE thread = CreateThread(
+        NULL, 0,
+        [](LPVOID p) -> DWORD {
+            Run* r = (Run*)p;
+            CoInitializeEx(NULL, COINIT_MULTITHREADED);
+            for (int i = 0; i < 200; ++i) {
+                const bool red = i % 2 == 0;
+                if (r->t->GrabSampleBitmapToFile(Sec(red ? 1.0 : 3.0), r->file.c_str(), FALSE) != S_OK ||
+                    BmpCentre(r->file) != (red ? kRed : kBlue) || r->t->m_bSampleReady)
+                    ++r->failures;
+                ++r->done;
+            }
+            CoUninitialize();
+            return 0;
+        },
+        &run, 0, NULL);
+    ASSERT_TRUE(thread != NULL);
+    // The UI thread keeps pumping while the grabs run.
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 100, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+    }
+    CloseHandle(thread);
+    EXPECT_EQ(200, run.done);
+    EXPECT_EQ(0, run.failures);
+}
+
 // The object goes while its preview runs with the grabber calling back: the
 // callbacks are cleared and the graph stopped first.
 TEST_F(TimelineGraphTest, DestroyedWhileRunning)
