@@ -552,7 +552,7 @@ HRESULT XRVDSTimeline::CreateFilters()
         Report(__LINE__, "CoCreateInstance() failed for CLSID_Overlay in CreateFilters()");
     if (FAILED(DexCreateInstance(CLSID_SampleGrabber, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pPreZoomSG)))
         Report(__LINE__, "CoCreateInstance() failed for CLSID_SampleGrabber in CreateFilters()");
-    if (!s_bForcePlainRenderer) {
+    if (!s_bForcePlainRenderer && s_pfnDirect3DStarts && s_pfnDirect3DStarts()) {
         DexCreateInstance(CLSID_VideoMixingRenderer, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pVMR7);
         DexCreateInstance(CLSID_VideoMixingRenderer9, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pVMR9);
     }

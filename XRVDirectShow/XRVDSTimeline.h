@@ -118,6 +118,10 @@ public:
     // renderers are then not even created (connecting them crashes where
     // Direct3D cannot start).
     static BOOL s_bForcePlainRenderer;
+    // Whether a Direct3D device can be made here, asked once per process
+    // before any mixing renderer is created; tests put their own answer in.
+    static BOOL (*s_pfnDirect3DStarts)();
+    static BOOL Direct3DStarts();
 
     // The tree.
     HRESULT CreateVidGroup();

@@ -13,6 +13,7 @@
 #include "platform/dex/RenderEngine.h"
 #include "capture/RecordSettings.h"
 
+#include <d3d9.h>
 #include <gdiplus.h>
 #include <qedit.h>
 #include <string.h>
@@ -27,6 +28,55 @@ void Report(int line, const char* text)
 } // namespace
 
 BOOL XRVDSTimeline::s_bForcePlainRenderer = FALSE;
+BOOL (*XRVDSTimeline::s_pfnDirect3DStarts)() = &XRVDSTimeline::Direct3DStarts;
+
+namespace {
+
+// A windowed Direct3D 9 device on a hidden window: what the mixing renderers
+// need. Without it (no GL under Wine, no driver) connecting one ends the
+// process, so they are not made at all.
+BOOL TryDirect3DDevice()
+{
+    HMODULE d3d9 = ::LoadLibraryA("d3d9.dll");
+    if (!d3d9)
+        return FALSE;
+    typedef IDirect3D9*(WINAPI * CreateFn)(UINT);
+    CreateFn create = (CreateFn)::GetProcAddress(d3d9, "Direct3DCreate9");
+    BOOL ok = FALSE;
+    IDirect3D9* d3d = create ? create(D3D_SDK_VERSION) : NULL;
+    if (d3d) {
+        HWND window = ::CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 16, 16, NULL, NULL, NULL, NULL);
+        if (window) {
+            D3DPRESENT_PARAMETERS params;
+            memset(&params, 0, sizeof(params));
+            params.Windowed = TRUE;
+            params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+            params.BackBufferFormat = D3DFMT_UNKNOWN;
+            params.hDeviceWindow = window;
+            IDirect3DDevice9* device = NULL;
+            if (SUCCEEDED(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                            D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device)) &&
+                device) {
+                device->Release();
+                ok = TRUE;
+            }
+            ::DestroyWindow(window);
+        }
+        d3d->Release();
+    }
+    ::FreeLibrary(d3d9);
+    return ok;
+}
+
+} // namespace
+
+BOOL XRVDSTimeline::Direct3DStarts()
+{
+    static volatile LONG answer = -1;   // -1 not asked yet
+    if (answer < 0)
+        ::InterlockedExchange(&answer, TryDirect3DDevice() ? 1 : 0);
+    return answer == 1;
+}
 
 // The front end is (re)built from the timeline; a changed set of pins is
 // fine here, the chain is connected afterwards.

@@ -17,6 +17,9 @@
 
 #include <qedit.h>
 
+#include <atomic>
+#include <thread>
+
 namespace {
 
 using namespace dextest;
@@ -413,30 +416,27 @@ TEST_F(TimelineGraphTest, ManyGrabsOnASecondThread)
         int failures = 0;
         int done = 0;
     } run{&t, dir.File("thread.bmp")};
-    HANDLE thread = CreateThread(
-        NULL, 0,
-        [](LPVOID p) -> DWORD {
-            Run* r = (Run*)p;
-            CoInitializeEx(NULL, COINIT_MULTITHREADED);
-            for (int i = 0; i < 200; ++i) {
-                const bool red = i % 2 == 0;
-                if (r->t->GrabSampleBitmapToFile(Sec(red ? 1.0 : 3.0), r->file.c_str(), FALSE) != S_OK ||
-                    BmpCentre(r->file) != (red ? kRed : kBlue) || r->t->m_bSampleReady)
-                    ++r->failures;
-                ++r->done;
-            }
-            CoUninitialize();
-            return 0;
-        },
-        &run, 0, NULL);
-    ASSERT_TRUE(thread != NULL);
+    std::atomic<bool> finished(false);
+    std::thread grabs([&run, &finished] {
+        CoInitializeEx(NULL, COINIT_MULTITHREADED);
+        for (int i = 0; i < 200; ++i) {
+            const bool red = i % 2 == 0;
+            if (run.t->GrabSampleBitmapToFile(Sec(red ? 1.0 : 3.0), run.file.c_str(), FALSE) != S_OK ||
+                BmpCentre(run.file) != (red ? kRed : kBlue) || run.t->m_bSampleReady)
+                ++run.failures;
+            ++run.done;
+        }
+        CoUninitialize();
+        finished = true;
+    });
     // The UI thread keeps pumping while the grabs run.
-    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 100, QS_ALLINPUT) != WAIT_OBJECT_0) {
+    while (!finished) {
         MSG msg;
         while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
             DispatchMessageA(&msg);
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 50, QS_ALLINPUT);
     }
-    CloseHandle(thread);
+    grabs.join();
     EXPECT_EQ(200, run.done);
     EXPECT_EQ(0, run.failures);
 }

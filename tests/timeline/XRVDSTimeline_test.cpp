@@ -155,6 +155,36 @@ TEST_F(XRVDSTimelineTest, AnswersOnlyAsSampleGrabberCallback)
     EXPECT_EQ(0, t.BufferCB(0, NULL, 0));
 }
 
+namespace {
+BOOL NoDirect3D() { return FALSE; }
+BOOL WithDirect3D() { return TRUE; }
+}  // namespace
+
+// The mixing renderers are made only where a Direct3D device starts (they
+// end the process when connected without one) and never when the plain
+// renderer is forced; the plain renderer is always there.
+TEST_F(XRVDSTimelineTest, MixingRenderersOnlyWhereDirect3DStarts)
+{
+    const struct {
+        BOOL (*check)();
+        BOOL forcePlain;
+        bool mixing;
+    } cases[] = {{NoDirect3D, FALSE, false}, {WithDirect3D, FALSE, true}, {WithDirect3D, TRUE, false}};
+    BOOL (*saved)() = XRVDSTimeline::s_pfnDirect3DStarts;
+    for (const auto& c : cases) {
+        XRVDSTimeline::s_pfnDirect3DStarts = c.check;
+        XRVDSTimeline::s_bForcePlainRenderer = c.forcePlain;
+        {
+            XRVDSTimeline t(FALSE, FALSE);
+            EXPECT_EQ(c.mixing, t.m_pVMR7 != NULL || t.m_pVMR9 != NULL) << c.forcePlain;
+            EXPECT_TRUE(t.m_pVideoRenderer != NULL);
+        }
+    }
+    XRVDSTimeline::s_pfnDirect3DStarts = saved;
+    XRVDSTimeline::s_bForcePlainRenderer = FALSE;
+    EXPECT_EQ(XRVDSTimeline::Direct3DStarts(), XRVDSTimeline::Direct3DStarts()) << "asked once, answered alike";
+}
+
 TEST_F(XRVDSTimelineTest, PreviewFiltersAreMadeOnceAndFiltersJoinGraphsByName)
 {
     XRVDSTimeline t(FALSE, FALSE);
