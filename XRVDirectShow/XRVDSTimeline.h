@@ -112,6 +112,8 @@ public:
     void ClearGrabberCallbacks();
     // Frees a held frame and its format; SampleCB may keep the next one.
     void FreeGrabbedSample();
+    HRESULT ConnectThroughPcmConverter(IGraphBuilder* pGraph, IAMTimelineGroup* pAudioGroup, IPin* pGroupOutputAudioPin,
+                                       IPin* pAudioRendererInputPin);
     // Connects or disconnects the audio group's output and the audio renderer.
     HRESULT ToggleAudioRendering();
     // Tests without Direct3D force the plain video renderer: the mixing

@@ -313,7 +313,13 @@ HRESULT XRVDSTimeline::ConnectFiltersInGraph()
             Report(__LINE__, "FindInputPin( AudioRendererInputPin ) failed in ConnectFiltersInGraph()");
             return hr;
         }
-        XRV_CHECK(pGraph->ConnectDirect( pGroupOutputAudioPin, pAudioRendererInputPin, NULL ));
+        if (m_WantedAudioFormat.nSamplesPerSec == 0xFFFFFFFF || m_WantedAudioFormat.nAvgBytesPerSec == 0xFFFFFFFF) {
+            XRV_CHECK(pGraph->ConnectDirect( pGroupOutputAudioPin, pAudioRendererInputPin, NULL ));
+        } else {
+            hr = ConnectThroughPcmConverter(pGraph, pAudioGroup, pGroupOutputAudioPin, pAudioRendererInputPin);
+            if (FAILED(hr))
+                return hr;
+        }
     }
 
     m_pMediaEvent.Release();
@@ -337,6 +343,26 @@ HRESULT XRVDSTimeline::ToggleAudioRendering()
         pGraph->Disconnect(pConnected);
         pGraph->Disconnect(pRendererIn);
         m_bAudioPreviewOff = TRUE;
+        return S_OK;
+    }
+    // Sound in a wanted format comes from the converter, which stays
+    // connected to the group.
+    CComPtr<IBaseFilter> pConverter;
+    CComPtr<IPin> pConverterOut, pConverterPeer;
+    if (SUCCEEDED(pGraph->FindFilterByName(L"Kestravon Audio Compressor", &pConverter)) && pConverter &&
+        SUCCEEDED(FindOutputPin(pConverter, &pConverterOut, 0)) && pConverterOut) {
+        AM_MEDIA_TYPE wanted;
+        memset(&wanted, 0, sizeof(wanted));
+        CComQIPtr<IAMStreamConfig> config(pConverterOut);
+        AM_MEDIA_TYPE* set = NULL;
+        if (config && SUCCEEDED(config->GetFormat(&set)) && set) {
+            wanted = *set;
+            CoTaskMemFree(set);
+        }
+        HRESULT hr = pGraph->ConnectDirect(pConverterOut, pRendererIn, wanted.pbFormat ? &wanted : NULL);
+        FreeMediaType(wanted);
+        XRV_CHECK(hr);
+        m_bAudioPreviewOff = FALSE;
         return S_OK;
     }
     CComPtr<IPin> pGroupOutputAudioPin;
@@ -413,6 +439,54 @@ HRESULT XRVDSTimeline::UpdateFilterGraph(BOOL forOutput, BOOL reconnectOnly)
     hr = CreateGraphCG();
     HRESULT init = InitializeRenderEngine(forOutput);
     return FAILED(hr) ? hr : init;
+}
+
+// The group's sound reaches the renderer in the wanted format: through the
+// "PCM" converter, its output set to the normalised wanted format before it
+// connects.
+HRESULT XRVDSTimeline::ConnectThroughPcmConverter(IGraphBuilder* pGraph, IAMTimelineGroup* pAudioGroup,
+                                                  IPin* pGroupOutputAudioPin, IPin* pAudioRendererInputPin)
+{
+    WAVEFORMATEX wanted = m_WantedAudioFormat;
+    wanted.cbSize = 0;
+    NormalizeWaveFormat(&wanted);
+    AM_MEDIA_TYPE wantedType;
+    memset(&wantedType, 0, sizeof(wantedType));
+    if (!BuildAudioMediaType(&wanted, &wantedType, TRUE))
+        return E_OUTOFMEMORY;
+    struct FreeType {
+        AM_MEDIA_TYPE& mt;
+        ~FreeType() { FreeMediaType(mt); }
+    } freeWanted = {wantedType};
+    CComPtr<IBaseFilter> pCompressAudioFilter;
+    if (FAILED(FindCompressorFilter(0, L"PCM", &pCompressAudioFilter)) || !pCompressAudioFilter) {
+        Report(__LINE__, "EnumerateCompressionFilters( ) failed in ConnectFiltersInGraph()");
+        return E_FAIL;
+    }
+    HRESULT hr = pGraph->AddFilter(pCompressAudioFilter, L"Kestravon Audio Compressor");
+    if (FAILED(hr)) {
+        Report(__LINE__, "pGraph->AddFilter((IBaseFilter *)pCompressAudioFilter, strwFilterName)");
+        return hr;
+    }
+    CComPtr<IPin> pCompIn, pCompOut;
+    FindInputPin(pCompressAudioFilter, &pCompIn, 0);
+    FindOutputPin(pCompressAudioFilter, &pCompOut, 0);
+    if (!pCompIn || !pCompOut)
+        return E_FAIL;
+    AM_MEDIA_TYPE groupType;
+    memset(&groupType, 0, sizeof(groupType));
+    XRV_CHECK(pAudioGroup->GetMediaType( &groupType ));
+    hr = pGraph->ConnectDirect(pGroupOutputAudioPin, pCompIn, &groupType);
+    FreeMediaType(groupType);
+    if (FAILED(hr)) {
+        Report(__LINE__, "ConnectDirect( pGroupOutputAudioPin, pCompressAudioFilterInputPin ) failed in ConnectFiltersInGraph()");
+        return hr;
+    }
+    CComQIPtr<IAMStreamConfig> config(pCompOut);
+    if (config)
+        XRV_CHECK(config->SetFormat( &wantedType ));
+    XRV_CHECK(pGraph->ConnectDirect( pCompOut, pAudioRendererInputPin, &wantedType ));
+    return S_OK;
 }
 
 void XRVDSTimeline::ClearGrabberCallbacks()

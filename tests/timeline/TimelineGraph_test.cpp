@@ -49,8 +49,10 @@ protected:
         XRVDSTimeline::s_bForcePlainRenderer = FALSE;
         ComTest::TearDown();
     }
-    void Build(XRVDSTimeline& t)
+    void Build(XRVDSTimeline& t, const WAVEFORMATEX* wantedAudio = NULL)
     {
+        if (wantedAudio)
+            t.m_WantedAudioFormat = *wantedAudio;
         CComPtr<IAMTimelineComp> comp;
         ASSERT_EQ(S_OK, t.GetVideoComp(&comp, t.GetVideoCompNum()));
         CComPtr<IAMTimelineTrack> track;
@@ -166,6 +168,44 @@ TEST_F(TimelineGraphTest, PreviewPlaysOnTheClockToCompletion)
     DestroyWindow(hwnd);
     EXPECT_TRUE(complete);
     EXPECT_GE(elapsed, 4500u);
+}
+
+// A wanted audio format puts the "PCM" converter between the group and the
+// renderer, which then takes the wanted format; switching the sound off and
+// on keeps the converter in place.
+TEST_F(TimelineGraphTest, WantedAudioFormatGoesThroughThePcmConverter)
+{
+    WAVEFORMATEX wanted = {WAVE_FORMAT_PCM, 2, 44100, 44100 * 4, 4, 16, 0};
+    XRVDSTimeline t(TRUE, TRUE);
+    Build(t, &wanted);
+    ASSERT_TRUE(InGraph(t.m_pGraph, L"Kestravon Audio Compressor"));
+    auto rendererFormat = [&](WAVEFORMATEX* out) {
+        CComPtr<IPin> in;
+        AM_MEDIA_TYPE mt;
+        memset(&mt, 0, sizeof(mt));
+        if (FAILED(FindInputPin(t.m_pAudioRenderer, &in, 0)) || FAILED(in->ConnectionMediaType(&mt)))
+            return false;
+        bool ok = mt.pbFormat && mt.cbFormat >= sizeof(PCMWAVEFORMAT);
+        if (ok)
+            memcpy(out, mt.pbFormat, sizeof(PCMWAVEFORMAT));
+        FreeMediaType(mt);
+        return ok;
+    };
+    for (int round = 0; round < 2; ++round) {
+        WAVEFORMATEX got = {};
+        ASSERT_TRUE(rendererFormat(&got)) << round;
+        EXPECT_EQ(44100u, got.nSamplesPerSec) << round;
+        EXPECT_EQ(2, got.nChannels) << round;
+        EXPECT_EQ(16, got.wBitsPerSample) << round;
+        ASSERT_EQ(S_OK, t.ToggleAudioRendering());
+        EXPECT_FALSE(InputConnected(t.m_pAudioRenderer));
+        ASSERT_EQ(S_OK, t.ToggleAudioRendering());
+    }
+    // Unset (every byte 0xFF), the group goes straight to the renderer.
+    XRVDSTimeline plain(TRUE, TRUE);
+    Build(plain);
+    EXPECT_FALSE(InGraph(plain.m_pGraph, L"Kestravon Audio Compressor"));
+    EXPECT_TRUE(InputConnected(plain.m_pAudioRenderer));
 }
 
 // Media queries of the video sources: the picture showing at a time, each
