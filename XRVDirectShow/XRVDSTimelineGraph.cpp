@@ -37,6 +37,14 @@ namespace {
 // process, so they are not made at all.
 BOOL TryDirect3DDevice()
 {
+    // Direct3D switches the x87 unit to single precision unless told to
+    // keep it; every later computation of the process would round
+    // differently. The control word is put back whatever the runtime did.
+    struct RestoreFpu {
+        unsigned short control;
+        RestoreFpu() { __asm__ __volatile__("fnstcw %0" : "=m"(control)); }
+        ~RestoreFpu() { __asm__ __volatile__("fldcw %0" : : "m"(control)); }
+    } restore;
     HMODULE d3d9 = ::LoadLibraryA("d3d9.dll");
     if (!d3d9)
         return FALSE;
@@ -55,7 +63,8 @@ BOOL TryDirect3DDevice()
             params.hDeviceWindow = window;
             IDirect3DDevice9* device = NULL;
             if (SUCCEEDED(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                            D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device)) &&
+                                            D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE, &params,
+                                            &device)) &&
                 device) {
                 device->Release();
                 ok = TRUE;

@@ -158,6 +158,15 @@ TEST_F(XRVDSTimelineTest, AnswersOnlyAsSampleGrabberCallback)
 namespace {
 BOOL NoDirect3D() { return FALSE; }
 BOOL WithDirect3D() { return TRUE; }
+
+unsigned short FpuControl()
+{
+    unsigned short control = 0;
+    __asm__ __volatile__("fnstcw %0" : "=m"(control));
+    return control;
+}
+// The x87 control word as the process started, before any test ran.
+const unsigned short g_startControl = FpuControl();
 }  // namespace
 
 // The mixing renderers are made only where a Direct3D device starts (they
@@ -183,6 +192,9 @@ TEST_F(XRVDSTimelineTest, MixingRenderersOnlyWhereDirect3DStarts)
     XRVDSTimeline::s_pfnDirect3DStarts = saved;
     XRVDSTimeline::s_bForcePlainRenderer = FALSE;
     EXPECT_EQ(XRVDSTimeline::Direct3DStarts(), XRVDSTimeline::Direct3DStarts()) << "asked once, answered alike";
+    // Asking Direct3D leaves the x87 precision and rounding as they were
+    // (it would switch the process to single precision).
+    EXPECT_EQ(g_startControl & 0x0F00, FpuControl() & 0x0F00);
 }
 
 TEST_F(XRVDSTimelineTest, PreviewFiltersAreMadeOnceAndFiltersJoinGraphsByName)
