@@ -320,8 +320,10 @@ TEST_F(SoundRecordingTest, SoundStaysInStepWithThePictureAcrossPauses)
     ASSERT_FALSE(delays.empty()) << seen.str();
     ASSERT_LT(delays.front().first, firstPause - 0.2) << "a whole burst before the first pause\n" << seen.str();
     ASSERT_GT(delays.back().first, lastPause + 0.2) << "a whole burst after the third pause\n" << seen.str();
+    // Sound out of step across a pause is off by the pause (400 ms and more);
+    // a loaded machine shifts the measured picture clock by up to ~80 ms.
     for (const std::pair<double, double>& d : delays)
-        EXPECT_NEAR(delays.front().second, d.second, 40.0) << "burst at " << d.first << " s\n" << seen.str();
+        EXPECT_NEAR(delays.front().second, d.second, 120.0) << "burst at " << d.first << " s\n" << seen.str();
 }
 
 // Discard with sound running: the recorder ends, and neither the video nor
