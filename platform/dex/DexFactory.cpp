@@ -8,6 +8,8 @@
 #include "platform/dex/PcmConverter.h"
 #include "platform/dex/RenderEngine.h"
 #include "platform/dex/XtlReader.h"
+#include "platform/filters/FileWriter.h"
+#include "platform/filters/WaveDest.h"
 
 #include <vector>
 
@@ -105,5 +107,11 @@ HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID
     if (IsEqualCLSID(clsid, CLSID_XrvMediaSource) || IsEqualCLSID(clsid, CLSID_XrvImageSource) ||
         IsEqualCLSID(clsid, CLSID_XrvPackageSource))
         return outer ? CLASS_E_NOAGGREGATION : DexCreateMediaSource(clsid, riid, ppv);
+    // Wine's file writer lacks IFileSinkFilter2; the wave destination is
+    // the maker's and not on the system at all.
+    if (IsEqualCLSID(clsid, CLSID_FileWriter))
+        return outer ? CLASS_E_NOAGGREGATION : DsCreateFileWriter(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_XrvWaveDest))
+        return outer ? CLASS_E_NOAGGREGATION : DsCreateWaveDest(riid, ppv);
     return ::CoCreateInstance(clsid, outer, context, riid, ppv);
 }
