@@ -1,5 +1,7 @@
 #include "WriterTestUtil.h"
 
+#include "TestSupport.h"
+
 namespace writertest {
 
 namespace {
@@ -77,7 +79,86 @@ private:
     size_t m_offset;
 };
 
+const CLSID kVideoSource = {0x5a1c2e70, 0x1d3b, 0x4c55, {0x8e, 0x21, 0x70, 0x4b, 0x9a, 0x0c, 0x31, 0x02}};
+
+class CVideoPin : public CSourceStreamPin {
+public:
+    explicit CVideoPin(CVideoSource* owner) : CSourceStreamPin(owner, L"Out"), m_owner(owner), m_next(0), m_first(0) {}
+    long FrameBytes() const { return ((m_owner->m_width * 3 + 3) & ~3) * m_owner->m_height; }
+    REFERENCE_TIME FrameTime() const { return 10000000 / m_owner->m_fps; }
+    HRESULT CheckMediaType(const AM_MEDIA_TYPE* mt) override
+    {
+        return IsEqualGUID(mt->majortype, MEDIATYPE_Video) && IsEqualGUID(mt->subtype, MEDIASUBTYPE_RGB24) ? S_OK
+                                                                                                             : S_FALSE;
+    }
+    HRESULT GetMediaType(int index, AM_MEDIA_TYPE* mt) override
+    {
+        if (index != 0)
+            return VFW_S_NO_MORE_ITEMS;
+        ZeroMemory(mt, sizeof(*mt));
+        mt->majortype = MEDIATYPE_Video;
+        mt->subtype = MEDIASUBTYPE_RGB24;
+        mt->bFixedSizeSamples = TRUE;
+        mt->lSampleSize = FrameBytes();
+        mt->formattype = FORMAT_VideoInfo;
+        mt->cbFormat = sizeof(VIDEOINFOHEADER);
+        VIDEOINFOHEADER* vih = (VIDEOINFOHEADER*)CoTaskMemAlloc(sizeof(VIDEOINFOHEADER));
+        ZeroMemory(vih, sizeof(*vih));
+        vih->AvgTimePerFrame = FrameTime();
+        vih->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        vih->bmiHeader.biWidth = m_owner->m_width;
+        vih->bmiHeader.biHeight = m_owner->m_height;
+        vih->bmiHeader.biPlanes = 1;
+        vih->bmiHeader.biBitCount = 24;
+        vih->bmiHeader.biCompression = BI_RGB;
+        vih->bmiHeader.biSizeImage = FrameBytes();
+        mt->pbFormat = (BYTE*)vih;
+        return S_OK;
+    }
+    HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override
+    {
+        request->cBuffers = 3;
+        request->cbBuffer = FrameBytes();
+        request->cbAlign = 1;
+        ALLOCATOR_PROPERTIES actual;
+        return allocator->SetProperties(request, &actual);
+    }
+    HRESULT FillBuffer(IMediaSample* sample) override
+    {
+        if (m_next >= m_owner->m_count)
+            return S_FALSE;
+        BYTE* data = NULL;
+        sample->GetPointer(&data);
+        memset(data, m_next & 0xFF, FrameBytes());
+        sample->SetActualDataLength(FrameBytes());
+        REFERENCE_TIME start = (m_next - m_first) * FrameTime(), stop = start + FrameTime();
+        sample->SetTime(&start, &stop);
+        sample->SetSyncPoint(TRUE);
+        ++m_next;
+        SetDelivered(stop);
+        return S_OK;
+    }
+    HRESULT OnSeek(REFERENCE_TIME start) override
+    {
+        m_first = (int)((start + FrameTime() - 1) / FrameTime());
+        m_next = m_first;
+        return S_OK;
+    }
+    REFERENCE_TIME Duration() override { return m_owner->m_count * FrameTime(); }
+
+private:
+    CVideoSource* m_owner;
+    int m_next;
+    int m_first;
+};
+
 } // namespace
+
+CVideoSource::CVideoSource(int width, int height, int fps, int count)
+    : CFilterBase(kVideoSource), m_width(width), m_height(height), m_fps(fps), m_count(count)
+{
+    AddPin(new CVideoPin(this));
+}
 
 CPcmSource::CPcmSource(const WAVEFORMATEX& format, const std::string& data)
     : CFilterBase(kPcmSource), m_format(format), m_data(data)
@@ -180,6 +261,38 @@ void TestGraph::Stop()
     Ref<IMediaControl> control;
     if (SUCCEEDED(graph->QueryInterface(IID_IMediaControl, (void**)&control)))
         control->Stop();
+}
+
+std::string Host(const std::string& command)
+{
+    std::string out;
+    if (testsupport::RunHost(command, &out) != 0)
+        return "";
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+        out.pop_back();
+    return out;
+}
+
+std::string ProbeEntry(const std::string& windowsPath, const std::string& stream, const std::string& entry)
+{
+    return Host("ffprobe -v error -count_frames -count_packets -select_streams " + stream + " -show_entries stream=" +
+                entry + " -of default=nw=1:nk=1 '" + testsupport::UnixPath(windowsPath) + "'");
+}
+
+std::string ProbeTags(const std::string& windowsPath)
+{
+    return Host("ffprobe -v error -show_entries format_tags -of default=nw=1 '" + testsupport::UnixPath(windowsPath) +
+                "' | sort");
+}
+
+std::string AudioBytes(const std::string& windowsPath, const std::string& scratchFile)
+{
+    Host("ffmpeg -v error -y -i '" + testsupport::UnixPath(windowsPath) + "' -map 0:a:0 -c copy -f data '" +
+         testsupport::UnixPath(scratchFile) + "'");
+    std::string data;
+    testsupport::ReadFileBytes(scratchFile, &data);
+    DeleteFileA(scratchFile.c_str());
+    return data;
 }
 
 }  // namespace writertest

@@ -34,6 +34,14 @@ public:
     ~ComScope() { CoUninitialize(); }
 };
 
+// A push source of `count` uncompressed 24-bit frames at `fps`; every byte
+// of frame n is n & 0xFF.
+class CVideoSource : public CFilterBase {
+public:
+    CVideoSource(int width, int height, int fps, int count);
+    int m_width, m_height, m_fps, m_count;
+};
+
 // A push source of one audio stream: `data` in samples of about a tenth of
 // a second, with times from the byte count.
 class CPcmSource : public CFilterBase {
@@ -61,5 +69,19 @@ public:
     void Stop();
     Ref<IGraphBuilder> graph;
 };
+
+// Runs a host command and returns its standard output, trailing newlines cut.
+std::string Host(const std::string& command);
+
+// One field of ffprobe for one stream ("v:0", "a:0"), counting frames and
+// packets (nb_read_frames, nb_read_packets); empty on failure.
+std::string ProbeEntry(const std::string& windowsPath, const std::string& stream, const std::string& entry);
+
+// The format tags of a file as "key=value" lines (ffprobe's names).
+std::string ProbeTags(const std::string& windowsPath);
+
+// The first audio stream's bytes as stored (no decoding), through a scratch
+// file; empty on failure.
+std::string AudioBytes(const std::string& windowsPath, const std::string& scratchFile);
 
 }  // namespace writertest
