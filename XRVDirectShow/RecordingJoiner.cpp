@@ -127,6 +127,17 @@ int CTimelineJoiner::JoinSegments(const CStringArray& segments, const CStringArr
 {
     if (segments.GetSize() == 0 || !output || !settings)
         return 0;
+    // The finishing thread has no COM of its own.
+    const HRESULT com = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    const int result = Join(segments, audioFiles, output, settings);
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    return result;
+}
+
+int CTimelineJoiner::Join(const CStringArray& segments, const CStringArray& audioFiles, LPCSTR output,
+                          CRecordSettings* settings)
+{
     AVIFileInit();
     std::vector<AviVideoFacts> facts(segments.GetSize());
     BOOL readable = TRUE;

@@ -19,6 +19,9 @@ public:
 
     // The dialog that runs the writer; null runs it without a window.
     IWriterProgress* m_progress;
+
+private:
+    int Join(const CStringArray& segments, const CStringArray& audioFiles, LPCSTR output, CRecordSettings* settings);
 };
 
 // Runs the writer's worker without a dialog: a message-only window takes

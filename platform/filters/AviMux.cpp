@@ -68,8 +68,12 @@ ULONGLONG Gcd(ULONGLONG a, ULONGLONG b)
 // Frame durations in 100 ns are rounded or cut from rates such as 15 or
 // 30000/1001; the small rational that gives the duration back is the rate
 // the recording had, so that readers see 15/1 rather than 5000000/333333.
-void FrameRate(REFERENCE_TIME frame, DWORD* rate, DWORD* scale)
+} // namespace
+
+void DsAviFrameRate(REFERENCE_TIME frame, DWORD* rate, DWORD* scale)
 {
+    if (frame <= 0)
+        frame = 666667;
     static const ULONGLONG scales[] = {1, 1001, 2, 3, 4, 5, 6, 8, 10, 100, 1000};
     for (ULONGLONG sc : scales) {
         ULONGLONG r = (10000000ull * sc + (ULONGLONG)frame / 2) / (ULONGLONG)frame;
@@ -88,6 +92,8 @@ void FrameRate(REFERENCE_TIME frame, DWORD* rate, DWORD* scale)
     *rate = (DWORD)(10000000ull / g);
     *scale = (DWORD)((ULONGLONG)frame / g);
 }
+
+namespace {
 
 struct Chunk {
     REFERENCE_TIME time;
@@ -628,7 +634,7 @@ private:
             if (s.video) {
                 const BITMAPINFOHEADER& bih = Video()->bmiHeader;
                 DWORD rate = 0, scale = 0;
-                FrameRate(frame, &rate, &scale);
+                DsAviFrameRate(frame, &rate, &scale);
                 h.Tag("vids");
                 h.D(bih.biCompression == BI_RGB || bih.biCompression == BI_BITFIELDS ? 0 : bih.biCompression);
                 h.D(0);

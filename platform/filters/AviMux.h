@@ -22,3 +22,8 @@ HRESULT DsCreateAviMux(REFIID riid, void** ppv);
 // run. 0 restores the default.
 void DsSetAviRiffLimit(DWORD bytes);
 DWORD DsAviRiffLimit();
+
+// The stream rate (rate / scale) of a frame duration in 100 ns: the small
+// rational the duration was rounded or cut from (666,667 gives 15/1, 333,667
+// gives 30000/1001), else the duration itself over 10^7.
+void DsAviFrameRate(REFERENCE_TIME frame, DWORD* rate, DWORD* scale);

@@ -291,6 +291,26 @@ TEST_F(AviMuxTest, PastTheRiffLimitTheFileContinuesInAvi2Forms)
     EXPECT_NEAR(10.0, seconds, 0.11);
 }
 
+// Recordings keep their exact rate: the frame durations the graph carries
+// are rounded, the stream header is not.
+TEST(AviMuxRate, FrameDurationsGiveTheirExactRate)
+{
+    struct Case {
+        REFERENCE_TIME frame;
+        DWORD rate, scale;
+    } cases[] = {
+        {666666, 15, 1},          {666667, 15, 1},     {333667, 30000, 1001}, {333666, 30000, 1001},
+        {333333, 30, 1},          {417083, 24000, 1001}, {1000000, 10, 1},    {10000000, 1, 1},
+        {750000000, 1, 75},       {1234321, 10000000, 1234321},
+    };
+    for (const Case& c : cases) {
+        DWORD rate = 0, scale = 0;
+        DsAviFrameRate(c.frame, &rate, &scale);
+        EXPECT_EQ(c.rate, rate) << c.frame;
+        EXPECT_EQ(c.scale, scale) << c.frame;
+    }
+}
+
 TEST_F(AviMuxTest, ConfigurationChecksItsArguments)
 {
     Ref<IBaseFilter> mux;
