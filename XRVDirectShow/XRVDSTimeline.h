@@ -103,6 +103,10 @@ public:
     BOOL NormalizeWaveFormat(WAVEFORMATEX* format) const;
     BOOL HasAudioGroup() const { return m_nAudioPin != -1; }
     static HRESULT AddFilter(IGraphBuilder* graph, REFCLSID clsid, LPCWSTR name, IBaseFilter** out);
+    // The output stages of the file writer (XRVDSTimelineOutput.cpp).
+    HRESULT AddMovieVidComp(IPin* videoOut, IPin* muxIn);
+    HRESULT AddMovieAudio(IPin* audioOut, IPin* targetIn);
+    HRESULT AddWavFileWriter(LPCWSTR path, IPin* audioOut);
     IBaseFilter* GetActiveVideoRenderer() const;
     CString GetOutputName() const { return m_strOutputName; }
     void SetOutputName(LPCTSTR name) { m_strOutputName = name; }

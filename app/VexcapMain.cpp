@@ -1,12 +1,17 @@
 // The recorder program's entry: the application object (with the other
 // process-wide objects, in Registrations.cpp) is made before WinMain runs;
-// WinMain gives it the main window's maker and runs the framework's start-up.
+// WinMain gives it the main window's maker and the joiner of split
+// recordings, and runs the framework's start-up.
 #include "app/MainFrame.h"
 #include "app/RecorderApp.h"
 #include "app/Registrations.h"
+#include "XRVDirectShow/RecordingJoiner.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand)
 {
     theApp.m_makeMainWindow = &CMainFrame::Make;
+    // Split recordings are joined through the timeline render.
+    static CTimelineJoiner joiner;
+    SetRecordingJoiner(&joiner);
     return AfxWinMain(instance, previous, commandLine, showCommand);
 }

@@ -636,7 +636,7 @@ BOOL CRecorderEngine::FinishRecording()
     finisher.m_interleaveByFrames = m_prefs->m_interleaveByFrames;
     finisher.m_progress = m_createAviDlg;
     finisher.m_progressWindow = m_createAviDlg ? m_createAviDlg->GetSafeHwnd() : NULL;
-    finisher.m_joiner = NULL;
+    finisher.m_joiner = GetRecordingJoiner();
     RenderSettingsSource& render = finisher.m_renderSource;
     render.interleave = m_prefs->m_interleave;
     render.interleaveRate = m_prefs->m_interleaveRate;

@@ -157,6 +157,20 @@ BOOL SaveRecordingFileAs(LPCSTR source, LPCSTR destination)
     return MoveFileReplacing(source, destination);
 }
 
+namespace {
+IRecordingJoiner* volatile g_joiner = NULL;
+}
+
+void SetRecordingJoiner(IRecordingJoiner* joiner)
+{
+    ::InterlockedExchangePointer((void* volatile*)&g_joiner, joiner);
+}
+
+IRecordingJoiner* GetRecordingJoiner()
+{
+    return (IRecordingJoiner*)::InterlockedCompareExchangePointer((void* volatile*)&g_joiner, NULL, NULL);
+}
+
 void FillRenderSettings(CRecordSettings* s, const RenderSettingsSource& src)
 {
     s->m_nHeader[0] = 0;

@@ -22,8 +22,8 @@ class IConvertProgress;
 
 // The join of a split recording through the timeline render (the DirectShow
 // facade builds a timeline of the segments and the sound, and its file
-// writer renders it into the output). Until the render exists no joiner is
-// given, and a split recording cannot be finished.
+// writer renders it into the output). The program registers its joiner
+// (SetRecordingJoiner); without one a split recording cannot be finished.
 class IRecordingJoiner {
 public:
     virtual ~IRecordingJoiner() {}
@@ -32,6 +32,12 @@ public:
     virtual int JoinSegments(const CStringArray& segments, const CStringArray& audioFiles, LPCSTR output,
                              CRecordSettings* settings) = 0;
 };
+
+// The joiner the program registers at start-up (the timeline render lives
+// above the capture engine); null until then, and a split recording then
+// cannot be finished. Any thread.
+void SetRecordingJoiner(IRecordingJoiner* joiner);
+IRecordingJoiner* GetRecordingJoiner();
 
 // What the finishing step needs of the recorder preferences and the engine
 // for the join's output settings.

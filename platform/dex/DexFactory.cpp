@@ -8,6 +8,10 @@
 #include "platform/dex/PcmConverter.h"
 #include "platform/dex/RenderEngine.h"
 #include "platform/dex/XtlReader.h"
+#include "platform/filters/AviMux.h"
+#include "platform/filters/FileWriter.h"
+#include "platform/filters/MediaPropertyBag.h"
+#include "platform/filters/WaveDest.h"
 
 #include <vector>
 
@@ -107,5 +111,16 @@ HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID
     if (IsEqualCLSID(clsid, CLSID_XrvMediaSource) || IsEqualCLSID(clsid, CLSID_XrvImageSource) ||
         IsEqualCLSID(clsid, CLSID_XrvPackageSource))
         return outer ? CLASS_E_NOAGGREGATION : DexCreateMediaSource(clsid, riid, ppv);
+    // Wine's AVI multiplexer cannot write and its file writer lacks
+    // IFileSinkFilter2; the media property bag is not registered and the
+    // wave destination is the maker's, not on the system at all.
+    if (IsEqualCLSID(clsid, CLSID_AviDest))
+        return outer ? CLASS_E_NOAGGREGATION : DsCreateAviMux(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_MediaPropertyBag))
+        return outer ? CLASS_E_NOAGGREGATION : DsCreateMediaPropertyBag(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_FileWriter))
+        return outer ? CLASS_E_NOAGGREGATION : DsCreateFileWriter(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_XrvWaveDest))
+        return outer ? CLASS_E_NOAGGREGATION : DsCreateWaveDest(riid, ppv);
     return ::CoCreateInstance(clsid, outer, context, riid, ppv);
 }

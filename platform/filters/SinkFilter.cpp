@@ -121,7 +121,7 @@ void CSinkFilterBase::PinEndOfStream(int)
 
 void CSinkFilterBase::CheckComplete()
 {
-    if (m_bCompleteSent || m_state != State_Running)
+    if (m_bCompleteSent || m_state != State_Running || !CanComplete())
         return;
     int connected = 0;
     for (int i = 0; i < GetPinCount(); ++i) {

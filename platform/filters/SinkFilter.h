@@ -52,6 +52,9 @@ public:
     virtual void OnDisconnect(int pin) { (void)pin; }
     virtual void OnPinEndOfStream(int pin) { (void)pin; }
     virtual void OnFlush(int pin) { (void)pin; }
+    // FALSE holds EC_COMPLETE back (a writer whose file failed says so by
+    // EC_ERRORABORT instead).
+    virtual BOOL CanComplete() { return TRUE; }
 
     void SetSyncToClock(BOOL sync) { m_bSyncToClock = sync; }
     BOOL SyncsToClock() const { return m_bSyncToClock; }

@@ -1,0 +1,25 @@
+// The Windows Media and SWF stages of the file writer live in their own
+// module; it registers them here at start-up. Until it does, output types 4
+// and 8 fail with a clear report instead of writing an AVI by mistake.
+#pragma once
+#include <windows.h>
+#include <tchar.h>
+#include <dshow.h>
+
+class XRVDSFileWriter;
+
+struct OutputStageFunctions {
+    // Adds the stage's writer filter to the graph for `path` and returns it
+    // with its video and audio inputs (either may be null).
+    HRESULT (*addWmvWriter)(XRVDSFileWriter* writer, IGraphBuilder* graph, LPCWSTR path, IBaseFilter** filter,
+                            IPin** videoIn, IPin** audioIn);
+    HRESULT (*addSwfWriter)(XRVDSFileWriter* writer, IGraphBuilder* graph, LPCWSTR path, IBaseFilter** filter,
+                            IPin** videoIn, IPin** audioIn);
+    // Writes title, author, copyright and description into the Windows
+    // Media writer named "Kestravon Avi Mux" in the graph.
+    HRESULT (*writeWmvMetadata)(XRVDSFileWriter* writer, IGraphBuilder* graph);
+};
+
+// Registers the stages (null removes them); returns the previous set.
+const OutputStageFunctions* RegisterOutputStages(const OutputStageFunctions* stages);
+const OutputStageFunctions* GetOutputStages();
