@@ -8,6 +8,7 @@
 #include "platform/dex/PcmConverter.h"
 #include "platform/dex/RenderEngine.h"
 #include "platform/dex/XtlReader.h"
+#include "platform/wmwriter/AsfWriterFilter.h"
 
 #include <vector>
 
@@ -78,7 +79,7 @@ DexCreateFunction DexSetClassFactory(REFCLSID clsid, DexCreateFunction create)
 // media detector for Wine's, which cannot read xrvc recordings; the render
 // engine, the XML timeline reader, the colour space converter and the
 // overlay filter's stand-in are
-// ours (Wine registers none of them).
+// ours, and so is the Windows Media ASF writer (Wine registers none of them).
 HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid, void** ppv)
 {
     if (!ppv)
@@ -105,5 +106,7 @@ HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID
     if (IsEqualCLSID(clsid, CLSID_XrvMediaSource) || IsEqualCLSID(clsid, CLSID_XrvImageSource) ||
         IsEqualCLSID(clsid, CLSID_XrvPackageSource))
         return outer ? CLASS_E_NOAGGREGATION : DexCreateMediaSource(clsid, riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_WMAsfWriter))
+        return outer ? CLASS_E_NOAGGREGATION : CreateAsfWriterFilter(riid, ppv);
     return ::CoCreateInstance(clsid, outer, context, riid, ppv);
 }

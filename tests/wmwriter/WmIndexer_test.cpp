@@ -12,7 +12,8 @@ using namespace asftest;
 namespace {
 
 // Records the statuses; WMT_CLOSED sets the event, as the recovery's
-// callback does.
+// callback does. Not reference-counted: each test declares it before the
+// indexer, whose release waits for the worker that last touches it.
 class StatusLog : public IWMStatusCallback {
 public:
     StatusLog() { m_done = ::CreateEventW(NULL, TRUE, FALSE, NULL); }
@@ -71,10 +72,10 @@ TEST(WmIndexer, IndexesARepairedFileAndReportsStartProgressAndClose)
     ASSERT_TRUE(RepairAsfFile(wpath.c_str(), TRUE));
     ASSERT_EQ(0, CheckAsfFile(wpath.c_str(), nullptr));
 
+    StatusLog log;   // outlives the indexer, which waits for its worker
     Indexer indexer;
     DWORD intervalMs = 500;
     ASSERT_EQ(S_OK, indexer.p->Configure(0, WMT_IT_FRAME_NUMBERS, &intervalMs, nullptr));
-    StatusLog log;
     int context = 0;
     ASSERT_EQ(S_OK, indexer.p->StartIndexing(wpath.c_str(), &log, &context));
     ASSERT_TRUE(log.Wait());
@@ -97,8 +98,8 @@ TEST(WmIndexer, ACutOrMissingFileEndsWithErrorThenClosed)
     ASSERT_TRUE(WriteMovieFile(cut, 20, 10, 3200, asf::Tags(), false, &info)) << info.error;
     const std::string names[] = {cut, dir.File("missing.wmv")};
     for (const std::string& name : names) {
-        Indexer indexer;
         StatusLog log;
+        Indexer indexer;
         ASSERT_EQ(S_OK, indexer.p->StartIndexing(Wide(name).c_str(), &log, nullptr)) << name;
         ASSERT_TRUE(log.Wait()) << name;
         ASSERT_EQ(2u, log.results.size()) << name;
@@ -112,8 +113,8 @@ TEST(WmIndexer, ACutOrMissingFileEndsWithErrorThenClosed)
 
 TEST(WmIndexer, RefusesBadArguments)
 {
-    Indexer indexer;
     StatusLog log;
+    Indexer indexer;
     EXPECT_EQ(E_INVALIDARG, indexer.p->StartIndexing(nullptr, &log, nullptr));
     EXPECT_EQ(E_INVALIDARG, indexer.p->StartIndexing(L"", &log, nullptr));
     EXPECT_EQ(E_INVALIDARG, indexer.p->StartIndexing(L"x.wmv", nullptr, nullptr));
