@@ -8,6 +8,7 @@
 #include "platform/dex/PcmConverter.h"
 #include "platform/dex/RenderEngine.h"
 #include "platform/dex/XtlReader.h"
+#include "platform/swfwriter/SwfWriterFilter.h"
 #include "platform/wmwriter/AsfWriterFilter.h"
 
 #include <vector>
@@ -79,7 +80,7 @@ DexCreateFunction DexSetClassFactory(REFCLSID clsid, DexCreateFunction create)
 // media detector for Wine's, which cannot read xrvc recordings; the render
 // engine, the XML timeline reader, the colour space converter and the
 // overlay filter's stand-in are
-// ours, and so is the Windows Media ASF writer (Wine registers none of them).
+// ours, and so are the Windows Media ASF writer and the SWF writer (Wine registers none of them).
 HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid, void** ppv)
 {
     if (!ppv)
@@ -108,5 +109,7 @@ HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID
         return outer ? CLASS_E_NOAGGREGATION : DexCreateMediaSource(clsid, riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_WMAsfWriter))
         return outer ? CLASS_E_NOAGGREGATION : CreateAsfWriterFilter(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_XrvSwfWriter))
+        return outer ? CLASS_E_NOAGGREGATION : CreateSwfWriterFilter(riid, ppv);
     return ::CoCreateInstance(clsid, outer, context, riid, ppv);
 }

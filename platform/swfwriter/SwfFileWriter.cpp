@@ -152,7 +152,9 @@ bool CSwfFileWriter::Open(FILE* file, const MovieSettings& settings, std::string
         return false;
 
     std::string background;
-    background.append("\xFF\xFF\xFF", 3);
+    background.push_back((char)(settings.background & 0xFF));
+    background.push_back((char)((settings.background >> 8) & 0xFF));
+    background.push_back((char)((settings.background >> 16) & 0xFF));
     WriteTag(kTagSetBackgroundColor, background);
     if (settings.soundRate) {
         const int code = SoundRateCode(settings.soundRate);
@@ -170,7 +172,7 @@ bool CSwfFileWriter::Open(FILE* file, const MovieSettings& settings, std::string
     Append16(&video, 0);                               // frame count, filled in at Close
     Append16(&video, (uint16_t)settings.width);
     Append16(&video, (uint16_t)settings.height);
-    video.push_back(0);                                // no deblocking, no smoothing
+    video.push_back(settings.smoothing ? 1 : 0);       // no deblocking; smoothing as asked
     video.push_back((char)kCodecScreenVideo);
     // Written in the long form, so that its fields lie where Close expects.
     std::string tag;

@@ -19,6 +19,8 @@ struct MovieSettings {
     int height = 0;
     int frameRate = 15;            // whole frames per second, 1..255
     int keyFrameEvery = 80;        // frames; 0: only the first
+    uint32_t background = 0xFFFFFF; // 0x00BBGGRR
+    bool smoothing = false;         // the video's smoothing flag
     // Stream sound; rate 0 for none. The rate must be one SWF knows:
     // 5512, 11025, 22050 or 44100.
     uint32_t soundRate = 0;

@@ -3,6 +3,7 @@
 // 0 x 0 stream, samples pushed through the pins, and the file read back by
 // ffprobe and ffmpeg.
 #include "AsfTestMedia.h"
+#include "PushSource.h"
 #include "MediaTestUtil.h"
 #include "TestSupport.h"
 #include "XRVDirectShow/WmvOutputStage.h"
@@ -19,8 +20,6 @@
 using namespace asftest;
 
 namespace {
-
-const CLSID kPushSource = {0x5a1c0de0, 0x3b7e, 0x4c1a, {0x9a, 0x11, 0x52, 0x0b, 0x6e, 0x41, 0x7d, 0x01}};
 
 std::wstring Profile(const wchar_t* name, int width, int height, int fps)
 {
@@ -75,89 +74,6 @@ SIZE VideoSize(IWMProfile* profile)
     config->Release();
     return size;
 }
-
-// A source with a video (RGB32, kWidth x kHeight) and a sound (PCM) pin that
-// the test drives by hand.
-class CPushPin : public COutputPinBase {
-public:
-    CPushPin(CFilterBase* owner, LPCWSTR name, bool video) : COutputPinBase(owner, name), m_video(video) {}
-    HRESULT CheckMediaType(const AM_MEDIA_TYPE* mt) override
-    {
-        return mt->majortype == (m_video ? MEDIATYPE_Video : MEDIATYPE_Audio) ? S_OK : S_FALSE;
-    }
-    HRESULT GetMediaType(int index, AM_MEDIA_TYPE* mt) override
-    {
-        if (index != 0)
-            return VFW_S_NO_MORE_ITEMS;
-        ZeroMemory(mt, sizeof(*mt));
-        if (m_video) {
-            VIDEOINFOHEADER* vih = (VIDEOINFOHEADER*)::CoTaskMemAlloc(sizeof(VIDEOINFOHEADER));
-            ZeroMemory(vih, sizeof(*vih));
-            vih->AvgTimePerFrame = 10000000 / kFps;
-            vih->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-            vih->bmiHeader.biWidth = kWidth;
-            vih->bmiHeader.biHeight = kHeight;
-            vih->bmiHeader.biPlanes = 1;
-            vih->bmiHeader.biBitCount = 32;
-            vih->bmiHeader.biSizeImage = kWidth * kHeight * 4;
-            mt->majortype = MEDIATYPE_Video;
-            mt->subtype = MEDIASUBTYPE_RGB32;
-            mt->formattype = FORMAT_VideoInfo;
-            mt->cbFormat = sizeof(VIDEOINFOHEADER);
-            mt->pbFormat = (BYTE*)vih;
-            mt->bFixedSizeSamples = TRUE;
-            mt->lSampleSize = kWidth * kHeight * 4;
-        } else {
-            WAVEFORMATEX* wf = (WAVEFORMATEX*)::CoTaskMemAlloc(sizeof(WAVEFORMATEX));
-            std::string pcm = PcmFormatBytes();
-            memcpy(wf, pcm.data(), sizeof(WAVEFORMATEX));
-            mt->majortype = MEDIATYPE_Audio;
-            mt->subtype = MEDIASUBTYPE_PCM;
-            mt->formattype = FORMAT_WaveFormatEx;
-            mt->cbFormat = sizeof(WAVEFORMATEX);
-            mt->pbFormat = (BYTE*)wf;
-            mt->bFixedSizeSamples = TRUE;
-            mt->lSampleSize = 2;
-        }
-        return S_OK;
-    }
-    HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override
-    {
-        request->cBuffers = 2;
-        request->cbBuffer = kWidth * kHeight * 4;
-        request->cbAlign = 1;
-        ALLOCATOR_PROPERTIES actual;
-        return allocator->SetProperties(request, &actual);
-    }
-    HRESULT Send(const void* data, long size, REFERENCE_TIME start, REFERENCE_TIME stop)
-    {
-        IMediaSample* sample = nullptr;
-        HRESULT hr = GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
-        if (FAILED(hr))
-            return hr;
-        BYTE* buffer = nullptr;
-        sample->GetPointer(&buffer);
-        memcpy(buffer, data, size);
-        sample->SetActualDataLength(size);
-        sample->SetTime(&start, &stop);
-        hr = Deliver(sample);
-        sample->Release();
-        return hr;
-    }
-
-private:
-    bool m_video;
-};
-
-class CPushSource : public CFilterBase {
-public:
-    CPushSource() : CFilterBase(kPushSource)
-    {
-        AddPin(new CPushPin(this, L"Video", true));
-        AddPin(new CPushPin(this, L"Audio", false));
-    }
-    CPushPin* Out(int i) const { return static_cast<CPushPin*>(GetPin(i)); }
-};
 
 class WmvStage : public ::testing::Test {
 protected:
@@ -267,7 +183,7 @@ TEST_F(WmvStage, PushedFramesAndSoundComeOutAsZmbvAndPcmWithTheFourTags)
 {
     testsupport::ScratchDir dir("wmvs");
     const std::string path = dir.File("out.wmv");
-    CPushSource* source = new CPushSource();
+    CPushSource* source = new CPushSource(kWidth, kHeight, asftest::PcmFormatBytes());
     source->AddRef();
     ASSERT_EQ(S_OK, m_graph->AddFilter(source, L"Source"));
     WmvProfileChoice choice;
