@@ -1,6 +1,7 @@
 #include "platform/wmwriter/AsfWriterFilter.h"
 #include "platform/filters/SinkFilter.h"
 #include "platform/wmwriter/AsfFile.h"
+#include "platform/wmwriter/AcmEncoder.h"
 #include "platform/wmwriter/AsfFileWriter.h"
 #include "platform/wmwriter/ZmbvEncoder.h"
 #include <mmreg.h>
@@ -148,6 +149,12 @@ private:
     long long m_nextFrame = 0;        // output frame number still to write
     REFERENCE_TIME m_end = 0;         // latest sample stop seen
     std::vector<uint8_t> m_encoded;
+    // Compressed sound: the codec, and the blocks made but not yet written.
+    bool m_compressSound = false;
+    wmwriter::CAcmEncoder m_acm;
+    std::string m_blocks;
+    uint64_t m_soundTimeBytes = 0;   // PCM bytes before the blocks in m_blocks
+    bool WriteSoundBlocks();
 };
 
 const LPCWSTR kPinNames[2] = {kAsfVideoPinName, kAsfAudioPinName};
@@ -236,10 +243,19 @@ STDMETHODIMP CAsfWriterFilter::ConfigureFilterUsingProfile(IWMProfile* profile)
         return E_INVALIDARG;
     if (haveAudio) {
         const WAVEFORMATEX* wf = (const WAVEFORMATEX*)audioFormat.data();
-        // Only PCM is written; compressed sound formats need an encoder we
-        // do not have.
-        if (wf->wFormatTag != WAVE_FORMAT_PCM || !wf->nBlockAlign || !wf->nChannels)
+        if (!wf->nBlockAlign || !wf->nChannels || !wf->nSamplesPerSec)
             return E_INVALIDARG;
+        // IMA ADPCM and GSM 6.10 are made from 16-bit PCM by the installed
+        // codec, in the exact format it makes for the profile's rate and
+        // channels; other compressed formats are refused.
+        if (wf->wFormatTag == WAVE_FORMAT_IMA_ADPCM || wf->wFormatTag == WAVE_FORMAT_GSM610) {
+            std::string made;
+            if (!wmwriter::CAcmEncoder::SuggestFormat(wf->wFormatTag, wf->nSamplesPerSec, wf->nChannels, &made))
+                return E_INVALIDARG;
+            audioFormat = made;
+        } else if (wf->wFormatTag != WAVE_FORMAT_PCM) {
+            return E_INVALIDARG;
+        }
     }
     if (m_profile)
         m_profile->Release();
@@ -330,8 +346,9 @@ HRESULT CAsfWriterFilter::CheckSinkType(int pin, const AM_MEDIA_TYPE* mt)
             return S_FALSE;
         const WAVEFORMATEX* in = (const WAVEFORMATEX*)mt->pbFormat;
         const WAVEFORMATEX* want = (const WAVEFORMATEX*)m_audioFormat.data();
+        const WORD bits = want->wFormatTag == WAVE_FORMAT_PCM ? want->wBitsPerSample : 16;
         if (in->wFormatTag != WAVE_FORMAT_PCM || in->nChannels != want->nChannels ||
-            in->nSamplesPerSec != want->nSamplesPerSec || in->wBitsPerSample != want->wBitsPerSample)
+            in->nSamplesPerSec != want->nSamplesPerSec || in->wBitsPerSample != bits)
             return S_FALSE;
         return S_OK;
     }
@@ -380,9 +397,36 @@ bool CAsfWriterFilter::StartFile()
         m_store.Close();
         return false;
     }
+    m_compressSound = audio && ((const WAVEFORMATEX*)m_audioFormat.data())->wFormatTag != WAVE_FORMAT_PCM;
+    if (m_compressSound) {
+        const AM_MEDIA_TYPE& in = InputPin(kAudioPin)->CurrentMediaType();
+        if (!m_acm.Open(std::string((const char*)in.pbFormat, in.cbFormat), m_audioFormat)) {
+            std::string ignored;
+            m_writer.Close(0, &ignored);
+            m_store.Close();
+            return false;
+        }
+    }
+    m_blocks.clear();
+    m_soundTimeBytes = 0;
     m_held.assign((size_t)m_width * m_height * 4, 0);
     m_writing = true;
     return true;
+}
+
+// Writes the compressed blocks made so far as one object, timed by the PCM
+// that went before them.
+bool CAsfWriterFilter::WriteSoundBlocks()
+{
+    if (m_blocks.empty())
+        return true;
+    const WAVEFORMATEX* out = (const WAVEFORMATEX*)m_audioFormat.data();
+    const uint64_t pcmPerSecond = (uint64_t)out->nSamplesPerSec * out->nChannels * 2;
+    const REFERENCE_TIME at = (REFERENCE_TIME)(m_soundTimeBytes * 10000000 / pcmPerSecond);
+    bool ok = m_writer.WriteAudio((const uint8_t*)m_blocks.data(), (uint32_t)m_blocks.size(), at);
+    m_soundTimeBytes = m_acm.PcmBytesEncoded();
+    m_blocks.clear();
+    return ok;
 }
 
 void CAsfWriterFilter::FinishFile()
@@ -392,6 +436,11 @@ void CAsfWriterFilter::FinishFile()
         return;
     if (m_haveHeld)
         EmitHeldFrame(m_heldStop > m_end ? m_heldStop : m_end);
+    if (m_compressSound) {
+        if (!m_acm.Finish(&m_blocks) || !WriteSoundBlocks())
+            ::OutputDebugStringA("asf writer: the last sound block was not written\n");
+        m_acm.Close();
+    }
     std::string error;
     REFERENCE_TIME duration = m_end;
     if (m_haveVideo && m_nextFrame * m_frameTime > duration)
@@ -489,9 +538,11 @@ HRESULT CAsfWriterFilter::RenderSample(int pin, IMediaSample* sample)
         m_haveHeld = ok;
         m_heldStop = stop > start ? stop : start + m_frameTime;
     } else {
-        const WAVEFORMATEX* wf = (const WAVEFORMATEX*)m_audioFormat.data();
+        const WAVEFORMATEX* wf = (const WAVEFORMATEX*)InputPin(kAudioPin)->CurrentMediaType().pbFormat;
         long whole = size - size % wf->nBlockAlign;
-        if (whole > 0)
+        if (whole > 0 && m_compressSound)
+            ok = m_acm.Encode(data, (size_t)whole, &m_blocks) && WriteSoundBlocks();
+        else if (whole > 0)
             ok = m_writer.WriteAudio(data, (uint32_t)whole, start);
         if (FAILED(timed) || stop <= start)
             stop = start + (REFERENCE_TIME)whole * 10000000 / (wf->nAvgBytesPerSec ? wf->nAvgBytesPerSec : 1);

@@ -179,27 +179,37 @@ TEST_F(WmvStage, FindsAProfileByNameInAnyCaseAndFitsA0x0StreamToTheOutputSize)
     EXPECT_EQ(0, FilterCount()) << "a failed stage leaves nothing in the graph";
 }
 
-TEST_F(WmvStage, PushedFramesAndSoundComeOutAsZmbvAndPcmWithTheFourTags)
+// Builds source -> stage -> file in the graph with the profile text, sets the
+// four tags, pushes `frames` frames and their tone, and stops the graph.
+// Returns the tone that went in (empty after a failed assertion).
+std::string WriteThroughGraph(IGraphBuilder* graph, const std::wstring& profileText, const std::string& path,
+                              int frames)
 {
-    testsupport::ScratchDir dir("wmvs");
-    const std::string path = dir.File("out.wmv");
     CPushSource* source = new CPushSource(kWidth, kHeight, asftest::PcmFormatBytes());
     source->AddRef();
-    ASSERT_EQ(S_OK, m_graph->AddFilter(source, L"Source"));
+    struct Release {
+        IUnknown* p;
+        ~Release() { p->Release(); }
+    } releaseSource{static_cast<IBaseFilter*>(source)};
+    EXPECT_EQ(S_OK, graph->AddFilter(source, L"Source"));
     WmvProfileChoice choice;
     choice.textGiven = TRUE;
-    choice.text = Profile(L"Given", 0, 0, kFps);
+    choice.text = profileText;
     IBaseFilter* filter = nullptr;
     IPin *video = nullptr, *audio = nullptr;
-    ASSERT_EQ(S_OK, AddWmvWriterStage(m_graph, choice, L"", kWidth, kHeight, Wide(path).c_str(), &filter, &video,
-                                      &audio, nullptr));
-    ASSERT_EQ(S_OK, m_graph->ConnectDirect(source->Out(0), video, nullptr));
-    ASSERT_EQ(S_OK, m_graph->ConnectDirect(source->Out(1), audio, nullptr));
+    HRESULT hr = AddWmvWriterStage(graph, choice, L"", kWidth, kHeight, Wide(path).c_str(), &filter, &video, &audio,
+                                   nullptr);
+    EXPECT_EQ(S_OK, hr);
+    if (FAILED(hr))
+        return std::string();
+    Release releaseFilter{filter}, releaseVideo{video}, releaseAudio{audio};
+    EXPECT_EQ(S_OK, graph->ConnectDirect(source->Out(0), video, nullptr));
+    EXPECT_EQ(S_OK, graph->ConnectDirect(source->Out(1), audio, nullptr));
 
     IServiceProvider* services = nullptr;
-    ASSERT_EQ(S_OK, filter->QueryInterface(IID_IServiceProvider, (void**)&services));
+    EXPECT_EQ(S_OK, filter->QueryInterface(IID_IServiceProvider, (void**)&services));
     IWMHeaderInfo* header = nullptr;
-    ASSERT_EQ(S_OK, services->QueryService(IID_IWMHeaderInfo, IID_IWMHeaderInfo, (void**)&header));
+    EXPECT_EQ(S_OK, services->QueryService(IID_IWMHeaderInfo, IID_IWMHeaderInfo, (void**)&header));
     const wchar_t* tags[4][2] = {{L"Title", L"Demo title"}, {L"Author", L"Demo author"},
                                  {L"Copyright", L"Demo rights"}, {L"Description", L"Demo description"}};
     for (auto& t : tags)
@@ -213,30 +223,35 @@ TEST_F(WmvStage, PushedFramesAndSoundComeOutAsZmbvAndPcmWithTheFourTags)
     services->Release();
 
     IMediaControl* control = nullptr;
-    ASSERT_EQ(S_OK, m_graph->QueryInterface(IID_IMediaControl, (void**)&control));
+    EXPECT_EQ(S_OK, graph->QueryInterface(IID_IMediaControl, (void**)&control));
     IMediaFilter* clockless = nullptr;
-    m_graph->QueryInterface(IID_IMediaFilter, (void**)&clockless);
+    graph->QueryInterface(IID_IMediaFilter, (void**)&clockless);
     clockless->SetSyncSource(nullptr);
     clockless->Release();
-    ASSERT_TRUE(SUCCEEDED(control->Run()));
-    const int frames = 20;
+    EXPECT_TRUE(SUCCEEDED(control->Run()));
     const std::string tone = Tone((double)frames / kFps);
     const REFERENCE_TIME frameTime = 10000000 / kFps;
     const size_t audioPerFrame = tone.size() / frames;
     for (int n = 0; n < frames; ++n) {
         std::vector<uint8_t> f = Frame(n);
-        ASSERT_EQ(S_OK, source->Out(0)->Send(f.data(), (long)f.size(), n * frameTime, (n + 1) * frameTime));
-        ASSERT_EQ(S_OK, source->Out(1)->Send(tone.data() + n * audioPerFrame, (long)audioPerFrame, n * frameTime,
+        EXPECT_EQ(S_OK, source->Out(0)->Send(f.data(), (long)f.size(), n * frameTime, (n + 1) * frameTime));
+        EXPECT_EQ(S_OK, source->Out(1)->Send(tone.data() + n * audioPerFrame, (long)audioPerFrame, n * frameTime,
                                              (n + 1) * frameTime));
     }
     source->Out(0)->DeliverEndOfStream();
     source->Out(1)->DeliverEndOfStream();
-    ASSERT_TRUE(SUCCEEDED(control->Stop()));
+    EXPECT_TRUE(SUCCEEDED(control->Stop()));
     control->Release();
-    video->Release();
-    audio->Release();
-    filter->Release();
-    source->Release();
+    return tone;
+}
+
+TEST_F(WmvStage, PushedFramesAndSoundComeOutAsZmbvAndPcmWithTheFourTags)
+{
+    testsupport::ScratchDir dir("wmvs");
+    const std::string path = dir.File("out.wmv");
+    const int frames = 20;
+    const std::string tone = WriteThroughGraph(m_graph, Profile(L"Given", 0, 0, kFps), path, frames);
+    ASSERT_FALSE(tone.empty());
 
     EXPECT_EQ(1, CheckAsfFile(Wide(path).c_str(), nullptr));
     EXPECT_EQ("zmbv", ProbeEntry(path, "v:0", "stream=codec_name"));
@@ -253,6 +268,51 @@ TEST_F(WmvStage, PushedFramesAndSoundComeOutAsZmbvAndPcmWithTheFourTags)
         EXPECT_TRUE(decoded[n] == FrameBgr(n)) << "frame " << n;
     std::vector<int> sound = mediatest::DecodeAudio16(path, dir.File("sound.raw"), kRate);
     EXPECT_NEAR((double)tone.size() / 2, (double)sound.size(), kRate / 50.0);
+}
+
+// A profile naming IMA ADPCM or GSM gets that codec's blocks from the PCM
+// the pin takes; the sound keeps its length and its tone.
+TEST_F(WmvStage, ProfilesNamingImaAdpcmOrGsmGetCompressedSound)
+{
+    struct Case {
+        const wchar_t* waveFormat;
+        const char* codec;
+    } cases[] = {
+        {L"wFormatTag=\"17\" nChannels=\"1\" nSamplesPerSec=\"8000\" nAvgBytesPerSec=\"4055\" "
+         L"nBlockAlign=\"256\" wBitsPerSample=\"4\" codecdata=\"f901\"",
+         "adpcm_ima_wav"},
+        {L"wFormatTag=\"49\" nChannels=\"1\" nSamplesPerSec=\"8000\" nAvgBytesPerSec=\"1625\" "
+         L"nBlockAlign=\"65\" wBitsPerSample=\"0\" codecdata=\"4001\"",
+         "gsm_ms"},
+    };
+    const std::wstring pcm = L"wFormatTag=\"1\" nChannels=\"1\" nSamplesPerSec=\"8000\" nAvgBytesPerSec=\"16000\" "
+                             L"nBlockAlign=\"2\" wBitsPerSample=\"16\" codecdata=\"\"";
+    for (const Case& c : cases) {
+        testsupport::ScratchDir dir("wmva");
+        const std::string path = dir.File("out.wmv");
+        std::wstring text = Profile(L"Compressed", 0, 0, kFps);
+        text.replace(text.find(pcm), pcm.size(), c.waveFormat);
+        const std::string tone = WriteThroughGraph(m_graph, text, path, 20);
+        ASSERT_FALSE(tone.empty()) << c.codec;
+        EXPECT_EQ(c.codec, ProbeEntry(path, "a:0", "stream=codec_name"));
+        EXPECT_EQ("zmbv", ProbeEntry(path, "v:0", "stream=codec_name"));
+        std::vector<int> sound = mediatest::DecodeAudio16(path, dir.File("sound.raw"), kRate);
+        // The last block is padded with silence: up to one block longer.
+        EXPECT_GE(sound.size() + 10, tone.size() / 2) << c.codec;
+        EXPECT_LE(sound.size(), tone.size() / 2 + 520) << c.codec;
+        EXPECT_NEAR(440.0, mediatest::ZeroCrossingFrequency(sound, 1, kRate), 10.0) << c.codec;
+        IEnumFilters* filters = nullptr;
+        m_graph->EnumFilters(&filters);
+        IBaseFilter* f = nullptr;
+        std::vector<IBaseFilter*> all;
+        while (filters->Next(1, &f, nullptr) == S_OK)
+            all.push_back(f);
+        filters->Release();
+        for (IBaseFilter* each : all) {
+            m_graph->RemoveFilter(each);
+            each->Release();
+        }
+    }
 }
 
 TEST(WmvCore, LoadsTheRuntimeAndHasNoEncoderProfileFolder)
