@@ -1,6 +1,7 @@
-// The Windows Media and SWF stages of the file writer live in their own
-// module; it registers them here at start-up. Until it does, output types 4
-// and 8 fail with a clear report instead of writing an AVI by mistake.
+// The Windows Media and SWF stages of the file writer, behind a table that
+// starts as the program's own (kProgramOutputStages) and that tests may
+// replace; without stages, output types 4 and 8 fail with a clear report
+// instead of writing an AVI by mistake.
 #pragma once
 #include <windows.h>
 #include <tchar.h>
@@ -19,6 +20,8 @@ struct OutputStageFunctions {
     // Media writer named "Kestravon Avi Mux" in the graph.
     HRESULT (*writeWmvMetadata)(XRVDSFileWriter* writer, IGraphBuilder* graph);
 };
+
+extern const OutputStageFunctions kProgramOutputStages;
 
 // Registers the stages (null removes them); returns the previous set.
 const OutputStageFunctions* RegisterOutputStages(const OutputStageFunctions* stages);

@@ -8,6 +8,7 @@
 #include "capture/RecordSettings.h"
 #include "platform/dex/DexFactory.h"
 #include "platform/filters/WaveDest.h"
+#include "platform/wmwriter/WmvCore.h"
 #include "settings/FileUtil.h"
 #include "settings/PathUtil.h"
 
@@ -33,7 +34,8 @@ const SIZE kSizes25[25] = {{80, 60},    {96, 72},    {120, 90},   {160, 120},  {
                            {1280, 960}, {1280, 1024}, {1400, 1050}, {1600, 1200}};
 const SIZE kSizes4[4] = {{640, 480}, {720, 480}, {800, 600}, {1024, 768}};
 
-const OutputStageFunctions* volatile g_stages = NULL;
+// The program's own stages until a caller registers others (or none).
+const OutputStageFunctions* volatile g_stages = &kProgramOutputStages;
 
 // A wide copy of an ANSI text (strsafe.h, pulled in by dshow.h, rules out
 // std::wstring here).
@@ -107,13 +109,15 @@ const OutputStageFunctions* GetOutputStages()
 XRVDSFileWriter::XRVDSFileWriter()
     : m_bShowLength(TRUE), m_bOwnsProgress(FALSE), m_bWriting(0), m_pStartedFlag(NULL), m_pProgress(NULL),
       m_pSettings(NULL), m_pProfileChoice(NULL), m_pSwfOptions(NULL), m_pTimeline(NULL), m_rtStart(-1),
-      m_rtStop(-1), m_lCompleted(0), m_lFailed(0)
+      m_rtStop(-1), m_bLoadedWmvCore(FALSE), m_lCompleted(0), m_lFailed(0)
 {
 }
 
 XRVDSFileWriter::~XRVDSFileWriter()
 {
     StopWriting();
+    if (m_bLoadedWmvCore)
+        UnloadWmvCore();
     if (m_pTimeline && m_pTimeline->m_pGraph) {
         CComPtr<IBaseFilter> mux;
         if (SUCCEEDED(m_pTimeline->m_pGraph->FindFilterByName(L"Kestravon Avi Mux", &mux)) && mux)

@@ -79,6 +79,9 @@ public:
     void* m_pSwfOptions;
     XRVDSTimeline* m_pTimeline;
     LONGLONG m_rtStart, m_rtStop;
+    // Set when the Windows Media stage loaded the runtime: unloaded with the
+    // writer.
+    BOOL m_bLoadedWmvCore;
 
 private:
     static DWORD WINAPI AviWorker(void* parameter);

@@ -12,6 +12,8 @@
 #include "platform/filters/FileWriter.h"
 #include "platform/filters/MediaPropertyBag.h"
 #include "platform/filters/WaveDest.h"
+#include "platform/swfwriter/SwfWriterFilter.h"
+#include "platform/wmwriter/AsfWriterFilter.h"
 
 #include <vector>
 
@@ -82,7 +84,8 @@ DexCreateFunction DexSetClassFactory(REFCLSID clsid, DexCreateFunction create)
 // media detector for Wine's, which cannot read xrvc recordings; the render
 // engine, the XML timeline reader, the colour space converter and the
 // overlay and zoom filters are
-// ours (Wine registers none of them).
+// ours, and so are the Windows Media ASF writer and the SWF writer (Wine
+// registers none of them).
 HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid, void** ppv)
 {
     if (!ppv)
@@ -122,5 +125,9 @@ HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID
         return outer ? CLASS_E_NOAGGREGATION : DsCreateFileWriter(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_XrvWaveDest))
         return outer ? CLASS_E_NOAGGREGATION : DsCreateWaveDest(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_WMAsfWriter))
+        return outer ? CLASS_E_NOAGGREGATION : CreateAsfWriterFilter(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_XrvSwfWriter))
+        return outer ? CLASS_E_NOAGGREGATION : CreateSwfWriterFilter(riid, ppv);
     return ::CoCreateInstance(clsid, outer, context, riid, ppv);
 }

@@ -312,7 +312,7 @@ TEST_F(FileWriterTest, CancelAndFailuresReturnZeroAndLeaveNoFile)
         {"Windows Media without its stage", 4, false},
         {"SWF without its stage", 8, false},
     };
-    RegisterOutputStages(NULL);
+    const OutputStageFunctions* saved = RegisterOutputStages(NULL);
     for (const Case& c : cases) {
         settings.m_nHeader[0] = c.type;
         CString path;
@@ -322,6 +322,7 @@ TEST_F(FileWriterTest, CancelAndFailuresReturnZeroAndLeaveNoFile)
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(file.c_str())) << c.name;
     }
     EXPECT_TRUE(mediatest::ListFiles(work, "FileWriter*").empty());
+    RegisterOutputStages(saved);
 }
 
 TEST_F(FileWriterTest, OutputSizes)
