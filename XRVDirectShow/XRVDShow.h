@@ -1,0 +1,118 @@
+// XRVDShow: the playback facade over one XRVDSTimeline. It owns the timeline,
+// forwards the player, editing and media operations to it, and keeps a queue
+// of deferred timeline actions (graph updates, frame grabs) that a worker
+// thread of its own runs one after another, collapsing bursts into one run.
+// Threads: the user-interface thread calls everything; the action thread runs
+// queued actions. The owner calls KillActionThread before deleting the facade;
+// the destructor also stops and joins a thread that is still running.
+#pragma once
+#include "framework/Collections.h"
+#include "framework/String.h"
+#include "framework/Sync.h"
+#include "XRVDirectShow/PlayerWindow.h"
+#include "XRVDirectShow/XRVDSTimeline.h"
+
+#include <strmif.h>
+#include <control.h>
+
+// WM_USER + 987: a frame grab is done; wParam is the bitmap (the receiver
+// owns it), lParam 0.
+#define WM_FRAME_GRAB_DONE (WM_USER + 987)
+
+// A deferred action. `data` is an integer or an owned pointer, pointer-sized.
+struct ActionItem {
+    int type;
+    INT_PTR data;
+};
+
+enum {
+    kActionUpdateGraph = 1,   // data: the flag of UpdateGraph
+    kActionFrameGrab = 4,     // data: an owned FrameGrabRequest
+};
+
+// A frame grab; the result is posted to the window by its handle, so a window
+// destroyed meanwhile is never touched.
+struct FrameGrabRequest {
+    LONGLONG time;
+    HWND notifyWnd;
+    int option;
+    int overlayValue;
+    int grabArg;
+};
+
+class XRVDShow {
+public:
+    explicit XRVDShow(BOOL createTimeline);
+    virtual ~XRVDShow();
+
+    void SetTimeline(XRVDSTimeline* timeline, BOOL takeOwnership);
+    XRVDSTimeline* GetTimeline() const { return m_pTimeline; }
+    void DeleteObject(XRVDSTimeline* object);
+
+    // The action queue.
+    void QueueAction(ActionItem* item, BOOL synchronous);
+    void KillActionThread(BOOL pumpMessages);
+    BOOL IsActionThreadRunning() const { return m_bThreadRunning != 0; }
+    HRESULT ClearPendingSeeks();
+    BOOL CanQueueActions() const { return TRUE; }
+    void ReleaseFileLocks();
+
+    // Editing.
+    virtual HRESULT UpdateGraph(int flag);
+    HRESULT AddMediaFile(int kind, LPCTSTR file, LONGLONG start = -1, LONGLONG stop = -1);
+    // Builds the preview graph of the timeline: the render engine's front end,
+    // the preview filters and their connections, under the timeline lock.
+    HRESULT BuildPreviewGraph();
+
+    // Player.
+    HRESULT ToggleAudioRendering();
+    HRESULT GetMaxProperties(int* width, int* height);
+    HRESULT AcquireTimelineLock(BOOL noWait);
+    void ReleaseTimelineLock();
+    LONGLONG GetDuration();
+    void SetPreviewWindow(IPlayerWindow* preview) { m_pPreview = preview; }
+    IPlayerWindow* GetPreviewWindow() const { return m_pPreview; }
+    HRESULT SetFilterStartTimes(LONGLONG time);
+    HRESULT SetOverlayValue(INT_PTR a, INT_PTR b);
+    HRESULT GetVideoFrameRate(double* rate);
+    HRESULT GetAudioGroupRate(double* rate);
+    HRESULT UpdatePreview(int flag, BOOL synchronous);
+    HRESULT GetGraphBuilder(IGraphBuilder** graph, int flag);
+    HRESULT GetMediaEventEx(IMediaEventEx** out);
+    HRESULT GetMediaSeeking(IMediaSeeking** out);
+    HRESULT GetMediaControl(IMediaControl** out);
+    HRESULT GetVideoWindow(IVideoWindow** out);
+    LONGLONG GetPrevMark(LONGLONG) { return 0; }
+    LONGLONG GetNextMark(LONGLONG) { return 0; }
+
+    // Overlays: queues a frame grab whose bitmap is posted to notifyWnd.
+    HRESULT RequestFrameGrab(LONGLONG time, HWND notifyWnd, int option, int overlayValue, int grabArg);
+
+protected:
+    // The grab itself (the timeline's GrabSampleBitmap); tests replace it.
+    virtual HRESULT GrabFrame(LONGLONG time, HBITMAP* bitmap, int option, int grabArg);
+    // Runs the queue until it is empty (synchronous) or until killed.
+    void RunActions(BOOL untilKilled);
+
+    XRVDSTimeline* m_pTimeline;
+    IPlayerWindow* m_pPreview;
+    volatile LONG m_bThreadRunning;
+    volatile LONG m_bKill;
+    HANDLE m_hThreadDone;
+    CCriticalSection m_QueueLock;
+    CArray<ActionItem*, ActionItem*> m_Actions;
+
+private:
+    static unsigned __stdcall ActionThreadProc(void* param);
+    HRESULT UpdateGraphOnce(int flag, BOOL mayRetry);
+    void RunOneAction(ActionItem* item);
+    // Waits for the action thread (pumping or not) and closes its handle
+    // once it has ended; FALSE when it still runs.
+    BOOL JoinActionThread(DWORD timeout, BOOL pumpMessages);
+    void FreeItem(ActionItem* item);
+
+    HANDLE m_hThread;
+
+    XRVDShow(const XRVDShow&) = delete;
+    XRVDShow& operator=(const XRVDShow&) = delete;
+};
