@@ -3,6 +3,7 @@
 
 #include "capture/DesktopUtil.h"
 #include "app/PickerWindowList.h"
+#include "app/PostSaveOptionsDlg.h"
 #include "app/RecorderApp.h"
 #include "capture/DialogRegionPickerWnd.h"
 #include "capture/MonitorPickerWnd.h"
@@ -306,10 +307,14 @@ void CMainFrame::PrepareForPreview()
     SetRecordState(0);
 }
 
+// The choice is kept in the preferences (LastRecSaveChoice) for next time;
+// Cancel does nothing (2).
 int CMainFrame::RunPostSaveOptions()
 {
-    // The post-save options dialog is not built yet: do nothing.
-    return 2;
+    CPostSaveOptionsDlg dialog(m_prefs.get(), this);
+    if (dialog.DoModal() != IDOK)
+        return 2;
+    return dialog.GetChoice();
 }
 
 void CMainFrame::LaunchEditor(LPCSTR /*file*/, BOOL /*package*/, int /*choice*/)
