@@ -4,6 +4,8 @@
 #include "capture/DesktopUtil.h"
 #include "app/PickerWindowList.h"
 #include "app/PostSaveOptionsDlg.h"
+#include "app/PreviewDlg.h"
+#include "XRVDirectShow/TimelinePlayer.h"
 #include "app/RecorderApp.h"
 #include "capture/DialogRegionPickerWnd.h"
 #include "capture/MonitorPickerWnd.h"
@@ -266,10 +268,26 @@ void CMainFrame::KeepRecording()
     AfxMessageBox(text, MB_ICONINFORMATION);
 }
 
-int CMainFrame::ShowPreviewDialog(LPCSTR /*screenFile*/, LPCSTR /*cameraFile*/)
+// Plays the screen file in the preview dialog; 0 when the user discards it.
+// The facade, its action thread and its graph are gone before this returns,
+// so that the files can be moved or deleted. A recording the preview cannot
+// open is kept.
+int CMainFrame::ShowPreviewDialog(LPCSTR screenFile, LPCSTR /*cameraFile*/)
 {
-    // The post-recording preview dialog is not built yet: keep the recording.
-    return 1;
+    if (!screenFile || !*screenFile)
+        return 1;
+    CTimelinePlayer player;
+    if (FAILED(player.AddMediaFile(0, screenFile)) || FAILED(player.BuildPreviewGraph()))
+        return 1;
+    int keep = 1;
+    {
+        CPreviewDlg dialog(this);
+        dialog.SetFacade(&player);
+        dialog.DoModal();
+        keep = dialog.GetKeep();
+    }
+    player.KillActionThread(TRUE);
+    return keep;
 }
 
 BOOL CMainFrame::AskOutputFileName(CString& name)

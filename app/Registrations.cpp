@@ -5,6 +5,7 @@
 #include "app/Registrations.h"
 
 #include "app/RecorderApp.h"
+#include "overlays/PreviewPollState.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -83,10 +84,12 @@ static int g_seeded = SeedRandom();
 CString g_tipText;
 CMapStringToString g_productLanguages;   // block size 10
 CProductInfo g_productInfo(g_productLanguages);
-// 15, 16 (17, the preview players' shared state, comes with the preview
-// player windows).
+// 15, 16.
 CCriticalSection g_timelineRegistryLock;
 CMapPtrToPtr g_timelineRegistry;   // block size 10
+// 17: the preview players' shared state.
+CPtrArray g_previewPlayers;
+volatile LONG g_previewPollQuit = 0;
 // 18-20.
 static ProcessEvent s_previewPollGate(TRUE, TRUE);
 static ProcessEvent s_previewPollExit(TRUE, TRUE);
