@@ -276,7 +276,13 @@ int CMainFrame::ShowPreviewDialog(LPCSTR screenFile, LPCSTR /*cameraFile*/)
 {
     if (!screenFile || !*screenFile)
         return 1;
+    // The preview shows one recording at its own size: the plain video
+    // renderer does, wherever GDI works; the mixing renderers need Direct3D,
+    // which Wine under a virtual X screen does not start (they stay black).
+    const BOOL forcedBefore = XRVDSTimeline::s_bForcePlainRenderer;
+    XRVDSTimeline::s_bForcePlainRenderer = TRUE;
     CTimelinePlayer player;
+    XRVDSTimeline::s_bForcePlainRenderer = forcedBefore;
     if (FAILED(player.AddMediaFile(0, screenFile)) || FAILED(player.BuildPreviewGraph()))
         return 1;
     int keep = 1;

@@ -299,11 +299,14 @@ void CPreviewDlg::Layout()
         UINT id;
         int x, w;
     };
-    const int labelW = buttonW * 3;
     const int saveX = client.right - margin - 2 * buttonW - margin;
-    const int labelX = saveX - margin - labelW;
     const int stopX = margin + buttonW + margin;
     const int sliderX = stopX + buttonW + margin;
+    // The slider and the label share what the buttons leave; the label
+    // needs about 170 pixels for its text.
+    const int shared = saveX - margin - sliderX;
+    const int labelW = shared / 2 > 170 ? 170 : (shared > 0 ? shared / 2 : 0);
+    const int labelX = saveX - margin - labelW;
     const Place places[] = {
         {IDC_PREVIEW_PLAY, margin, buttonW},
         {IDC_PREVIEW_PAUSE, margin, buttonW},
