@@ -361,6 +361,12 @@ HRESULT XRVDShow::BuildPreviewGraph()
     TimelineLock guard(m_pTimeline);
     if (!guard.Acquire(FALSE))
         return E_FAIL;
+    // The front end is built with the group's format: the video group takes
+    // the sources' largest size and rate first.
+    int width = 0, height = 0;
+    double rate = 0.0;
+    if (SUCCEEDED(m_pTimeline->GetMaxProperties(&width, &height, &rate)) && width > 0 && height > 0)
+        m_pTimeline->SetTimedValues(width, height, 5, rate, 1, 1);
     HRESULT hr = m_pTimeline->InitializeRenderEngine(FALSE);
     if (SUCCEEDED(hr))
         hr = m_pTimeline->AddFiltersToGraph(FALSE);

@@ -96,10 +96,10 @@ void CPreviewDlg::OnOK()
 {
 }
 
-// Closing the dialog keeps the recording.
+// Closing the dialog leaves the keep flag as it is (1 unless Delete was
+// confirmed on the way out).
 void CPreviewDlg::OnCancel()
 {
-    m_keep = 1;
     EndDialog(1);
 }
 

@@ -877,6 +877,18 @@ void CMediaPlayerWnd::OnDestroy()
     Set64(m_position, 0);
     ::InterlockedExchange(&m_needsRestart, 0);
     Unregister();
+    // The renderer's window is a child of this one: it is handed back before
+    // this window goes, or it would be destroyed with it and the graph could
+    // not show video in another window.
+    CComPtr<IGraphBuilder> graph;
+    CComPtr<IVideoWindow> window;
+    if (SUCCEEDED(GetGraph(&graph)) && graph && SUCCEEDED(graph->QueryInterface(IID_IVideoWindow, (void**)&window))) {
+        OAHWND owner = 0;
+        if (SUCCEEDED(window->get_Owner(&owner)) && (HWND)owner == m_hWnd) {
+            window->put_Visible(OAFALSE);
+            window->put_Owner(0);
+        }
+    }
     m_videoChild = NULL;
     Default();
 }

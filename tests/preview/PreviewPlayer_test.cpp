@@ -197,6 +197,35 @@ TEST_F(PreviewPlayerTest, SeeksShowThatSecondsColour)
     preview.DestroyWindow();
 }
 
+// A 640 x 480 recording in a 320 x 240 player: real size shows scroll bars
+// and the video's corner; fit mode scales it into the client.
+TEST_F(PreviewPlayerTest, LargeVideoScrollsOrFits)
+{
+    const std::string file = MakeRecording(640, 480);
+    auto player = MakePlayer(file);
+    mediatest::CTestParent host;
+    for (BOOL fit : {FALSE, TRUE}) {
+        CTimelinePreview preview;
+        preview.SetScaleToFit(fit);
+        Open(preview, host, player.get());
+        ASSERT_TRUE(mediatest::PumpUntil([&] { return preview.GetVideoSize().cx == 640; }, 5000)) << fit;
+        const LONG style = GetWindowLongA(preview.m_hWnd, GWL_STYLE);
+        EXPECT_EQ(!fit, (style & WS_HSCROLL) != 0) << fit;
+        EXPECT_EQ(!fit, (style & WS_VSCROLL) != 0) << fit;
+        const RECT m = preview.GetMovieRect();
+        EXPECT_EQ(fit ? 320 : 640, m.right - m.left) << fit;
+        EXPECT_EQ(fit ? 240 : 480, m.bottom - m.top) << fit;
+        preview.Seek(15000000, 1);
+        RECT client;
+        GetClientRect(preview.m_hWnd, &client);
+        POINT p = {client.right / 2, client.bottom / 2};
+        ClientToScreen(preview.m_hWnd, &p);
+        EXPECT_TRUE(mediatest::PumpUntil([&] { return Near(ScreenPixel(p.x, p.y), kSecondColours[1]); }, 5000))
+            << (fit ? "fit" : "real size") << ": " << std::hex << ScreenPixel(p.x, p.y);
+        preview.DestroyWindow();
+    }
+}
+
 TEST_F(PreviewPlayerTest, PlayRangeCompletesOnceAndPlayAtTheEndRewinds)
 {
     const std::string file = MakeRecording(160, 120);
