@@ -116,3 +116,25 @@ private:
     XRVDShow(const XRVDShow&) = delete;
     XRVDShow& operator=(const XRVDShow&) = delete;
 };
+
+// The facade's media queries over the media detector, with the process-wide
+// file-properties cache (XRVDirectShow/FileProperties.h). Any thread.
+namespace XRVDShowMedia {
+
+// Length of the file's longest stream, 100-ns units (floor(s x 1000) x 10000);
+// 0 when it cannot be read.
+LONGLONG GetStreamLength(LPCTSTR fileName);
+// ".XRVImg3" names count as video without being opened.
+BOOL HasVideoStream(LPCTSTR fileName);
+BOOL HasAudioStream(LPCTSTR fileName);
+// Every out pointer but audio is required (E_POINTER otherwise). audio, when
+// given, receives the 16-bit PCM form of the audio stream (all 0xFF bytes
+// without audio). noCache probes again and replaces the file's record.
+HRESULT GetMediaInformation(LPCTSTR fileName, BOOL* hasVideo, BOOL* hasAudio, LONGLONG* length, int* width,
+                            int* height, double* frameRate, int* bitCount, WAVEFORMATEX* audio, BOOL noCache);
+
+// The 16-bit PCM form of an audio stream's format (22050 Hz mono when the
+// stream reports a rate of 0).
+void PcmFormOf(const WAVEFORMATEX& in, WAVEFORMATEX* out);
+
+}  // namespace XRVDShowMedia

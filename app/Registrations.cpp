@@ -6,6 +6,7 @@
 
 #include "app/RecorderApp.h"
 #include "overlays/PreviewPollState.h"
+#include "XRVDirectShow/FileProperties.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -99,7 +100,10 @@ CCriticalSection g_previewPlayerListLock;
 // 21.
 int g_previewCommand[7] = {g_commandCounter++, g_commandCounter++, g_commandCounter++, g_commandCounter++,
                            g_commandCounter++, g_commandCounter++, g_commandCounter++};
-// 22 (the playback facade's file-properties cache comes with it). 23.
+// 22: the playback facade's file-properties cache.
+CArray<FilePropertiesRecord> g_FileProperties;
+CCriticalSection g_FilePropertiesLock;
+// 23.
 SoftwareTransition g_softwareTransitions[kSoftwareTransitionCount] = {
     {"Spiral", SoftSpiral, NULL, false},             {"Iris", SoftIris, NULL, false},
     {"RadialWipe", SoftRadialWipe, NULL, false},     {"ZigZag", SoftZigZag, NULL, false},
