@@ -1,6 +1,7 @@
 #include "XRVDirectShow/XRVDShow.h"
 
 #include "XRVDirectShow/TimelineReport.h"
+#include "overlays/Overlay.h"
 
 #include <process.h>
 
@@ -59,6 +60,9 @@ XRVDShow::~XRVDShow()
     m_QueueLock.Unlock();
     DeleteObject(m_pTimeline);
     m_pTimeline = NULL;
+    for (INT_PTR i = 0; i < m_Overlays.GetSize(); ++i)
+        delete m_Overlays[i];
+    m_Overlays.RemoveAll();
     if (m_hThreadDone)
         ::CloseHandle(m_hThreadDone);
 }

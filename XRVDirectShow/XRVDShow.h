@@ -40,6 +40,8 @@ struct FrameGrabRequest {
     int grabArg;
 };
 
+class COverlay;
+
 class XRVDShow {
 public:
     explicit XRVDShow(BOOL createTimeline);
@@ -87,6 +89,30 @@ public:
 
     // Overlays: queues a frame grab whose bitmap is posted to notifyWnd.
     HRESULT RequestFrameGrab(LONGLONG time, HWND notifyWnd, int option, int overlayValue, int grabArg);
+    // The overlay list (the facade owns its overlays). Indexes are clamped
+    // to the list: an overlay always lands in it.
+    HRESULT InsertOverlayFirst(COverlay* overlay, LONGLONG* length);
+    int CountOverlays(int mask);
+    HRESULT MoveOverlay(COverlay* overlay, int index);
+    HRESULT MoveOverlayBehindImages(COverlay* overlay);
+    COverlay* GetOverlay(int index);
+    HRESULT RemoveOverlay(int overlayId, BOOL destroy);
+
+    // Clips of a kind (0 video, 5 transitions, 1 audio, 2 audio mix): each
+    // clip is a track of the kind's composition; clip n is the n-th track in
+    // (start, track index) order, so tracks that start together all count.
+    int GetClipCount(int kind);
+    HRESULT GetTrackOfClip(int kind, int n, int* track);
+    HRESULT GetClipOfTrack(int kind, int track, int* n);
+    HRESULT GetClipStartStop(int kind, int clip, LONGLONG* start, LONGLONG* stop);
+    // The clip playing at a time; -1 when none, when the kind's composition
+    // is not there or a query fails.
+    int GetClipIndexAtTime(int kind, LONGLONG time);
+
+    // Sets one key of a source's volume envelope ("Vol"): a key at the same
+    // time is replaced, else the key is inserted in time order. Other
+    // parameters of the setter are kept.
+    static HRESULT SetVolumeKeyAtTime(IPropertySetter* setter, LONGLONG time, double level, BOOL jump);
 
 protected:
     // The grab itself (the timeline's GrabSampleBitmap); tests replace it.
@@ -101,6 +127,7 @@ protected:
     HANDLE m_hThreadDone;
     CCriticalSection m_QueueLock;
     CArray<ActionItem*, ActionItem*> m_Actions;
+    CArray<COverlay*, COverlay*> m_Overlays;
 
 private:
     static unsigned __stdcall ActionThreadProc(void* param);
