@@ -227,36 +227,37 @@ HWND WaitForWindow(const char* title, DWORD ms)
     return w;
 }
 
+struct FindBox {
+    HWND over;
+    HWND found;
+};
+
+BOOL CALLBACK FindBoxProc(HWND h, LPARAM p)
+{
+    FindBox* f = (FindBox*)p;
+    char cls[16] = "";
+    ::GetClassNameA(h, cls, sizeof(cls));
+    if (h != f->over && strcmp(cls, "#32770") == 0 && ::IsWindowVisible(h) && ::GetDlgItem(h, IDYES)) {
+        f->found = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // The message box the program shows over a window (another visible dialog of
-// the same thread).
+// the same thread, with a Yes button).
 HWND WaitForMessageBox(HWND over, DWORD ms)
 {
     const DWORD thread = ::GetWindowThreadProcessId(over, NULL);
-    HWND found = NULL;
+    FindBox f = {over, NULL};
     PumpUntil(
         [&] {
-            struct F {
-                HWND over, found;
-            } f = {over, NULL};
-            ::EnumThreadWindows(
-                thread,
-                [](HWND h, LPARAM p) {
-                    F* f = (F*)p;
-                    char cls[16] = "";
-                    ::GetClassNameA(h, cls, sizeof(cls));
-                    if (h != f->over && strcmp(cls, "#32770") == 0 && ::IsWindowVisible(h) &&
-                        ::GetDlgItem(h, IDYES)) {
-                        f->found = h;
-                        return FALSE;
-                    }
-                    return TRUE;
-                },
-                (LPARAM)&f);
-            found = f.found;
-            return found != NULL;
+            f.found = NULL;
+            ::EnumThreadWindows(thread, FindBoxProc, (LPARAM)&f);
+            return f.found != NULL;
         },
         ms);
-    return found;
+    return f.found;
 }
 
 std::vector<std::string> Entries(const std::string& folder)

@@ -41,23 +41,23 @@ TEST(PostSaveOptionsDlg, ChecksTheStoredChoiceAndWritesTheNewOneOnOk)
     }
 }
 
+BOOL CALLBACK FindDialog(HWND h, LPARAM out)
+{
+    char cls[16] = "";
+    GetClassNameA(h, cls, sizeof(cls));
+    if (strcmp(cls, "#32770") == 0 && IsWindowVisible(h)) {
+        *(HWND*)out = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // Presses a button of the first dialog the thread shows.
 void PressWhenShown(DWORD uiThread, UINT button)
 {
     for (int i = 0; i < 500; ++i) {
         HWND found = NULL;
-        EnumThreadWindows(
-            uiThread,
-            [](HWND h, LPARAM out) {
-                char cls[16] = "";
-                GetClassNameA(h, cls, sizeof(cls));
-                if (strcmp(cls, "#32770") == 0 && IsWindowVisible(h)) {
-                    *(HWND*)out = h;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            (LPARAM)&found);
+        EnumThreadWindows(uiThread, FindDialog, (LPARAM)&found);
         if (found) {
             PostMessageA(found, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
             return;

@@ -26,26 +26,28 @@ bool WaitFor(const std::function<bool()>& done, DWORD ms)
     return true;
 }
 
+struct FindBox {
+    HWND dialog;
+    HWND found;
+};
+
+BOOL CALLBACK FindBoxProc(HWND h, LPARAM p)
+{
+    FindBox* f = (FindBox*)p;
+    char cls[16] = "";
+    GetClassNameA(h, cls, sizeof(cls));
+    if (h != f->dialog && strcmp(cls, "#32770") == 0 && IsWindowVisible(h)) {
+        f->found = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // The visible message box of a thread, or null.
 HWND FindMessageBox(DWORD thread, HWND dialog)
 {
-    struct Find {
-        HWND dialog;
-        HWND found;
-    } f = {dialog, NULL};
-    EnumThreadWindows(
-        thread,
-        [](HWND h, LPARAM p) {
-            Find* f = (Find*)p;
-            char cls[16] = "";
-            GetClassNameA(h, cls, sizeof(cls));
-            if (h != f->dialog && strcmp(cls, "#32770") == 0 && IsWindowVisible(h)) {
-                f->found = h;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        (LPARAM)&f);
+    FindBox f = {dialog, NULL};
+    EnumThreadWindows(thread, FindBoxProc, (LPARAM)&f);
     return f.found;
 }
 
