@@ -235,20 +235,30 @@ HRESULT XRVDShow::GrabFrame(LONGLONG time, HBITMAP* bitmap, int option, int grab
     return m_pTimeline->GrabSampleBitmap(time, bitmap, option, grabArg);
 }
 
+// Waits for the action thread to end. Messages sent to this thread are
+// served meanwhile (the thread's graph calls may send to windows of this
+// thread); with pumpMessages every message is dispatched.
 BOOL XRVDShow::JoinActionThread(DWORD timeout, BOOL pumpMessages)
 {
     if (!m_hThread)
         return TRUE;
-    DWORD r;
-    if (pumpMessages) {
-        for (;;) {
-            r = ::MsgWaitForMultipleObjects(1, &m_hThread, FALSE, INFINITE, QS_ALLINPUT);
-            if (r != WAIT_OBJECT_0 + 1)
-                break;
-            PumpMessages();
+    const DWORD start = ::GetTickCount();
+    DWORD r = WAIT_TIMEOUT;
+    for (;;) {
+        DWORD wait = INFINITE;
+        if (timeout != INFINITE) {
+            const DWORD spent = ::GetTickCount() - start;
+            wait = spent >= timeout ? 0 : timeout - spent;
         }
-    } else {
-        r = ::WaitForSingleObject(m_hThread, timeout);
+        r = ::MsgWaitForMultipleObjects(1, &m_hThread, FALSE, wait, pumpMessages ? QS_ALLINPUT : QS_SENDMESSAGE);
+        if (r != WAIT_OBJECT_0 + 1)
+            break;
+        if (pumpMessages) {
+            PumpMessages();
+        } else {
+            MSG msg;
+            ::PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
     }
     if (r != WAIT_OBJECT_0)
         return FALSE;

@@ -1,6 +1,6 @@
 // Vexcap.exe under Xvfb with the preview and the post-save options on: a
-// 320 x 240 fixed region over a window that shows red for a second, then
-// blue, is recorded from /R to /S; the preview dialog opens playing, its
+// 320 x 240 fixed region over a window that shows red for two seconds,
+// then blue, is recorded from /R to /S; the preview dialog opens playing, its
 // label follows the clock, playback ends rewound, slider seeks show each
 // colour (PNG screenshots kept in the build folder), Save writes the package
 // and the post-save choice is kept in the preferences. Delete asks: Yes
@@ -289,7 +289,9 @@ protected:
         const std::string recording = Text(main);
         if (!PumpUntil([&] { return Text(main) != recording; }, 20000))   // the title shows the recording state
             return NULL;
-        Pump(1500);
+        // The first colour a little longer than the second's seek point
+        // needs: the capture may begin a moment after the title changes.
+        Pump(2000);
         colours.Show(kSecond);
         Pump(2500);
         EXPECT_EQ(1, RunProgram("/S"));
