@@ -118,6 +118,12 @@ public:
     void FreeGrabbedSample();
     HRESULT ConnectThroughPcmConverter(IGraphBuilder* pGraph, IAMTimelineGroup* pAudioGroup, IPin* pGroupOutputAudioPin,
                                        IPin* pAudioRendererInputPin);
+    // Pauses the preview graph at a time until SampleCB holds its frame.
+    HRESULT CatchSampleAt(LONGLONG time);
+    // The preview's frame at a time as a bitmap the caller owns.
+    HRESULT GrabSampleBitmap(LONGLONG time, HBITMAP* bitmap, int option, int grabArg);
+    // Passes the timeline position to the zoom and overlay filters.
+    HRESULT SetFilterStartTimes(LONGLONG time);
     // Connects or disconnects the audio group's output and the audio renderer.
     HRESULT ToggleAudioRendering();
     // Tests without Direct3D force the plain video renderer: the mixing

@@ -9,6 +9,7 @@
 #include "XRVDirectShow/GraphUtil.h"
 #include "XRVDirectShow/MediaTypes.h"
 #include "XRVDirectShow/TimelineReport.h"
+#include "platform/dex/ChainFilters.h"
 #include "platform/dex/DexFactory.h"
 #include "platform/dex/RenderEngine.h"
 #include "capture/RecordSettings.h"
@@ -617,10 +618,11 @@ HRESULT XRVDSTimeline::WriteFrameImage(LPCTSTR file, const BITMAPINFOHEADER& bih
 }
 
 // The preview graph is paused at the time; the first frame after the seek
-// (its time starts at 0) is kept by SampleCB and written as a .bmp file.
-HRESULT XRVDSTimeline::GrabSampleBitmapToFile(LONGLONG time, LPCTSTR file, BOOL)
+// (its time starts at 0) is kept by SampleCB in the sample buffers. The graph
+// is stopped again afterwards.
+HRESULT XRVDSTimeline::CatchSampleAt(LONGLONG time)
 {
-    if (!file || !*file || !m_pGraph || !m_pPreZoomSG)
+    if (!m_pGraph || !m_pPreZoomSG)
         return E_FAIL;
     CComPtr<ISampleGrabber> grabber;
     XRV_CHECK(m_pPreZoomSG->QueryInterface( IID_ISampleGrabber, (void**)&grabber ));
@@ -651,12 +653,87 @@ HRESULT XRVDSTimeline::GrabSampleBitmapToFile(LONGLONG time, LPCTSTR file, BOOL)
     if (FAILED(hr))
         return hr;
     if (!m_bSampleReady) {
-        Report(__LINE__, "no frame came in GrabSampleBitmapToFile()");
+        Report(__LINE__, "no frame came in CatchSampleAt()");
         return E_FAIL;
     }
+    return S_OK;
+}
+
+HRESULT XRVDSTimeline::GrabSampleBitmapToFile(LONGLONG time, LPCTSTR file, BOOL)
+{
+    if (!file || !*file)
+        return E_FAIL;
+    HRESULT hr = CatchSampleAt(time);
+    if (FAILED(hr))
+        return hr;
     hr = E_FAIL;
     if (m_cbSampleFormat >= (long)sizeof(VIDEOINFOHEADER))
         hr = WriteFrameImage(file, ((const VIDEOINFOHEADER*)m_pSampleFormat)->bmiHeader, m_pSampleBuffer, m_cbSample);
     FreeGrabbedSample();
     return hr;
+}
+
+// The preview graph's frame at a time as a top-down 32-bit DIB section that
+// the caller owns, under the timeline lock.
+HRESULT XRVDSTimeline::GrabSampleBitmap(LONGLONG time, HBITMAP* bitmap, int, int)
+{
+    if (!bitmap)
+        return E_POINTER;
+    *bitmap = NULL;
+    if (AcquireLock(TRUE, NULL) == 2)
+        return E_FAIL;
+    HRESULT hr = CatchSampleAt(time);
+    if (SUCCEEDED(hr)) {
+        hr = E_FAIL;
+        if (m_cbSampleFormat >= (long)sizeof(VIDEOINFOHEADER)) {
+            const BITMAPINFOHEADER& bih = ((const VIDEOINFOHEADER*)m_pSampleFormat)->bmiHeader;
+            const int width = bih.biWidth;
+            const int height = bih.biHeight < 0 ? -bih.biHeight : bih.biHeight;
+            const long stride = width * 4;
+            if (bih.biBitCount == 32 && width > 0 && height > 0 && m_cbSample >= stride * height) {
+                BITMAPINFO info;
+                memset(&info, 0, sizeof(info));
+                info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+                info.bmiHeader.biWidth = width;
+                info.bmiHeader.biHeight = bih.biHeight;
+                info.bmiHeader.biPlanes = 1;
+                info.bmiHeader.biBitCount = 32;
+                info.bmiHeader.biCompression = BI_RGB;
+                void* bits = NULL;
+                HBITMAP made = ::CreateDIBSection(NULL, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+                if (made && bits) {
+                    memcpy(bits, m_pSampleBuffer, (size_t)stride * height);
+                    *bitmap = made;
+                    hr = S_OK;
+                } else if (made) {
+                    ::DeleteObject(made);
+                }
+            } else {
+                Report(__LINE__, "the grabbed frame is not 32-bit RGB in GrabSampleBitmap()");
+            }
+        }
+        FreeGrabbedSample();
+    }
+    ReleaseLock();
+    return hr;
+}
+
+// The position the next samples count from, for the overlay filter (which
+// draws the overlays of that timeline time) and the zoom filter.
+HRESULT XRVDSTimeline::SetFilterStartTimes(LONGLONG time)
+{
+    HRESULT result = S_OK;
+    if (m_pOverlayFilter) {
+        CComQIPtr<IXrvOverlay> overlay(m_pOverlayFilter);
+        HRESULT hr = overlay ? overlay->SetStartTime(time) : E_NOINTERFACE;
+        if (FAILED(hr))
+            result = hr;
+    }
+    if (m_pZoomFilter) {
+        CComQIPtr<IZoomPIPFilter> zoom(m_pZoomFilter);
+        HRESULT hr = zoom ? zoom->SetStartTime(time) : E_NOINTERFACE;
+        if (FAILED(hr))
+            result = hr;
+    }
+    return result;
 }

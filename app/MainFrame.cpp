@@ -1,4 +1,5 @@
 #include "app/MainFrame.h"
+#include "overlays/MediaPlayerWnd.h"
 
 #include "app/AppMessages.h"
 #include "app/RecorderApp.h"
@@ -211,6 +212,7 @@ void CMainFrame::OnDestroy()
     m_statusBar.reset();
     if (m_focusFrame && m_focusFrame->GetSafeHwnd())
         m_focusFrame->DestroyWindow();
+    CMediaPlayerWnd::StopPollThread();
     CFrameWnd::OnDestroy();
 }
 

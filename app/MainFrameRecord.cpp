@@ -3,6 +3,9 @@
 
 #include "capture/DesktopUtil.h"
 #include "app/PickerWindowList.h"
+#include "app/PostSaveOptionsDlg.h"
+#include "app/PreviewDlg.h"
+#include "XRVDirectShow/TimelinePlayer.h"
 #include "app/RecorderApp.h"
 #include "capture/DialogRegionPickerWnd.h"
 #include "capture/MonitorPickerWnd.h"
@@ -265,10 +268,32 @@ void CMainFrame::KeepRecording()
     AfxMessageBox(text, MB_ICONINFORMATION);
 }
 
-int CMainFrame::ShowPreviewDialog(LPCSTR /*screenFile*/, LPCSTR /*cameraFile*/)
+// Plays the screen file in the preview dialog; 0 when the user discards it.
+// The facade, its action thread and its graph are gone before this returns,
+// so that the files can be moved or deleted. A recording the preview cannot
+// open is kept.
+int CMainFrame::ShowPreviewDialog(LPCSTR screenFile, LPCSTR /*cameraFile*/)
 {
-    // The post-recording preview dialog is not built yet: keep the recording.
-    return 1;
+    if (!screenFile || !*screenFile)
+        return 1;
+    // The preview shows one recording at its own size: the plain video
+    // renderer does, wherever GDI works; the mixing renderers need Direct3D,
+    // which Wine under a virtual X screen does not start (they stay black).
+    const BOOL forcedBefore = XRVDSTimeline::s_bForcePlainRenderer;
+    XRVDSTimeline::s_bForcePlainRenderer = TRUE;
+    CTimelinePlayer player;
+    XRVDSTimeline::s_bForcePlainRenderer = forcedBefore;
+    if (FAILED(player.AddMediaFile(0, screenFile)) || FAILED(player.BuildPreviewGraph()))
+        return 1;
+    int keep = 1;
+    {
+        CPreviewDlg dialog(this);
+        dialog.SetFacade(&player);
+        dialog.DoModal();
+        keep = dialog.GetKeep();
+    }
+    player.KillActionThread(TRUE);
+    return keep;
 }
 
 BOOL CMainFrame::AskOutputFileName(CString& name)
@@ -306,10 +331,14 @@ void CMainFrame::PrepareForPreview()
     SetRecordState(0);
 }
 
+// The choice is kept in the preferences (LastRecSaveChoice) for next time;
+// Cancel does nothing (2).
 int CMainFrame::RunPostSaveOptions()
 {
-    // The post-save options dialog is not built yet: do nothing.
-    return 2;
+    CPostSaveOptionsDlg dialog(m_prefs.get(), this);
+    if (dialog.DoModal() != IDOK)
+        return 2;
+    return dialog.GetChoice();
 }
 
 void CMainFrame::LaunchEditor(LPCSTR /*file*/, BOOL /*package*/, int /*choice*/)

@@ -5,6 +5,8 @@
 #include "app/Registrations.h"
 
 #include "app/RecorderApp.h"
+#include "overlays/PreviewPollState.h"
+#include "XRVDirectShow/FileProperties.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -83,10 +85,12 @@ static int g_seeded = SeedRandom();
 CString g_tipText;
 CMapStringToString g_productLanguages;   // block size 10
 CProductInfo g_productInfo(g_productLanguages);
-// 15, 16 (17, the preview players' shared state, comes with the preview
-// player windows).
+// 15, 16.
 CCriticalSection g_timelineRegistryLock;
 CMapPtrToPtr g_timelineRegistry;   // block size 10
+// 17: the preview players' shared state.
+CPtrArray g_previewPlayers;
+volatile LONG g_previewPollQuit = 0;
 // 18-20.
 static ProcessEvent s_previewPollGate(TRUE, TRUE);
 static ProcessEvent s_previewPollExit(TRUE, TRUE);
@@ -96,7 +100,10 @@ CCriticalSection g_previewPlayerListLock;
 // 21.
 int g_previewCommand[7] = {g_commandCounter++, g_commandCounter++, g_commandCounter++, g_commandCounter++,
                            g_commandCounter++, g_commandCounter++, g_commandCounter++};
-// 22 (the playback facade's file-properties cache comes with it). 23.
+// 22: the playback facade's file-properties cache.
+CArray<FilePropertiesRecord> g_FileProperties;
+CCriticalSection g_FilePropertiesLock;
+// 23.
 SoftwareTransition g_softwareTransitions[kSoftwareTransitionCount] = {
     {"Spiral", SoftSpiral, NULL, false},             {"Iris", SoftIris, NULL, false},
     {"RadialWipe", SoftRadialWipe, NULL, false},     {"ZigZag", SoftZigZag, NULL, false},

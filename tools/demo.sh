@@ -3,12 +3,13 @@
 # recorder and its screen codec, starts a private Xvfb screen with a Wine
 # clock on it, runs `Vexcap.exe /R`, lets it record a few seconds, sends
 # `Vexcap.exe /S`, and prints where the saved AVI is and what ffprobe says of
-# it. BUILD_DIR picks the build folder (default: build/); DEMO_SECONDS the
-# length (default 5).
+# it, and a PNG screenshot of the preview dialog playing the recording.
+# BUILD_DIR picks the build folder (default: build/); DEMO_SECONDS the length
+# (default 5).
 #
-# The demo's preferences skip the steps after recording that need a person:
-# no preview, no post-save options, a plain AVI (no package), automatic file
-# names in C:\VexcapDemo.
+# The demo's preferences: the preview after recording on (the demo takes its
+# screenshot and presses Save with xdotool), no post-save options, a plain AVI
+# (no package), automatic file names in C:\VexcapDemo.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 export BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
@@ -44,7 +45,7 @@ REG="$VEXCAP_ENV_DIR/demo-prefs.reg"
     printf 'Windows Registry Editor Version 5.00\r\n\r\n'
     printf '[%s]\r\n' "$KEY"
     printf '"VideoInput"=dword:00000000\r\n'          # the whole screen
-    printf '"PrevAfterRec"=dword:00000000\r\n'        # no preview
+    printf '"PrevAfterRec"=dword:00000001\r\n'        # the preview dialog
     printf '"OptionsAfterRec"=dword:00000000\r\n'     # no post-save options
     printf '"CreateSkoRecFile"=dword:00000000\r\n'    # a plain AVI, no package
     printf '"VideoFileNaming"=dword:00000002\r\n'     # automatic numbered names
@@ -70,6 +71,32 @@ STOP_ANSWER=$?
 set -e
 say "the running recorder answered the stop with $STOP_ANSWER (1: stopped)"
 
+# The preview dialog opens playing the recording: a screenshot of it once it
+# has played a moment, then Save (bottom right, left of Delete).
+KEEP_DIR="$BUILD_DIR/demo-output"
+mkdir -p "$KEEP_DIR"
+SHOT="$KEEP_DIR/preview-dialog.png"
+rm -f "$SHOT"
+PREVIEW_ID=""
+for _ in $(seq 1 120); do
+    PREVIEW_ID="$(xwininfo -display "$DISPLAY" -root -tree 2>/dev/null | grep -F 'Skorvale 录像器预览' | awk '{print $1}' | head -n 1 || true)"
+    [ -n "$PREVIEW_ID" ] && break
+    sleep 0.5
+done
+if [ -n "$PREVIEW_ID" ]; then
+    sleep 2
+    import -display "$DISPLAY" -window "$PREVIEW_ID" "$SHOT" 2>/dev/null || true
+    GEOMETRY="$(xwininfo -display "$DISPLAY" -id "$PREVIEW_ID" || true)"
+    X="$(echo "$GEOMETRY" | awk '/Absolute upper-left X/ {print $4}')"
+    Y="$(echo "$GEOMETRY" | awk '/Absolute upper-left Y/ {print $4}')"
+    W="$(echo "$GEOMETRY" | awk '/Width:/ {print $2}')"
+    H="$(echo "$GEOMETRY" | awk '/Height:/ {print $2}')"
+    say "the preview dialog is open (${W}x${H}); pressing Save"
+    DISPLAY="$DISPLAY" xdotool mousemove "$((X + W - 110))" "$((Y + H - 21))" click 1 || true
+else
+    say "the preview dialog did not open"
+fi
+
 # The save step names the file Capture-<n>.avi in the output folder.
 SAVED=""
 for _ in $(seq 1 120); do
@@ -86,8 +113,6 @@ if [ -z "$SAVED" ]; then
     exit 1
 fi
 # The prefix is made afresh on each start of the environment: keep a copy.
-KEEP_DIR="$BUILD_DIR/demo-output"
-mkdir -p "$KEEP_DIR"
 cp -f "$SAVED" "$KEEP_DIR/"
 echo
 echo "Saved recording: C:\\VexcapDemo\\$(basename "$SAVED") in the demo's Wine prefix,"
@@ -97,3 +122,9 @@ echo
 ffprobe -v error \
     -show_entries format=format_name,duration,size:stream=index,codec_type,codec_name,codec_tag_string,width,height,r_frame_rate,nb_frames \
     -of default=noprint_wrappers=0 "$KEEP_DIR/$(basename "$SAVED")"
+echo
+if [ -s "$SHOT" ]; then
+    echo "Screenshot of the preview dialog playing the recording: $SHOT"
+else
+    echo "No screenshot of the preview dialog was taken"
+fi

@@ -8,7 +8,7 @@ PKGS="cmake ninja-build python3 \
 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev \
 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev \
 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 libz-mingw-w64-dev googletest \
-wine wine64 xvfb xauth x11-utils locales ffmpeg sox libgsf-bin imagemagick \
+wine wine64 xvfb xauth x11-utils xdotool locales ffmpeg sox libgsf-bin imagemagick \
 fonts-wqy-microhei fonts-wine pulseaudio pulseaudio-utils \
 gstreamer1.0-plugins-base gstreamer1.0-plugins-good libgl1 libgl1-mesa-dri libglx-mesa0"
 # 32-bit Wine and what its DirectShow needs (GStreamer to read AVI and WAV,

@@ -296,6 +296,16 @@ TEST_F(TimelineGraphTest, ZoomFilterKeepsItsSettings)
     EXPECT_EQ(5, mode);
     EXPECT_EQ(7, v1);
     EXPECT_EQ(8, v2);
+
+    // The timeline position reaches both filters.
+    ASSERT_EQ(S_OK, t.SetFilterStartTimes(Sec(5)));
+    LONGLONG zoomStart = 0, overlayStart = 0;
+    EXPECT_EQ(S_OK, zoom->GetStartTime(&zoomStart));
+    CComQIPtr<IXrvOverlay> overlay(t.m_pOverlayFilter);
+    ASSERT_TRUE(overlay != NULL);
+    EXPECT_EQ(S_OK, overlay->GetStartTime(&overlayStart));
+    EXPECT_EQ(Sec(5), zoomStart);
+    EXPECT_EQ(Sec(5), overlayStart);
 }
 
 // The blank source at the start comes back when an edit took it away, and

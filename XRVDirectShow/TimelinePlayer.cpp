@@ -1,0 +1,8 @@
+#include "XRVDirectShow/TimelinePlayer.h"
+
+CTimeline::CTimeline() : XRVDSTimeline(TRUE, TRUE) {}
+
+CTimelinePlayer::CTimelinePlayer() : XRVDShow(FALSE)
+{
+    SetTimeline(new CTimeline, TRUE);
+}

@@ -1,0 +1,35 @@
+#pragma once
+// Resource ids of playing a recording and of the dialogs around its save:
+// the post-recording preview, the task progress dialog of the file writer
+// and the post-save options.
+
+// The task progress dialog.
+#define IDD_TASK_PROGRESS            1605
+#define IDC_TASK_PROGRESS_BAR        1335
+#define IDC_TASK_PROGRESS_LINE       1607
+#define IDC_TASK_PROGRESS_STATUS     1608
+#define IDS_CONFIRM_CANCEL_TASK      2014  // "你确实想取消吗？"
+
+// The post-save options dialog.
+#define IDD_POST_SAVE_OPTIONS        7513
+#define IDC_POST_SAVE_EDIT           7515
+#define IDC_POST_SAVE_PRODUCE        7516
+#define IDC_POST_SAVE_RECORD         7517
+
+// The post-recording preview dialog.
+#define IDD_PREVIEW                  1697
+#define IDC_PREVIEW_VIDEO_AREA       1002
+#define IDC_PREVIEW_PLAY             1721
+#define IDC_PREVIEW_STOP             1725
+#define IDC_PREVIEW_SAVE             1726
+#define IDC_PREVIEW_DELETE           1728
+#define IDC_PREVIEW_POSITION         1734
+#define IDC_PREVIEW_SLIDER           1736
+#define IDC_PREVIEW_PAUSE            1739
+#define IDS_PREVIEW_SAVE             452   // "保存"
+#define IDS_PREVIEW_DELETE           453   // "删除"
+#define IDS_PREVIEW_PLAY             454   // "播放"
+#define IDS_PREVIEW_PAUSE            455   // "暂停"
+#define IDS_PREVIEW_STOP             456   // "停止"
+#define IDS_PREVIEW_TITLE            457   // "Skorvale 录像器预览"
+#define IDS_PREVIEW_CONFIRM_DELETE   458   // "你确实想放弃当前的视频捕获吗？"
