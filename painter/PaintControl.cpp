@@ -1,0 +1,743 @@
+#include "painter/PaintControl.h"
+
+#include "framework/FloatRound.h"
+#include "framework/ui/FrameWnd.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+const char CPaintControl::kClassName[] = "MFCPaintCtrl";
+
+namespace {
+
+const int kZoomTable[] = { 10, 50, 100, 200, 300, 400, 500, 600 };
+
+// Status texts of the catalogue's twin, by tool.
+const char* const kToolHints[CPaintControl::kToolCount] = {
+    "",
+    "Adjusts the selection rectangle for the image.",
+    "Drag and drop the selected area within the image.",
+    "Increases or decreases the magnification of the image.",
+    "Fills an area.",
+    "Draws using a pen with the current width.",
+    "Erases using an eraser with the current width.",
+    "Select a colour from the image",
+    "Draws a line using the current pen width and colour.",
+    "Draws text using the current pen colour.",
+    "Paints with the airbrush in the current colour.",
+    "Draws a rectangle using the current pen width and colour.",
+    "Draws a rounded rectangle using the current pen width and colour.",
+    "Draws an ellipse using the current pen width and colour.",
+    "Draws a filled rectangle using the current pen width and colour.",
+    "Draws a filled rounded rectangle using the current pen width and colour.",
+    "Draws a filled ellipse using the current pen width and colour.",
+};
+
+// The recorder's twin takes its status texts from string 188 + tool.
+const UINT kFirstToolHintString = 188;
+
+const UINT kIdEditUndo = 57643;
+const UINT kIdEditRedo = 57644;
+const UINT kIdEditCopy = 57634;
+const UINT kIdEditCut = 57635;
+
+// Guards UpdateScrollBars against re-entry through the WM_SIZE that a
+// scroll bar appearing or going away sends (shared by all controls).
+bool g_inScrollUpdate = false;
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CPaintControl, CWnd)
+    ON_WM_PAINT()
+    ON_WM_ERASEBKGND()
+    ON_WM_SIZE()
+    ON_WM_DESTROY()
+    ON_WM_LBUTTONDOWN()
+    ON_WM_MOUSEMOVE()
+    ON_WM_LBUTTONUP()
+    ON_WM_RBUTTONUP()
+    ON_WM_TIMER()
+    ON_WM_CHAR()
+    ON_WM_KEYDOWN()
+    ON_WM_GETDLGCODE()
+    ON_WM_SETCURSOR()
+    ON_WM_HSCROLL()
+    ON_WM_VSCROLL()
+    ON_COMMAND(kIdEditUndo, OnEditUndo)
+    ON_COMMAND(kIdEditRedo, OnEditRedo)
+    ON_COMMAND(kIdEditCopy, OnEditCopy)
+    ON_COMMAND(kIdEditCut, OnEditCut)
+END_MESSAGE_MAP()
+
+const CPaintControl::NotifyCodes& CPaintControl::Codes()
+{
+    static const NotifyCodes codes = {
+        ::RegisterWindowMessageA("_PAINT_CONTROL_IMAGE_CHANGED_"),
+        ::RegisterWindowMessageA("_PAINT_CONTROL_MAG_CHANGED_"),
+        ::RegisterWindowMessageA("_PAINT_CONTROL_COLOUR_SAMPLER"),
+        ::RegisterWindowMessageA("_PAINT_CONTROL_MODE_CHANGED"),
+    };
+    return codes;
+}
+
+BOOL CPaintControl::RegisterPaintCtrlClass()
+{
+    WNDCLASSA wc = {};
+    HINSTANCE instance = ::GetModuleHandleA(NULL);
+    if (::GetClassInfoA(instance, kClassName, &wc))
+        return TRUE;
+    wc.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = ::DefWindowProcA;
+    wc.hInstance = instance;
+    wc.hCursor = ::LoadCursorA(NULL, IDC_ARROW);
+    wc.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kClassName;
+    return ::RegisterClassA(&wc) != 0;
+}
+
+CPaintControl::CPaintControl(Variant variant)
+    : m_variant(variant), m_historyPos(-1), m_vRange(0), m_hRange(0), m_tool(kNoTool), m_previousTool(kNoTool),
+      m_foreColour(RGB(0, 0, 0)), m_fillColour(RGB(0, 0, 0)), m_transparent(kNoColour), m_eraserWidth(4),
+      m_penWidth(1), m_trackerShown(FALSE), m_savedTracker(FALSE), m_showTransparency(FALSE), m_origin(0, 0),
+      m_margin(kBorder, kBorder), m_borderSize(kBorder, kBorder), m_dragStart(0, 0), m_lastPoint(0, 0),
+      m_cancelled(FALSE), m_buttonDown(FALSE), m_grid(TRUE), m_gridMinPercent(600), m_gridWholeOnly(TRUE),
+      m_centred(FALSE), m_floating(FALSE), m_sprayTimer(1), m_sprayTimerRunning(0), m_sprayFactor(4),
+      m_sprayDots(10), m_zoom(1.0), m_modified(FALSE), m_selection(0, 0, 0, 0)
+{
+    RegisterPaintCtrlClass();
+    SelectAll();
+}
+
+CPaintControl::~CPaintControl()
+{
+    m_backup.reset();
+    ClearHistory();
+    if (m_hWnd)
+        DestroyWindow();
+}
+
+BOOL CPaintControl::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id)
+{
+    return CWnd::Create(kClassName, "", style, rect, parent, id);
+}
+
+// --- The image -------------------------------------------------------------
+
+BOOL CPaintControl::CreateImage(int width, int height, UINT planes, UINT bitCount, const void* bits,
+                                const LOGPALETTE* palette)
+{
+    const BOOL made = m_image.Create(width, height, planes, bitCount, bits, palette);
+    ResetImage();
+    return made;
+}
+
+BOOL CPaintControl::SetBitmap(HBITMAP bitmap)
+{
+    const BOOL made = m_image.CreateFromBitmap(bitmap);
+    ResetImage();
+    return made;
+}
+
+void CPaintControl::ResetImage()
+{
+    m_modified = FALSE;
+    ClearHistory();
+    SelectAll();
+    UpdateScrollBars();
+    if (m_hWnd)
+        Invalidate();
+}
+
+// --- The view --------------------------------------------------------------
+
+void CPaintControl::SetZoom(int percent)
+{
+    m_zoom = RoundToDouble(percent * 0.01);
+    SetCentered(m_centred);
+    UpdateScrollBars();
+    OnZoomChanged();
+    if (m_hWnd)
+        Invalidate();
+}
+
+// The zoom in whole percent. A zoom set as a whole percent comes back as that
+// percent: 0.29 x 100 is a hair under 29 in binary, so a truncation alone
+// would give 28.
+int CPaintControl::GetZoomPercent() const
+{
+    return (int)std::floor(RoundToDouble(m_zoom * 100.0) + 1e-6);
+}
+
+int CPaintControl::NextZoomStep(int percent, int direction) const
+{
+    if (percent < 0)
+        percent = GetZoomPercent();
+    if (direction > 0) {
+        for (int step : kZoomTable)
+            if (step > percent)
+                return step;
+        return -1;
+    }
+    for (int i = (int)(sizeof(kZoomTable) / sizeof(kZoomTable[0])) - 1; i >= 0; --i)
+        if (kZoomTable[i] < percent)
+            return kZoomTable[i];
+    return -1;
+}
+
+void CPaintControl::ZoomToFit()
+{
+    if (!HasImage() || !m_hWnd)
+        return;
+    CRect client;
+    GetClientRect(&client);
+    const DWORD style = GetStyle();
+    if (style & WS_VSCROLL)
+        client.right += ::GetSystemMetrics(SM_CXVSCROLL);
+    if (style & WS_HSCROLL)
+        client.bottom += ::GetSystemMetrics(SM_CYHSCROLL);
+    const double fx = (double)(client.Width() - 2 * m_borderSize.x - 1) / (m_image.GetWidth() + m_origin.x);
+    const double fy = (double)(client.Height() - 2 * m_borderSize.y - 1) / (m_image.GetHeight() + m_origin.y);
+    m_zoom = RoundToDouble(std::max(0.0, std::min(fx, fy)));
+    UpdateScrollBars();
+    SetCentered(m_centred);
+    OnZoomChanged();
+    Invalidate();
+}
+
+CSize CPaintControl::GetViewSize() const
+{
+    return CSize((int)RoundToDouble((m_image.GetWidth() + m_origin.x) * m_zoom) + 2 * m_borderSize.x,
+                 (int)RoundToDouble((m_image.GetHeight() + m_origin.y) * m_zoom) + 2 * m_borderSize.y);
+}
+
+void CPaintControl::SetCentered(BOOL centred)
+{
+    m_centred = centred;
+    m_margin = m_borderSize;
+    if (!centred || !m_hWnd)
+        return;
+    CRect client;
+    GetClientRect(&client);
+    const CSize view = GetViewSize();
+    m_margin.x = std::max(0, (int)((client.Width() - view.cx) / 2)) + m_borderSize.x;
+    m_margin.y = std::max(0, (int)((client.Height() - view.cy) / 2)) + m_borderSize.y;
+}
+
+void CPaintControl::SetGrid(BOOL on, int minPercent)
+{
+    m_grid = on;
+    m_gridMinPercent = minPercent;
+    if (m_hWnd)
+        Invalidate();
+}
+
+void CPaintControl::ShowTransparency(BOOL show)
+{
+    m_showTransparency = show;
+    if (m_hWnd)
+        Invalidate();
+}
+
+void CPaintControl::SetTransparentColor(COLORREF colour)
+{
+    m_transparent = colour;
+    if (m_showTransparency && m_hWnd)
+        Invalidate();
+}
+
+CPoint CPaintControl::ImageToClient(CPoint p) const
+{
+    int sx = 0, sy = 0;
+    if (m_hWnd) {
+        if (m_hRange >= 1)
+            sx = ::GetScrollPos(m_hWnd, SB_HORZ);
+        if (m_vRange >= 1)
+            sy = ::GetScrollPos(m_hWnd, SB_VERT);
+    }
+    return CPoint((int)RoundToDouble((p.x + m_origin.x) * m_zoom) + m_margin.x - sx,
+                  (int)RoundToDouble((p.y + m_origin.y) * m_zoom) + m_margin.y - sy);
+}
+
+// At a zoom of exactly 0 every point maps to the image's corner.
+CPoint CPaintControl::ClientToImage(CPoint p) const
+{
+    if (m_zoom == 0.0)
+        return CPoint(0, 0);
+    if (m_hWnd) {
+        if (m_hRange >= 1)
+            p.x += ::GetScrollPos(m_hWnd, SB_HORZ);
+        if (m_vRange >= 1)
+            p.y += ::GetScrollPos(m_hWnd, SB_VERT);
+    }
+    return CPoint((int)RoundToDouble((p.x - m_margin.x) / m_zoom) - m_origin.x,
+                  (int)RoundToDouble((p.y - m_margin.y) / m_zoom) - m_origin.y);
+}
+
+CRect CPaintControl::ImageRectToClient(const CRect& r) const
+{
+    const CPoint tl = ImageToClient(r.TopLeft());
+    const CPoint br = ImageToClient(r.BottomRight());
+    return CRect(tl.x, tl.y, br.x, br.y);
+}
+
+void CPaintControl::UpdateScrollBars()
+{
+    if (!m_hWnd || g_inScrollUpdate)
+        return;
+    g_inScrollUpdate = true;
+    CRect client;
+    GetClientRect(&client);
+    SCROLLINFO si = { sizeof(si) };
+    si.fMask = SIF_PAGE;
+    si.nPage = (UINT)client.Width();
+    ::SetScrollInfo(m_hWnd, SB_HORZ, &si, FALSE);
+    si.nPage = (UINT)client.Height();
+    ::SetScrollInfo(m_hWnd, SB_VERT, &si, FALSE);
+    int hRange = 0, vRange = 0;
+    if (HasImage()) {
+        const DWORD style = GetStyle();
+        int cw = client.Width() + ((style & WS_VSCROLL) ? ::GetSystemMetrics(SM_CXVSCROLL) : 0);
+        int ch = client.Height() + ((style & WS_HSCROLL) ? ::GetSystemMetrics(SM_CYHSCROLL) : 0);
+        const CSize view = GetViewSize();
+        bool vertical = false;
+        if (ch <= view.cy) {
+            vertical = true;
+            vRange = view.cy;
+            cw -= ::GetSystemMetrics(SM_CXVSCROLL);
+        }
+        if (cw <= view.cx) {
+            hRange = view.cx;
+            if (!vertical) {
+                ch -= ::GetSystemMetrics(SM_CYHSCROLL);
+                if (ch <= view.cy)
+                    vRange = view.cy;
+            }
+        }
+    }
+    m_hRange = hRange;
+    m_vRange = vRange;
+    ::SetScrollRange(m_hWnd, SB_HORZ, 0, hRange, TRUE);
+    ::SetScrollRange(m_hWnd, SB_VERT, 0, vRange, TRUE);
+    g_inScrollUpdate = false;
+}
+
+void CPaintControl::ScrollAxis(int bar, UINT code, UINT pos)
+{
+    CRect client;
+    GetClientRect(&client);
+    const int extent = bar == SB_HORZ ? client.Width() : client.Height();
+    if (extent <= 0)
+        return;
+    const int range = bar == SB_HORZ ? m_hRange : m_vRange;
+    const int old = ::GetScrollPos(m_hWnd, bar);
+    int now = old;
+    const int line = extent / 10;
+    switch (code) {
+    case SB_LINEUP: now = std::max(0, old - line); break;
+    case SB_LINEDOWN: now = old < range ? std::min(range, old + line) : old; break;
+    case SB_PAGEUP: now = std::max(0, old - extent); break;
+    case SB_PAGEDOWN: now = std::min(range, old + extent); break;
+    case SB_THUMBPOSITION:
+    case SB_THUMBTRACK: now = (int)pos; break;
+    case SB_TOP: now = 0; break;
+    case SB_BOTTOM: now = range; break;
+    default: return;
+    }
+    ::SetScrollPos(m_hWnd, bar, now, TRUE);
+    if (code == SB_LINEUP || code == SB_LINEDOWN) {
+        if (now != old) {
+            if (bar == SB_HORZ)
+                ScrollWindow(old - now, 0);
+            else
+                ScrollWindow(0, old - now);
+        }
+    } else {
+        Invalidate();
+    }
+}
+
+void CPaintControl::OnHScroll(UINT code, UINT pos, CScrollBar*)
+{
+    ScrollAxis(SB_HORZ, code, pos);
+    Default();
+}
+
+void CPaintControl::OnVScroll(UINT code, UINT pos, CScrollBar*)
+{
+    ScrollAxis(SB_VERT, code, pos);
+    Default();
+}
+
+void CPaintControl::OnSize(UINT, int, int)
+{
+    Default();
+    SetCentered(m_centred);
+    UpdateScrollBars();
+}
+
+void CPaintControl::OnDestroy()
+{
+    if (m_sprayTimerRunning) {
+        KillTimer(m_sprayTimerRunning);
+        m_sprayTimerRunning = 0;
+    }
+    Default();
+}
+
+// --- Painting --------------------------------------------------------------
+
+void CPaintControl::DrawImageTo(CDC* pDC)
+{
+    OnBeforeDrawImage(pDC);
+    const CRect r = ImageRectToClient(CRect(0, 0, m_image.GetWidth(), m_image.GetHeight()));
+    const bool keyed = m_showTransparency && m_transparent != kNoColour;
+    if (GetZoomPercent() == 100) {
+        if (keyed)
+            m_image.DrawTransparent(pDC, r.left, r.top, m_transparent);
+        else
+            m_image.Draw(pDC, r.left, r.top);
+    } else if (keyed) {
+        m_image.StretchTransparent(pDC, r.left, r.top, r.Width() + 1, r.Height() + 1, m_transparent);
+    } else {
+        m_image.Stretch(pDC, r.left, r.top, r.Width() + 1, r.Height() + 1);
+    }
+    DrawGrid(pDC);
+}
+
+void CPaintControl::DrawFrame(CDC* pDC, const CRect& clientRect)
+{
+    CRect r = clientRect;
+    r.NormalizeRect();
+    r.InflateRect(1, 1);
+    HPEN pen = ::CreatePen(PS_DOT, 0, 0x02FF0000);
+    HGDIOBJ oldPen = ::SelectObject(pDC->m_hDC, pen);
+    HGDIOBJ oldBrush = ::SelectObject(pDC->m_hDC, ::GetStockObject(NULL_BRUSH));
+    const int oldRop = ::SetROP2(pDC->m_hDC, R2_COPYPEN);
+    ::Rectangle(pDC->m_hDC, r.left, r.top, r.right, r.bottom);
+    ::SelectObject(pDC->m_hDC, ::GetStockObject(WHITE_PEN));
+    ::SelectObject(pDC->m_hDC, ::GetStockObject(BLACK_BRUSH));
+    const int h = kBorder;
+    const int xs[3] = { r.left - h, (r.left + r.right - h) / 2, r.right };
+    const int ys[3] = { r.top - h, (r.top + r.bottom - h) / 2, r.bottom };
+    for (int iy = 0; iy < 3; ++iy)
+        for (int ix = 0; ix < 3; ++ix)
+            if (ix != 1 || iy != 1)
+                ::Rectangle(pDC->m_hDC, xs[ix], ys[iy], xs[ix] + h, ys[iy] + h);
+    ::SetROP2(pDC->m_hDC, oldRop);
+    ::SelectObject(pDC->m_hDC, oldBrush);
+    ::SelectObject(pDC->m_hDC, oldPen);
+    ::DeleteObject(pen);
+}
+
+void CPaintControl::DrawGrid(CDC* pDC)
+{
+    const int percent = GetZoomPercent();
+    if (!m_grid || percent < m_gridMinPercent || percent < 200)
+        return;
+    if (m_gridWholeOnly && percent % 100 != 0)
+        return;
+    const WORD rows[8] = { 0xAAAA, 0x5555, 0xAAAA, 0x5555, 0xAAAA, 0x5555, 0xAAAA, 0x5555 };
+    HBITMAP pattern = ::CreateBitmap(8, 8, 1, 1, rows);
+    HBRUSH brush = ::CreatePatternBrush(pattern);
+    const HDC dc = pDC->m_hDC;
+    HGDIOBJ oldBrush = ::SelectObject(dc, brush);
+    const COLORREF oldText = ::SetTextColor(dc, ::GetSysColor(COLOR_BTNFACE));
+    const COLORREF oldBk = ::SetBkColor(dc, ::GetSysColor(COLOR_BTNSHADOW));
+    const CRect r = ImageRectToClient(CRect(0, 0, m_image.GetWidth(), m_image.GetHeight()));
+    for (int i = 0; i <= m_image.GetWidth(); ++i)
+        ::PatBlt(dc, (int)((LONGLONG)i * percent / 100) + r.left, r.top, 1, r.Height(), PATCOPY);
+    for (int i = 0; i <= m_image.GetHeight(); ++i)
+        ::PatBlt(dc, r.left, (int)((LONGLONG)i * percent / 100) + r.top, r.Width(), 1, PATCOPY);
+    ::SetBkColor(dc, oldBk);
+    ::SetTextColor(dc, oldText);
+    ::SelectObject(dc, oldBrush);
+    ::DeleteObject(brush);
+    ::DeleteObject(pattern);
+}
+
+void CPaintControl::OnPaint()
+{
+    CPaintDC dc(this);
+    if (!HasImage())
+        return;
+    CRect clip;
+    if (dc.GetClipBox(&clip) == ERROR || clip.IsRectEmpty())
+        return;
+    HDC mem = ::CreateCompatibleDC(dc.m_hDC);
+    HBITMAP offscreen = ::CreateCompatibleBitmap(dc.m_hDC, clip.Width(), clip.Height());
+    if (!mem || !offscreen) {
+        if (mem)
+            ::DeleteDC(mem);
+        if (offscreen)
+            ::DeleteObject(offscreen);
+        return;
+    }
+    HGDIOBJ old = ::SelectObject(mem, offscreen);
+    ::SetViewportOrgEx(mem, -clip.left, -clip.top, NULL);
+    CDC memDC;
+    memDC.Attach(mem);
+    ::FillRect(mem, &clip, ::GetSysColorBrush(COLOR_APPWORKSPACE));
+    DrawImageTo(&memDC);
+    if (m_tool != kSelect && m_tool != kText)
+        DrawFrame(&memDC, ImageRectToClient(CRect(0, 0, m_image.GetWidth(), m_image.GetHeight())));
+    if (m_trackerShown)
+        DrawFrame(&memDC, ImageRectToClient(m_selection));
+    memDC.Detach();
+    ::SetViewportOrgEx(mem, 0, 0, NULL);
+    ::BitBlt(dc.m_hDC, clip.left, clip.top, clip.Width(), clip.Height(), mem, 0, 0, SRCCOPY);
+    ::SelectObject(mem, old);
+    ::DeleteObject(offscreen);
+    ::DeleteDC(mem);
+}
+
+// Fills the bands around the image only, so the image itself never flickers.
+BOOL CPaintControl::OnEraseBkgnd(CDC* pDC)
+{
+    CRect clip;
+    if (!pDC || pDC->GetClipBox(&clip) == ERROR)
+        return TRUE;
+    HBRUSH brush = ::GetSysColorBrush(COLOR_APPWORKSPACE);
+    if (!HasImage()) {
+        ::FillRect(pDC->m_hDC, &clip, brush);
+        return TRUE;
+    }
+    const CRect r = ImageRectToClient(CRect(0, 0, m_image.GetWidth(), m_image.GetHeight()));
+    const RECT bands[4] = {
+        { clip.left, clip.top, clip.right, r.top },
+        { clip.left, r.top, r.left, r.bottom },
+        { r.right, r.top, clip.right, r.bottom },
+        { clip.left, r.bottom, clip.right, clip.bottom },
+    };
+    for (const RECT& band : bands)
+        if (band.right > band.left && band.bottom > band.top)
+            ::FillRect(pDC->m_hDC, &band, brush);
+    return TRUE;
+}
+
+// --- Notifications and hooks -----------------------------------------------
+
+void CPaintControl::Notify(UINT code)
+{
+    if (!m_hWnd)
+        return;
+    HWND target = ::GetWindow(m_hWnd, GW_OWNER);
+    if (!target)
+        target = ::GetParent(m_hWnd);
+    if (!target || !::IsWindow(target))
+        return;
+    NMHDR hdr;
+    hdr.hwndFrom = m_hWnd;
+    hdr.idFrom = (UINT_PTR)::GetDlgCtrlID(m_hWnd);
+    hdr.code = code;
+    ::SendMessageA(target, WM_NOTIFY, hdr.idFrom, (LPARAM)&hdr);
+}
+
+void CPaintControl::OnImageChanged()
+{
+    Notify(Codes().imageChanged);
+}
+
+void CPaintControl::OnZoomChanged()
+{
+    Notify(Codes().magChanged);
+}
+
+void CPaintControl::OnColourSampled()
+{
+    Notify(Codes().colourSampled);
+}
+
+void CPaintControl::SetStatusText(LPCTSTR text)
+{
+    CWnd* main = AfxGetMainWnd();
+    if (main && main->IsKindOf(RUNTIME_CLASS(CFrameWnd)))
+        static_cast<CFrameWnd*>(main)->SetMessageText(text);
+}
+
+CString CPaintControl::GetToolHint(int tool)
+{
+    if (tool < 0 || tool >= kToolCount)
+        return CString();
+    if (m_variant == kRecorder) {
+        CString text;
+        text.LoadString(kFirstToolHintString + (UINT)tool);
+        return text;
+    }
+    return CString(kToolHints[tool]);
+}
+
+void CPaintControl::EditDone()
+{
+    m_modified = TRUE;
+    OnImageChanged();
+}
+
+void CPaintControl::Redraw(BOOL erase)
+{
+    if (m_hWnd)
+        RedrawWindow(NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW | (erase ? RDW_ERASE : 0));
+}
+
+// --- Selection and clipboard -----------------------------------------------
+
+void CPaintControl::SelectAll()
+{
+    if (HasImage())
+        m_selection = CRect(0, 0, m_image.GetWidth(), m_image.GetHeight());
+    else
+        m_selection = CRect(0, 0, 0, 0);
+}
+
+void CPaintControl::SetSelection(const CRect& rect)
+{
+    if (m_trackerShown && m_hWnd)
+        Invalidate();
+    m_selection = rect;
+    m_selection.NormalizeRect();
+}
+
+COLORREF CPaintControl::EraseColour() const
+{
+    return m_transparent != kNoColour ? m_transparent : 0x02FFFFFF;
+}
+
+BOOL CPaintControl::ClearArea(const CRect* rect, BOOL withUndo)
+{
+    if (withUndo)
+        PushUndo();
+    const CRect area = rect ? *rect : m_selection;
+    if (!m_image.FillRect(&area, EraseColour())) {
+        if (withUndo)
+            Undo();
+        return FALSE;
+    }
+    if (withUndo) {
+        EditDone();
+        if (m_hWnd)
+            Invalidate();
+    }
+    return TRUE;
+}
+
+BOOL CPaintControl::Copy()
+{
+    if (!HasImage())
+        return FALSE;
+    return m_image.CopyToClipboard(&m_selection, m_hWnd);
+}
+
+// Clears only pixels that reached the clipboard.
+BOOL CPaintControl::Cut()
+{
+    if (!Copy())
+        return FALSE;
+    return ClearArea(&m_selection, TRUE);
+}
+
+void CPaintControl::OnEditCopy()
+{
+    Copy();
+}
+
+void CPaintControl::OnEditCut()
+{
+    Cut();
+}
+
+// --- Undo history ----------------------------------------------------------
+
+void CPaintControl::PushUndo()
+{
+    if (m_historyPos >= 0 && !m_history.empty())
+        m_history.erase(m_history.begin() + m_historyPos, m_history.end());
+    m_historyPos = -1;
+    std::unique_ptr<CDIBSection> snapshot(new CDIBSection);
+    if (!snapshot->CopyFrom(m_image))
+        return;
+    if ((int)m_history.size() >= kUndoDepth)
+        m_history.erase(m_history.begin());
+    m_history.push_back(std::move(snapshot));
+}
+
+BOOL CPaintControl::Undo()
+{
+    if (m_history.empty())
+        return FALSE;
+    m_floating = FALSE;
+    if (m_historyPos < 0) {
+        std::unique_ptr<CDIBSection> current(new CDIBSection);
+        if (!current->CopyFrom(m_image))
+            return FALSE;
+        m_history.push_back(std::move(current));
+        m_historyPos = (int)m_history.size() - 1;
+    }
+    if (m_historyPos == 0)
+        return FALSE;
+    --m_historyPos;
+    if (!m_image.CopyFrom(*m_history[m_historyPos]))
+        return FALSE;
+    OnImageChanged();
+    SelectAll();
+    if (m_hWnd)
+        Invalidate();
+    return TRUE;
+}
+
+BOOL CPaintControl::Redo()
+{
+    if (m_historyPos < 0 || m_history.empty() || m_historyPos == (int)m_history.size() - 1)
+        return FALSE;
+    ++m_historyPos;
+    if (!m_image.CopyFrom(*m_history[m_historyPos]))
+        return FALSE;
+    OnImageChanged();
+    if (m_hWnd)
+        Invalidate();
+    return TRUE;
+}
+
+BOOL CPaintControl::CanUndo() const
+{
+    return !m_history.empty() && m_historyPos != 0;
+}
+
+BOOL CPaintControl::CanRedo() const
+{
+    return m_historyPos >= 0 && !m_history.empty() && m_historyPos != (int)m_history.size() - 1;
+}
+
+void CPaintControl::ClearHistory()
+{
+    m_history.clear();
+    m_historyPos = -1;
+}
+
+void CPaintControl::OnEditUndo()
+{
+    Undo();
+}
+
+void CPaintControl::OnEditRedo()
+{
+    Redo();
+}
+
+BOOL CPaintControl::SaveBackup()
+{
+    std::unique_ptr<CDIBSection> copy(new CDIBSection);
+    if (!copy->CopyFrom(m_image))
+        return FALSE;
+    m_backup = std::move(copy);
+    return TRUE;
+}
+
+BOOL CPaintControl::RestoreBackup(BOOL deleteAfter)
+{
+    if (!m_backup)
+        return FALSE;
+    const BOOL ok = m_image.CopyFrom(*m_backup);
+    if (deleteAfter)
+        m_backup.reset();
+    return ok;
+}

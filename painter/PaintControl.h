@@ -1,0 +1,183 @@
+#pragma once
+#include "framework/ui/Wnd.h"
+#include "painter/DIBSection.h"
+
+#include <memory>
+#include <vector>
+
+// The paint control behind both editor twins (CPntCtrl for the catalogue's
+// dialogs, MyCPntCtrl for the recorder's): a child window of class
+// "MFCPaintCtrl" that owns one working image, shows it zoomed and scrolled,
+// draws on it with the editor's tools, keeps an undo history of whole-image
+// snapshots and tells its owner (else its parent) what happened through
+// WM_NOTIFY with the registered codes below. The variant, fixed at
+// construction, picks the twin's texts. UI thread only.
+class CPaintControl : public CWnd {
+public:
+    enum Variant { kCatalogue, kRecorder };
+    enum Tool {
+        kNoTool = 0, kSelect = 1, kMove = 2, kZoom = 3, kFill = 4, kPen = 5, kEraser = 6, kPicker = 7,
+        kLine = 8, kText = 9, kAirbrush = 10, kRectangle = 11, kRoundRect = 12, kEllipse = 13,
+        kFilledRect = 14, kFilledRoundRect = 15, kFilledEllipse = 16, kToolCount = 17
+    };
+    static constexpr int kUndoDepth = 5;
+    static constexpr int kBorder = 5;  // the tracker's handle size, also the view border
+    static constexpr COLORREF kNoColour = 0xFFFFFFFF;
+
+    // The notification codes: registered window messages, the same ids for
+    // every control and host of the process.
+    struct NotifyCodes {
+        UINT imageChanged;    // "_PAINT_CONTROL_IMAGE_CHANGED_"
+        UINT magChanged;      // "_PAINT_CONTROL_MAG_CHANGED_"
+        UINT colourSampled;   // "_PAINT_CONTROL_COLOUR_SAMPLER"
+        UINT modeChanged;     // "_PAINT_CONTROL_MODE_CHANGED"
+    };
+    static const NotifyCodes& Codes();
+    static const char kClassName[];   // "MFCPaintCtrl"
+    static BOOL RegisterPaintCtrlClass();
+
+    explicit CPaintControl(Variant variant);
+    ~CPaintControl() override;
+    BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
+
+    // --- The image
+    BOOL CreateImage(int width, int height, UINT planes, UINT bitCount, const void* bits = NULL,
+                     const LOGPALETTE* palette = NULL);
+    BOOL SetBitmap(HBITMAP bitmap);
+    void ResetImage();
+    BOOL HasImage() const { return !m_image.IsEmpty(); }
+    CDIBSection& GetImage() { return m_image; }
+    BOOL IsModified() const { return m_modified; }
+
+    // --- The view
+    void SetZoom(int percent);
+    int GetZoomPercent() const;
+    double GetZoom() const { return m_zoom; }
+    // The next step of the zoom table from `percent` (negative: the current
+    // zoom) up (direction > 0) or down; -1 when there is none.
+    int NextZoomStep(int percent, int direction) const;
+    void ZoomToFit();
+    void SetCentered(BOOL centred);
+    void SetGrid(BOOL on, int minPercent);
+    void ShowTransparency(BOOL show);
+    void SetTransparentColor(COLORREF colour);
+    COLORREF GetTransparentColor() const { return m_transparent; }
+    CPoint ImageToClient(CPoint image) const;
+    CPoint ClientToImage(CPoint client) const;
+    CRect ImageRectToClient(const CRect& image) const;
+    CSize GetViewSize() const;
+    void UpdateScrollBars();
+
+    // --- Tools
+    void SetTool(int tool);
+    int GetTool() const { return m_tool; }
+    int GetPreviousTool() const { return m_previousTool; }
+    void SetForeColor(COLORREF colour) { m_foreColour = colour; }
+    COLORREF GetForeColor() const { return m_foreColour; }
+    void SetFillColor(COLORREF colour) { m_fillColour = colour; }
+    COLORREF GetFillColor() const { return m_fillColour; }
+    void SetPenWidth(int width) { m_penWidth = width; }
+    int GetPenWidth() const { return m_penWidth; }
+    void SetEraserWidth(int width) { m_eraserWidth = width; }
+    int GetEraserWidth() const { return m_eraserWidth; }
+    void DrawToolShape(int x1, int y1, int x2, int y2);
+    void Spray(CPoint point, int radius);
+    virtual CString GetToolHint(int tool);
+
+    // --- Selection, clipboard
+    void SelectAll();
+    const CRect& GetSelection() const { return m_selection; }
+    void SetSelection(const CRect& rect);
+    BOOL ClearArea(const CRect* rect, BOOL withUndo);
+    BOOL Copy();
+    BOOL Cut();
+
+    // --- Undo history
+    virtual void PushUndo();
+    BOOL Undo();
+    BOOL Redo();
+    BOOL CanUndo() const;
+    BOOL CanRedo() const;
+    void ClearHistory();
+    int GetHistoryCount() const { return (int)m_history.size(); }
+    BOOL SaveBackup();
+    BOOL RestoreBackup(BOOL deleteAfter);
+
+    // --- Hooks a host overrides or listens to
+    virtual void SetStatusText(LPCTSTR text);
+    virtual void OnBeforeDrawImage(CDC* pDC) { (void)pDC; }
+    virtual void DrawGrid(CDC* pDC);
+    virtual void OnImageChanged();
+    virtual void OnZoomChanged();
+    virtual void OnColourSampled();
+
+protected:
+    void Notify(UINT code);
+    void EditDone();
+    void Redraw(BOOL erase = FALSE);
+    void ApplyZoomStep(int step);
+    COLORREF EraseColour() const;
+    bool IsShapeTool() const;
+    bool IsStrokeTool() const;
+    void DrawImageTo(CDC* pDC);
+    void DrawFrame(CDC* pDC, const CRect& clientRect);
+    void ScrollAxis(int bar, UINT code, UINT pos);
+
+    void OnPaint();
+    BOOL OnEraseBkgnd(CDC* pDC);
+    void OnSize(UINT type, int cx, int cy);
+    void OnDestroy();
+    void OnLButtonDown(UINT flags, CPoint point);
+    void OnMouseMove(UINT flags, CPoint point);
+    void OnLButtonUp(UINT flags, CPoint point);
+    void OnRButtonUp(UINT flags, CPoint point);
+    void OnTimer(UINT_PTR id);
+    void OnChar(UINT ch, UINT repeat, UINT flags);
+    void OnKeyDown(UINT key, UINT repeat, UINT flags);
+    UINT OnGetDlgCode();
+    BOOL OnSetCursor(CWnd* pWnd, UINT hitTest, UINT message);
+    void OnHScroll(UINT code, UINT pos, CScrollBar* bar);
+    void OnVScroll(UINT code, UINT pos, CScrollBar* bar);
+    void OnEditUndo();
+    void OnEditRedo();
+    void OnEditCopy();
+    void OnEditCut();
+    DECLARE_MESSAGE_MAP()
+
+    const Variant m_variant;
+    CDIBSection m_image;
+    std::vector<std::unique_ptr<CDIBSection>> m_history;   // oldest first
+    int m_historyPos;                                        // -1: the image is newer than every snapshot
+    std::unique_ptr<CDIBSection> m_backup;
+    int m_vRange;
+    int m_hRange;
+    int m_tool;
+    int m_previousTool;
+    COLORREF m_foreColour;
+    COLORREF m_fillColour;
+    COLORREF m_transparent;
+    int m_eraserWidth;
+    int m_penWidth;
+    BOOL m_trackerShown;
+    BOOL m_savedTracker;
+    BOOL m_showTransparency;
+    CPoint m_origin;
+    CPoint m_margin;
+    CPoint m_borderSize;
+    CPoint m_dragStart;
+    CPoint m_lastPoint;
+    BOOL m_cancelled;
+    BOOL m_buttonDown;
+    BOOL m_grid;
+    int m_gridMinPercent;
+    BOOL m_gridWholeOnly;
+    BOOL m_centred;
+    BOOL m_floating;
+    UINT_PTR m_sprayTimer;
+    UINT_PTR m_sprayTimerRunning;
+    int m_sprayFactor;
+    int m_sprayDots;
+    double m_zoom;
+    BOOL m_modified;
+    CRect m_selection;
+};
