@@ -1,7 +1,9 @@
 #include "painter/PaintControl.h"
 
 #include "framework/FloatRound.h"
+#include "framework/WinApp.h"
 #include "framework/ui/FrameWnd.h"
+#include "resources/ids_painter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -35,12 +37,13 @@ const char* const kToolHints[CPaintControl::kToolCount] = {
 };
 
 // The recorder's twin takes its status texts from string 188 + tool.
-const UINT kFirstToolHintString = 188;
+const UINT kFirstToolHintString = IDS_PNT_TOOL_HINT_FIRST;
 
 const UINT kIdEditUndo = 57643;
 const UINT kIdEditRedo = 57644;
 const UINT kIdEditCopy = 57634;
 const UINT kIdEditCut = 57635;
+const UINT kIdEditPaste = 57637;
 
 // Guards UpdateScrollBars against re-entry through the WM_SIZE that a
 // scroll bar appearing or going away sends (shared by all controls).
@@ -68,6 +71,7 @@ BEGIN_MESSAGE_MAP(CPaintControl, CWnd)
     ON_COMMAND(kIdEditRedo, OnEditRedo)
     ON_COMMAND(kIdEditCopy, OnEditCopy)
     ON_COMMAND(kIdEditCut, OnEditCut)
+    ON_COMMAND(kIdEditPaste, OnEditPaste)
 END_MESSAGE_MAP()
 
 const CPaintControl::NotifyCodes& CPaintControl::Codes()
@@ -103,7 +107,8 @@ CPaintControl::CPaintControl(Variant variant)
       m_margin(kBorder, kBorder), m_borderSize(kBorder, kBorder), m_dragStart(0, 0), m_lastPoint(0, 0),
       m_cancelled(FALSE), m_buttonDown(FALSE), m_grid(TRUE), m_gridMinPercent(600), m_gridWholeOnly(TRUE),
       m_centred(FALSE), m_floating(FALSE), m_sprayTimer(1), m_sprayTimerRunning(0), m_sprayFactor(4),
-      m_sprayDots(10), m_zoom(1.0), m_modified(FALSE), m_selection(0, 0, 0, 0)
+      m_sprayDots(10), m_zoom(1.0), m_modified(FALSE), m_selection(0, 0, 0, 0),
+      m_sourceRect(0, 0, 0, 0), m_cutOnMove(FALSE), m_pastePalette(TRUE)
 {
     RegisterPaintCtrlClass();
     SelectAll();
@@ -740,4 +745,231 @@ BOOL CPaintControl::RestoreBackup(BOOL deleteAfter)
     if (deleteAfter)
         m_backup.reset();
     return ok;
+}
+
+// --- Floating content and paste --------------------------------------------
+
+BOOL CPaintControl::LiftSelection(const CRect& rect)
+{
+    m_floatImage.Release();
+    m_sourceRect = rect;
+    if (!HasImage() || rect.Width() < 1 || rect.Height() < 1)
+        return FALSE;
+    if (!m_floatImage.Create(rect.Width(), rect.Height(), (UINT)m_image.GetPlanes(), (UINT)m_image.GetBitCount(),
+                             NULL, m_image.GetLogPalette())) {
+        m_floatImage.Release();
+        return FALSE;
+    }
+    if (m_image.GetColorCount()) {
+        m_floatImage.SetHeaderColors(m_image.GetColorCount(), m_image.GetColorTable());
+        m_floatImage.SetSectionColors(m_image.GetColorCount(), m_image.GetColorTable());
+    }
+    CDC* dc = m_floatImage.GetMemDC();
+    if (!dc) {
+        m_floatImage.Release();
+        return FALSE;
+    }
+    const BOOL drawDib = m_image.UsesDrawDib();
+    m_image.SetUseDrawDib(FALSE);
+    const CPoint origin = rect.TopLeft();
+    const CSize size = rect.Size();
+    const BOOL drawn = m_image.Draw(dc, 0, 0, &origin, &size);
+    m_image.SetUseDrawDib(drawDib);
+    m_floatImage.ReleaseMemDC();
+    if (!drawn) {
+        m_floatImage.Release();
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CPaintControl::PlaceFloating(int left, int top, int right, int bottom)
+{
+    int x = left, y = top;
+    if (x < 1)
+        x = right - m_floatImage.GetWidth();
+    if (y < 1)
+        y = bottom - m_floatImage.GetHeight();
+    CDC* dc = m_image.GetMemDC();
+    if (!dc)
+        return FALSE;
+    if (m_image.GetPalette()) {
+        ::SelectPalette(dc->m_hDC, (HPALETTE)m_image.GetPalette()->GetSafeHandle(), FALSE);
+        ::RealizePalette(dc->m_hDC);
+    }
+    const bool keyed = m_showTransparency && m_transparent != kNoColour;
+    const BOOL ok = keyed ? m_floatImage.DrawTransparent(dc, x, y, m_transparent) : m_floatImage.Draw(dc, x, y);
+    m_image.ReleaseMemDC();
+    Redraw();
+    return ok;
+}
+
+int CPaintControl::AskPasteLarger()
+{
+    const UINT type = MB_YESNOCANCEL | MB_ICONQUESTION;
+    if (m_variant == kRecorder)
+        return AfxMessageBox(IDS_PNT_PASTE_LARGER_REC, type);
+    CString text;
+    text.LoadString(IDS_PNT_PASTE_LARGER);
+    return ::MessageBoxA(m_hWnd, text, AfxGetAppName(), type);
+}
+
+// A paste whose picture cannot be placed in the floating image stops before
+// the snapshot: nothing is stamped on the picture.
+BOOL CPaintControl::Paste()
+{
+    if (m_tool == kText || !HasImage())
+        return FALSE;
+    const CSize clip = CDIBSection::GetClipboardBitmapSize();
+    const CRect sel = m_selection;
+    if (sel.Width() < 1 || sel.Height() < 1 || clip.cx < 1 || clip.cy < 1)
+        return FALSE;
+    const int w = m_image.GetWidth(), h = m_image.GetHeight();
+    const bool larger = clip.cx > sel.Width() || clip.cy > sel.Height();
+    const bool whole = !m_trackerShown || sel == CRect(0, 0, w, h);
+    CRect target(sel.left, sel.top, sel.left + clip.cx, sel.top + clip.cy);
+    if (larger && !whole) {
+        switch (AskPasteLarger()) {
+        case IDYES:
+            target = CRect(sel.left, sel.top, sel.left + std::min((LONG)sel.Width(), clip.cx),
+                           sel.top + std::min((LONG)sel.Height(), clip.cy));
+            break;
+        case IDNO:
+            target = CRect(sel.left, sel.top, std::min(sel.left + clip.cx, (LONG)w), std::min(sel.top + clip.cy, (LONG)h));
+            break;
+        default:
+            return FALSE;
+        }
+    }
+    SetSelection(target);
+    m_floatImage.Release();
+    if (!m_floatImage.Create(target.Width(), target.Height(), (UINT)m_image.GetPlanes(), (UINT)m_image.GetBitCount(),
+                             NULL, m_image.GetLogPalette()))
+        return FALSE;
+    m_sourceRect = target;
+    const bool keyed = m_showTransparency && m_transparent != kNoColour;
+    const BOOL pasted = keyed ? m_floatImage.PasteTransparent(NULL, m_transparent, m_pastePalette)
+                              : m_floatImage.Paste(NULL, m_pastePalette);
+    if (!pasted)
+        return FALSE;
+    PushUndo();
+    PlaceFloating(target.left, target.top, target.right, target.bottom);
+    EditDone();
+    m_floating = TRUE;
+    return pasted;
+}
+
+void CPaintControl::OnEditPaste()
+{
+    Paste();
+}
+
+// --- Masks -----------------------------------------------------------------
+
+HBITMAP CPaintControl::MakeMask()
+{
+    m_mask.DeleteObject();
+    if (!HasImage())
+        return NULL;
+    const int w = m_image.GetWidth(), h = m_image.GetHeight();
+    if (!m_mask.CreateBitmap(w, h, 1, 1, NULL))
+        return NULL;
+    HDC screen = ::GetDC(NULL);
+    HDC dst = ::CreateCompatibleDC(screen);
+    HGDIOBJ old = ::SelectObject(dst, m_mask.GetSafeHandle());
+    if (m_transparent != kNoColour && m_showTransparency) {
+        if (CDC* src = m_image.GetMemDC()) {
+            ::SetBkColor(src->m_hDC, m_transparent);
+            ::BitBlt(dst, 0, 0, w, h, src->m_hDC, 0, 0, SRCCOPY);
+            m_image.ReleaseMemDC();
+        }
+    } else {
+        ::PatBlt(dst, 0, 0, w, h, BLACKNESS);
+    }
+    ::SelectObject(dst, old);
+    ::DeleteDC(dst);
+    ::ReleaseDC(NULL, screen);
+    return (HBITMAP)m_mask.GetSafeHandle();
+}
+
+// Takes a monochrome mask (white = transparent) into the picture: the
+// transparent pixels are painted with a key colour that no opaque pixel has,
+// and that colour becomes the transparent colour. The key is the least-used
+// of the editor's 16 colours (an unused one first, scanning from the last);
+// when the opaque pixels use all 16, another colour of the picture's own
+// table that no opaque pixel has is taken, and with none the picture is left
+// as it is (0): a used key would turn opaque pixels transparent.
+int CPaintControl::ImportMask(HBITMAP mask)
+{
+    BITMAP bm;
+    if (!mask || ::GetObjectType(mask) != OBJ_BITMAP || !::GetObjectA(mask, sizeof(bm), &bm))
+        return -1;
+    if (!HasImage() || m_image.GetColorCount() == 0)
+        return 0;
+    const int w = m_image.GetWidth(), h = m_image.GetHeight();
+    if (bm.bmWidth != w || std::abs(bm.bmHeight) != h || bm.bmPlanes != 1 || bm.bmBitsPixel != 1)
+        return 0;
+    CDIBSection maskImage;
+    if (!maskImage.CreateFromBitmap(mask))
+        return 0;
+
+    static const COLORREF kEditorColours[16] = {
+        0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF,
+        0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0x808080, 0xC0C0C0,
+    };
+    std::vector<COLORREF> opaque;
+    opaque.reserve((size_t)w * h);
+    std::vector<bool> isMasked((size_t)w * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const bool white = maskImage.GetPixel(x, y) == RGB(255, 255, 255);
+            isMasked[(size_t)y * w + x] = white;
+            if (!white)
+                opaque.push_back(m_image.GetPixel(x, y));
+        }
+    auto countOf = [&](COLORREF c) {
+        int n = 0;
+        for (COLORREF o : opaque)
+            n += o == c;
+        return n;
+    };
+    COLORREF key = kNoColour;
+    int best = -1;
+    for (int i = 15; i >= 0; --i) {
+        const int n = countOf(kEditorColours[i]);
+        if (n == 0) {
+            key = kEditorColours[i];
+            best = 0;
+            break;
+        }
+        if (best < 0 || n < best) {
+            best = n;
+            key = kEditorColours[i];
+        }
+    }
+    if (best != 0) {
+        key = kNoColour;
+        const RGBQUAD* table = m_image.GetColorTable();
+        for (UINT i = 0; i < m_image.GetColorCount(); ++i) {
+            const COLORREF c = RGB(table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue);
+            if (countOf(c) == 0) {
+                key = c;
+                break;
+            }
+        }
+        if (key == kNoColour)
+            return 0;
+    }
+    CDC* dc = m_image.GetMemDC();
+    if (!dc)
+        return 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (isMasked[(size_t)y * w + x])
+                ::SetPixelV(dc->m_hDC, x, y, key);
+    m_image.ReleaseMemDC();
+    m_transparent = key;
+    if (m_showTransparency && m_hWnd)
+        Invalidate();
+    return 1;
 }

@@ -91,6 +91,17 @@ public:
     BOOL ClearArea(const CRect* rect, BOOL withUndo);
     BOOL Copy();
     BOOL Cut();
+    BOOL Paste();
+    BOOL LiftSelection(const CRect& rect);
+    BOOL PlaceFloating(int left, int top, int right, int bottom);
+    CDIBSection& GetFloatingImage() { return m_floatImage; }
+    BOOL HasFloatingContent() const { return m_floating; }
+    void SetTrackerShown(BOOL shown) { m_trackerShown = shown; }
+    BOOL IsTrackerShown() const { return m_trackerShown; }
+
+    // --- Masks
+    HBITMAP MakeMask();
+    int ImportMask(HBITMAP mask);
 
     // --- Undo history
     virtual void PushUndo();
@@ -110,6 +121,9 @@ public:
     virtual void OnImageChanged();
     virtual void OnZoomChanged();
     virtual void OnColourSampled();
+    // Asks whether a clipboard picture larger than the selection is cut to
+    // it: IDYES, IDNO or IDCANCEL.
+    virtual int AskPasteLarger();
 
 protected:
     void Notify(UINT code);
@@ -142,6 +156,7 @@ protected:
     void OnEditRedo();
     void OnEditCopy();
     void OnEditCut();
+    void OnEditPaste();
     DECLARE_MESSAGE_MAP()
 
     const Variant m_variant;
@@ -180,4 +195,9 @@ protected:
     double m_zoom;
     BOOL m_modified;
     CRect m_selection;
+    CDIBSection m_floatImage;
+    CRect m_sourceRect;
+    BOOL m_cutOnMove;
+    BOOL m_pastePalette;
+    CBitmap m_mask;
 };

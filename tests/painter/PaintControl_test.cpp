@@ -1,11 +1,14 @@
 #include "painter/PaintControl.h"
 
+#include "resources/ids_painter.h"
+
 #include "ControlsInput.h"
 #include "UiTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -388,4 +391,156 @@ TEST_F(PaintControlOnScreen, DeleteClearsTheSelectionToTheTransparentColour)
     EXPECT_EQ(Box(2, 3, 5, 4), PixelsOf(image, kBlue));
     EXPECT_EQ(1, m_ctrl.GetHistoryCount());
     EXPECT_EQ(CRect(0, 0, 64, 48), m_ctrl.GetSelection()) << "then all is selected";
+}
+
+namespace {
+
+// Places a red picture of the size on the clipboard.
+void ClipboardPicture(int width, int height)
+{
+    CDIBSection source;
+    ASSERT_TRUE(source.Create(width, height, 1, 24));
+    CRect all(0, 0, width + 1, height + 1);
+    ASSERT_TRUE(source.FillRect(&all, kRed));
+    ASSERT_TRUE(source.CopyToClipboard());
+}
+
+std::string LoadedString(UINT id)
+{
+    CString text;
+    text.LoadString(id);
+    return std::string((LPCTSTR)text);
+}
+
+}  // namespace
+
+TEST_F(PaintControlOnScreen, PasteAsksOnlyWhenTheClipboardIsLargerThanAPartialSelection)
+{
+    struct Case {
+        const char* name;
+        CRect selection;
+        bool trackerShown;
+        CSize clip;
+        int answer;   // 0: no question expected
+        BOOL result;
+        CRect after;
+    } cases[] = {
+        { "larger, Yes", CRect(10, 10, 20, 20), true, CSize(16, 12), IDYES, TRUE, CRect(10, 10, 20, 20) },
+        { "larger, No", CRect(10, 10, 20, 20), true, CSize(16, 12), IDNO, TRUE, CRect(10, 10, 26, 22) },
+        { "larger, No, at the edge", CRect(55, 40, 60, 45), true, CSize(16, 12), IDNO, TRUE, CRect(55, 40, 64, 48) },
+        { "larger, Cancel", CRect(10, 10, 20, 20), true, CSize(16, 12), IDCANCEL, FALSE, CRect(10, 10, 20, 20) },
+        { "tracker hidden", CRect(10, 10, 20, 20), false, CSize(16, 12), 0, TRUE, CRect(10, 10, 26, 22) },
+        { "whole image", CRect(0, 0, 64, 48), true, CSize(80, 50), 0, TRUE, CRect(0, 0, 80, 50) },
+        { "smaller", CRect(10, 10, 20, 20), true, CSize(4, 4), 0, TRUE, CRect(10, 10, 14, 14) },
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(m_ctrl.CreateImage(64, 48, 1, 24));
+        ClipboardPicture(c.clip.cx, c.clip.cy);
+        m_ctrl.SetTrackerShown(c.trackerShown);
+        m_ctrl.SetSelection(c.selection);
+        int asked = 0;
+        uitest::ModalAnswerer answerer([&](HWND dialog) {
+            ++asked;
+            return uitest::ModalAnswerer::Press(dialog, c.answer ? c.answer : IDCANCEL);
+        });
+        EXPECT_EQ(c.result, m_ctrl.Paste()) << c.name;
+        EXPECT_EQ(c.answer ? 1 : 0, asked) << c.name;
+        if (c.answer) {
+            ASSERT_EQ(1u, answerer.MessageTexts().size()) << c.name;
+            EXPECT_EQ(LoadedString(IDS_PNT_PASTE_LARGER), answerer.MessageTexts()[0]) << c.name;
+        }
+        EXPECT_EQ(c.after, m_ctrl.GetSelection()) << c.name;
+        const CRect inside = c.after & CRect(0, 0, 64, 48);
+        EXPECT_EQ(c.result ? Box(inside.left, inside.top, inside.right - 1, inside.bottom - 1) : PixelSet(),
+                  PixelsOf(m_ctrl.GetImage(), kRed)) << c.name;
+        EXPECT_EQ(c.result ? 1 : 0, m_ctrl.GetHistoryCount()) << c.name;
+    }
+}
+
+TEST_F(PaintControlOnScreen, PasteStopsBeforeTheSnapshotWhenTheClipboardEmptiesMeanwhile)
+{
+    ClipboardPicture(16, 12);
+    m_ctrl.SetTrackerShown(TRUE);
+    m_ctrl.SetSelection(CRect(10, 10, 20, 20));
+    const std::vector<COLORREF> before = AllPixels(m_ctrl.GetImage());
+    uitest::ModalAnswerer answerer([&](HWND dialog) {
+        if (::OpenClipboard(NULL)) {
+            ::EmptyClipboard();
+            ::CloseClipboard();
+        }
+        return uitest::ModalAnswerer::Press(dialog, IDNO);
+    });
+    EXPECT_FALSE(m_ctrl.Paste());
+    EXPECT_EQ(before, AllPixels(m_ctrl.GetImage())) << "no white block stamped on the picture";
+    EXPECT_EQ(0, m_ctrl.GetHistoryCount());
+}
+
+TEST(PaintControlRecorder, PasteQuestionAndStatusTextsComeFromTheStringTable)
+{
+    Host host;
+    CPaintControl ctrl(CPaintControl::kRecorder);
+    ASSERT_TRUE(ctrl.Create(WS_CHILD | WS_VISIBLE, CRect(0, 0, 300, 300), CWnd::FromHandle(host.Get()), 101));
+    ASSERT_TRUE(ctrl.CreateImage(30, 30, 1, 24));
+    EXPECT_EQ(LoadedString(IDS_PNT_TOOL_HINT_FIRST + CPaintControl::kFill), std::string(ctrl.GetToolHint(CPaintControl::kFill)));
+    EXPECT_EQ("填充一个范围。", std::string(ctrl.GetToolHint(CPaintControl::kFill)));
+    ClipboardPicture(20, 20);
+    ctrl.SetTrackerShown(TRUE);
+    ctrl.SetSelection(CRect(2, 2, 8, 8));
+    ::SetActiveWindow(host.Get());
+    uitest::ModalAnswerer answerer([&](HWND dialog) { return uitest::ModalAnswerer::Press(dialog, IDYES); });
+    EXPECT_TRUE(ctrl.Paste());
+    ASSERT_EQ(1u, answerer.MessageTexts().size());
+    EXPECT_EQ(LoadedString(IDS_PNT_PASTE_LARGER_REC), answerer.MessageTexts()[0]);
+    EXPECT_EQ(CRect(2, 2, 8, 8), ctrl.GetSelection());
+}
+
+TEST(PaintControlMask, ImportMaskTakesAKeyThatNoOpaquePixelHas)
+{
+    static const COLORREF kEditorColours[16] = {
+        0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF,
+        0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0x808080, 0xC0C0C0,
+    };
+    // An 8 x 4 picture; the mask's white pixels are the right half of the last row.
+    HBITMAP mask = ::CreateBitmap(8, 4, 1, 1, NULL);
+    {
+        HDC dc = ::CreateCompatibleDC(NULL);
+        HGDIOBJ old = ::SelectObject(dc, mask);
+        ::PatBlt(dc, 0, 0, 8, 4, BLACKNESS);
+        ::PatBlt(dc, 4, 3, 4, 1, WHITENESS);
+        ::SelectObject(dc, old);
+        ::DeleteDC(dc);
+    }
+    struct Case {
+        const char* name;
+        int bits;
+        int coloursUsed;   // the first n editor colours are painted on opaque pixels
+        int result;
+        COLORREF key;
+    } cases[] = {
+        { "light grey unused", 4, 15, 1, 0xC0C0C0 },
+        { "all 16 used, 4 bits", 4, 16, 0, CPaintControl::kNoColour },
+        { "all 16 used, 8 bits", 8, 16, 1, RGB(192, 220, 192) },   // the first default entry no pixel has
+    };
+    for (const Case& c : cases) {
+        CPaintControl ctrl(CPaintControl::kCatalogue);
+        ASSERT_TRUE(ctrl.CreateImage(8, 4, 1, c.bits));
+        CDIBSection& image = ctrl.GetImage();
+        for (int i = 0; i < 28; ++i)   // the 28 opaque pixels, row by row
+            image.DrawDot(i % 8, i / 8, 1, kEditorColours[i < c.coloursUsed ? i : 0]);
+        const std::vector<COLORREF> before = AllPixels(image);
+        EXPECT_EQ(c.result, ctrl.ImportMask(mask)) << c.name;
+        EXPECT_EQ(c.key, ctrl.GetTransparentColor()) << c.name;
+        std::vector<COLORREF> after = AllPixels(image);
+        for (size_t i = 0; i < after.size(); ++i) {
+            if (i < 28 || c.result == 0)
+                EXPECT_EQ(before[i], after[i]) << c.name << " pixel " << i << " unchanged";
+            else
+                EXPECT_EQ(c.key, after[i]) << c.name << " masked pixel " << i;
+        }
+    }
+    CPaintControl ctrl(CPaintControl::kCatalogue);
+    ASSERT_TRUE(ctrl.CreateImage(5, 5, 1, 4));
+    EXPECT_EQ(0, ctrl.ImportMask(mask)) << "sizes differ";
+    EXPECT_EQ(-1, ctrl.ImportMask((HBITMAP)::GetStockObject(WHITE_BRUSH))) << "not a bitmap";
+    ::DeleteObject(mask);
 }
