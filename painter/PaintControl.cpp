@@ -3,6 +3,7 @@
 #include "framework/FloatRound.h"
 #include "framework/WinApp.h"
 #include "framework/ui/FrameWnd.h"
+#include "painter/PntTracker.h"
 #include "resources/ids_painter.h"
 
 #include <algorithm>
@@ -594,12 +595,69 @@ void CPaintControl::SelectAll()
         m_selection = CRect(0, 0, 0, 0);
 }
 
-void CPaintControl::SetSelection(const CRect& rect)
+void CPaintControl::SetSelection(const CRect& rect, BOOL live)
 {
     if (m_trackerShown && m_hWnd)
         Invalidate();
     m_selection = rect;
     m_selection.NormalizeRect();
+    if (live && m_tool == kMove) {
+        RestoreBackup(FALSE);
+        if (m_cutOnMove)
+            ClearArea(&m_sourceRect, FALSE);
+        PlaceFloating(m_selection.left, m_selection.top, m_selection.right, m_selection.bottom);
+    }
+    OnTrackMoved();
+}
+
+// Tool 1 pressed on the image: inside the selection the content is moved (or
+// copied with Ctrl held), on a handle the selection is resized, elsewhere a
+// new one is drawn; the new selection's pixels become the floating content.
+BOOL CPaintControl::TrackSelection(CPntTracker& tracker)
+{
+    const int hit = tracker.GetHit();
+    if (hit == CRectTracker::hitMiddle) {
+        const CRect oldSelection = m_selection;
+        if (m_floating) {
+            Undo();   // takes the last placement back out
+            m_selection = oldSelection;
+        } else {
+            m_cutOnMove = (::GetKeyState(VK_CONTROL) & 0x8000) == 0;
+        }
+        const int oldTool = m_tool;
+        m_tool = kMove;
+        SaveBackup();
+        if (m_cutOnMove)
+            ClearArea(&m_sourceRect, FALSE);
+        PlaceFloating(m_selection.left, m_selection.top, m_selection.right, m_selection.bottom);
+        OnBeginTrack();
+        const BOOL tracked = tracker.Track(TRUE);
+        OnEndTrack();
+        const CRect moved = tracked ? tracker.GetImageRect() : oldSelection;
+        const BOOL restored = RestoreBackup(TRUE);
+        if (restored && m_tool == kMove) {
+            PushUndo();
+            if (m_cutOnMove)
+                ClearArea(&m_sourceRect, FALSE);
+            PlaceFloating(moved.left, moved.top, moved.right, moved.bottom);
+            EditDone();
+        }
+        m_tool = oldTool;
+        m_selection = moved;
+        m_floating = TRUE;
+        m_trackerShown = TRUE;
+        return restored;
+    }
+    m_floating = FALSE;
+    m_trackerShown = FALSE;
+    Redraw();
+    OnBeginTrack();
+    const BOOL tracked = hit == CRectTracker::hitNothing ? tracker.TrackRubberBand(TRUE) : tracker.Track(TRUE);
+    OnEndTrack();
+    if (tracked)
+        LiftSelection(tracker.GetImageRect());
+    m_trackerShown = TRUE;
+    return tracked;
 }
 
 COLORREF CPaintControl::EraseColour() const
@@ -847,6 +905,7 @@ BOOL CPaintControl::Paste()
                              NULL, m_image.GetLogPalette()))
         return FALSE;
     m_sourceRect = target;
+    m_cutOnMove = FALSE;   // moving pasted content must not clear the pixels under it
     const bool keyed = m_showTransparency && m_transparent != kNoColour;
     const BOOL pasted = keyed ? m_floatImage.PasteTransparent(NULL, m_transparent, m_pastePalette)
                               : m_floatImage.Paste(NULL, m_pastePalette);

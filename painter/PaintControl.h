@@ -12,6 +12,8 @@
 // snapshots and tells its owner (else its parent) what happened through
 // WM_NOTIFY with the registered codes below. The variant, fixed at
 // construction, picks the twin's texts. UI thread only.
+class CPntTracker;
+
 class CPaintControl : public CWnd {
 public:
     enum Variant { kCatalogue, kRecorder };
@@ -87,7 +89,9 @@ public:
     // --- Selection, clipboard
     void SelectAll();
     const CRect& GetSelection() const { return m_selection; }
-    void SetSelection(const CRect& rect);
+    // With `live` the floating content (tool 2) follows the new rectangle.
+    void SetSelection(const CRect& rect, BOOL live = FALSE);
+    BOOL TrackSelection(CPntTracker& tracker);
     BOOL ClearArea(const CRect* rect, BOOL withUndo);
     BOOL Copy();
     BOOL Cut();
@@ -117,6 +121,9 @@ public:
     // --- Hooks a host overrides or listens to
     virtual void SetStatusText(LPCTSTR text);
     virtual void OnBeforeDrawImage(CDC* pDC) { (void)pDC; }
+    virtual void OnBeginTrack() {}
+    virtual void OnTrackMoved() {}
+    virtual void OnEndTrack() {}
     virtual void DrawGrid(CDC* pDC);
     virtual void OnImageChanged();
     virtual void OnZoomChanged();

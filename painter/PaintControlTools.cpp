@@ -1,6 +1,8 @@
 // The drawing tools of the paint control: mouse, keyboard, airbrush timer.
 #include "painter/PaintControl.h"
 
+#include "painter/PntTracker.h"
+
 #include <cmath>
 #include <cstdlib>
 
@@ -111,8 +113,24 @@ void CPaintControl::OnLButtonDown(UINT, CPoint point)
     const CPoint at = ClientToImage(point);
     m_dragStart = m_lastPoint = at;
     if (m_tool == kSelect || m_tool == kMove || m_tool == kText) {
-        // Selection frames are moved with the tracker; a press selects all.
-        SelectAll();
+        CRect area(0, 0, m_image.GetWidth(), m_image.GetHeight());
+        area.InflateRect(kBorder, kBorder);
+        if (!m_trackerShown || !area.PtInRect(at))
+            return;
+        CPntTracker tracker(this, point);
+        if (m_tool == kMove) {
+            SelectAll();
+            Redraw();
+            return;
+        }
+        // The text block is framed by the text tool's own bar; here the
+        // selection tool tracks.
+        const BOOL tracked = m_tool == kSelect ? TrackSelection(tracker) : FALSE;
+        if (tracked)
+            m_selection = m_tool == kSelect && tracker.GetHit() == CRectTracker::hitMiddle ? m_selection
+                                                                                            : tracker.GetImageRect();
+        else
+            SelectAll();
         Redraw();
         return;
     }
@@ -291,6 +309,32 @@ BOOL CPaintControl::OnSetCursor(CWnd* pWnd, UINT hitTest, UINT message)
     (void)message;
     if (hitTest != HTCLIENT || m_cancelled || m_tool <= kNoTool || m_tool >= kToolCount)
         return (BOOL)Default();
+    if (m_tool == kSelect || m_tool == kMove || m_tool == kText) {
+        CRect area = ImageRectToClient(CRect(0, 0, m_image.GetWidth(), m_image.GetHeight()));
+        area.InflateRect(kBorder, kBorder);
+        POINT cursor;
+        ::GetCursorPos(&cursor);
+        ::ScreenToClient(m_hWnd, &cursor);
+        if (!m_trackerShown || !HasImage() || !area.PtInRect(cursor))
+            return (BOOL)Default();
+        CPntTracker tracker(this, cursor);
+        LPCSTR shape = NULL;
+        switch (tracker.HitTest(cursor)) {
+        case CRectTracker::hitTopLeft:
+        case CRectTracker::hitBottomRight: shape = IDC_SIZENWSE; break;
+        case CRectTracker::hitTopRight:
+        case CRectTracker::hitBottomLeft: shape = IDC_SIZENESW; break;
+        case CRectTracker::hitTop:
+        case CRectTracker::hitBottom: shape = IDC_SIZENS; break;
+        case CRectTracker::hitLeft:
+        case CRectTracker::hitRight: shape = IDC_SIZEWE; break;
+        case CRectTracker::hitMiddle: shape = IDC_SIZEALL; break;
+        default: break;
+        }
+        HCURSOR c = shape ? ::LoadCursorA(NULL, shape) : ::LoadCursorA(::GetModuleHandleA(NULL), MAKEINTRESOURCEA(28145));
+        ::SetCursor(c ? c : ::LoadCursorA(NULL, IDC_CROSS));
+        return TRUE;
+    }
     static const UINT kCursors[kToolCount] = { 0,     0,     0,     28148, 28150, 28147, 28151, 28146, 28145,
                                                0,     28149, 28145, 28145, 28145, 28145, 28145, 28145 };
     const UINT id = kCursors[m_tool];

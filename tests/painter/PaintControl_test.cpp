@@ -544,3 +544,95 @@ TEST(PaintControlMask, ImportMaskTakesAKeyThatNoOpaquePixelHas)
     EXPECT_EQ(-1, ctrl.ImportMask((HBITMAP)::GetStockObject(WHITE_BRUSH))) << "not a bitmap";
     ::DeleteObject(mask);
 }
+
+namespace {
+
+// Mouse input sent from a script thread while the test thread runs the
+// tracker's capture loop.
+struct DragScript {
+    POINT from;
+    POINT to;
+    bool ctrl;
+};
+
+INPUT MouseInput(POINT p, DWORD flags)
+{
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = (LONG)(((LONGLONG)p.x * 65535) / (::GetSystemMetrics(SM_CXSCREEN) - 1));
+    in.mi.dy = (LONG)(((LONGLONG)p.y * 65535) / (::GetSystemMetrics(SM_CYSCREEN) - 1));
+    in.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE | flags;
+    return in;
+}
+
+void RunDrag(void* param)
+{
+    const DragScript* s = static_cast<const DragScript*>(param);
+    INPUT move = MouseInput(s->from, 0);
+    ::SendInput(1, &move, sizeof(INPUT));
+    ::Sleep(60);
+    // Ctrl goes with the press in one batch: under Wine a mouse event's own
+    // modifier state would otherwise release a Ctrl sent on its own.
+    INPUT press[2] = {};
+    press[0].type = INPUT_KEYBOARD;
+    press[0].ki.wVk = VK_CONTROL;
+    press[1] = MouseInput(s->from, MOUSEEVENTF_LEFTDOWN);
+    ::SendInput(s->ctrl ? 2 : 1, s->ctrl ? press : press + 1, sizeof(INPUT));
+    ::Sleep(100);
+    for (int i = 1; i <= 4; ++i) {
+        POINT p = { s->from.x + (s->to.x - s->from.x) * i / 4, s->from.y + (s->to.y - s->from.y) * i / 4 };
+        INPUT step = MouseInput(p, 0);
+        ::SendInput(1, &step, sizeof(INPUT));
+        ::Sleep(60);
+    }
+    INPUT release[2] = {};
+    release[0] = MouseInput(s->to, MOUSEEVENTF_LEFTUP);
+    release[1].type = INPUT_KEYBOARD;
+    release[1].ki.wVk = VK_CONTROL;
+    release[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(s->ctrl ? 2 : 1, release, sizeof(INPUT));
+    ::Sleep(100);
+}
+
+}  // namespace
+
+TEST_F(PaintControlOnScreen, RubberBandThenDragMovesOrCopiesThePixels)
+{
+    struct Case {
+        const char* name;
+        bool ctrl;
+        COLORREF transparent;
+        COLORREF sourceAfter;
+    } cases[] = {
+        { "move", false, CPaintControl::kNoColour, kWhite },
+        { "move with a transparent colour", false, kBlue, kBlue },
+        { "Ctrl copies", true, CPaintControl::kNoColour, kRed },
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(m_ctrl.CreateImage(64, 48, 1, 24));
+        CDIBSection& image = m_ctrl.GetImage();
+        CRect square(12, 12, 16, 16);
+        ASSERT_TRUE(image.FillRect(&square, kRed));
+        m_ctrl.SetTransparentColor(c.transparent);
+        m_ctrl.SetTool(CPaintControl::kSelect);
+
+        DragScript band = { At(10, 10), At(20, 20), false };
+        ctlinput::RunScript(&RunDrag, &band);
+        EXPECT_EQ(CRect(10, 10, 20, 20), m_ctrl.GetSelection()) << c.name << ": the rubber band selects";
+        EXPECT_EQ(0, m_ctrl.GetHistoryCount()) << c.name;
+
+        DragScript move = { At(14, 14), At(34, 24), c.ctrl };
+        ctlinput::RunScript(&RunDrag, &move);
+        EXPECT_EQ(CRect(30, 20, 40, 30), m_ctrl.GetSelection()) << c.name;
+        PixelSet red = Box(32, 22, 35, 25);
+        if (c.sourceAfter == kRed)
+            for (const auto& p : Box(12, 12, 15, 15))
+                red.insert(p);
+        EXPECT_EQ(red, PixelsOf(image, kRed)) << c.name;
+        EXPECT_EQ(c.sourceAfter, image.GetPixel(12, 12)) << c.name;
+        EXPECT_EQ(c.sourceAfter, image.GetPixel(15, 15)) << c.name;
+        EXPECT_EQ(1, m_ctrl.GetHistoryCount()) << c.name << ": one snapshot for the move";
+        ASSERT_TRUE(m_ctrl.Undo());
+        EXPECT_EQ(Box(12, 12, 15, 15), PixelsOf(image, kRed)) << c.name << ": undo puts it back";
+    }
+}
