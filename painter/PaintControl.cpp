@@ -2,6 +2,7 @@
 
 #include "framework/FloatRound.h"
 #include "framework/WinApp.h"
+#include "controls/Dib.h"
 #include "framework/ui/FrameWnd.h"
 #include "painter/PntTracker.h"
 #include "resources/ids_painter.h"
@@ -143,6 +144,47 @@ BOOL CPaintControl::SetBitmap(HBITMAP bitmap)
     const BOOL made = m_image.CreateFromBitmap(bitmap);
     ResetImage();
     return made;
+}
+
+BOOL CPaintControl::SetImage(const CDib* dib)
+{
+    BOOL made;
+    if (!dib || dib->IsEmpty() || !dib->GetInfoHeader() || !dib->GetBits()) {
+        m_image.Release();
+        made = dib == NULL;
+    } else {
+        made = m_image.CreateFromInfo(reinterpret_cast<const BITMAPINFO*>(dib->GetInfoHeader()), dib->GetBits());
+    }
+    ResetImage();
+    return made;
+}
+
+BOOL CPaintControl::CopyImageTo(CDib* dib)
+{
+    if (!dib || !HasImage())
+        return FALSE;
+    HDC screen = ::GetDC(NULL);
+    HDC mem = ::CreateCompatibleDC(screen);
+    ::ReleaseDC(NULL, screen);
+    if (!mem)
+        return FALSE;
+    HPALETTE oldPal = NULL;
+    if ((::GetDeviceCaps(mem, RASTERCAPS) & RC_PALETTE) && m_image.GetPalette()) {
+        oldPal = ::SelectPalette(mem, (HPALETTE)m_image.GetPalette()->GetSafeHandle(), FALSE);
+        ::RealizePalette(mem);
+    }
+    m_image.ReleaseMemDC();
+    CDC dc;
+    dc.Attach(mem);
+    CBitmap section;
+    section.Attach(m_image.GetSafeHandle());
+    const BOOL ok = dib->CreateFromBitmap(&dc, &section, m_image.GetBitCount(), FALSE) && !dib->IsEmpty();
+    section.Detach();
+    dc.Detach();
+    if (oldPal)
+        ::SelectPalette(mem, oldPal, FALSE);
+    ::DeleteDC(mem);
+    return ok;
 }
 
 void CPaintControl::ResetImage()

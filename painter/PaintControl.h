@@ -12,6 +12,7 @@
 // snapshots and tells its owner (else its parent) what happened through
 // WM_NOTIFY with the registered codes below. The variant, fixed at
 // construction, picks the twin's texts. UI thread only.
+class CDib;
 class CPntTracker;
 
 class CPaintControl : public CWnd {
@@ -46,6 +47,11 @@ public:
     BOOL CreateImage(int width, int height, UINT planes, UINT bitCount, const void* bits = NULL,
                      const LOGPALETTE* palette = NULL);
     BOOL SetBitmap(HBITMAP bitmap);
+    // A copy of the picture's pixels (null empties the image); FALSE for a
+    // picture the image cannot take (compressed rows, bad header).
+    BOOL SetImage(const CDib* dib);
+    // The image as a packed DIB; FALSE without an image or target.
+    BOOL CopyImageTo(CDib* dib);
     void ResetImage();
     BOOL HasImage() const { return !m_image.IsEmpty(); }
     CDIBSection& GetImage() { return m_image; }

@@ -7,3 +7,24 @@
 #define IDS_PNT_PASTE_LARGER         28155
 // The paste question of the recorder's paint control (AfxMessageBox).
 #define IDS_PNT_PASTE_LARGER_REC     40021
+
+// The bitmap edit dialog (caption "编辑图像") and its controls.
+#define IDD_PNT_BITMAP_EDIT          28101
+#define IDC_PNT_ZOOM                 28000   // vertical zoom slider
+#define IDC_PNT_ZOOM_MIN             28001   // "10%"
+#define IDC_PNT_ZOOM_100             28002   // "100%", centred on the 100 tick
+#define IDC_PNT_ZOOM_MAX             28003   // "600%"
+#define IDC_PNT_CTRL                 28004   // the paint control
+#define IDC_PNT_TOOLBAR_PLACE        28005   // where the tool bar goes
+#define IDC_PNT_GRIP                 28023   // size grip
+// The scale group, shown only by the recorder's item dialog.
+#define IDC_PNT_SCALE_V              28027
+#define IDC_PNT_SCALE_H              28028
+#define IDC_PNT_SCALE_KEEP           28029
+#define IDC_PNT_SCALE_GROUP          28030
+#define IDC_PNT_SCALE_V_LABEL        28031
+#define IDC_PNT_SCALE_H_LABEL        28032
+#define IDC_PNT_SCALE_MIN            28033
+#define IDC_PNT_SCALE_100            28034
+#define IDC_PNT_SCALE_MAX            28035
+#define IDC_PNT_TOOLBAR              28133   // the tool bar, and its bitmap

@@ -1,0 +1,167 @@
+#include "painter/ImageEditDlg.h"
+
+#include "catalogue/DataShapeObject.h"
+#include "resources/ids_painter.h"
+
+#include "TestSupport.h"
+#include "UiTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const COLORREF kRed = RGB(255, 0, 0);
+const COLORREF kBlue = RGB(0, 0, 255);
+const COLORREF kGreen = RGB(0, 255, 0);
+
+// A white picture of the size with a blue dot at (0, 0), as a packed DIB.
+void MakePicture(CDib& dib, int width, int height)
+{
+    CDIBSection image;
+    ASSERT_TRUE(image.Create(width, height, 1, 24));
+    ASSERT_TRUE(image.DrawDot(0, 0, 1, kBlue));
+    CBitmap section;
+    section.Attach(image.GetSafeHandle());
+    ASSERT_TRUE(dib.CreateFromBitmap(NULL, &section, 24, FALSE));
+    section.Detach();
+}
+
+std::vector<BYTE> Block(const CDib& dib)
+{
+    return std::vector<BYTE>(dib.GetBlock(), dib.GetBlock() + dib.GetBlockSize());
+}
+
+CPaintControl* ControlOf(HWND dialog)
+{
+    return static_cast<CPaintControl*>(CWnd::FromHandlePermanent(::GetDlgItem(dialog, IDC_PNT_CTRL)));
+}
+
+// A click of the current tool on an image pixel, as the control's messages.
+void ClickPixel(CPaintControl* ctrl, int x, int y)
+{
+    const CPoint p = ctrl->ImageToClient(CPoint(x, y)) + CPoint(1, 1);
+    ctrl->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+    ctrl->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+}
+
+// Every pixel of a .bmp file as ImageMagick reads it, rows top-down.
+std::vector<COLORREF> PixelsByImageMagick(const std::string& path, int* width)
+{
+    std::string out;
+    std::vector<COLORREF> pixels;
+    if (testsupport::RunHost("convert '" + testsupport::UnixPath(path) + "' -depth 8 txt:-", &out) != 0)
+        return pixels;
+    std::istringstream lines(out);
+    std::string line;
+    int maxX = -1;
+    while (std::getline(lines, line)) {
+        int x, y, r, g, b;
+        if (std::sscanf(line.c_str(), "%d,%d: (%d,%d,%d", &x, &y, &r, &g, &b) == 5) {
+            pixels.push_back(RGB(r, g, b));
+            maxX = std::max(maxX, x);
+        }
+    }
+    *width = maxX + 1;
+    return pixels;
+}
+
+}  // namespace
+
+TEST(EditShapeImage, OkWritesTheEditedPictureIntoTheShape)
+{
+    CDataShapeObject shape;
+    MakePicture(shape.m_image, 64, 48);
+    shape.m_transparentColour = CDataShapeObject::kNoKey;
+    CPntEditSettings settings;
+    int zoom = -1;
+    uitest::ModalAnswerer answerer([&](HWND dialog) {
+        CPaintControl* ctrl = ControlOf(dialog);
+        if (!ctrl)
+            return false;
+        zoom = ctrl->GetZoomPercent();
+        ctrl->SetTool(CPaintControl::kFill);
+        ctrl->SetFillColor(kRed);
+        ClickPixel(ctrl, 30, 30);
+        ctrl->SetForeColor(kGreen);
+        return uitest::ModalAnswerer::Press(dialog, IDOK);
+    });
+    EXPECT_TRUE(EditShapeImage(settings, &shape));
+    EXPECT_EQ(600, zoom) << "48 rows are fewer than 50: it opens at 600 %";
+    EXPECT_EQ(kGreen, settings.drawColour) << "the settings take the control's colour back";
+
+    testsupport::ScratchDir dir("pntedit");
+    const std::string file = dir.File("shape.bmp");
+    ASSERT_TRUE(testsupport::WriteFileBytes(file, shape.m_image.GetBlock(), shape.m_image.GetBlockSize()));
+    int width = 0;
+    const std::vector<COLORREF> seen = PixelsByImageMagick(file, &width);
+    ASSERT_EQ(64u * 48u, seen.size());
+    ASSERT_EQ(64, width);
+    for (size_t i = 0; i < seen.size(); ++i)
+        ASSERT_EQ(i == 0 ? kBlue : kRed, seen[i]) << "pixel " << i % 64 << "," << i / 64;
+}
+
+TEST(EditShapeImage, CancelChangesNothing)
+{
+    CDataShapeObject shape;
+    MakePicture(shape.m_image, 64, 48);
+    shape.m_transparentColour = kBlue;
+    const std::vector<BYTE> before = Block(shape.m_image);
+    CPntEditSettings settings;
+    settings.lineWidth = 3;
+    uitest::ModalAnswerer answerer([&](HWND dialog) {
+        CPaintControl* ctrl = ControlOf(dialog);
+        if (!ctrl)
+            return false;
+        ctrl->SetTool(CPaintControl::kFill);
+        ctrl->SetFillColor(kRed);
+        ClickPixel(ctrl, 10, 10);
+        ctrl->SetTransparentColor(kGreen);
+        ctrl->SetPenWidth(5);
+        return uitest::ModalAnswerer::Press(dialog, IDCANCEL);
+    });
+    EXPECT_FALSE(EditShapeImage(settings, &shape));
+    EXPECT_EQ(before, Block(shape.m_image));
+    EXPECT_EQ(kBlue, shape.m_transparentColour);
+    EXPECT_EQ(3, settings.lineWidth);
+}
+
+TEST(EditShapeImage, OkWithOnlyANewTransparentColourChangesOnlyThat)
+{
+    CDataShapeObject shape;
+    MakePicture(shape.m_image, 40, 200);
+    shape.m_transparentColour = kBlue;
+    const std::vector<BYTE> before = Block(shape.m_image);
+    CPntEditSettings settings;
+    int zoom = -1;
+    COLORREF shownKey = 0;
+    uitest::ModalAnswerer answerer([&](HWND dialog) {
+        CPaintControl* ctrl = ControlOf(dialog);
+        if (!ctrl)
+            return false;
+        zoom = ctrl->GetZoomPercent();
+        shownKey = ctrl->GetTransparentColor();
+        ctrl->SetTransparentColor(kGreen);
+        return uitest::ModalAnswerer::Press(dialog, IDOK);
+    });
+    EXPECT_TRUE(EditShapeImage(settings, &shape));
+    EXPECT_EQ(600, zoom) << "a picture narrower than 50 pixels opens at 600 %";
+    EXPECT_EQ(kBlue, shownKey) << "the control starts with the shape's own key";
+    EXPECT_EQ(kGreen, shape.m_transparentColour);
+    EXPECT_EQ(kGreen, settings.transparentColour);
+    EXPECT_EQ(before, Block(shape.m_image)) << "the picture is untouched";
+}
+
+TEST(EditShapeImage, AShapeWithoutAPictureIsCancelled)
+{
+    CDataShapeObject shape;
+    CPntEditSettings settings;
+    uitest::ModalAnswerer answerer([&](HWND dialog) { return uitest::ModalAnswerer::Press(dialog, IDCANCEL); });
+    EXPECT_FALSE(EditShapeImage(settings, &shape));
+    EXPECT_FALSE(EditShapeImage(settings, nullptr));
+}
