@@ -40,6 +40,7 @@ void EnsureOleOnThisThread()
 }
 
 int s_failSections = 0;
+int s_skipBeforeFailing = 0;
 
 // The shared record of GetLogPalette.
 struct LogPalette256 {
@@ -172,9 +173,10 @@ CDIBSection::~CDIBSection()
     Release();
 }
 
-void CDIBSection::FailSectionCreationsForTest(int count)
+void CDIBSection::FailSectionCreationsForTest(int count, int skip)
 {
     s_failSections = count;
+    s_skipBeforeFailing = skip;
 }
 
 ULONGLONG CDIBSection::StrideFor(int width, int bitCount)
@@ -402,8 +404,12 @@ BOOL CDIBSection::UsesDrawDib() const
 HBITMAP CDIBSection::CreateSection(HDC dc)
 {
     if (s_failSections > 0) {
-        --s_failSections;
-        return NULL;
+        if (s_skipBeforeFailing > 0) {
+            --s_skipBeforeFailing;
+        } else {
+            --s_failSections;
+            return NULL;
+        }
     }
     void* bits = NULL;
     HBITMAP section = ::CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&m_info), m_colorUsage, &bits, NULL, 0);

@@ -94,9 +94,9 @@ public:
     BOOL Paste(const RECT* rect = NULL, BOOL takePalette = FALSE);
     BOOL PasteTransparent(const RECT* rect, COLORREF transparent, BOOL takePalette = FALSE);
 
-    // Test seam: the next `count` section creations fail as if the system had
-    // refused them.
-    static void FailSectionCreationsForTest(int count);
+    // Test seam: after `skip` more section creations succeed, the next
+    // `count` fail as if the system had refused them.
+    static void FailSectionCreationsForTest(int count, int skip = 0);
 
     // Bytes of one row and of all rows of a bottom-up BI_RGB image, in 64 bits.
     static ULONGLONG StrideFor(int width, int bitCount);

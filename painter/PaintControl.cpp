@@ -4,6 +4,7 @@
 #include "framework/WinApp.h"
 #include "controls/Dib.h"
 #include "framework/ui/FrameWnd.h"
+#include "painter/PntBitmapSizeDlg.h"
 #include "painter/PntTracker.h"
 #include "resources/ids_painter.h"
 
@@ -195,6 +196,61 @@ void CPaintControl::ResetImage()
     UpdateScrollBars();
     if (m_hWnd)
         Invalidate();
+}
+
+BOOL CPaintControl::NewImageDialog(int width, int height, int bitsPerPixel)
+{
+    if (width < 0)
+        width = 100;
+    if (height < 0)
+        height = 100;
+    if (bitsPerPixel < 0) {
+        bitsPerPixel = 8;
+        if (HDC display = ::CreateDCA("DISPLAY", NULL, NULL, NULL)) {
+            bitsPerPixel = ::GetDeviceCaps(display, BITSPIXEL);
+            ::DeleteDC(display);
+        }
+    }
+    CPntBitmapSizeDlg dlg(m_hWnd ? this : NULL);
+    dlg.SetValues(width, height, bitsPerPixel);
+    if (dlg.DoModal() != IDOK)
+        return FALSE;
+    return CreateImage(dlg.m_width, dlg.m_height, 1, (UINT)dlg.GetBits());
+}
+
+// A crop or resize that cannot be made takes its snapshot back and leaves
+// the picture as it was.
+BOOL CPaintControl::Crop()
+{
+    if (!HasImage())
+        return NewImageDialog();
+    CPntBitmapSizeDlg dlg(this);
+    dlg.SetValues(m_image.GetWidth(), m_image.GetHeight(), m_image.GetBitCount());
+    const CRect whole(0, 0, m_image.GetWidth(), m_image.GetHeight());
+    dlg.m_cropAllowed = m_trackerShown && m_selection != whole && !m_selection.IsRectEmpty();
+    dlg.m_crop = dlg.m_cropAllowed;
+    if (dlg.DoModal() != IDOK)
+        return FALSE;
+    PushUndo();
+    const int pushed = (int)m_history.size();
+    CPoint origin(0, 0);
+    int width = dlg.m_width, height = dlg.m_height;
+    if (dlg.m_crop && dlg.m_cropAllowed) {
+        origin = m_selection.TopLeft();
+        width = m_selection.Width();
+        height = m_selection.Height();
+    }
+    if (!m_image.ChangeFormat(width, height, 1, (UINT)dlg.GetBits(), &origin)) {
+        if (m_historyPos < 0 && (int)m_history.size() == pushed && pushed > 0)
+            m_history.pop_back();
+        return FALSE;
+    }
+    EditDone();
+    UpdateScrollBars();
+    SelectAll();
+    if (m_hWnd)
+        Invalidate();
+    return TRUE;
 }
 
 // --- The view --------------------------------------------------------------

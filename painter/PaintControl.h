@@ -53,6 +53,12 @@ public:
     // The image as a packed DIB; FALSE without an image or target.
     BOOL CopyImageTo(CDib* dib);
     void ResetImage();
+    // Asks for a size and depth (negative: 100 by 100, the display's depth)
+    // and creates a blank image; FALSE when cancelled or refused.
+    BOOL NewImageDialog(int width = -1, int height = -1, int bitsPerPixel = -1);
+    // Resizes the canvas, changes the depth or crops to the selection through
+    // the size dialog; without an image it asks for a new one.
+    BOOL Crop();
     BOOL HasImage() const { return !m_image.IsEmpty(); }
     CDIBSection& GetImage() { return m_image; }
     BOOL IsModified() const { return m_modified; }

@@ -12,12 +12,12 @@ CPntBitmapEditDlg::CPntBitmapEditDlg(CWnd* parent) : CPntDlg(IDD_PNT_BITMAP_EDIT
 {
 }
 
-// A dialog opened without an image ends at once with IDCANCEL: there is
-// nothing to edit.
+// A dialog opened without an image asks for a blank one first and ends with
+// IDCANCEL when that is cancelled.
 BOOL CPntBitmapEditDlg::OnInitDialog()
 {
     CPntDlg::OnInitDialog();
-    if (!m_ctrl.SubclassDlgItem(IDC_PNT_CTRL, this) || !m_ctrl.HasImage()) {
+    if (!m_ctrl.SubclassDlgItem(IDC_PNT_CTRL, this) || (!m_ctrl.HasImage() && !m_ctrl.NewImageDialog())) {
         EndDialog(IDCANCEL);
         return FALSE;
     }

@@ -28,3 +28,16 @@
 #define IDC_PNT_SCALE_100            28034
 #define IDC_PNT_SCALE_MAX            28035
 #define IDC_PNT_TOOLBAR              28133   // the tool bar, and its bitmap
+
+// The icon edit dialog ("图标编辑器").
+#define IDD_PNT_ICON_EDIT            28102
+#define IDC_PNT_ICON_PREVIEW         28006   // the icon at its real size
+
+// The bitmap-size dialog ("输入位图尺寸").
+#define IDD_PNT_BITMAP_SIZE          28103
+#define IDC_PNT_SIZE_WIDTH_LABEL     28007
+#define IDC_PNT_SIZE_WIDTH           28008
+#define IDC_PNT_SIZE_HEIGHT_LABEL    28009
+#define IDC_PNT_SIZE_HEIGHT          28010
+#define IDC_PNT_SIZE_CROP            28011
+#define IDC_PNT_SIZE_DEPTH           28012
