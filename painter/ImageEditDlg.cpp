@@ -26,7 +26,7 @@ BOOL EditShapeImage(CPntEditSettings& settings, CDataShapeObject* shape)
     if (!shape)
         return FALSE;
     CImageEditDlg dlg(CWnd::FromHandle(settings.owner));
-    CPntCtrl& ctrl = dlg.GetPaintCtrl();
+    CPaintControl& ctrl = dlg.GetPaintCtrl();
     ctrl.SetForeColor(settings.drawColour);
     ctrl.SetTransparentColor(settings.transparentColour);
     ctrl.SetPenWidth(settings.lineWidth);

@@ -23,6 +23,9 @@ struct CPntEditSettings {
     COLORREF transparentColour = 0xFFFFFFFF;
     int lineWidth = 1;
     int eraserWidth = 4;
+    // Where the owner keeps the dialog that is open now (set while an item
+    // editor runs, cleared afterwards), so it can forward to it; may be null.
+    CDialog** openDialog = nullptr;
 };
 
 // Edits a shape's picture in CImageEditDlg. On OK the settings take back the

@@ -110,11 +110,15 @@ CPaintControl::CPaintControl(Variant variant)
       m_margin(kBorder, kBorder), m_borderSize(kBorder, kBorder), m_dragStart(0, 0), m_lastPoint(0, 0),
       m_cancelled(FALSE), m_buttonDown(FALSE), m_grid(TRUE), m_gridMinPercent(600), m_gridWholeOnly(TRUE),
       m_centred(FALSE), m_floating(FALSE), m_sprayTimer(1), m_sprayTimerRunning(0), m_sprayFactor(4),
-      m_sprayDots(10), m_zoom(1.0), m_modified(FALSE), m_selection(0, 0, 0, 0),
+      m_sprayDots(10), m_zoom(1.0), m_scaleX(100.0), m_scaleY(100.0),
+      m_textFormat(DT_WORDBREAK | DT_NOPREFIX), m_modified(FALSE), m_selection(0, 0, 0, 0),
       m_sourceRect(0, 0, 0, 0), m_cutOnMove(FALSE), m_pastePalette(TRUE)
 {
     RegisterPaintCtrlClass();
     SelectAll();
+    LOGFONT system;
+    if (::GetObjectA(::GetStockObject(SYSTEM_FONT), sizeof(system), &system))
+        m_textFont.CreateFontIndirect(&system);
 }
 
 CPaintControl::~CPaintControl()
@@ -311,8 +315,8 @@ void CPaintControl::ZoomToFit()
 
 CSize CPaintControl::GetViewSize() const
 {
-    return CSize((int)RoundToDouble((m_image.GetWidth() + m_origin.x) * m_zoom) + 2 * m_borderSize.x,
-                 (int)RoundToDouble((m_image.GetHeight() + m_origin.y) * m_zoom) + 2 * m_borderSize.y);
+    return CSize((int)RoundToDouble((m_image.GetWidth() + m_origin.x) * FactorX()) + 2 * m_borderSize.x,
+                 (int)RoundToDouble((m_image.GetHeight() + m_origin.y) * FactorY()) + 2 * m_borderSize.y);
 }
 
 void CPaintControl::SetCentered(BOOL centred)
@@ -350,6 +354,20 @@ void CPaintControl::SetTransparentColor(COLORREF colour)
         Invalidate();
 }
 
+double CPaintControl::FactorX() const
+{
+    if (m_variant == kRecorder && GetZoomPercent() == 100)
+        return m_scaleX > 0 ? RoundToDouble(m_scaleX * 0.01) : 0.0;
+    return m_zoom;
+}
+
+double CPaintControl::FactorY() const
+{
+    if (m_variant == kRecorder && GetZoomPercent() == 100)
+        return m_scaleY > 0 ? RoundToDouble(m_scaleY * 0.01) : 0.0;
+    return m_zoom;
+}
+
 CPoint CPaintControl::ImageToClient(CPoint p) const
 {
     int sx = 0, sy = 0;
@@ -359,14 +377,16 @@ CPoint CPaintControl::ImageToClient(CPoint p) const
         if (m_vRange >= 1)
             sy = ::GetScrollPos(m_hWnd, SB_VERT);
     }
-    return CPoint((int)RoundToDouble((p.x + m_origin.x) * m_zoom) + m_margin.x - sx,
-                  (int)RoundToDouble((p.y + m_origin.y) * m_zoom) + m_margin.y - sy);
+    return CPoint((int)RoundToDouble((p.x + m_origin.x) * FactorX()) + m_margin.x - sx,
+                  (int)RoundToDouble((p.y + m_origin.y) * FactorY()) + m_margin.y - sy);
 }
 
-// At a zoom of exactly 0 every point maps to the image's corner.
+// A factor of 0 (a zoom of 0, or a display scale of 0 or less read from a
+// library file) maps every point to the image's corner; nothing divides by it.
 CPoint CPaintControl::ClientToImage(CPoint p) const
 {
-    if (m_zoom == 0.0)
+    const double fx = FactorX(), fy = FactorY();
+    if (fx <= 0.0 || fy <= 0.0)
         return CPoint(0, 0);
     if (m_hWnd) {
         if (m_hRange >= 1)
@@ -374,8 +394,8 @@ CPoint CPaintControl::ClientToImage(CPoint p) const
         if (m_vRange >= 1)
             p.y += ::GetScrollPos(m_hWnd, SB_VERT);
     }
-    return CPoint((int)RoundToDouble((p.x - m_margin.x) / m_zoom) - m_origin.x,
-                  (int)RoundToDouble((p.y - m_margin.y) / m_zoom) - m_origin.y);
+    return CPoint((int)RoundToDouble((p.x - m_margin.x) / fx) - m_origin.x,
+                  (int)RoundToDouble((p.y - m_margin.y) / fy) - m_origin.y);
 }
 
 CRect CPaintControl::ImageRectToClient(const CRect& r) const
@@ -496,7 +516,15 @@ void CPaintControl::DrawImageTo(CDC* pDC)
     OnBeforeDrawImage(pDC);
     const CRect r = ImageRectToClient(CRect(0, 0, m_image.GetWidth(), m_image.GetHeight()));
     const bool keyed = m_showTransparency && m_transparent != kNoColour;
-    if (GetZoomPercent() == 100) {
+    if (m_variant == kRecorder && GetZoomPercent() == 100) {
+        const int w = (int)std::floor(RoundToDouble(m_image.GetWidth() * FactorX()));
+        const int h = (int)std::floor(RoundToDouble(m_image.GetHeight() * FactorY()));
+        if (keyed)
+            m_image.StretchTransparent(pDC, r.left, r.top, w, h, m_transparent);
+        else
+            m_image.Stretch(pDC, r.left, r.top, w, h);
+        DrawTextLayer(pDC, r);
+    } else if (GetZoomPercent() == 100) {
         if (keyed)
             m_image.DrawTransparent(pDC, r.left, r.top, m_transparent);
         else
@@ -1129,4 +1157,121 @@ int CPaintControl::ImportMask(HBITMAP mask)
     if (m_showTransparency && m_hWnd)
         Invalidate();
     return 1;
+}
+
+// --- Display scales and the text tool --------------------------------------
+
+void CPaintControl::SetScaleX(double percent)
+{
+    m_scaleX = percent;
+    SetCentered(m_centred);
+    UpdateScrollBars();
+    OnZoomChanged();
+    if (m_hWnd)
+        Invalidate();
+}
+
+void CPaintControl::SetScaleY(double percent)
+{
+    m_scaleY = percent;
+    SetCentered(m_centred);
+    UpdateScrollBars();
+    if (m_hWnd)
+        Invalidate();
+}
+
+// floor(0.29 x 100) is 28 in binary floating point: the whole percent that
+// was set comes back.
+int CPaintControl::GetScalePercentX() const
+{
+    return (int)std::floor(RoundToDouble(GetScaleX() * 100.0) + 1e-6);
+}
+
+int CPaintControl::GetScalePercentY() const
+{
+    return (int)std::floor(RoundToDouble(GetScaleY() * 100.0) + 1e-6);
+}
+
+void CPaintControl::DrawTextLayer(CDC* pDC, const CRect& imageClient)
+{
+    if (m_text.IsEmpty())
+        return;
+    const double fx = FactorX(), fy = FactorY();
+    CRect r((int)std::floor(RoundToDouble(m_selection.left * fx)), (int)std::floor(RoundToDouble(m_selection.top * fy)),
+            (int)std::floor(RoundToDouble(m_selection.right * fx)),
+            (int)std::floor(RoundToDouble(m_selection.bottom * fy)));
+    r.OffsetRect(imageClient.left, imageClient.top);
+    const HDC dc = pDC->m_hDC;
+    HGDIOBJ oldFont = ::SelectObject(dc, m_textFont.GetSafeHandle());
+    const int oldMode = ::SetBkMode(dc, TRANSPARENT);
+    const COLORREF oldColour = ::SetTextColor(dc, m_foreColour);
+    ::DrawTextA(dc, m_text, -1, &r, m_textFormat | DT_WORDBREAK);
+    ::SetTextColor(dc, oldColour);
+    ::SetBkMode(dc, oldMode);
+    if (oldFont)
+        ::SelectObject(dc, oldFont);
+}
+
+// With the text tool and an active text block the previous rendering (or,
+// for the recorder, its snapshot) is taken back out first, so each change
+// leaves one step in the history.
+void CPaintControl::SetText(LPCTSTR text)
+{
+    const CString newText = text ? text : "";
+    if (m_tool != kText || !m_floating) {
+        m_text = newText;
+        return;
+    }
+    if (!m_text.IsEmpty()) {
+        const CRect selection = m_selection;
+        Undo();
+        m_selection = selection;
+        m_floating = TRUE;
+    }
+    m_text = newText;
+    if (m_text.IsEmpty())
+        return;
+    PushUndo();
+    if (m_variant == kCatalogue)
+        m_image.DrawTextIn(m_text, m_selection, m_textFormat, m_foreColour, &m_textFont);
+    EditDone();
+    Redraw();
+}
+
+void CPaintControl::SetTextFormat(UINT format)
+{
+    m_textFormat = format;
+    if (m_tool == kText)
+        SetText(CString(m_text));
+}
+
+void CPaintControl::SetTextAlignment(int alignment)
+{
+    UINT format = m_textFormat & ~(UINT)(DT_CENTER | DT_RIGHT);
+    if (alignment == 1)
+        format |= DT_CENTER;
+    else if (alignment == 2)
+        format |= DT_RIGHT;
+    SetTextFormat(format);
+}
+
+void CPaintControl::SetTextFont(const LOGFONT& font)
+{
+    m_textFont.DeleteObject();
+    m_textFont.CreateFontIndirect(&font);
+    if (m_tool == kText)
+        SetText(CString(m_text));
+}
+
+void CPaintControl::GetTextFont(LOGFONT* font) const
+{
+    if (font && !::GetObjectA(m_textFont.GetSafeHandle(), sizeof(LOGFONT), font))
+        ::GetObjectA(::GetStockObject(SYSTEM_FONT), sizeof(LOGFONT), font);
+}
+
+void CPaintControl::SetForeColor(COLORREF colour)
+{
+    m_foreColour = colour;
+    if (m_tool == kText)
+        SetText(CString(m_text));
 }

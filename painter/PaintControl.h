@@ -82,11 +82,34 @@ public:
     CSize GetViewSize() const;
     void UpdateScrollBars();
 
+    // --- The recorder's display scales (percent, 100 = 1:1), used in place
+    // of the zoom when the zoom is exactly 100 %
+    void SetScaleX(double percent);
+    void SetScaleY(double percent);
+    double GetScaleX() const { return m_scaleX * 0.01; }
+    double GetScaleY() const { return m_scaleY * 0.01; }
+    // The scales as whole percents, as they were set (29 stays 29).
+    int GetScalePercentX() const;
+    int GetScalePercentY() const;
+    Variant GetVariant() const { return m_variant; }
+
+    // --- The text tool: the catalogue's twin draws the text into the pixels,
+    // the recorder's keeps it as a layer over the picture
+    void SetText(LPCTSTR text);
+    const CString& GetText() const { return m_text; }
+    void SetTextFormat(UINT format);
+    UINT GetTextFormat() const { return m_textFormat; }
+    void SetTextFont(const LOGFONT& font);
+    void GetTextFont(LOGFONT* font) const;
+    // 0 left, 1 centred, 2 right: the DT_ alignment bits of the text format.
+    int GetTextAlignment() const { return (int)(m_textFormat & (DT_CENTER | DT_RIGHT)); }
+    void SetTextAlignment(int alignment);
+
     // --- Tools
     void SetTool(int tool);
     int GetTool() const { return m_tool; }
     int GetPreviousTool() const { return m_previousTool; }
-    void SetForeColor(COLORREF colour) { m_foreColour = colour; }
+    void SetForeColor(COLORREF colour);
     COLORREF GetForeColor() const { return m_foreColour; }
     void SetFillColor(COLORREF colour) { m_fillColour = colour; }
     COLORREF GetFillColor() const { return m_fillColour; }
@@ -155,6 +178,10 @@ protected:
     void DrawImageTo(CDC* pDC);
     void DrawFrame(CDC* pDC, const CRect& clientRect);
     void ScrollAxis(int bar, UINT code, UINT pos);
+    // The factor of each axis: the zoom, or at 100 % the recorder's display scales.
+    double FactorX() const;
+    double FactorY() const;
+    void DrawTextLayer(CDC* pDC, const CRect& imageClient);
 
     void OnPaint();
     BOOL OnEraseBkgnd(CDC* pDC);
@@ -212,6 +239,11 @@ protected:
     int m_sprayFactor;
     int m_sprayDots;
     double m_zoom;
+    double m_scaleX;
+    double m_scaleY;
+    CString m_text;
+    UINT m_textFormat;
+    CFont m_textFont;
     BOOL m_modified;
     CRect m_selection;
     CDIBSection m_floatImage;

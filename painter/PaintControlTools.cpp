@@ -28,6 +28,7 @@ bool CPaintControl::IsStrokeTool() const
 void CPaintControl::SetTool(int tool)
 {
     m_floating = FALSE;
+    m_text.Empty();
     SelectAll();
     if (m_tool == kSelect || m_tool == kText) {
         m_trackerShown = m_savedTracker;
@@ -44,6 +45,8 @@ void CPaintControl::SetTool(int tool)
             Invalidate();
     }
     Notify(Codes().modeChanged);
+    if (tool == kText)
+        m_floating = TRUE;   // the text block is active
 }
 
 void CPaintControl::DrawToolShape(int x1, int y1, int x2, int y2)

@@ -8,7 +8,12 @@ BEGIN_MESSAGE_MAP(CPntBitmapEditDlg, CPntDlg)
     ON_WM_VSCROLL()
 END_MESSAGE_MAP()
 
-CPntBitmapEditDlg::CPntBitmapEditDlg(CWnd* parent) : CPntDlg(IDD_PNT_BITMAP_EDIT, parent)
+CPntBitmapEditDlg::CPntBitmapEditDlg(CWnd* parent) : CPntBitmapEditDlg(parent, CPaintControl::kCatalogue, TRUE)
+{
+}
+
+CPntBitmapEditDlg::CPntBitmapEditDlg(CWnd* parent, CPaintControl::Variant variant, BOOL fullInit)
+    : CPntDlg(IDD_PNT_BITMAP_EDIT, parent), m_ctrl(variant), m_fullInit(fullInit)
 {
 }
 
@@ -17,6 +22,11 @@ CPntBitmapEditDlg::CPntBitmapEditDlg(CWnd* parent) : CPntDlg(IDD_PNT_BITMAP_EDIT
 BOOL CPntBitmapEditDlg::OnInitDialog()
 {
     CPntDlg::OnInitDialog();
+    if (!m_fullInit) {
+        m_ctrl.SubclassDlgItem(IDC_PNT_CTRL, this);
+        m_zoom.SubclassDlgItem(IDC_PNT_ZOOM, this);
+        return TRUE;
+    }
     if (!m_ctrl.SubclassDlgItem(IDC_PNT_CTRL, this) || (!m_ctrl.HasImage() && !m_ctrl.NewImageDialog())) {
         EndDialog(IDCANCEL);
         return FALSE;

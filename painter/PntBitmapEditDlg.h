@@ -12,16 +12,27 @@ class CPntBitmapEditDlg : public CPntDlg {
 public:
     explicit CPntBitmapEditDlg(CWnd* parent);
 
-    CPntCtrl& GetPaintCtrl() { return m_ctrl; }
+    CPaintControl& GetPaintCtrl() { return m_ctrl; }
     CSliderCtrl& GetZoomSlider() { return m_zoom; }
 
     BOOL OnInitDialog() override;
 
 protected:
+    // The recorder's twin: its paint control is the recorder's, and its own
+    // initialisation stops after the base dialog's and the control's binding;
+    // the item dialog sets up the rest.
+    CPntBitmapEditDlg(CWnd* parent, CPaintControl::Variant variant, BOOL fullInit);
     void OnVScroll(UINT code, UINT pos, CScrollBar* bar);
     BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
     DECLARE_MESSAGE_MAP()
 
     CSliderCtrl m_zoom;
-    CPntCtrl m_ctrl;
+    CPaintControl m_ctrl;
+    const BOOL m_fullInit;
+};
+
+// The recorder's bitmap edit dialog (see the protected constructor above).
+class MyCPntBitmapEditDlg : public CPntBitmapEditDlg {
+public:
+    explicit MyCPntBitmapEditDlg(CWnd* parent) : CPntBitmapEditDlg(parent, CPaintControl::kRecorder, FALSE) {}
 };

@@ -41,3 +41,6 @@
 #define IDC_PNT_SIZE_HEIGHT          28010
 #define IDC_PNT_SIZE_CROP            28011
 #define IDC_PNT_SIZE_DEPTH           28012
+
+// The caption of the recorder's item image dialog.
+#define IDS_PNT_ITEM_CAPTION         135
