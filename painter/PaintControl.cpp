@@ -836,16 +836,39 @@ void CPaintControl::OnEditCut()
 
 // --- Undo history ----------------------------------------------------------
 
+std::unique_ptr<CDIBSection> CPaintControl::TakeSpare()
+{
+    if (m_spare.empty())
+        return std::unique_ptr<CDIBSection>(new CDIBSection);
+    std::unique_ptr<CDIBSection> image = std::move(m_spare.back());
+    m_spare.pop_back();
+    return image;
+}
+
+void CPaintControl::KeepSpare(std::unique_ptr<CDIBSection> image)
+{
+    if (image && m_spare.size() < (size_t)kUndoDepth + 2)
+        m_spare.push_back(std::move(image));
+}
+
 void CPaintControl::PushUndo()
 {
-    if (m_historyPos >= 0 && !m_history.empty())
-        m_history.erase(m_history.begin() + m_historyPos, m_history.end());
+    if (m_historyPos >= 0 && !m_history.empty()) {
+        while ((int)m_history.size() > m_historyPos) {
+            KeepSpare(std::move(m_history.back()));
+            m_history.pop_back();
+        }
+    }
     m_historyPos = -1;
-    std::unique_ptr<CDIBSection> snapshot(new CDIBSection);
-    if (!snapshot->CopyFrom(m_image))
+    std::unique_ptr<CDIBSection> snapshot = TakeSpare();
+    if (!snapshot->CopyFrom(m_image)) {
+        KeepSpare(std::move(snapshot));
         return;
-    if ((int)m_history.size() >= kUndoDepth)
+    }
+    if ((int)m_history.size() >= kUndoDepth) {
+        KeepSpare(std::move(m_history.front()));
         m_history.erase(m_history.begin());
+    }
     m_history.push_back(std::move(snapshot));
 }
 
@@ -855,17 +878,19 @@ BOOL CPaintControl::Undo()
         return FALSE;
     m_floating = FALSE;
     if (m_historyPos < 0) {
-        std::unique_ptr<CDIBSection> current(new CDIBSection);
-        if (!current->CopyFrom(m_image))
+        std::unique_ptr<CDIBSection> current = TakeSpare();
+        if (!current->CopyFrom(m_image)) {
+            KeepSpare(std::move(current));
             return FALSE;
+        }
         m_history.push_back(std::move(current));
         m_historyPos = (int)m_history.size() - 1;
     }
     if (m_historyPos == 0)
         return FALSE;
+    if (!m_image.CopyFrom(*m_history[m_historyPos - 1]))
+        return FALSE;   // the position stays: the step can be tried again
     --m_historyPos;
-    if (!m_image.CopyFrom(*m_history[m_historyPos]))
-        return FALSE;
     OnImageChanged();
     SelectAll();
     if (m_hWnd)
@@ -877,9 +902,9 @@ BOOL CPaintControl::Redo()
 {
     if (m_historyPos < 0 || m_history.empty() || m_historyPos == (int)m_history.size() - 1)
         return FALSE;
-    ++m_historyPos;
-    if (!m_image.CopyFrom(*m_history[m_historyPos]))
+    if (!m_image.CopyFrom(*m_history[m_historyPos + 1]))
         return FALSE;
+    ++m_historyPos;
     OnImageChanged();
     if (m_hWnd)
         Invalidate();
@@ -899,6 +924,7 @@ BOOL CPaintControl::CanRedo() const
 void CPaintControl::ClearHistory()
 {
     m_history.clear();
+    m_spare.clear();
     m_historyPos = -1;
 }
 
@@ -914,9 +940,11 @@ void CPaintControl::OnEditRedo()
 
 BOOL CPaintControl::SaveBackup()
 {
-    std::unique_ptr<CDIBSection> copy(new CDIBSection);
-    if (!copy->CopyFrom(m_image))
+    std::unique_ptr<CDIBSection> copy = m_backup ? std::move(m_backup) : TakeSpare();
+    if (!copy->CopyFrom(m_image)) {
+        KeepSpare(std::move(copy));
         return FALSE;
+    }
     m_backup = std::move(copy);
     return TRUE;
 }
@@ -927,7 +955,7 @@ BOOL CPaintControl::RestoreBackup(BOOL deleteAfter)
         return FALSE;
     const BOOL ok = m_image.CopyFrom(*m_backup);
     if (deleteAfter)
-        m_backup.reset();
+        KeepSpare(std::move(m_backup));
     return ok;
 }
 

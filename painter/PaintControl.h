@@ -210,6 +210,12 @@ protected:
     std::vector<std::unique_ptr<CDIBSection>> m_history;   // oldest first
     int m_historyPos;                                        // -1: the image is newer than every snapshot
     std::unique_ptr<CDIBSection> m_backup;
+    // Images of snapshots and backups no longer used, kept for reuse: a
+    // picture copied into a section it already has costs a copy, a new
+    // section far more (see CDIBSection::CopyFrom).
+    std::vector<std::unique_ptr<CDIBSection>> m_spare;
+    std::unique_ptr<CDIBSection> TakeSpare();
+    void KeepSpare(std::unique_ptr<CDIBSection> image);
     int m_vRange;
     int m_hRange;
     int m_tool;

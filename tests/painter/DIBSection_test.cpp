@@ -494,3 +494,27 @@ TEST(DIBSectionClipboard, PasteIntoASmallerRectangleChangesOnlyThatRectangle)
     EXPECT_EQ(expected, PixelsOf(keyed, kRed));
     EXPECT_TRUE(PixelsOf(keyed, kGreen).empty());
 }
+
+TEST(DIBSection, CopyIntoTheSameFormatReusesTheSection)
+{
+    CDIBSection source, copy;
+    ASSERT_TRUE(source.Create(9, 7, 1, 8));
+    ASSERT_TRUE(copy.Create(9, 7, 1, 8));
+    RGBQUAD grey = { 90, 90, 90, 0 };
+    ASSERT_TRUE(source.SetSectionColors(1, &grey));
+    ASSERT_TRUE(source.SetHeaderColors(1, &grey));
+    ASSERT_TRUE(source.DrawDot(4, 3, 1, kRed));
+    const HBITMAP section = copy.GetSafeHandle();
+    CDIBSection::FailSectionCreationsForTest(5);   // no section may be needed
+    EXPECT_TRUE(copy.CopyFrom(source));
+    CDIBSection::FailSectionCreationsForTest(0);
+    EXPECT_EQ(section, copy.GetSafeHandle());
+    EXPECT_EQ(AllPixels(source), AllPixels(copy));
+    EXPECT_EQ(90, copy.GetColorTable()[0].rgbGreen) << "the colour table comes along";
+    CDC* dc = copy.GetMemDC();
+    ASSERT_NE(nullptr, dc);
+    RGBQUAD inSection = {};
+    EXPECT_EQ(1u, ::GetDIBColorTable(dc->m_hDC, 0, 1, &inSection));
+    copy.ReleaseMemDC();
+    EXPECT_EQ(90, inSection.rgbBlue) << "into the section too";
+}

@@ -185,14 +185,16 @@ TEST(PaintControlHistory, FailedUndoKeepsThePicture)
     CPaintControl ctrl(CPaintControl::kCatalogue);
     ASSERT_TRUE(ctrl.CreateImage(6, 6, 1, 24));
     ctrl.PushUndo();
-    ASSERT_TRUE(ctrl.GetImage().DrawDot(2, 2, 1, kRed));
-    ASSERT_TRUE(ctrl.Undo());   // the current state is stored, position at the first snapshot
-    ASSERT_TRUE(ctrl.CanRedo());
-    CDIBSection::FailSectionCreationsForTest(1);
-    EXPECT_FALSE(ctrl.Redo());
+    ASSERT_TRUE(ctrl.GetImage().ChangeFormat(8, 8, 1, 24));   // the snapshot has another size
+    ASSERT_TRUE(ctrl.GetImage().DrawDot(7, 7, 1, kRed));
+    // The state being left is stored; taking the snapshot back needs a new section, which fails.
+    CDIBSection::FailSectionCreationsForTest(1, 1);
+    EXPECT_FALSE(ctrl.Undo());
     CDIBSection::FailSectionCreationsForTest(0);
-    EXPECT_EQ(CSize(6, 6), ctrl.GetImage().GetSize()) << "the picture is not emptied";
-    EXPECT_TRUE(PixelsOf(ctrl.GetImage(), kRed).empty());
+    EXPECT_EQ(CSize(8, 8), ctrl.GetImage().GetSize()) << "the picture is not emptied";
+    EXPECT_EQ(PixelSet({ { 7, 7 } }), PixelsOf(ctrl.GetImage(), kRed));
+    EXPECT_TRUE(ctrl.Undo()) << "and the step can be taken once sections can be made";
+    EXPECT_EQ(CSize(6, 6), ctrl.GetImage().GetSize());
 }
 
 TEST(PaintControlView, ZoomPercentsComeBackWholeAndStepThroughTheTable)
