@@ -95,8 +95,9 @@ BOOL CItemImageEditDlg::OnInitDialog()
     SetupSlider(m_scaleX, widthPercent);
     SetupSlider(m_scaleY, heightPercent);
 
+    PlaceToolBar(WS_CHILD | 0x10);   // created hidden
     const UINT moving[] = { IDOK, IDCANCEL, IDC_PNT_ZOOM, IDC_PNT_ZOOM_MIN, IDC_PNT_ZOOM_100, IDC_PNT_ZOOM_MAX,
-                            IDC_PNT_TOOLBAR_PLACE };
+                            IDC_PNT_TOOLBAR_PLACE, IDC_PNT_TOOLBAR };
     for (UINT id : moving)
         AddLayoutRule(id, CFlexHorzRule(1, 1), CFlexVertRule(0, 0));
     AddLayoutRule(IDC_PNT_GRIP, CFlexHorzRule(1, 1), CFlexVertRule(1, 1));

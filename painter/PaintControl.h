@@ -108,6 +108,8 @@ public:
     // --- Tools
     void SetTool(int tool);
     int GetTool() const { return m_tool; }
+    // A drag or stroke is running.
+    BOOL IsBusy() const { return m_buttonDown; }
     int GetPreviousTool() const { return m_previousTool; }
     void SetForeColor(COLORREF colour);
     COLORREF GetForeColor() const { return m_foreColour; }

@@ -6,6 +6,7 @@ IMPLEMENT_DYNAMIC(CPntBitmapEditDlg, CPntDlg)
 
 BEGIN_MESSAGE_MAP(CPntBitmapEditDlg, CPntDlg)
     ON_WM_VSCROLL()
+    ON_MESSAGE(WM_KICKIDLE, OnKickIdle)
 END_MESSAGE_MAP()
 
 CPntBitmapEditDlg::CPntBitmapEditDlg(CWnd* parent) : CPntBitmapEditDlg(parent, CPaintControl::kCatalogue, TRUE)
@@ -62,8 +63,10 @@ BOOL CPntBitmapEditDlg::OnInitDialog()
     m_ctrl.ResetImage();
     m_zoom.SetPos(m_ctrl.GetZoomPercent());
 
+    if (!PlaceToolBar(WS_CHILD | WS_VISIBLE | 0x10))
+        return TRUE;   // no tool bar: the dialog edits without it, as laid out
     const UINT moving[] = { IDOK, IDCANCEL, IDC_PNT_ZOOM, IDC_PNT_ZOOM_MIN, IDC_PNT_ZOOM_100, IDC_PNT_ZOOM_MAX,
-                            IDC_PNT_TOOLBAR_PLACE };
+                            IDC_PNT_TOOLBAR_PLACE, IDC_PNT_TOOLBAR };
     for (UINT id : moving)
         AddLayoutRule(id, CFlexHorzRule(1, 1), CFlexVertRule(0, 0));
     AddLayoutRule(IDC_PNT_GRIP, CFlexHorzRule(1, 1), CFlexVertRule(1, 1));
@@ -89,9 +92,32 @@ void CPntBitmapEditDlg::OnVScroll(UINT code, UINT, CScrollBar* bar)
     Default();
 }
 
+BOOL CPntBitmapEditDlg::PlaceToolBar(DWORD style)
+{
+    CWnd* place = GetDlgItem(IDC_PNT_TOOLBAR_PLACE);
+    if (!place || !m_toolBar.Create(this, &m_ctrl, IDC_PNT_TOOLBAR, style, FALSE))
+        return FALSE;
+    CRect r;
+    place->GetWindowRect(&r);
+    ScreenToClient(&r);
+    place->ShowWindow(SW_HIDE);
+    m_toolBar.MoveWindow(r.left, r.top, r.Width(), r.Height());
+    m_toolBar.UpdateButtons();
+    return TRUE;
+}
+
+LRESULT CPntBitmapEditDlg::OnKickIdle(WPARAM, LPARAM)
+{
+    m_toolBar.UpdateButtons();
+    return 0;
+}
+
 BOOL CPntBitmapEditDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult)
 {
     const NMHDR* hdr = reinterpret_cast<const NMHDR*>(lParam);
+    const CPaintControl::NotifyCodes& codes = CPaintControl::Codes();
+    if (hdr && (hdr->code == codes.imageChanged || hdr->code == codes.colourSampled || hdr->code == codes.modeChanged))
+        m_toolBar.UpdateButtons();
     if (hdr && hdr->code == CPaintControl::Codes().magChanged && m_zoom.m_hWnd)
         m_zoom.SetPos(m_ctrl.GetZoomPercent());
     return CPntDlg::OnNotify(wParam, lParam, pResult);

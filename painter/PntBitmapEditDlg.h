@@ -2,6 +2,7 @@
 #include "framework/ui/Controls.h"
 #include "painter/PntCtrl.h"
 #include "painter/PntDlg.h"
+#include "painter/PntToolBar.h"
 
 // The bitmap edit dialog (template 28101, "编辑图像"): a paint control with
 // a vertical zoom slider. The caller puts an image into the control before
@@ -14,6 +15,7 @@ public:
 
     CPaintControl& GetPaintCtrl() { return m_ctrl; }
     CSliderCtrl& GetZoomSlider() { return m_zoom; }
+    CPntToolBar& GetToolBar() { return m_toolBar; }
 
     BOOL OnInitDialog() override;
 
@@ -24,10 +26,14 @@ protected:
     CPntBitmapEditDlg(CWnd* parent, CPaintControl::Variant variant, BOOL fullInit);
     void OnVScroll(UINT code, UINT pos, CScrollBar* bar);
     BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
+    LRESULT OnKickIdle(WPARAM, LPARAM);
+    // Creates the tool bar on the place marked by control 28005.
+    BOOL PlaceToolBar(DWORD style);
     DECLARE_MESSAGE_MAP()
 
     CSliderCtrl m_zoom;
     CPaintControl m_ctrl;
+    CPntToolBar m_toolBar;
     const BOOL m_fullInit;
 };
 

@@ -6,6 +6,7 @@ IMPLEMENT_DYNAMIC(CPntIconEditDlg, CPntDlg)
 
 BEGIN_MESSAGE_MAP(CPntIconEditDlg, CPntDlg)
     ON_WM_ERASEBKGND()
+    ON_MESSAGE(WM_KICKIDLE, OnKickIdle)
 END_MESSAGE_MAP()
 
 CPntIconEditDlg::CPntIconEditDlg(CWnd* parent) : CPntDlg(IDD_PNT_ICON_EDIT, parent)
@@ -43,6 +44,11 @@ BOOL CPntIconEditDlg::OnInitDialog()
     m_ctrl.SetTool(CPaintControl::kPen);
     m_ctrl.SetGrid(TRUE, 600);
     m_ctrl.SetCentered(TRUE);
+    m_toolBar.SetHideViewButtons(TRUE);
+    if (!m_toolBar.Create(this, &m_ctrl, IDC_PNT_TOOLBAR, WS_CHILD | WS_VISIBLE | 0x10, FALSE)) {
+        m_ctrl.ResetImage();
+        return TRUE;   // edits without a tool bar
+    }
 
     if (m_preview.m_hWnd) {
         CRect dlgWindow, dlgClient, preview;
@@ -54,6 +60,14 @@ BOOL CPntIconEditDlg::OnInitDialog()
         m_preview.MoveWindow(preview.left, preview.top, previewSide, previewSide);
         m_preview.SetWindowText("");
     }
+    if (CWnd* place = GetDlgItem(IDC_PNT_TOOLBAR_PLACE)) {
+        CRect r;
+        place->GetWindowRect(&r);
+        ScreenToClient(&r);
+        place->ShowWindow(SW_HIDE);
+        m_toolBar.MoveWindow(r.left, r.top, r.Width(), r.Height());
+    }
+    m_toolBar.UpdateButtons();
     m_ctrl.ResetImage();
 
     AddLayoutRule(IDOK, CFlexHorzRule(1, 1), CFlexVertRule(0, 0));
@@ -121,8 +135,15 @@ BOOL CPntIconEditDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult)
     const NMHDR* hdr = reinterpret_cast<const NMHDR*>(lParam);
     const CPaintControl::NotifyCodes& codes = CPaintControl::Codes();
     if (hdr && (hdr->code == codes.imageChanged || hdr->code == codes.colourSampled || hdr->code == codes.modeChanged)) {
+        m_toolBar.UpdateButtons();
         PaintPreview();
         return TRUE;
     }
     return CPntDlg::OnNotify(wParam, lParam, pResult);
+}
+
+LRESULT CPntIconEditDlg::OnKickIdle(WPARAM, LPARAM)
+{
+    m_toolBar.UpdateButtons();
+    return 0;
 }

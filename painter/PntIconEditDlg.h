@@ -1,6 +1,7 @@
 #pragma once
 #include "painter/PntCtrl.h"
 #include "painter/PntDlg.h"
+#include "painter/PntToolBar.h"
 
 // Edits a small icon (template 28102, "图标编辑器") at 700 % with a framed
 // preview of the icon at its real size. The caller gives the icon with
@@ -23,8 +24,10 @@ protected:
     void PaintPreview();
     BOOL OnEraseBkgnd(CDC* pDC);
     BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
+    LRESULT OnKickIdle(WPARAM, LPARAM);
     DECLARE_MESSAGE_MAP()
 
     CWnd m_preview;
     CPntCtrl m_ctrl;
+    CPntToolBar m_toolBar;
 };

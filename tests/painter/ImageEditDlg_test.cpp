@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <thread>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -164,4 +165,105 @@ TEST(EditShapeImage, AShapeWithoutAPictureIsCancelled)
     uitest::ModalAnswerer answerer([&](HWND dialog) { return uitest::ModalAnswerer::Press(dialog, IDCANCEL); });
     EXPECT_FALSE(EditShapeImage(settings, &shape));
     EXPECT_FALSE(EditShapeImage(settings, nullptr));
+}
+
+namespace {
+
+INPUT Mouse(POINT p, DWORD flags)
+{
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = (LONG)(((LONGLONG)p.x * 65535) / (::GetSystemMetrics(SM_CXSCREEN) - 1));
+    in.mi.dy = (LONG)(((LONGLONG)p.y * 65535) / (::GetSystemMetrics(SM_CYSCREEN) - 1));
+    in.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE | flags;
+    return in;
+}
+
+void Send(POINT p, DWORD flags)
+{
+    INPUT in = Mouse(p, flags);
+    ::SendInput(1, &in, sizeof(INPUT));
+    ::Sleep(80);
+}
+
+// The screen point at the middle of a tool-bar button, found by TB_GETITEMRECT.
+POINT ButtonPoint(HWND bar, UINT id)
+{
+    const int index = (int)::SendMessageA(bar, TB_COMMANDTOINDEX, id, 0);
+    RECT r = {};
+    ::SendMessageA(bar, TB_GETITEMRECT, index, (LPARAM)&r);
+    POINT p = { (r.left + r.right) / 2, (r.top + r.bottom) / 2 };
+    ::ClientToScreen(bar, &p);
+    return p;
+}
+
+void Click(POINT p)
+{
+    Send(p, 0);
+    Send(p, MOUSEEVENTF_LEFTDOWN);
+    Send(p, MOUSEEVENTF_LEFTUP);
+}
+
+}  // namespace
+
+TEST(EditShapeImage, ToolBarAndMouseDrawAndUndoThroughTheDialog)
+{
+    CDataShapeObject shape;
+    MakePicture(shape.m_image, 64, 48);
+    CPntEditSettings settings;
+    settings.drawColour = kRed;
+    settings.lineWidth = 3;
+    std::thread script;
+    bool undoEnabledAfterDrawing = false;
+    bool redoEnabledAtStart = true;
+    uitest::ModalAnswerer answerer([&](HWND dialog) {
+        CPaintControl* ctrl = ControlOf(dialog);
+        HWND bar = ::GetDlgItem(dialog, IDC_PNT_TOOLBAR);
+        if (!ctrl || !bar || script.joinable())
+            return false;
+        // The screen points are taken here, on the dialog's thread.
+        const POINT rectButton = ButtonPoint(bar, 52792);
+        const POINT undoButton = ButtonPoint(bar, 52772);
+        const POINT redoButton = ButtonPoint(bar, 52773);
+        auto pixel = [&](int x, int y) {
+            const CPoint c = ctrl->ImageToClient(CPoint(x, y)) + CPoint(3, 3);
+            POINT p = { c.x, c.y };
+            ::ClientToScreen(ctrl->m_hWnd, &p);
+            return p;
+        };
+        const POINT from = pixel(10, 10), middle = pixel(15, 12), to = pixel(20, 15);
+        redoEnabledAtStart = ::SendMessageA(bar, TB_ISBUTTONENABLED, 52773, 0) != 0;
+        script = std::thread([=, &undoEnabledAfterDrawing] {
+            Click(rectButton);
+            Send(from, 0);
+            Send(from, MOUSEEVENTF_LEFTDOWN);
+            Send(middle, 0);
+            Send(to, 0);
+            Send(to, MOUSEEVENTF_LEFTUP);
+            ::Sleep(200);
+            undoEnabledAfterDrawing = ::SendMessageA(bar, TB_ISBUTTONENABLED, 52772, 0) != 0;
+            Click(undoButton);
+            Click(redoButton);
+            ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        });
+        return true;
+    });
+    EXPECT_TRUE(EditShapeImage(settings, &shape));
+    if (script.joinable())
+        script.join();
+    EXPECT_FALSE(redoEnabledAtStart);
+    EXPECT_TRUE(undoEnabledAfterDrawing) << "the idle update enabled Undo";
+
+    CPaintControl check(CPaintControl::kCatalogue);
+    ASSERT_TRUE(check.SetImage(&shape.m_image));
+    int red = 0;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const bool inside = x >= 10 && x <= 19 && y >= 10 && y <= 14;
+            const COLORREF c = check.GetImage().GetPixel(x, y);
+            red += c == kRed;
+            if (inside)
+                EXPECT_EQ(kRed, c) << x << "," << y;
+        }
+    EXPECT_EQ(10 * 5, red) << "the filled rectangle, undone and redone, and nothing else";
 }

@@ -204,12 +204,18 @@ TEST(PntIconEditDlg, AThirtyTwoBitIconIsEditedAsEightBitsWithItsMask)
     EXPECT_EQ(key, image.GetPixel(16, 20));
 
     int zoom = 0;
+    int magnify = 0, pen = -1;
     uitest::ModalAnswerer answerer([&](HWND h) {
         zoom = dlg.GetPaintCtrl().GetZoomPercent();
+        HWND bar = ::GetDlgItem(h, IDC_PNT_TOOLBAR);
+        magnify = (int)::SendMessageA(bar, TB_COMMANDTOINDEX, 52774, 0);
+        pen = (int)::SendMessageA(bar, TB_COMMANDTOINDEX, 52784, 0);
         return uitest::ModalAnswerer::Press(h, IDOK);
     });
     EXPECT_EQ(IDOK, dlg.DoModal());
     EXPECT_EQ(700, zoom);
+    EXPECT_EQ(-1, magnify) << "the icon editor's bar has no view buttons";
+    EXPECT_GE(pen, 0);
     ::DeleteObject(colour);
     ::DeleteObject(mask);
 }
