@@ -43,7 +43,9 @@ BOOL EditShapeImage(CPntEditSettings& settings, CDataShapeObject* shape)
     settings.lineWidth = ctrl.GetPenWidth();
     settings.eraserWidth = ctrl.GetEraserWidth();
     BOOL changed = FALSE;
-    if (ctrl.IsModified()) {
+    // A shape without a picture gets the blank one made in the dialog even
+    // when nothing was drawn on it.
+    if (ctrl.IsModified() || (shape->m_image.IsEmpty() && ctrl.HasImage())) {
         CDib edited;
         if (ctrl.CopyImageTo(&edited)) {
             shape->m_image.Copy(&edited);

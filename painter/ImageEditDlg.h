@@ -30,6 +30,7 @@ struct CPntEditSettings {
 
 // Edits a shape's picture in CImageEditDlg. On OK the settings take back the
 // control's colours and widths, the shape takes the edited picture when it
-// was modified and the transparent colour when it changed. TRUE exactly when
-// the shape changed; Cancel changes nothing.
+// was modified (or the shape had none: the dialog then first asks for the
+// size of a blank one) and the transparent colour when it changed. TRUE
+// exactly when the shape changed; Cancel changes nothing.
 BOOL EditShapeImage(CPntEditSettings& settings, CDataShapeObject* shape);

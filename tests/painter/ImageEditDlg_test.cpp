@@ -158,13 +158,31 @@ TEST(EditShapeImage, OkWithOnlyANewTransparentColourChangesOnlyThat)
     EXPECT_EQ(before, Block(shape.m_image)) << "the picture is untouched";
 }
 
-TEST(EditShapeImage, AShapeWithoutAPictureIsCancelled)
+TEST(EditShapeImage, AShapeWithoutAPictureGetsABlankOneOfTheAskedSize)
 {
     CDataShapeObject shape;
     CPntEditSettings settings;
-    uitest::ModalAnswerer answerer([&](HWND dialog) { return uitest::ModalAnswerer::Press(dialog, IDCANCEL); });
-    EXPECT_FALSE(EditShapeImage(settings, &shape));
+    {
+        uitest::ModalAnswerer answerer([&](HWND dialog) { return uitest::ModalAnswerer::Press(dialog, IDCANCEL); });
+        EXPECT_FALSE(EditShapeImage(settings, &shape)) << "the size question cancelled";
+        EXPECT_TRUE(shape.m_image.IsEmpty());
+    }
     EXPECT_FALSE(EditShapeImage(settings, nullptr));
+
+    uitest::ModalAnswerer answerer([&](HWND dialog) {
+        char caption[64] = "";
+        ::GetWindowTextA(dialog, caption, sizeof(caption));
+        if (std::string(caption) == "输入位图尺寸") {
+            ::SetDlgItemTextA(dialog, IDC_PNT_SIZE_WIDTH, "20");
+            ::SetDlgItemTextA(dialog, IDC_PNT_SIZE_HEIGHT, "10");
+            ::SendDlgItemMessageA(dialog, IDC_PNT_SIZE_DEPTH, CB_SETCURSEL, 4, 0);   // 真彩色
+        }
+        return uitest::ModalAnswerer::Press(dialog, IDOK);
+    });
+    EXPECT_TRUE(EditShapeImage(settings, &shape));
+    ASSERT_FALSE(shape.m_image.IsEmpty());
+    EXPECT_EQ(CSize(20, 10), shape.m_image.GetSize());
+    EXPECT_EQ(24, shape.m_image.GetBitCount());
 }
 
 namespace {
