@@ -173,3 +173,52 @@ CWindowDC::~CWindowDC()
 {
     ::ReleaseDC(m_hWnd, Detach());
 }
+
+namespace {
+
+// Inverts a frame `size` thick just inside the rectangle.
+void InvertFrame(HDC dc, const RECT& r, SIZE size, HBRUSH brush)
+{
+    HGDIOBJ old = ::SelectObject(dc, brush);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    const int cx = size.cx < w ? size.cx : w, cy = size.cy < h ? size.cy : h;
+    ::PatBlt(dc, r.left, r.top, w, cy, PATINVERT);
+    if (h > cy) {
+        ::PatBlt(dc, r.left, r.bottom - cy, w, cy, PATINVERT);
+        if (h > 2 * cy) {
+            ::PatBlt(dc, r.left, r.top + cy, cx, h - 2 * cy, PATINVERT);
+            if (w > cx)
+                ::PatBlt(dc, r.right - cx, r.top + cy, cx, h - 2 * cy, PATINVERT);
+        }
+    }
+    ::SelectObject(dc, old);
+}
+
+HBRUSH HalftoneBrush()
+{
+    static HBRUSH brush = NULL;
+    if (!brush) {
+        WORD rows[8];
+        for (int i = 0; i < 8; ++i)
+            rows[i] = (WORD)(0x5555 << (i & 1));
+        HBITMAP pattern = ::CreateBitmap(8, 8, 1, 1, rows);
+        if (pattern) {
+            brush = ::CreatePatternBrush(pattern);
+            ::DeleteObject(pattern);
+        }
+    }
+    return brush;
+}
+
+}  // namespace
+
+void CDC::DrawDragRect(LPCRECT lpRect, SIZE size, LPCRECT lpRectLast, SIZE sizeLast, CBrush* pBrush,
+                       CBrush* pBrushLast)
+{
+    HBRUSH brush = pBrush ? (HBRUSH)pBrush->GetSafeHandle() : HalftoneBrush();
+    HBRUSH brushLast = pBrushLast ? (HBRUSH)pBrushLast->GetSafeHandle() : brush;
+    if (lpRectLast && !::IsRectEmpty(lpRectLast))
+        InvertFrame(m_hDC, *lpRectLast, sizeLast, brushLast);
+    if (lpRect && !::IsRectEmpty(lpRect))
+        InvertFrame(m_hDC, *lpRect, size, brush);
+}

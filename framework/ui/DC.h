@@ -136,6 +136,11 @@ public:
         return ::FrameRgn(m_hDC, (HRGN)pRgn->GetSafeHandle(), (HBRUSH)pBrush->GetSafeHandle(), nWidth, nHeight);
     }
     void FillSolidRect(LPCRECT lpRect, COLORREF clr);
+    // Inverts the frame of lpRectLast (sizeLast thick; none when null or
+    // empty) back out, then inverts the frame of lpRect, size thick, with a
+    // halftone brush (or the given ones): the drag rectangle of a tracker.
+    void DrawDragRect(LPCRECT lpRect, SIZE size, LPCRECT lpRectLast, SIZE sizeLast, CBrush* pBrush = NULL,
+                      CBrush* pBrushLast = NULL);
     void FillSolidRect(int x, int y, int cx, int cy, COLORREF clr);
     void Draw3dRect(LPCRECT lpRect, COLORREF clrTopLeft, COLORREF clrBottomRight);
     void Draw3dRect(int x, int y, int cx, int cy, COLORREF clrTopLeft, COLORREF clrBottomRight);

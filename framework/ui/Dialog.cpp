@@ -180,10 +180,14 @@ INT_PTR CDialog::DoModal()
 
 int CDialog::RunModalLoop()
 {
+    LONG idleCount = 0;
     while (!m_bEndModal && m_hWnd != NULL) {
         MSG msg;
-        if (!::PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE))
+        if (!::PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE)) {
             AfxUiOnIdle(0);
+            if (m_hWnd != NULL && !m_bEndModal)
+                ::SendMessageA(m_hWnd, WM_KICKIDLE, MSGF_DIALOGBOX, idleCount++);
+        }
         const BOOL got = ::GetMessageA(&msg, NULL, 0, 0);
         if (got == 0 || got == -1) {
             // WM_QUIT: end the dialog and leave the quit for the outer loop.

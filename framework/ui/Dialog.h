@@ -7,6 +7,13 @@
 #pragma once
 #include "framework/ui/Wnd.h"
 
+// Sent by the modal loop to the dialog each time the queue runs empty
+// (wParam MSGF_DIALOGBOX, lParam the idle count), so it can refresh its
+// command states.
+#ifndef WM_KICKIDLE
+#define WM_KICKIDLE 0x036A
+#endif
+
 class CDialog : public CWnd {
     DECLARE_DYNAMIC(CDialog)
 public:

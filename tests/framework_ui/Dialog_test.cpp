@@ -154,3 +154,35 @@ TEST(Dialog, MissingTemplateFailsWithoutAWindow)
 }
 
 }  // namespace
+
+namespace {
+
+class CIdleDlg : public CDialog {
+public:
+    CIdleDlg() : CDialog(IDD_TEST_DATA) {}
+    int kicks = 0;
+    WPARAM kind = 0;
+    LRESULT OnKickIdle(WPARAM wParam, LPARAM)
+    {
+        kind = wParam;
+        if (++kicks == 3)
+            EndDialog(IDOK);
+        return 0;
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CIdleDlg, CDialog)
+    ON_MESSAGE(WM_KICKIDLE, OnKickIdle)
+END_MESSAGE_MAP()
+
+}  // namespace
+
+TEST(Dialog, ModalLoopKicksTheDialogWhenIdle)
+{
+    CIdleDlg dlg;
+    uitest::ModalAnswerer answer([&](HWND) { return false; }, 5000);
+    EXPECT_EQ(IDOK, dlg.DoModal()) << "the third idle kick ends the dialog";
+    EXPECT_EQ(3, dlg.kicks);
+    EXPECT_EQ((WPARAM)MSGF_DIALOGBOX, dlg.kind);
+}
