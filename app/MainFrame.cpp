@@ -5,6 +5,7 @@
 #include "app/RecorderApp.h"
 #include "capture/AreaPicker.h"
 #include "capture/RecorderEngine.h"
+#include "capture/ScreenDrawWnd.h"
 #include "capture/VideoFocusWnd.h"
 #include "controls/SkoMenuBar.h"
 #include "controls/TaskbarIcon.h"
@@ -12,6 +13,7 @@
 #include "framework/ui/Controls.h"
 #include "framework/ui/FileDialog.h"
 #include "resources/ids_app.h"
+#include "resources/ids_screendraw.h"
 #include "settings/RecorderPrefs.h"
 
 BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
@@ -46,12 +48,15 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
     ON_COMMAND(ID_MAIN_OPT_WATERMARK, OnOptionsWatermark)
     ON_COMMAND(ID_MAIN_OPT_STAMP_ORDER, OnOptionsStampOrder)
     ON_COMMAND(ID_MAIN_OPT_TIME_DATE, OnOptionsTimeDate)
+    ON_COMMAND(ID_MAIN_SCREEN_DRAW, OnScreenDrawToggle)
+    ON_COMMAND_RANGE(ID_DRAW_FIRST, ID_DRAW_LAST, OnScreenDrawCommand)
+    ON_UPDATE_COMMAND_UI_RANGE(ID_DRAW_FIRST, ID_DRAW_LAST, OnUpdateScreenDrawCommand)
 END_MESSAGE_MAP()
 
 CMainFrame::CMainFrame()
     : m_recordState(0), m_recordedBitDepth(0), m_zoomFactor(1.0f), m_closeDeferred(FALSE), m_picker(NULL),
       m_inputSelection(-1), m_focusArea(), m_focusWidth(0), m_hotKeys(0), m_stopAsked(FALSE), m_finishing(FALSE),
-      m_muted(FALSE)
+      m_muted(FALSE), m_screenDraw(NULL), m_drawSnapshot(NULL), m_drawPalette(NULL)
 {
 }
 
@@ -205,6 +210,7 @@ LRESULT CMainFrame::OnFocusFrame(WPARAM command, LPARAM)
 
 void CMainFrame::OnDestroy()
 {
+    EndScreenDraw();
     UnregisterHotKeys();
     m_tray.reset();   // removes the icon
     m_menuBar.reset();

@@ -21,6 +21,7 @@ class XRVSkoMenuBar;
 class CRecorderEngine;
 class CRecorderPrefs;
 class CVideoFocusWnd;
+class CScreenDrawWnd;
 
 class CMainFrame : public CFrameWnd,
                    public IMainWindowStart,
@@ -129,7 +130,7 @@ public:
     // preferences is registered on its own, so one that another program holds
     // leaves the others working; the bits of GetRegisteredHotKeys are
     // 1 << id of the keys that were registered.
-    enum HotKeyId { kHotCapture = 1, kHotStop, kHotHide, kHotMute, kHotAutoPan };
+    enum HotKeyId { kHotCapture = 1, kHotStop, kHotHide, kHotMute, kHotAutoPan, kHotScreenDraw };
     void RegisterHotKeys();
     void UnregisterHotKeys();
     UINT GetRegisteredHotKeys() const { return m_hotKeys; }
@@ -138,10 +139,25 @@ public:
     // picker is open.
     BOOL IsBusy() const;
 
+    // Screen drawing (app/MainFrameDraw.cpp): the drawing window over a
+    // snapshot of the screen that this window makes and frees. While it is
+    // open and DisableEffectsDuringScreenDraw is set, the running engine (the
+    // one of the moment, also one that starts meanwhile) draws no cursor
+    // effects.
+    BOOL StartScreenDraw();
+    void EndScreenDraw();
+    void OnScreenDrawToggle();
+    // Commands of the drawing window's menu come here and are passed back.
+    void OnScreenDrawCommand(UINT id);
+    void OnUpdateScreenDrawCommand(CCmdUI* pCmdUI);
+    CScreenDrawWnd* GetScreenDraw() const;
+
 protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // Sets or clears the engine's effects flag for the drawing state.
+    void ApplyScreenDrawEffects();
     // The capture rectangle of the video input preference; FALSE when the
     // input needs an area picker first.
     BOOL GetCaptureRect(RECT* area);
@@ -181,4 +197,7 @@ private:
     BOOL m_stopAsked;          // a stop was asked for and the recording has not ended
     BOOL m_finishing;          // the end-of-recording handler runs
     BOOL m_muted;              // the mute hot key's state for the running recording
+    HWND m_screenDraw;         // open drawing window (deletes itself)
+    HBITMAP m_drawSnapshot;
+    HPALETTE m_drawPalette;
 };

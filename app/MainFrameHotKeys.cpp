@@ -1,6 +1,6 @@
-// The main window's global hot keys: record/pause, stop, hide, mute and
-// auto-pan. The zoom keys are not registered: no step of the zoom is given
-// for them. The screen-draw and marker keys join with those features.
+// The main window's global hot keys: record/pause, stop, hide, mute,
+// auto-pan and screen drawing. The zoom keys are not registered: no step of
+// the zoom is given for them. The marker key joins with that feature.
 #include "app/MainFrame.h"
 
 #include "capture/RecorderEngine.h"
@@ -29,7 +29,7 @@ void CMainFrame::RegisterHotKeys()
     } keys[] = {
         { kHotCapture, m_prefs->m_captureKey }, { kHotStop, m_prefs->m_stopKey },
         { kHotHide, m_prefs->m_hideKey },       { kHotMute, m_prefs->m_muteKey },
-        { kHotAutoPan, m_prefs->m_autoPanKey },
+        { kHotAutoPan, m_prefs->m_autoPanKey }, { kHotScreenDraw, m_prefs->m_screenDrawKey },
     };
     for (const auto& key : keys) {
         if (key.code == 0 || !IsValidHotkey(key.code))
@@ -45,7 +45,7 @@ void CMainFrame::RegisterHotKeys()
 
 void CMainFrame::UnregisterHotKeys()
 {
-    for (int id = kHotCapture; id <= kHotAutoPan; id++) {
+    for (int id = kHotCapture; id <= kHotScreenDraw; id++) {
         if (m_hotKeys & (1u << id))
             ::UnregisterHotKey(m_hWnd, id);
     }
@@ -59,6 +59,11 @@ BOOL CMainFrame::IsBusy() const
 
 LRESULT CMainFrame::OnHotKey(WPARAM id, LPARAM)
 {
+    // Drawing can always be ended; it starts only when nothing else runs.
+    if ((int)id == kHotScreenDraw && GetScreenDraw() != NULL) {
+        EndScreenDraw();
+        return 0;
+    }
     if (IsBusy())
         return 0;
     switch ((int)id) {
@@ -85,6 +90,9 @@ LRESULT CMainFrame::OnHotKey(WPARAM id, LPARAM)
         m_prefs->m_autoPan = !m_prefs->m_autoPan;
         if (m_recordPrefs)
             m_recordPrefs->m_autoPan = m_prefs->m_autoPan;
+        break;
+    case kHotScreenDraw:
+        StartScreenDraw();
         break;
     }
     return 0;

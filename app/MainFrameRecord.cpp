@@ -130,6 +130,7 @@ BOOL CMainFrame::StartEngine(RECT* area, BOOL live, BOOL restart)
 {
     m_recordPrefs.reset(new CRecorderPrefs(*m_prefs));
     m_engine.reset(new CRecorderEngine(m_recordPrefs.get(), this, NULL));
+    ApplyScreenDrawEffects();
     if (live)
         m_engine->SetLive(TRUE, restart);
     m_zoomFactor = 1.0f;

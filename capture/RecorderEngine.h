@@ -119,6 +119,7 @@ public:
     void SetAudioSink(CAudioSink* sink) { m_audioSink = sink; }
     const CStringArray& GetAudioFiles() const { return m_audioFiles; }
     void SetEffectsSuppressed(BOOL on) { m_effectsSuppressed = on; }
+    BOOL IsEffectsSuppressed() const { return m_effectsSuppressed; }
     void SetPaletteChanged() { ::InterlockedExchange(&m_paletteChanged, 1); }
 
     // The screen grab into a DC at the output size (capture thread).
