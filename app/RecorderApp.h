@@ -1,4 +1,5 @@
 #pragma once
+#include "catalogue/NoteHost.h"
 #include "framework/WinApp.h"
 #include "settings/GdiplusInitGuard.h"
 #include "settings/PrefsHost.h"
@@ -12,7 +13,7 @@ class CWnd;
 // record. One per process; UI thread.
 class CFontCache;
 
-class CRecorderApp : public CWinApp, public IPrefsHost {
+class CRecorderApp : public CWinApp, public IPrefsHost, public INoteHost {
     DECLARE_DYNAMIC(CRecorderApp)
 public:
     // The product's registry key, below HKCU\Software.
@@ -52,7 +53,16 @@ public:
 
     // Sets a window's opacity, level 1..99 (percent); 100 makes it opaque
     // again; 0 or below does nothing.
-    void SetWindowAlphaLevel(HWND window, int level);
+    void SetWindowAlphaLevel(HWND window, int level) override;
+    // INoteHost: the count of translucent windows behind GetOpenWindowCount
+    // (raised by each translucent screen note, lowered never below 0), the
+    // layered-window support, the main window and its default text-note
+    // style.
+    void RaiseWindowCount() override;
+    void ReleaseWindowCount() override;
+    BOOL IsLayeredSupported() override { return m_layeredSupported; }
+    CWnd* GetNoteMainWindow() override;
+    BOOL GetDefaultNoteStyle(CNoteStyle* style) override;
     // The version check of the start-up; tests replace it (NULL restores it).
     typedef BOOL (*VersionQuery)(OSVERSIONINFOA* version);
     static void SetVersionQuery(VersionQuery query);
@@ -63,6 +73,7 @@ public:
     // The start-up creates the main window through this (set by the program's
     // entry before the start-up runs).
     MainWindowMaker m_makeMainWindow;
+    IMainWindowStart* m_mainStart;   // the main window made by it, or null
     // The catalogue window's maker; none yet, so the start-up skips it.
     CWnd* (*m_makeCatalogue)();
     CWnd* m_catalogue;

@@ -8,6 +8,7 @@
 
 #include "app/AppMessages.h"
 #include "app/StartSwitches.h"
+#include "catalogue/NoteStyle.h"
 #include "framework/ui/FrameWnd.h"
 #include "framework/ui/Wnd.h"
 #include "resources/ids_app.h"
@@ -172,6 +173,7 @@ BOOL CRecorderApp::InitInstance()
     IMainWindowStart* main = m_makeMainWindow ? m_makeMainWindow(RECORDER_CLASS_NAME, title) : NULL;
     if (!main)
         return FALSE;
+    m_mainStart = main;
     m_pMainWnd = main->GetFrame();
     if (m_startHidden)
         m_pMainWnd->ShowWindow(SW_HIDE);
@@ -254,6 +256,31 @@ void CRecorderApp::SetWindowAlphaLevel(HWND window, int level)
         return;
     ::SetWindowLongA(window, GWL_EXSTYLE, style | WS_EX_LAYERED);
     m_setLayeredWindowAttributes(window, 0, (BYTE)(level * 255 / 100), LWA_ALPHA);
+}
+
+void CRecorderApp::RaiseWindowCount()
+{
+    ++m_openWindowCount;
+}
+
+void CRecorderApp::ReleaseWindowCount()
+{
+    if (m_openWindowCount > 0)
+        --m_openWindowCount;
+}
+
+CWnd* CRecorderApp::GetNoteMainWindow()
+{
+    return m_pMainWnd;
+}
+
+BOOL CRecorderApp::GetDefaultNoteStyle(CNoteStyle* style)
+{
+    CRecorderPrefs* prefs = m_mainStart ? m_mainStart->GetPrefs() : NULL;
+    if (!prefs || !style)
+        return FALSE;
+    style->AssignFrom(prefs->m_textNoteStyle);
+    return TRUE;
 }
 
 BOOL CRecorderApp::PreTranslateMessage(MSG* pMsg)

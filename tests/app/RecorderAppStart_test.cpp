@@ -1,6 +1,7 @@
 #include "app/RecorderApp.h"
 
 #include "resources/ids_app.h"
+#include "settings/RecorderPrefs.h"
 #include "tests/support/TestSupport.h"
 #include "AppTestSupport.h"
 
@@ -137,4 +138,24 @@ TEST(RecorderAppStart, AlphaLevelMakesAWindowLayeredAndOpaqueAgain)
     App().SetWindowAlphaLevel(window, 100);
     EXPECT_EQ(0, ::GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYERED);
     ::DestroyWindow(window);
+}
+
+TEST(RecorderAppStart, TranslucentNotesRaiseTheWindowCountThatTheGrabReads)
+{
+    EXPECT_EQ(static_cast<INoteHost*>(&App()), GetNoteHost()) << "the application serves the screen notes";
+    const LONG before = App().m_openWindowCount;
+    App().m_openWindowCount = 0;
+    CRecorderPrefs prefs{&App()};
+    prefs.m_captureLayeredWindows = FALSE;
+    EXPECT_FALSE(prefs.UseCaptureBlt());
+    App().RaiseWindowCount();
+    App().RaiseWindowCount();
+    EXPECT_EQ(2, App().GetOpenWindowCount());
+    EXPECT_TRUE(prefs.UseCaptureBlt()) << "a translucent window on the desktop makes the grab add CAPTUREBLT";
+    App().ReleaseWindowCount();
+    App().ReleaseWindowCount();
+    App().ReleaseWindowCount();   // one more than raised: stays at 0
+    EXPECT_EQ(0, App().GetOpenWindowCount());
+    EXPECT_FALSE(prefs.UseCaptureBlt());
+    App().m_openWindowCount = before;
 }
