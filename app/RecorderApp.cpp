@@ -12,7 +12,7 @@ const char CRecorderApp::kRegistryKey[] = "Kestravon\\Skorvale Studio\\3.0";
 // objects (Registrations.cpp); programs without them take RecorderAppGdiplus.cpp.
 
 CRecorderApp::CRecorderApp()
-    : m_makeMainWindow(NULL), m_mainStart(NULL), m_makeCatalogue(NULL), m_catalogue(NULL), m_instanceMutex(NULL),
+    : m_makeMainWindow(NULL), m_mainStart(NULL), m_makeCatalogue(NULL), m_firstRun(-1), m_catalogue(NULL), m_instanceMutex(NULL),
       m_setLayeredWindowAttributes(NULL), m_layeredSupported(TRUE), m_startHidden(FALSE), m_exitCode(0), m_fontCache(NULL),
       m_openWindowCount(0)
 {

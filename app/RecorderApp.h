@@ -69,13 +69,24 @@ public:
     // On the first run, copies the default screen-notes libraries from the
     // program folder into the user's folder, never over an existing file.
     void CopyDefaultLibrariesOnFirstRun();
+    // The first run: the recorder's preferences key opens and holds no
+    // "AutoPan" value yet. Read once, before anything is stored.
+    BOOL IsFirstRun();
+    // The folder of the user's data: %LOCALAPPDATA%\<product key>\<app
+    // name>. Its "Libraries" folder is the one library folder (the first
+    // run copies the shipped libraries there; the catalogue opens them
+    // there).
+    CString GetAppDataFolder() const;
 
     // The start-up creates the main window through this (set by the program's
     // entry before the start-up runs).
     MainWindowMaker m_makeMainWindow;
     IMainWindowStart* m_mainStart;   // the main window made by it, or null
-    // The catalogue window's maker; none yet, so the start-up skips it.
+    // The catalogue window's maker (the program sets it); the start-up
+    // makes the window with it and places it from the preferences.
     CWnd* (*m_makeCatalogue)();
+    // The first-run answer of this start (-1 until asked).
+    int m_firstRun;
     CWnd* m_catalogue;
     HANDLE m_instanceMutex;
     typedef BOOL(WINAPI* SetLayeredFn)(HWND, COLORREF, BYTE, DWORD);

@@ -31,3 +31,9 @@
 #define IDS_RESIZE_BAD_WIDTH          61259
 #define IDS_RESIZE_BAD_HEIGHT         61260
 #define IDS_TEXT_NOTE_BAD_SIZE        61297   // "便条的宽度和高度必须是 20 到 2000 之间的整数。"
+
+// Screen-note hot-key dialog (the layout keys).
+#define IDD_NOTE_HOTKEYS              282
+#define IDC_NOTE_HOTKEY_NEXT          (IDD_NOTE_HOTKEYS * 10 + 1)
+#define IDC_NOTE_HOTKEY_PREV          (IDD_NOTE_HOTKEYS * 10 + 2)
+#define IDC_NOTE_HOTKEY_TOGGLE        (IDD_NOTE_HOTKEYS * 10 + 3)
