@@ -70,6 +70,12 @@ public:
     CCatWnd* GetItemWindow() const { return m_itemWnd; }
     CCatAppearance* GetAppearance() const { return m_appearance; }
     int GetHeaderHeight() const { return m_headerHeight; }
+    // Another header height (for a header font other than the record's).
+    void SetHeaderHeight(int height)
+    {
+        m_headerHeight = height > 0 ? height : m_headerHeight;
+        LayoutItems();
+    }
     RECT GetItemRect() const { return m_itemRect; }
     int GetHot() const { return m_hot; }
     void SetHot(int hot) { m_hot = hot; }
