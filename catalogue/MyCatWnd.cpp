@@ -788,7 +788,6 @@ void CMyCatWnd::OnNewNote()
     INoteHost* host = GetNoteHost();
     const BOOL haveDefaults = host && host->GetDefaultNoteStyle(&defaults);
     CDataTextObject* note = haveDefaults ? new CDataTextObject(defaults) : new CDataTextObject;
-    note->m_text.Empty();
     CTextNoteDlg dlg(note, haveDefaults ? &defaults : NULL, this);
     m_desk.SetOpenDialog(&dlg, NULL);
     const INT_PTR result = dlg.DoModal();

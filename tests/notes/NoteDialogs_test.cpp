@@ -4,9 +4,12 @@
 
 #include "catalogue/DataShapeObject.h"
 #include "catalogue/DataTextObject.h"
+#include "catalogue/NewShapeDlg.h"
 #include "framework/String.h"
 #include "NoteTestUtil.h"
 #include "UiTestSupport.h"
+#include "TestSupport.h"
+#include "resources/ids_catwin.h"
 #include "resources/ids_notes.h"
 
 #include <deque>
@@ -200,6 +203,71 @@ TEST(TextNoteDialog, StoresTextAndSizeOnOkAndRefusesABadSize)
     CTextNoteDlg again(&note, NULL, NULL);
     EXPECT_EQ(IDCANCEL, again.DoModal());
     EXPECT_STREQ("new text\r\nline 2", (const char*)note.m_text);
+}
+
+}  // namespace
+
+namespace {
+
+Script::Step Shape(const char* name, const char* w, const char* h, bool blank, const char* path = "")
+{
+    return [=](HWND d) {
+        ::SetDlgItemTextA(d, IDC_SHAPE_NAME, name);
+        ::SetDlgItemTextA(d, IDC_SHAPE_WIDTH, w);
+        ::SetDlgItemTextA(d, IDC_SHAPE_HEIGHT, h);
+        ::SetDlgItemTextA(d, IDC_SHAPE_PATH, path);
+        ::CheckRadioButton(d, IDC_SHAPE_BLANK, IDC_SHAPE_FILE, blank ? IDC_SHAPE_BLANK : IDC_SHAPE_FILE);
+        return IDOK;
+    };
+}
+
+TEST(NewShapeDialog, RefusesEachBadFieldWithItsMessageAndLoadsThePicture)
+{
+    FakeHost host;
+    testsupport::ScratchDir dir("newshape");
+    // A small BMP written by hand: 2 x 1, 24 bits.
+    const unsigned char bmp[] = {'B', 'M', 62, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 2, 0, 0, 0, 1, 0,
+                                 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                 0, 0, 0, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0};
+    const std::string picture = dir.File("pic.bmp");
+    ASSERT_TRUE(testsupport::WriteFileBytes(picture, bmp, sizeof bmp));
+    const std::string notPicture = dir.File("not.bmp");
+    ASSERT_TRUE(testsupport::WriteFileBytes(notPicture, "hello", 5));
+
+    Script script({Shape("", "10", "10", true), Shape("a:b", "10", "10", true), Shape("a\"b", "10", "10", true),
+                   Shape("ok", "0", "10", true), Shape("ok", "x1", "10", true), Shape("ok", "10", "-3", true),
+                   Shape("ok", "10", "10", false, ""), Shape("ok", "10", "10", false, notPicture.c_str()),
+                   Shape("ok", "10", "10", false, picture.c_str())});
+    CNewShapeDlg dlg(100, 80, TRUE, 3, TRUE, NULL);
+    EXPECT_STREQ("形状-3", (const char*)dlg.m_name);
+    EXPECT_EQ(IDOK, dlg.DoModal());
+    EXPECT_EQ(0u, script.Left());
+    const std::vector<std::string> expected = {
+        Str(IDS_SHAPE_NAME_EMPTY), Str(IDS_SHAPE_NAME_BAD),  Str(IDS_SHAPE_NAME_BAD),
+        Str(IDS_SHAPE_BAD_WIDTH),  Str(IDS_SHAPE_BAD_WIDTH), Str(IDS_SHAPE_BAD_HEIGHT),
+        Str(IDS_SHAPE_NO_FILE),    Str(IDS_SHAPE_IMAGE_FAILED)};
+    EXPECT_EQ(expected, script.Messages());
+    EXPECT_FALSE(dlg.m_blank);
+    EXPECT_STREQ(picture.c_str(), (const char*)dlg.m_path);
+    EXPECT_EQ(2, dlg.m_width) << "the picture's size";
+    EXPECT_EQ(1, dlg.m_height);
+    EXPECT_STREQ("ok", (const char*)dlg.m_name);
+}
+
+TEST(NewShapeDialog, WithoutAnImageEditorABlankShapeCannotBeChosen)
+{
+    FakeHost host;
+    BOOL blankEnabled = TRUE;
+    int checked = 0;
+    Script script({[&](HWND d) {
+        blankEnabled = ::IsWindowEnabled(::GetDlgItem(d, IDC_SHAPE_BLANK));
+        checked = ::IsDlgButtonChecked(d, IDC_SHAPE_FILE);
+        return IDCANCEL;
+    }});
+    CNewShapeDlg dlg(100, 80, TRUE, 1, FALSE, NULL);
+    EXPECT_EQ(IDCANCEL, dlg.DoModal());
+    EXPECT_FALSE(blankEnabled);
+    EXPECT_EQ(BST_CHECKED, checked);
 }
 
 }  // namespace
