@@ -93,12 +93,27 @@ HWND FloaterAt(HWND main, int x, int y)
     return NULL;
 }
 
-int ItemCount(const std::string& path, int type, std::string* firstText = nullptr)
+// Sums the pixels of a screen rectangle (to see that a drawing changed).
+unsigned long long Ink(int left, int top, int right, int bottom)
+{
+    unsigned long long sum = 0;
+    HDC screen = ::GetDC(NULL);
+    for (int y = top; y < bottom; y += 1)
+        for (int x = left; x < right; x += 1)
+            sum = sum * 31 + ::GetPixel(screen, x, y);
+    ::ReleaseDC(NULL, screen);
+    return sum;
+}
+
+// The number of items of a library; the last item's note text and name.
+int ItemCount(const std::string& path, int type, std::string* firstText = nullptr, std::string* lastName = nullptr)
 {
     CCataloguePropertyObject cat;
     cat.m_pageType = type;
     if (cat.Open(path.c_str()) != 0)
         return -1;
+    if (lastName && cat.GetItemCount() > 0)
+        *lastName = (const char*)cat.GetItem(cat.GetItemCount() - 1)->GetName();
     if (firstText && cat.GetItemCount() > 0) {
         const CCatalogueOb* item = cat.GetItem(cat.GetItemCount() - 1);
         const int r = item->FindRendering(CDataTextObject::kTypeName);
@@ -231,6 +246,22 @@ TEST_F(CatalogueProgram, ShippedLibrariesNotesLayoutsAndARestart)
     HWND second = NULL;
     ASSERT_TRUE(PumpUntil([&] { return (second = FloaterAt(main, 100, 100)) != NULL; }, 5000));
     EXPECT_EQ(2u, Floaters(main).size());
+
+    // A double click, typing and Esc change its text; Save updates the item.
+    const unsigned long long before = Ink(6, 6, 200, 40);
+    ClickAt(50, 50);
+    ClickAt(50, 50);
+    Pump(500);
+    for (WORD key : {'B', 'Y', 'E'})
+        PressKey(key);
+    PressKey(VK_ESCAPE);
+    Pump(500);
+    EXPECT_NE(before, Ink(6, 6, 200, 40)) << "the new text is drawn";
+    ::PostMessageA(floater, WM_COMMAND, 32991, 0);   // Save
+    std::string saved, name;
+    EXPECT_TRUE(PumpUntil([&] { ItemCount(notes, 2, &saved, &name); return saved == "bye"; }, 5000)) << saved;
+    EXPECT_EQ("bye", name) << "the automatic title follows the text";
+    EXPECT_EQ(notesBefore + 1, ItemCount(notes, 2)) << "the item was updated, not added";
 
     // A drag moves the first floater.
     MouseTo(40, 20);
