@@ -1,3 +1,4 @@
+#include "app/NoteHotkeyDlg.h"
 #include "app/RecorderApp.h"
 
 #include "resources/ids_app.h"
@@ -5,6 +6,7 @@
 #include "tests/support/TestSupport.h"
 #include "AppTestSupport.h"
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -158,4 +160,22 @@ TEST(RecorderAppStart, TranslucentNotesRaiseTheWindowCountThatTheGrabReads)
     EXPECT_EQ(0, App().GetOpenWindowCount());
     EXPECT_FALSE(prefs.UseCaptureBlt());
     App().m_openWindowCount = before;
+}
+
+TEST(NoteHotkeyDialog, KeyCodesRoundTripThroughTheHotKeyControl)
+{
+    struct Case {
+        DWORD code;
+        WORD control;
+    } cases[] = {
+        {0, 0},
+        {0x800 | 8, MAKEWORD(VK_F8, 0)},                                   // F8
+        {0x100 | 0x800 | 12, MAKEWORD(VK_F12, HOTKEYF_CONTROL)},          // Ctrl+F12
+        {0x200 | 0x400 | 'L', MAKEWORD('L', HOTKEYF_ALT | HOTKEYF_SHIFT)},  // Alt+Shift+L
+        {0x1000, MAKEWORD(VK_SNAPSHOT, 0)},                                // Print Screen
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.control, CNoteHotkeyDlg::CodeToControl(c.code)) << std::hex << c.code;
+        EXPECT_EQ(c.code, CNoteHotkeyDlg::ControlToCode(c.control)) << std::hex << c.code;
+    }
 }
