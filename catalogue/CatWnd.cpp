@@ -655,7 +655,7 @@ void CCatWnd::EndVisibleRename()
 
 void CCatWnd::BeginRename(int i)
 {
-    if (i < 0 || i >= GetItemCount() || !IsPageWritable())
+    if (i < 0 || i >= GetItemCount() || !IsPageWritable() || !BeforeEdit())
         return;
     CCatRenameEdit& edit = m_view == 2 ? m_singleEdit : m_multiEdit;
     edit.m_cancel = FALSE;
@@ -773,6 +773,8 @@ BOOL CCatWnd::DropData(COleDataObject* data, DROPEFFECT, CPoint point)
         index = GetItemCount();
     if (m_draggedIndex < 0)
         return ReceiveData(data, index), TRUE;
+    if (!BeforeEdit())
+        return TRUE;
     const int from = m_draggedIndex;
     int to = index > from ? index - 1 : index;
     if (to >= GetItemCount())
@@ -834,7 +836,7 @@ void CCatWnd::OnUpdatePaste(CCmdUI* pCmdUI)
 
 void CCatWnd::OnDelete()
 {
-    if (!IsPageWritable() || m_selected < 0 || !m_manager)
+    if (!IsPageWritable() || m_selected < 0 || !m_manager || !BeforeEdit())
         return;
     const int i = m_selected;
     m_manager->EditPage([&] {
@@ -865,7 +867,7 @@ void CCatWnd::OnUpdateView(CCmdUI* pCmdUI)
 
 void CCatWnd::OnChangeIcon()
 {
-    if (!IsPageWritable() || m_selected < 0 || !m_manager)
+    if (!IsPageWritable() || m_selected < 0 || !m_manager || !BeforeEdit())
         return;
     const int i = m_selected;
     m_manager->EditPage([&] {
@@ -877,7 +879,7 @@ void CCatWnd::OnChangeIcon()
 
 void CCatWnd::OnEditIcon()
 {
-    if (!IsPageWritable() || m_selected < 0 || !m_manager || !m_manager->CanEditIcons())
+    if (!IsPageWritable() || m_selected < 0 || !m_manager || !m_manager->CanEditIcons() || !BeforeEdit())
         return;
     const int i = m_selected;
     m_manager->EditPage([&] {

@@ -92,6 +92,8 @@ public:
     virtual BOOL FillDataSource(COleDataSource* source, int i);
     virtual BOOL ReceiveData(COleDataObject* data, int index);
     virtual void OnDragStarted() {}
+    // Asked before every change of the page; FALSE leaves the page alone.
+    virtual BOOL BeforeEdit() { return TRUE; }
 
     void BeginRename(int i);
     void EndRename(const CString& text, BOOL cancel);

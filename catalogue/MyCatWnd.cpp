@@ -695,7 +695,7 @@ void CMyCatWnd::OnKeyDown(UINT key, UINT, UINT)
     case VK_F2:
         if (!IsPageWritable())
             ::MessageBeep((UINT)-1);
-        else if (EnsureCurrentFormat())
+        else
             BeginRename(m_selected);
         return;
     case VK_F5:
@@ -905,7 +905,7 @@ void CMyCatWnd::OnUpdateItemOpacity(CCmdUI* pCmdUI)
 
 void CMyCatWnd::OnDeleteItem()
 {
-    if (!IsPageWritable() || m_selected < 0 || !EnsureCurrentFormat())
+    if (!IsPageWritable() || m_selected < 0)
         return;
     const int old = m_selected;
     CCatWnd::OnDelete();

@@ -64,6 +64,8 @@ protected:
     BOOL ReceiveData(COleDataObject* data, int index) override;
     void DrawLabel(HDC dc, int i) override;
     void OnDragStarted() override;
+    // An older library is upgraded (or the change refused) first.
+    BOOL BeforeEdit() override { return EnsureCurrentFormat(); }
     BOOL IsLayoutPage() const;
     int PageType() const;
     BOOL RunDialogFor(CWnd* dialog);

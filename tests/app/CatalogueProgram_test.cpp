@@ -55,29 +55,32 @@ RECT Rect(HWND w)
     return r;
 }
 
+struct FloaterSearch {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectFloater(HWND w, LPARAM p)
+{
+    FloaterSearch* s = (FloaterSearch*)p;
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(w, &pid);
+    char cls[16] = "";
+    ::GetClassNameA(w, cls, sizeof cls);
+    const LONG ex = ::GetWindowLongA(w, GWL_EXSTYLE);
+    if (pid == s->pid && ::IsWindowVisible(w) && (ex & WS_EX_TOPMOST) && (ex & WS_EX_TOOLWINDOW) &&
+        lstrcmpA(cls, "#32770") != 0)
+        s->found.push_back(w);
+    return TRUE;
+}
+
 // The visible floaters of the program that owns `main`: its top-most tool
 // windows other than dialogs.
 std::vector<HWND> Floaters(HWND main)
 {
-    struct Search {
-        DWORD pid;
-        std::vector<HWND> found;
-    } search = {0, {}};
+    FloaterSearch search = {0, {}};
     ::GetWindowThreadProcessId(main, &search.pid);
-    ::EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-            Search* s = (Search*)p;
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(w, &pid);
-            char cls[16] = "";
-            ::GetClassNameA(w, cls, sizeof cls);
-            const LONG ex = ::GetWindowLongA(w, GWL_EXSTYLE);
-            if (pid == s->pid && ::IsWindowVisible(w) && (ex & WS_EX_TOPMOST) && (ex & WS_EX_TOOLWINDOW) &&
-                lstrcmpA(cls, "#32770") != 0)
-                s->found.push_back(w);
-            return TRUE;
-        },
-        (LPARAM)&search);
+    ::EnumWindows(&CollectFloater, (LPARAM)&search);
     return search.found;
 }
 

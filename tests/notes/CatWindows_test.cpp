@@ -20,6 +20,7 @@
 #include "UiTestSupport.h"
 #include "resources/ids_catwin.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -408,15 +409,33 @@ TEST_F(RecorderCatalogue, ReadOnlyPagesRefuseDeletingAndOldPagesAskToUpgradeFirs
     items->SelectIndex(0);
     CString ask;
     ask.LoadString(IDS_CAT_UPGRADE_ASK);
-    std::vector<std::string> seen;
-    {
-        uitest::ModalAnswerer answer([](HWND h) { return uitest::ModalAnswerer::Press(h, IDCANCEL); });
-        items->SendMessage(WM_COMMAND, ID_CAT_DELETE);
-        seen = answer.MessageTexts();
+    // Delete, F2 (rename) and moving an item by a drop each ask first.
+    const std::function<void()> edits[] = {
+        [&] { items->SendMessage(WM_COMMAND, ID_CAT_DELETE); },
+        [&] { items->SendMessage(WM_KEYDOWN, VK_F2, 0); },
+        [&] {
+            COleDataSource* source = new COleDataSource;
+            manager->GetActivePage()->GetItem(0)->PlaceOnDataSource(source);
+            COleDataObject data;
+            data.Attach(source->GetDataObject(), FALSE);
+            items->m_draggedIndex = 0;
+            items->DropData(&data, DROPEFFECT_MOVE, CPoint(5, 400));
+            items->m_draggedIndex = -1;
+            data.Release();
+            source->InternalRelease();
+        },
+    };
+    for (const auto& edit : edits) {
+        std::vector<std::string> seen;
+        {
+            uitest::ModalAnswerer answer([](HWND h) { return uitest::ModalAnswerer::Press(h, IDCANCEL); });
+            edit();
+            seen = answer.MessageTexts();
+        }
+        ASSERT_EQ(1u, seen.size());
+        EXPECT_EQ(std::string((const char*)ask), seen[0]);
+        EXPECT_EQ(count, manager->GetActivePage()->GetItemCount());
     }
-    ASSERT_EQ(1u, seen.size());
-    EXPECT_EQ(std::string((const char*)ask), seen[0]);
-    EXPECT_EQ(count, manager->GetActivePage()->GetItemCount());
     std::string after;
     ASSERT_TRUE(testsupport::ReadFileBytes(oldPath, &after));
     EXPECT_EQ(old, after) << "an edit that was not upgraded writes nothing";
