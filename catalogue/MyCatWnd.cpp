@@ -21,6 +21,7 @@
 #include "resources/ids_catwin.h"
 
 #include <algorithm>
+#include <commdlg.h>
 #include <stdlib.h>
 #include <time.h>
 
@@ -384,10 +385,37 @@ BOOL CMyCatWnd::EnsureCurrentFormat()
         }
     } else {
         // A copy under a new name is upgraded; the old file stays as it was.
-        CStringArray paths;
-        if (m_page->SaveAs(paths, this) != 0)
+        CString filter = CCataloguePropertyObject::KindFilter(m_page->m_pageType) + "||";
+        for (int i = 0; i < filter.GetLength(); ++i)
+            if (filter[i] == '|')
+                filter.SetAt(i, '\0');
+        char file[MAX_PATH] = "";
+        const CString ext = CCataloguePropertyObject::KindExtension(m_page->m_pageType);
+        OPENFILENAMEA ofn = {};
+        ofn.lStructSize = sizeof ofn;
+        ofn.hwndOwner = m_hWnd;
+        ofn.lpstrFilter = filter;
+        ofn.lpstrFile = file;
+        ofn.nMaxFile = MAX_PATH;
+        ofn.lpstrDefExt = (const char*)ext + 1;
+        ofn.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
+        if (!::GetSaveFileNameA(&ofn))
             return FALSE;
-        m_page->m_readOnly = FALSE;
+        if (m_page->m_path.CompareNoCase(file) != 0) {
+            if (!::CopyFileA(m_page->m_path, file, FALSE))
+                return FALSE;
+            const DWORD attributes = ::GetFileAttributesA(file);
+            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+                ::SetFileAttributesA(file, attributes & ~FILE_ATTRIBUTE_READONLY);
+            if (!m_manager->OpenPage(m_page->m_pageType, file))
+                return FALSE;
+            m_page = m_manager->GetActivePage();
+            if (!m_page || m_page->m_version == kCurrent)
+                return m_page != NULL;
+        } else if (m_page->m_readOnly) {
+            AfxMessageBox(IDS_CAT_UPGRADE_READONLY, MB_ICONEXCLAMATION);
+            return FALSE;
+        }
     }
     m_busy = TRUE;
     EnableWindow(FALSE);

@@ -441,6 +441,33 @@ TEST_F(RecorderCatalogue, ReadOnlyPagesRefuseDeletingAndOldPagesAskToUpgradeFirs
     EXPECT_EQ(old, after) << "an edit that was not upgraded writes nothing";
 }
 
+TEST_F(RecorderCatalogue, UpgradingInPlaceRewritesTheLibraryAtTheCurrentVersionThenEdits)
+{
+    std::string old;
+    ASSERT_TRUE(testsupport::ReadFileBytes(testsupport::SourceDir() + "\\tests\\catalogue\\data\\old_v22.skoo.expected",
+                                           &old));
+    const std::string oldPath = dir.File("old.skoo");
+    ASSERT_TRUE(testsupport::WriteFileBytes(oldPath, old.data(), old.size()));
+    Open(oldPath, 1);
+    ASSERT_EQ(1, manager->GetActivePage()->GetItemCount());
+    items->SelectIndex(0);
+    std::vector<std::string> seen;
+    {
+        // Yes to upgrading in place, Yes to the confirmation.
+        uitest::ModalAnswerer answer([](HWND h) { return uitest::ModalAnswerer::Press(h, IDYES); });
+        items->SendMessage(WM_COMMAND, ID_CAT_DELETE);
+        seen = answer.MessageTexts();
+    }
+    EXPECT_EQ(2u, seen.size());
+    EXPECT_EQ(0x04000000u, manager->GetActivePage()->m_version);
+    EXPECT_EQ(0, manager->GetActivePage()->GetItemCount()) << "the delete ran after the upgrade";
+    CCataloguePropertyObject reread;
+    reread.m_pageType = 1;
+    ASSERT_EQ(0, reread.Open(oldPath.c_str()));
+    EXPECT_EQ(0x04000000u, reread.m_version);
+    EXPECT_EQ(0, reread.GetItemCount());
+}
+
 TEST_F(RecorderCatalogue, TheFallbackLeavesAnUnreadableLibraryAlone)
 {
     // No file at the second path: an empty page that the first save creates.
