@@ -1,6 +1,9 @@
 #include "app/MainFrame.h"
 #include "overlays/MediaPlayerWnd.h"
 
+#include "catalogue/MyCatWnd.h"
+#include "resources/ids_catwin.h"
+
 #include "app/AppMessages.h"
 #include "app/RecorderApp.h"
 #include "capture/AreaPicker.h"
@@ -46,6 +49,10 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
     ON_WM_MENUSELECT()
     ON_UPDATE_COMMAND_UI(ID_APP_EXIT, OnUpdateExit)
     ON_COMMAND(ID_MAIN_OPT_WATERMARK, OnOptionsWatermark)
+    ON_COMMAND(ID_CAT_HIDE, OnToggleCatalogue)
+    ON_UPDATE_COMMAND_UI(ID_CAT_HIDE, OnUpdateToggleCatalogue)
+    ON_MESSAGE(WM_CAT_HIDE, OnHideCatalogue)
+    ON_COMMAND(ID_CAT_HOTKEYS, OnNoteHotKeys)
     ON_COMMAND(ID_MAIN_OPT_STAMP_ORDER, OnOptionsStampOrder)
     ON_COMMAND(ID_MAIN_OPT_TIME_DATE, OnOptionsTimeDate)
     ON_COMMAND(ID_MAIN_SCREEN_DRAW, OnScreenDrawToggle)
@@ -131,6 +138,7 @@ void CMainFrame::OnClose()
     wp.length = sizeof(wp);
     if (GetWindowPlacement(&wp))
         m_prefs->m_recorderWinRect = wp.rcNormalPosition;
+    StoreCatalogueOnClose();
     m_prefs->Save();
     CFrameWnd::OnClose();
 }

@@ -123,6 +123,17 @@ public:
     void OnOptionsStampOrder();
     void OnOptionsTimeDate();
     void OnUpdateExit(CCmdUI* pCmdUI);
+    // The screen-notes window (app/MainFrameCatalogue.cpp): the menu command
+    // shows or hides it (checked while shown), the window's close asks to
+    // hide it; the visible flag of the preferences follows. The layout keys
+    // go to its item window; at close its state goes to the preferences.
+    void ShowCatalogue(BOOL show);
+    void OnToggleCatalogue();
+    void OnUpdateToggleCatalogue(CCmdUI* pCmdUI);
+    LRESULT OnHideCatalogue(WPARAM, LPARAM);
+    void OnNoteHotKeys();
+    void SendLayoutCommand(UINT command);
+    void StoreCatalogueOnClose();
     // The menu bar sees the window's keys first (Alt, F10, mnemonics).
     BOOL PreTranslateMessage(MSG* pMsg) override;
 
@@ -130,7 +141,10 @@ public:
     // preferences is registered on its own, so one that another program holds
     // leaves the others working; the bits of GetRegisteredHotKeys are
     // 1 << id of the keys that were registered.
-    enum HotKeyId { kHotCapture = 1, kHotStop, kHotHide, kHotMute, kHotAutoPan, kHotScreenDraw };
+    enum HotKeyId {
+        kHotCapture = 1, kHotStop, kHotHide, kHotMute, kHotAutoPan, kHotScreenDraw,
+        kHotNextLayout, kHotPrevLayout, kHotToggleLayout
+    };
     void RegisterHotKeys();
     void UnregisterHotKeys();
     UINT GetRegisteredHotKeys() const { return m_hotKeys; }

@@ -4,6 +4,7 @@
 #include "app/MainFrame.h"
 
 #include "capture/RecorderEngine.h"
+#include "resources/ids_catwin.h"
 #include "settings/RecorderPrefs.h"
 
 namespace {
@@ -30,6 +31,9 @@ void CMainFrame::RegisterHotKeys()
         { kHotCapture, m_prefs->m_captureKey }, { kHotStop, m_prefs->m_stopKey },
         { kHotHide, m_prefs->m_hideKey },       { kHotMute, m_prefs->m_muteKey },
         { kHotAutoPan, m_prefs->m_autoPanKey }, { kHotScreenDraw, m_prefs->m_screenDrawKey },
+        { kHotNextLayout, m_prefs->m_nextLayoutKey },
+        { kHotPrevLayout, m_prefs->m_prevLayoutKey },
+        { kHotToggleLayout, m_prefs->m_showHideLayoutKey },
     };
     for (const auto& key : keys) {
         if (key.code == 0 || !IsValidHotkey(key.code))
@@ -45,7 +49,7 @@ void CMainFrame::RegisterHotKeys()
 
 void CMainFrame::UnregisterHotKeys()
 {
-    for (int id = kHotCapture; id <= kHotScreenDraw; id++) {
+    for (int id = kHotCapture; id <= kHotToggleLayout; id++) {
         if (m_hotKeys & (1u << id))
             ::UnregisterHotKey(m_hWnd, id);
     }
@@ -85,6 +89,15 @@ LRESULT CMainFrame::OnHotKey(WPARAM id, LPARAM)
             m_muted = !m_muted;
             m_engine->SetAudioMute(m_muted);
         }
+        break;
+    case kHotNextLayout:
+        SendLayoutCommand(ID_CAT_LAYOUT_NEXT);
+        break;
+    case kHotPrevLayout:
+        SendLayoutCommand(ID_CAT_LAYOUT_PREV);
+        break;
+    case kHotToggleLayout:
+        SendLayoutCommand(ID_CAT_LAYOUT_TOGGLE);
         break;
     case kHotAutoPan:
         m_prefs->m_autoPan = !m_prefs->m_autoPan;

@@ -12,7 +12,7 @@ const char CRecorderApp::kRegistryKey[] = "Kestravon\\Skorvale Studio\\3.0";
 // objects (Registrations.cpp); programs without them take RecorderAppGdiplus.cpp.
 
 CRecorderApp::CRecorderApp()
-    : m_makeMainWindow(NULL), m_makeCatalogue(NULL), m_catalogue(NULL), m_instanceMutex(NULL),
+    : m_makeMainWindow(NULL), m_mainStart(NULL), m_makeCatalogue(NULL), m_firstRun(-1), m_catalogue(NULL), m_instanceMutex(NULL),
       m_setLayeredWindowAttributes(NULL), m_layeredSupported(TRUE), m_startHidden(FALSE), m_exitCode(0), m_fontCache(NULL),
       m_openWindowCount(0)
 {
@@ -22,9 +22,15 @@ CRecorderApp::CRecorderApp()
         path[0] = 0;
     m_programFolder = path;
     m_programFolder = m_programFolder.Left(m_programFolder.ReverseFind('\\') + 1);
+    // The screen notes reach the opacity and the translucent count here.
+    SetNoteHost(this);
 }
 
-CRecorderApp::~CRecorderApp() {}
+CRecorderApp::~CRecorderApp()
+{
+    if (GetNoteHost() == this)
+        SetNoteHost(NULL);
+}
 
 void CRecorderApp::SetProfileKey(LPCTSTR registryKey)
 {

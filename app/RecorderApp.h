@@ -1,4 +1,5 @@
 #pragma once
+#include "catalogue/NoteHost.h"
 #include "framework/WinApp.h"
 #include "settings/GdiplusInitGuard.h"
 #include "settings/PrefsHost.h"
@@ -12,7 +13,7 @@ class CWnd;
 // record. One per process; UI thread.
 class CFontCache;
 
-class CRecorderApp : public CWinApp, public IPrefsHost {
+class CRecorderApp : public CWinApp, public IPrefsHost, public INoteHost {
     DECLARE_DYNAMIC(CRecorderApp)
 public:
     // The product's registry key, below HKCU\Software.
@@ -52,19 +53,40 @@ public:
 
     // Sets a window's opacity, level 1..99 (percent); 100 makes it opaque
     // again; 0 or below does nothing.
-    void SetWindowAlphaLevel(HWND window, int level);
+    void SetWindowAlphaLevel(HWND window, int level) override;
+    // INoteHost: the count of translucent windows behind GetOpenWindowCount
+    // (raised by each translucent screen note, lowered never below 0), the
+    // layered-window support, the main window and its default text-note
+    // style.
+    void RaiseWindowCount() override;
+    void ReleaseWindowCount() override;
+    BOOL IsLayeredSupported() override { return m_layeredSupported; }
+    CWnd* GetNoteMainWindow() override;
+    BOOL GetDefaultNoteStyle(CNoteStyle* style) override;
     // The version check of the start-up; tests replace it (NULL restores it).
     typedef BOOL (*VersionQuery)(OSVERSIONINFOA* version);
     static void SetVersionQuery(VersionQuery query);
     // On the first run, copies the default screen-notes libraries from the
     // program folder into the user's folder, never over an existing file.
     void CopyDefaultLibrariesOnFirstRun();
+    // The first run: the recorder's preferences key opens and holds no
+    // "AutoPan" value yet. Read once, before anything is stored.
+    BOOL IsFirstRun();
+    // The folder of the user's data: %LOCALAPPDATA%\<product key>\<app
+    // name>. Its "Libraries" folder is the one library folder (the first
+    // run copies the shipped libraries there; the catalogue opens them
+    // there).
+    CString GetAppDataFolder() const;
 
     // The start-up creates the main window through this (set by the program's
     // entry before the start-up runs).
     MainWindowMaker m_makeMainWindow;
-    // The catalogue window's maker; none yet, so the start-up skips it.
+    IMainWindowStart* m_mainStart;   // the main window made by it, or null
+    // The catalogue window's maker (the program sets it); the start-up
+    // makes the window with it and places it from the preferences.
     CWnd* (*m_makeCatalogue)();
+    // The first-run answer of this start (-1 until asked).
+    int m_firstRun;
     CWnd* m_catalogue;
     HANDLE m_instanceMutex;
     typedef BOOL(WINAPI* SetLayeredFn)(HWND, COLORREF, BYTE, DWORD);

@@ -8,6 +8,8 @@
 
 #include "app/AppMessages.h"
 #include "app/StartSwitches.h"
+#include "app/CatalogueStart.h"
+#include "catalogue/NoteStyle.h"
 #include "framework/ui/FrameWnd.h"
 #include "framework/ui/Wnd.h"
 #include "resources/ids_app.h"
@@ -172,6 +174,7 @@ BOOL CRecorderApp::InitInstance()
     IMainWindowStart* main = m_makeMainWindow ? m_makeMainWindow(RECORDER_CLASS_NAME, title) : NULL;
     if (!main)
         return FALSE;
+    m_mainStart = main;
     m_pMainWnd = main->GetFrame();
     if (m_startHidden)
         m_pMainWnd->ShowWindow(SW_HIDE);
@@ -184,35 +187,55 @@ BOOL CRecorderApp::InitInstance()
         OpenHelpTopic(m_programFolder + kHelpFile, kHelpTopicIndex);
     if (switches.record)
         m_pMainWnd->PostMessage(WM_APP_RECORD, 0, 0);
-    // 15. First run: the default screen-notes libraries.
+    // 15. First run: the default screen-notes libraries. The answer is kept
+    // for the catalogue, which opens them on this same run.
+    m_firstRun = IsFirstRun();
     CopyDefaultLibrariesOnFirstRun();
-    // 16. The catalogue window (not built yet: no maker, nothing to place).
+    // 16. The catalogue window, placed from the preferences.
     if (m_makeCatalogue) {
         m_catalogue = m_makeCatalogue();
         if (!m_catalogue)
             AfxMessageBox(IDS_APP_CATALOGUE_FAILED);
+        else
+            PlaceCatalogueWindow(m_catalogue, main->GetPrefs(), m_pMainWnd);
     }
     return TRUE;
 }
 
-void CRecorderApp::CopyDefaultLibrariesOnFirstRun()
+BOOL CRecorderApp::IsFirstRun()
 {
+    if (m_firstRun >= 0)
+        return m_firstRun;
     if (!m_pszAppName || !*m_pszAppName)
-        return;
+        return FALSE;
     CString keyPath;
     keyPath.Format("Software\\%s\\%s\\%s", kRegistryKey, m_pszAppName, CRecorderPrefs::kSection);
     HKEY key = NULL;
     if (::RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return;
+        return FALSE;
     const BOOL firstRun = ::RegQueryValueExA(key, "AutoPan", NULL, NULL, NULL, NULL) != ERROR_SUCCESS;
     ::RegCloseKey(key);
-    if (!firstRun)
-        return;
+    return firstRun;
+}
+
+CString CRecorderApp::GetAppDataFolder() const
+{
     char appData[MAX_PATH] = "";
-    if (!::SHGetSpecialFolderPathA(NULL, appData, CSIDL_LOCAL_APPDATA, TRUE))
+    if (!m_pszAppName || !*m_pszAppName || !::SHGetSpecialFolderPathA(NULL, appData, CSIDL_LOCAL_APPDATA, TRUE))
+        return CString();
+    CString folder;
+    folder.Format("%s\\%s\\%s", appData, kRegistryKey, m_pszAppName);
+    return folder;
+}
+
+void CRecorderApp::CopyDefaultLibrariesOnFirstRun()
+{
+    if (!IsFirstRun())
         return;
-    CString destination;
-    destination.Format("%s\\%s\\%s\\Libraries", appData, kRegistryKey, m_pszAppName);
+    const CString appFolder = GetAppDataFolder();
+    if (appFolder.IsEmpty())
+        return;
+    const CString destination = appFolder + "\\Libraries";
     const BOOL created = CreateFolderLevels(destination);
     if (!created && ::GetFileAttributesA(destination) == INVALID_FILE_ATTRIBUTES)
         return;
@@ -254,6 +277,31 @@ void CRecorderApp::SetWindowAlphaLevel(HWND window, int level)
         return;
     ::SetWindowLongA(window, GWL_EXSTYLE, style | WS_EX_LAYERED);
     m_setLayeredWindowAttributes(window, 0, (BYTE)(level * 255 / 100), LWA_ALPHA);
+}
+
+void CRecorderApp::RaiseWindowCount()
+{
+    ++m_openWindowCount;
+}
+
+void CRecorderApp::ReleaseWindowCount()
+{
+    if (m_openWindowCount > 0)
+        --m_openWindowCount;
+}
+
+CWnd* CRecorderApp::GetNoteMainWindow()
+{
+    return m_pMainWnd;
+}
+
+BOOL CRecorderApp::GetDefaultNoteStyle(CNoteStyle* style)
+{
+    CRecorderPrefs* prefs = m_mainStart ? m_mainStart->GetPrefs() : NULL;
+    if (!prefs || !style)
+        return FALSE;
+    style->AssignFrom(prefs->m_textNoteStyle);
+    return TRUE;
 }
 
 BOOL CRecorderApp::PreTranslateMessage(MSG* pMsg)

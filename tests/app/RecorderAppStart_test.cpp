@@ -1,9 +1,12 @@
+#include "app/NoteHotkeyDlg.h"
 #include "app/RecorderApp.h"
 
 #include "resources/ids_app.h"
+#include "settings/RecorderPrefs.h"
 #include "tests/support/TestSupport.h"
 #include "AppTestSupport.h"
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -137,4 +140,42 @@ TEST(RecorderAppStart, AlphaLevelMakesAWindowLayeredAndOpaqueAgain)
     App().SetWindowAlphaLevel(window, 100);
     EXPECT_EQ(0, ::GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYERED);
     ::DestroyWindow(window);
+}
+
+TEST(RecorderAppStart, TranslucentNotesRaiseTheWindowCountThatTheGrabReads)
+{
+    EXPECT_EQ(static_cast<INoteHost*>(&App()), GetNoteHost()) << "the application serves the screen notes";
+    const LONG before = App().m_openWindowCount;
+    App().m_openWindowCount = 0;
+    CRecorderPrefs prefs{&App()};
+    prefs.m_captureLayeredWindows = FALSE;
+    EXPECT_FALSE(prefs.UseCaptureBlt());
+    App().RaiseWindowCount();
+    App().RaiseWindowCount();
+    EXPECT_EQ(2, App().GetOpenWindowCount());
+    EXPECT_TRUE(prefs.UseCaptureBlt()) << "a translucent window on the desktop makes the grab add CAPTUREBLT";
+    App().ReleaseWindowCount();
+    App().ReleaseWindowCount();
+    App().ReleaseWindowCount();   // one more than raised: stays at 0
+    EXPECT_EQ(0, App().GetOpenWindowCount());
+    EXPECT_FALSE(prefs.UseCaptureBlt());
+    App().m_openWindowCount = before;
+}
+
+TEST(NoteHotkeyDialog, KeyCodesRoundTripThroughTheHotKeyControl)
+{
+    struct Case {
+        DWORD code;
+        WORD control;
+    } cases[] = {
+        {0, 0},
+        {0x800 | 8, MAKEWORD(VK_F8, 0)},                                   // F8
+        {0x100 | 0x800 | 12, MAKEWORD(VK_F12, HOTKEYF_CONTROL)},          // Ctrl+F12
+        {0x200 | 0x400 | 'L', MAKEWORD('L', HOTKEYF_ALT | HOTKEYF_SHIFT)},  // Alt+Shift+L
+        {0x1000, MAKEWORD(VK_SNAPSHOT, 0)},                                // Print Screen
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.control, CNoteHotkeyDlg::CodeToControl(c.code)) << std::hex << c.code;
+        EXPECT_EQ(c.code, CNoteHotkeyDlg::ControlToCode(c.control)) << std::hex << c.code;
+    }
 }

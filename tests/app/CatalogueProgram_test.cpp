@@ -1,0 +1,312 @@
+// Vexcap.exe's screen notes under Xvfb, driven with real input where the
+// display carries it (header clicks, context menus, drags, keys) and with
+// messages to its windows elsewhere: the shipped libraries on a first run,
+// a new text note in the library file and on the desktop, floaters opened,
+// dragged, edited and saved, a layout and its hot key, hiding and showing
+// the window, and a restart that keeps it all.
+#include "app/AppMessages.h"
+#include "catalogue/CataloguePropertyObject.h"
+#include "catalogue/CatalogueOb.h"
+#include "catalogue/DataGenericObject.h"
+#include "catalogue/DataTextObject.h"
+#include "resources/ids_app.h"
+#include "resources/ids_catwin.h"
+#include "resources/ids_notes.h"
+#include "tests/support/TestSupport.h"
+#include "AppTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <string>
+#include <vector>
+
+using namespace apptest;
+using testsupport::ScratchRegKey;
+
+namespace {
+
+const char kPrefsKey[] = "Software\\Kestravon\\Skorvale Studio\\3.0\\Skorvale Recorder\\3.0";
+
+std::string LibraryFolder()
+{
+    char appData[MAX_PATH] = "";
+    ::SHGetSpecialFolderPathA(NULL, appData, CSIDL_LOCAL_APPDATA, TRUE);
+    return std::string(appData) + "\\Kestravon\\Skorvale Studio\\3.0\\Skorvale Recorder\\Libraries";
+}
+
+COLORREF Pixel(int x, int y)
+{
+    HDC screen = ::GetDC(NULL);
+    const COLORREF c = ::GetPixel(screen, x, y);
+    ::ReleaseDC(NULL, screen);
+    return c;
+}
+
+HWND FindCatalogue()
+{
+    return ::FindWindowA("#32770", "屏幕便笺");
+}
+
+// The screen rectangle of a window.
+RECT Rect(HWND w)
+{
+    RECT r = {};
+    ::GetWindowRect(w, &r);
+    return r;
+}
+
+struct FloaterSearch {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectFloater(HWND w, LPARAM p)
+{
+    FloaterSearch* s = (FloaterSearch*)p;
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(w, &pid);
+    char cls[16] = "";
+    ::GetClassNameA(w, cls, sizeof cls);
+    const LONG ex = ::GetWindowLongA(w, GWL_EXSTYLE);
+    if (pid == s->pid && ::IsWindowVisible(w) && (ex & WS_EX_TOPMOST) && (ex & WS_EX_TOOLWINDOW) &&
+        lstrcmpA(cls, "#32770") != 0)
+        s->found.push_back(w);
+    return TRUE;
+}
+
+// The visible floaters of the program that owns `main`: its top-most tool
+// windows other than dialogs.
+std::vector<HWND> Floaters(HWND main)
+{
+    FloaterSearch search = {0, {}};
+    ::GetWindowThreadProcessId(main, &search.pid);
+    ::EnumWindows(&CollectFloater, (LPARAM)&search);
+    return search.found;
+}
+
+// The program's floater whose top-left corner is (x, y), or NULL.
+HWND FloaterAt(HWND main, int x, int y)
+{
+    for (HWND w : Floaters(main)) {
+        RECT r;
+        ::GetWindowRect(w, &r);
+        if (r.left == x && r.top == y)
+            return w;
+    }
+    return NULL;
+}
+
+// Sums the pixels of a screen rectangle (to see that a drawing changed).
+unsigned long long Ink(int left, int top, int right, int bottom)
+{
+    unsigned long long sum = 0;
+    HDC screen = ::GetDC(NULL);
+    for (int y = top; y < bottom; y += 1)
+        for (int x = left; x < right; x += 1)
+            sum = sum * 31 + ::GetPixel(screen, x, y);
+    ::ReleaseDC(NULL, screen);
+    return sum;
+}
+
+// The number of items of a library; the last item's note text and name.
+int ItemCount(const std::string& path, int type, std::string* firstText = nullptr, std::string* lastName = nullptr)
+{
+    CCataloguePropertyObject cat;
+    cat.m_pageType = type;
+    if (cat.Open(path.c_str()) != 0)
+        return -1;
+    if (lastName && cat.GetItemCount() > 0)
+        *lastName = (const char*)cat.GetItem(cat.GetItemCount() - 1)->GetName();
+    if (firstText && cat.GetItemCount() > 0) {
+        const CCatalogueOb* item = cat.GetItem(cat.GetItemCount() - 1);
+        const int r = item->FindRendering(CDataTextObject::kTypeName);
+        if (r >= 0) {
+            const CCatalogueOb::Rendering& bytes = item->GetRendering(r);
+            CDataGenericObject* note = CDataGenericObject::ReadRendering(
+                CDataTextObject::kTypeName, bytes.bytes.data(), (DWORD)bytes.bytes.size(), cat.m_version, "t");
+            *firstText = (const char*)static_cast<CDataTextObject*>(note)->m_text;
+            delete note;
+        }
+    }
+    return cat.GetItemCount();
+}
+
+class CatalogueProgram : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        testsupport::RemoveTree(LibraryFolder());
+        // A first run: the key is there without "AutoPan".
+        HKEY key = NULL;
+        ASSERT_EQ(ERROR_SUCCESS,
+                  ::RegCreateKeyExA(HKEY_CURRENT_USER, kPrefsKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL));
+        const DWORD nextLayoutKey = 0x800 | 8;   // F8
+        ::RegSetValueExA(key, "NextLayoutKey", 0, REG_DWORD, (const BYTE*)&nextLayoutKey, sizeof(DWORD));
+        ::RegDeleteValueA(key, "AutoPan");
+        ::RegCloseKey(key);
+    }
+    void TearDown() override { testsupport::RemoveTree(LibraryFolder()); }
+
+    // Starts the program and waits for its main window and catalogue.
+    bool Start()
+    {
+        program.reset(new Program(""));
+        return PumpUntil([&] { return (main = ::FindWindowA(RECORDER_CLASS_NAME, NULL)) != NULL; }, 30000) &&
+               PumpUntil([&] { return (catalogue = FindCatalogue()) != NULL; }, 10000);
+    }
+    void Quit()
+    {
+        EXPECT_EQ(0, RunProgram("/X"));
+        EXPECT_EQ(0, program->Wait(30000));
+        program.reset();
+    }
+    HWND Items() const { return ::GetDlgItem(::GetDlgItem(catalogue, IDC_CAT_MANAGER), IDC_CAT_ITEMS); }
+    // Clicks header `i` of three; the headers up to the active one's lie
+    // above the item band, the others below it.
+    void ClickHeader(int i, int active)
+    {
+        const RECT m = Rect(::GetDlgItem(catalogue, IDC_CAT_MANAGER));
+        const RECT band = Rect(Items());
+        const int header = ((m.bottom - m.top) - (band.bottom - band.top)) / 3;
+        const int y = i <= active ? m.top + header * i + header / 2 : band.bottom + header * (i - active - 1) + header / 2;
+        ClickAt((m.left + m.right) / 2, y);
+        Pump(300);
+    }
+    COLORREF ItemBackground()
+    {
+        const RECT band = Rect(Items());
+        return Pixel(band.right - 30, band.bottom - 10);
+    }
+
+    ScratchRegKey scratch{kPrefsKey};
+    std::unique_ptr<Program> program;
+    HWND main = NULL;
+    HWND catalogue = NULL;
+};
+
+TEST_F(CatalogueProgram, ShippedLibrariesNotesLayoutsAndARestart)
+{
+    ASSERT_TRUE(Start());
+    const std::string notes = LibraryFolder() + "\\我的文字便条.skot";
+    const std::string layouts = LibraryFolder() + "\\编排.skol";
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(notes.c_str())) << "the first run copied the libraries";
+    EXPECT_FALSE(::IsWindowVisible(catalogue));
+
+    // The main window's command shows it.
+    ::PostMessageA(main, WM_COMMAND, ID_CAT_HIDE, 0);
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(catalogue) != 0; }, 5000));
+    ::SetWindowPos(catalogue, HWND_TOP, 700, 100, 260, 420, SWP_SHOWWINDOW);
+    Pump(500);
+
+    // Three pages: layouts on top (active), shapes, text notes.
+    EXPECT_EQ(RGB(0x80, 0xFF, 0x80), ItemBackground());
+    ClickHeader(1, 0);
+    EXPECT_EQ(RGB(255, 255, 128), ItemBackground());
+    ClickHeader(2, 1);
+    EXPECT_EQ(RGB(0x80, 0xFF, 0xFF), ItemBackground());
+    const int notesBefore = ItemCount(notes, 2);
+    ASSERT_GE(notesBefore, 0);
+
+    // New text note from the page's context menu.
+    const RECT band = Rect(Items());
+    MouseTo(band.right - 20, band.bottom - 20);
+    MouseButton(MOUSEEVENTF_RIGHTDOWN);
+    MouseButton(MOUSEEVENTF_RIGHTUP);
+    Pump(500);
+    PressKey('N');
+    HWND dialog = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (dialog = ::FindWindowA("#32770", "文字便条")) != NULL; }, 5000));
+    ::SetDlgItemTextA(dialog, IDC_TEXT_NOTE_TEXT, "Hello screen");
+    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(PumpUntil([&] { return ItemCount(notes, 2) == notesBefore + 1; }, 5000)) << "in the file";
+    std::string text;
+    ItemCount(notes, 2, &text);
+    EXPECT_EQ("Hello screen", text);
+
+    // It floats at (0, 0) with its frame where the note's frame is drawn.
+    HWND floater = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (floater = FloaterAt(main, 0, 0)) != NULL; }, 5000));
+    EXPECT_EQ(1u, Floaters(main).size());
+    Pump(300);
+    EXPECT_EQ(RGB(213, 213, 213), Pixel(0, 75)) << "the bevel's light outer line";
+    EXPECT_EQ(RGB(0x7F, 0x7F, 0x7F), Pixel(2, 75));
+    EXPECT_EQ(RGB(0x3F, 0x3F, 0x3F), Pixel(3, 75)) << "the dark inner line";
+    EXPECT_EQ(RGB(255, 255, 255), Pixel(280, 140)) << "the background";
+
+    // Double-clicking the item floats it at the next cascade place.
+    const RECT items = Rect(Items());
+    const int lastItem = notesBefore;   // the new item, selected
+    (void)lastItem;
+    ::PostMessageA(Items(), WM_KEYDOWN, VK_END, 0);
+    Pump(300);
+    // The selected item's icon: view 0, cells of 50 pixels.
+    RECT client;
+    ::GetClientRect(Items(), &client);
+    const int columns = client.right / 50 > 0 ? client.right / 50 : 1;
+    const int margin = client.right > 50 ? (client.right % 50) / 2 : 0;
+    const int x = margin + 50 * (notesBefore % columns) + 25;
+    ::PostMessageA(Items(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(x, 20 + 0 * items.top));
+    HWND second = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (second = FloaterAt(main, 100, 100)) != NULL; }, 5000));
+    EXPECT_EQ(2u, Floaters(main).size());
+
+    // A double click, typing and Esc change its text; Save updates the item.
+    const unsigned long long before = Ink(6, 6, 200, 40);
+    ClickAt(50, 50);
+    ClickAt(50, 50);
+    Pump(500);
+    for (WORD key : {'B', 'Y', 'E'})
+        PressKey(key);
+    PressKey(VK_ESCAPE);
+    Pump(500);
+    EXPECT_NE(before, Ink(6, 6, 200, 40)) << "the new text is drawn";
+    ::PostMessageA(floater, WM_COMMAND, 32991, 0);   // Save
+    std::string saved, name;
+    EXPECT_TRUE(PumpUntil([&] { ItemCount(notes, 2, &saved, &name); return saved == "bye"; }, 5000)) << saved;
+    EXPECT_EQ("bye", name) << "the automatic title follows the text";
+    EXPECT_EQ(notesBefore + 1, ItemCount(notes, 2)) << "the item was updated, not added";
+
+    // A drag moves the first floater.
+    MouseTo(40, 20);
+    MouseButton(MOUSEEVENTF_LEFTDOWN);
+    MouseTo(90, 60);
+    MouseTo(140, 100);
+    MouseButton(MOUSEEVENTF_LEFTUP);
+    Pump(300);
+    EXPECT_EQ(100, Rect(floater).left);
+    EXPECT_EQ(80, Rect(floater).top);
+
+    // Save a layout of the two floaters into the layout library; close them;
+    // the layout key (F8) opens it again.
+    ClickHeader(0, 2);
+    ::PostMessageA(Items(), WM_COMMAND, ID_CATR_SAVE_LAYOUT, 0);
+    ASSERT_TRUE(PumpUntil([&] { return ItemCount(layouts, 0) == 1; }, 5000));
+    ::PostMessageA(Items(), WM_COMMAND, ID_CATR_CLOSE_ALL, 0);
+    ASSERT_TRUE(PumpUntil([&] { return Floaters(main).empty(); }, 5000));
+    PressKey(VK_F8);
+    HWND reopened = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (reopened = FloaterAt(main, 100, 80)) != NULL; }, 5000))
+        << "the layout's first note at its centre";
+    EXPECT_EQ(2u, Floaters(main).size());
+
+    // Closing the window hides it; the main window's command shows it again.
+    ::PostMessageA(catalogue, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !::IsWindowVisible(catalogue); }, 5000));
+    ::PostMessageA(main, WM_COMMAND, ID_CAT_HIDE, 0);
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(catalogue) != 0; }, 5000));
+    const RECT placed = Rect(catalogue);
+
+    // A restart keeps the libraries, the place and the visibility.
+    Quit();
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(catalogue) != 0; }, 5000));
+    const RECT again = Rect(catalogue);
+    EXPECT_EQ(placed.left, again.left);
+    EXPECT_EQ(placed.top, again.top);
+    EXPECT_EQ(placed.right - placed.left, again.right - again.left);
+    EXPECT_EQ(notesBefore + 1, ItemCount(notes, 2));
+    EXPECT_EQ(1, ItemCount(layouts, 0));
+    Quit();
+}
+
+}  // namespace
