@@ -6,6 +6,8 @@
 #include <vfwmsgs.h>
 #include <gdiplus.h>
 
+#include <map>
+#include <mutex>
 #include <new>
 #include <stdio.h>
 
@@ -571,12 +573,6 @@ std::wstring MediaFileOfName(LPCWSTR name, BOOL* still)
     return file;
 }
 
-CMediaReader::~CMediaReader()
-{
-    if (!m_temporaryFile.empty())
-        DeleteFileW(m_temporaryFile.c_str());
-}
-
 BOOL SplitPackageStreamName(const std::wstring& name, std::wstring* package, std::wstring* stream)
 {
     static const WCHAR kScheme[] = L"xrvrec://";
@@ -694,6 +690,50 @@ HRESULT ExtractPackageStream(const std::wstring& package, const std::wstring& st
     return S_OK;
 }
 
+// The temporary copies of package streams that readers hold, by package
+// (path, size and write time) and stream; each is deleted with its last
+// holder.
+std::mutex g_copiesLock;
+std::map<std::wstring, std::weak_ptr<const std::wstring>> g_copies;
+
+HRESULT SharedPackageCopy(const std::wstring& package, const std::wstring& streamName,
+                          std::shared_ptr<const std::wstring>* copy)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(package.c_str(), GetFileExInfoStandard, &data))
+        return HRESULT_FROM_WIN32(GetLastError());
+    WCHAR stamp[80];
+    _snwprintf(stamp, 80, L"|%lu|%lu|%lu|%lu|", data.nFileSizeHigh, data.nFileSizeLow,
+               data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
+    stamp[79] = 0;
+    std::wstring key = package + stamp + streamName;
+    CharLowerBuffW(&key[0], (DWORD)key.size());
+    std::lock_guard<std::mutex> lock(g_copiesLock);
+    auto found = g_copies.find(key);
+    if (found != g_copies.end()) {
+        *copy = found->second.lock();
+        if (*copy)
+            return S_OK;
+    }
+    std::wstring path;
+    HRESULT hr = ExtractPackageStream(package, streamName, &path);
+    if (FAILED(hr))
+        return hr;
+    copy->reset(new (std::nothrow) std::wstring(path), [](const std::wstring* p) {
+        DeleteFileW(p->c_str());
+        delete p;
+    });
+    if (!*copy) {
+        DeleteFileW(path.c_str());
+        return E_OUTOFMEMORY;
+    }
+    // Entries of copies already gone are dropped as new ones come.
+    for (auto it = g_copies.begin(); it != g_copies.end();)
+        it = it->second.expired() ? g_copies.erase(it) : std::next(it);
+    g_copies[key] = *copy;
+    return S_OK;
+}
+
 } // namespace
 
 HRESULT OpenMediaReader(LPCWSTR name, std::unique_ptr<CMediaReader>* reader)
@@ -705,12 +745,13 @@ HRESULT OpenMediaReader(LPCWSTR name, std::unique_ptr<CMediaReader>* reader)
         return E_INVALIDARG;
     BOOL still = FALSE;
     std::wstring file = MediaFileOfName(name, &still);
-    std::wstring package, streamName, copy;
+    std::wstring package, streamName;
+    std::shared_ptr<const std::wstring> copy;
     if (SplitPackageStreamName(file, &package, &streamName)) {
-        HRESULT hr = ExtractPackageStream(package, streamName, &copy);
+        HRESULT hr = SharedPackageCopy(package, streamName, &copy);
         if (FAILED(hr))
             return hr;
-        file = copy;
+        file = *copy;
     }
     std::unique_ptr<CMediaReader> opened;
     HRESULT hr = S_OK;
@@ -723,12 +764,8 @@ HRESULT OpenMediaReader(LPCWSTR name, std::unique_ptr<CMediaReader>* reader)
         hr = r ? r->Open(file) : E_OUTOFMEMORY;
         opened = std::move(r);
     }
-    if (opened && !copy.empty()) {
-        opened->AdoptTemporaryFile(copy);   // deleted with the reader, also on failure
-        copy.clear();
-    }
-    if (!copy.empty())
-        DeleteFileW(copy.c_str());
+    if (opened && copy)
+        opened->AdoptTemporaryCopy(copy);   // released with the reader, also on failure
     if (FAILED(hr))
         return hr;
     *reader = std::move(opened);

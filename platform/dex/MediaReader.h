@@ -49,7 +49,7 @@ const LONGLONG kMaxAudioBytes = 1024LL * 1024 * 1024;
 
 class CMediaReader {
 public:
-    virtual ~CMediaReader();
+    virtual ~CMediaReader() {}
 
     int StreamCount() const { return (int)m_streams.size(); }
     const MediaStreamInfo& Stream(int index) const { return m_streams[index]; }
@@ -66,10 +66,12 @@ public:
     HRESULT ReadAudio(int stream, LONGLONG first, LONG count, const WAVEFORMATEX& out, BYTE* dst);
     // Frames the codec refused (each replaced by the one before).
     LONG RefusedFrames() const { return m_refused; }
-    // A package stream is read from a temporary copy, deleted with the
-    // reader (after the derived reader has closed it).
-    void AdoptTemporaryFile(const std::wstring& path) { m_temporaryFile = path; }
-    const std::wstring& TemporaryFile() const { return m_temporaryFile; }
+    // A package stream is read from a temporary copy, shared by every open
+    // reader of the same stream (a timeline rebuilt after an edit opens its
+    // readers before the old ones go, so the stream is copied once) and
+    // deleted with the last of them, after the derived reader closed it.
+    void AdoptTemporaryCopy(const std::shared_ptr<const std::wstring>& copy) { m_temporaryCopy = copy; }
+    std::wstring TemporaryFile() const { return m_temporaryCopy ? *m_temporaryCopy : std::wstring(); }
 
 protected:
     std::wstring m_name;
@@ -77,7 +79,7 @@ protected:
     // Decoded audio per stream (interleaved 16-bit), empty for video.
     std::vector<std::vector<short>> m_audio;
     LONG m_refused = 0;
-    std::wstring m_temporaryFile;
+    std::shared_ptr<const std::wstring> m_temporaryCopy;
 };
 
 // Opens a reader for a media name: "<file>.XRVImg3" or a ".png" file as a

@@ -263,8 +263,15 @@ TEST_F(MediaReaderTest, PackageStreamsReadAsTheirFiles)
     std::vector<BYTE> frame(32 * 24 * 4);
     ASSERT_EQ(S_OK, reader->ReadFrame(v, 3, frame.data()));
     EXPECT_EQ(kBlue, PixelAt(frame.data(), 32, 24, 16, 12));
+    // A second reader of the stream (a timeline rebuilt after an edit)
+    // shares the copy; it goes with the last reader.
+    std::unique_ptr<CMediaReader> second;
+    ASSERT_EQ(S_OK, OpenMediaReader((base + L"Screen_Stream.avi").c_str(), &second));
+    EXPECT_EQ(copy, second->TemporaryFile());
     reader.reset();
-    EXPECT_FALSE(Exists(copy)) << "the temporary copy goes with the reader";
+    EXPECT_TRUE(Exists(copy)) << "still read by the second reader";
+    second.reset();
+    EXPECT_FALSE(Exists(copy)) << "the temporary copy goes with the last reader";
 
     ASSERT_EQ(S_OK, OpenMediaReader((base + L"Image.png.XRVImg3").c_str(), &reader));
     ASSERT_TRUE(reader->Stream(0).still);
