@@ -174,3 +174,15 @@ HRESULT CSinkFilterBase::OnRun(REFERENCE_TIME)
     CheckComplete();
     return S_OK;
 }
+
+void DsSampleSpan(IMediaSample* sample, REFERENCE_TIME previousEnd, REFERENCE_TIME* start, REFERENCE_TIME* stop)
+{
+    *start = *stop = 0;
+    const HRESULT timed = sample->GetTime(start, stop);
+    if (FAILED(timed))
+        *start = *stop = previousEnd;
+    else if (timed == VFW_S_NO_STOP_TIME)
+        *stop = *start;
+    if (*start < 0)
+        *start = 0;
+}

@@ -86,3 +86,8 @@ private:
     BOOL m_bCompleteSent;
     volatile LONG m_nCompleteSent;
 };
+
+// A sample's span as a writer places it: an untimed sample follows
+// `previousEnd`, one without a stop time lasts nothing, and a start before 0
+// counts from 0.
+void DsSampleSpan(IMediaSample* sample, REFERENCE_TIME previousEnd, REFERENCE_TIME* start, REFERENCE_TIME* stop);

@@ -172,13 +172,7 @@ public:
         if (!m_writing || m_failed)
             return S_FALSE;
         REFERENCE_TIME start = 0, stop = 0;
-        HRESULT timed = sample->GetTime(&start, &stop);
-        if (FAILED(timed))
-            start = stop = m_end;
-        else if (timed == VFW_S_NO_STOP_TIME)
-            stop = start;
-        if (start < 0)
-            start = 0;
+        DsSampleSpan(sample, m_end, &start, &stop);
         BYTE* data = nullptr;
         if (FAILED(sample->GetPointer(&data)) || !data)
             return E_POINTER;

@@ -519,13 +519,7 @@ HRESULT CAsfWriterFilter::RenderSample(int pin, IMediaSample* sample)
     if (!m_writing || m_failed)
         return S_FALSE;
     REFERENCE_TIME start = 0, stop = 0;
-    HRESULT timed = sample->GetTime(&start, &stop);
-    if (FAILED(timed))
-        start = stop = m_end;
-    else if (timed == VFW_S_NO_STOP_TIME)
-        stop = start;
-    if (start < 0)
-        start = 0;
+    DsSampleSpan(sample, m_end, &start, &stop);
     BYTE* data = nullptr;
     if (FAILED(sample->GetPointer(&data)) || !data)
         return E_POINTER;
@@ -544,7 +538,7 @@ HRESULT CAsfWriterFilter::RenderSample(int pin, IMediaSample* sample)
             ok = m_acm.Encode(data, (size_t)whole, &m_blocks) && WriteSoundBlocks();
         else if (whole > 0)
             ok = m_writer.WriteAudio(data, (uint32_t)whole, start);
-        if (FAILED(timed) || stop <= start)
+        if (stop <= start)   // untimed or without a stop: the sound's own length
             stop = start + (REFERENCE_TIME)whole * 10000000 / (wf->nAvgBytesPerSec ? wf->nAvgBytesPerSec : 1);
     }
     if (stop > m_end)
