@@ -4,6 +4,7 @@
 // that names each of them, and LastRecDir; a discarded one leaves nothing; a
 // save without an output folder goes to the user's videos folder; the zoom
 // factor of the window is the engine's.
+#include "SmallRecordingPrefs.h"
 #include "app/MainFrame.h"
 
 #include "app/MainWindowStart.h"
@@ -104,28 +105,7 @@ protected:
         ASSERT_TRUE(start != NULL);
         m_frame = static_cast<CMainFrame*>(start);
         CRecorderPrefs* p = m_frame->GetPrefs();
-        p->m_tempDir = m_temp.Path().c_str();
-        p->m_outputDir = m_output.Path().c_str();
-        p->m_autoConfig = FALSE;
-        p->m_compressorFourCC = kFourccDib;
-        p->m_captureRate = CRational(5, 1, 1);
-        p->m_playbackRate = CRational(5, 1, 1);
-        p->m_keyFrameRate = 80;
-        p->m_quality = -1;
-        p->m_minimize = FALSE;
-        p->m_pauseOnStart = FALSE;
-        p->m_videoInput = 3;
-        p->m_useStartPoint = TRUE;
-        ::SetRect(&p->m_fixedRect, 160, 160, 160, 120);   // x, y, width, height
-        p->m_zoomInitialLevel = 100;
-        p->m_previewAfterRecording = FALSE;
-        p->m_optionsAfterRecording = FALSE;
-        p->m_createSkoRecFile = FALSE;
-        p->m_fileType = 0;
-        p->m_fileNaming = 2;
-        p->m_autoFilePrefix = "Capture-";
-        p->m_recordAudio = FALSE;
-        p->m_recordCamera = FALSE;
+        SetSmallRecordingPrefs(p, m_temp.Path().c_str(), m_output.Path().c_str());
         p->m_muteAudio = FALSE;
     }
 

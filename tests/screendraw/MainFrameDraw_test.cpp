@@ -2,6 +2,7 @@
 // open and end the drawing window, the drawing window's commands come back
 // through it, and the engine's effects flag follows the drawing window on
 // the engine of the moment only.
+#include "SmallRecordingPrefs.h"
 #include "app/MainFrame.h"
 
 #include "app/MainWindowStart.h"
@@ -33,28 +34,7 @@ protected:
         ASSERT_TRUE(start != NULL);
         m_frame = static_cast<CMainFrame*>(start);
         CRecorderPrefs* p = m_frame->GetPrefs();
-        p->m_tempDir = m_temp.Path().c_str();
-        p->m_outputDir = m_temp.Path().c_str();
-        p->m_autoConfig = FALSE;
-        p->m_compressorFourCC = kFourccDib;
-        p->m_captureRate = CRational(5, 1, 1);
-        p->m_playbackRate = CRational(5, 1, 1);
-        p->m_keyFrameRate = 80;
-        p->m_quality = -1;
-        p->m_minimize = FALSE;
-        p->m_pauseOnStart = FALSE;
-        p->m_videoInput = 3;
-        p->m_useStartPoint = TRUE;
-        ::SetRect(&p->m_fixedRect, 160, 160, 160, 120);   // x, y, width, height
-        p->m_zoomInitialLevel = 100;
-        p->m_previewAfterRecording = FALSE;
-        p->m_optionsAfterRecording = FALSE;
-        p->m_createSkoRecFile = FALSE;
-        p->m_fileType = 0;
-        p->m_fileNaming = 2;
-        p->m_autoFilePrefix = "Capture-";
-        p->m_recordAudio = FALSE;
-        p->m_recordCamera = FALSE;
+        SetSmallRecordingPrefs(p, m_temp.Path().c_str(), m_temp.Path().c_str());
         p->m_screenDrawKey = 0;
     }
 
