@@ -77,21 +77,6 @@ double HeldProgress(double t)
     return std::min(std::max(t, 1e-08), 0.99999999);
 }
 
-// tan, but at the double nearest an odd multiple of a right angle the math
-// libraries' tan disagree in sign (which one a program gets depends on its
-// link order), while sin and cos agree: there the sign comes from them.
-// The double nearest a right angle, as a constant: acos(0.0) is one unit in
-// the last place apart between math libraries.
-const double kRightAngle = 1.5707963267948966;
-
-double Tangent(double a)
-{
-    const double c = RoundToDouble(cos(a));
-    if (fabs(c) < 1e-9)
-        return RoundToDouble(sin(a)) * c > 0 ? 1e300 : -1e300;
-    return RoundToDouble(tan(a));
-}
-
 double HeldSlope(double s)
 {
     if (s != s)
@@ -354,7 +339,7 @@ void SoftRadialWipe(double t, const SoftFrameInfo* frame, int32_t** cursor)
     t = HeldProgress(ClampT(t));
     const int32_t w = frame->width;
     const int32_t h = frame->height;
-    const double slope = HeldSlope(-Tangent(RoundToDouble(RoundToDouble(kRightAngle * t) * 4.0)));
+    const double slope = HeldSlope(RoundToDouble(-tan(RoundToDouble(RoundToDouble(acos(0.0) * t) * 4.0))));
     const bool flip = t <= 0.25 || t > 0.75;
     int32_t* start = *cursor;
     for (int y = 0; y < h; ++y) {
@@ -372,9 +357,9 @@ void SoftWheel(double t, const SoftFrameInfo* frame, int32_t** cursor)
     t = HeldProgress(ClampT(t));
     const int32_t w = frame->width;
     const int32_t h = frame->height;
-    const double a = RoundToDouble(kRightAngle * t);
-    const double s1 = HeldSlope(-Tangent(a));
-    const double s2 = HeldSlope(-Tangent(RoundToDouble(a + kRightAngle)));
+    const double a = RoundToDouble(acos(0.0) * t);
+    const double s1 = HeldSlope(RoundToDouble(-tan(a)));
+    const double s2 = HeldSlope(RoundToDouble(-tan(RoundToDouble(a + acos(0.0)))));
     int32_t* start = *cursor;
     for (int y = 0; y < h; ++y) {
         const double d = (double)(y - h / 2);
