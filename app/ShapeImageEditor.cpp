@@ -1,5 +1,8 @@
 #include "app/ShapeImageEditor.h"
 
+#include "app/MainWindowStart.h"
+#include "app/RecorderApp.h"
+
 #include "controls/Dib.h"
 #include "framework/ui/DC.h"
 #include "framework/ui/GdiObject.h"
@@ -16,6 +19,8 @@ CPntEditSettings EditorSettings(CWnd* parent, const ShapeEditorSettings* setting
     edit.owner = owner ? owner->GetSafeHwnd() : NULL;
     if (settings)
         edit.transparentColour = settings->transparentColour;
+    // The main window's preferences remember the text tool's tip.
+    edit.prefs = theApp.m_mainStart ? theApp.m_mainStart->GetPrefs() : NULL;
     return edit;
 }
 
