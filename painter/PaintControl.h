@@ -75,6 +75,7 @@ public:
     void SetCentered(BOOL centred);
     void SetGrid(BOOL on, int minPercent);
     void ShowTransparency(BOOL show);
+    BOOL IsShowingTransparency() const { return m_showTransparency; }
     void SetTransparentColor(COLORREF colour);
     COLORREF GetTransparentColor() const { return m_transparent; }
     CPoint ImageToClient(CPoint image) const;
