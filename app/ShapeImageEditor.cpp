@@ -1,7 +1,5 @@
 #include "app/ShapeImageEditor.h"
 
-#include "app/MainWindowStart.h"
-#include "app/RecorderApp.h"
 
 #include "controls/Dib.h"
 #include "framework/ui/DC.h"
@@ -20,7 +18,8 @@ CPntEditSettings EditorSettings(CWnd* parent, const ShapeEditorSettings* setting
     if (settings)
         edit.transparentColour = settings->transparentColour;
     // The main window's preferences remember the text tool's tip.
-    edit.prefs = theApp.m_mainStart ? theApp.m_mainStart->GetPrefs() : NULL;
+    INoteHost* host = GetNoteHost();
+    edit.prefs = host ? host->GetNotePrefs() : NULL;
     return edit;
 }
 
