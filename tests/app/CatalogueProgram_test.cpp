@@ -8,6 +8,7 @@
 #include "catalogue/CataloguePropertyObject.h"
 #include "catalogue/CatalogueOb.h"
 #include "catalogue/DataGenericObject.h"
+#include "catalogue/DataShapeObject.h"
 #include "catalogue/DataTextObject.h"
 #include "resources/ids_app.h"
 #include "resources/ids_catwin.h"
@@ -16,7 +17,13 @@
 #include "AppTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <commctrl.h>
 #include <shlobj.h>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -306,6 +313,189 @@ TEST_F(CatalogueProgram, ShippedLibrariesNotesLayoutsAndARestart)
     EXPECT_EQ(placed.right - placed.left, again.right - again.left);
     EXPECT_EQ(notesBefore + 1, ItemCount(notes, 2));
     EXPECT_EQ(1, ItemCount(layouts, 0));
+    Quit();
+}
+
+
+// The shape of item `index` of a shapes library, or null.
+std::unique_ptr<CDataShapeObject> ShapeOf(const std::string& path, int index)
+{
+    CCataloguePropertyObject cat;
+    cat.m_pageType = 1;
+    if (cat.Open(path.c_str()) != 0 || index >= cat.GetItemCount())
+        return nullptr;
+    const CCatalogueOb* item = cat.GetItem(index);
+    const int r = item->FindRendering(CDataShapeObject::kTypeName);
+    if (r < 0)
+        return nullptr;
+    const CCatalogueOb::Rendering& bytes = item->GetRendering(r);
+    CDataGenericObject* shape = CDataGenericObject::ReadRendering(
+        CDataShapeObject::kTypeName, bytes.bytes.data(), (DWORD)bytes.bytes.size(), cat.m_version, "s");
+    return std::unique_ptr<CDataShapeObject>(static_cast<CDataShapeObject*>(shape));
+}
+
+// The packed bytes of an item's icon picture, empty when none.
+std::vector<BYTE> IconOf(const std::string& path, int index)
+{
+    CCataloguePropertyObject cat;
+    cat.m_pageType = 1;
+    if (cat.Open(path.c_str()) != 0 || index >= cat.GetItemCount() || !cat.GetItem(index)->GetIconImage())
+        return {};
+    const CDib* icon = cat.GetItem(index)->GetIconImage();
+    return std::vector<BYTE>(icon->GetBlock(), icon->GetBlock() + icon->GetBlockSize());
+}
+
+// A shape's picture written as a .bmp file and read back by ImageMagick:
+// every pixel, rows top-down; empty when it could not be read.
+std::vector<COLORREF> PictureByImageMagick(const CDataShapeObject& shape, const std::string& file, int* width)
+{
+    std::vector<COLORREF> pixels;
+    if (!testsupport::WriteFileBytes(file, shape.m_image.GetBlock(), shape.m_image.GetBlockSize()))
+        return pixels;
+    std::string out;
+    if (testsupport::RunHost("convert '" + testsupport::UnixPath(file) + "' -depth 8 txt:-", &out) != 0)
+        return pixels;
+    std::istringstream lines(out);
+    std::string line;
+    int maxX = -1;
+    while (std::getline(lines, line)) {
+        int x, y, r, g, b;
+        if (std::sscanf(line.c_str(), "%d,%d: (%d,%d,%d", &x, &y, &r, &g, &b) == 5) {
+            pixels.push_back(RGB(r, g, b));
+            maxX = std::max(maxX, x);
+        }
+    }
+    *width = maxX + 1;
+    return pixels;
+}
+
+// The program's own dialog with this caption.
+HWND ProgramDialog(HWND main, const char* caption)
+{
+    HWND w = ::FindWindowA("#32770", caption);
+    DWORD pid = 0, mainPid = 0;
+    ::GetWindowThreadProcessId(w, &pid);
+    ::GetWindowThreadProcessId(main, &mainPid);
+    return w && pid == mainPid && ::IsWindowVisible(w) ? w : NULL;
+}
+
+// A press-drag-release over a window's client area, from and to points
+// given as fractions of the client size.
+void DragIn(HWND w, double x0, double y0, double x1, double y1)
+{
+    RECT c = {};
+    ::GetClientRect(w, &c);
+    POINT a = { (LONG)(c.right * x0), (LONG)(c.bottom * y0) }, b = { (LONG)(c.right * x1), (LONG)(c.bottom * y1) };
+    ::ClientToScreen(w, &a);
+    ::ClientToScreen(w, &b);
+    MouseTo(a.x, a.y);
+    MouseButton(MOUSEEVENTF_LEFTDOWN);
+    MouseTo((a.x + b.x) / 2, (a.y + b.y) / 2);
+    MouseTo(b.x, b.y);
+    MouseButton(MOUSEEVENTF_LEFTUP);
+    Pump(300);
+}
+
+// The shapes of the shipped library edited from the running program: a
+// filled rectangle drawn in the picture editor reaches the library file (its
+// picture read back by ImageMagick), the item editor changes only the
+// caption and the scales, and the icon editor changes the item's icon.
+TEST_F(CatalogueProgram, ShapePicturesTextAndIconsAreEditedIntoTheLibrary)
+{
+    ASSERT_TRUE(Start());
+    const std::string shapes = LibraryFolder() + "\\我的形状.skoo";
+    ASSERT_GT(ItemCount(shapes, 1), 0);
+    std::unique_ptr<CDataShapeObject> before = ShapeOf(shapes, 0);
+    ASSERT_TRUE(before != nullptr);
+    ::PostMessageA(main, WM_COMMAND, ID_CAT_HIDE, 0);
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(catalogue) != 0; }, 5000));
+    ::SetWindowPos(catalogue, HWND_TOP, 860, 100, 260, 420, SWP_SHOWWINDOW);
+    Pump(500);
+    ClickHeader(1, 0);
+    ::PostMessageA(Items(), WM_KEYDOWN, VK_HOME, 0);
+    Pump(300);
+
+    // 编辑图像: a filled rectangle over the middle of the picture, then OK.
+    ::PostMessageA(Items(), WM_COMMAND, ID_CAT_EDIT_SHAPE_IMAGE, 0);
+    HWND editor = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (editor = ProgramDialog(main, "编辑图像")) != NULL; }, 10000));
+    ::SetWindowPos(editor, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
+    Pump(500);
+    ::PostMessageA(::GetDlgItem(editor, 28133), WM_COMMAND, 52792, 0);   // Filled Rectangle
+    Pump(300);
+    HWND picture = ::GetDlgItem(editor, 28004);
+    DragIn(picture, 0.42, 0.42, 0.58, 0.58);
+    testsupport::ScratchDir dir("catshape");
+    ::PostMessageA(editor, WM_COMMAND, IDOK, 0);
+    std::unique_ptr<CDataShapeObject> after;
+    ASSERT_TRUE(PumpUntil([&] {
+        after = ShapeOf(shapes, 0);
+        return after && after->m_image.GetBlockSize() == before->m_image.GetBlockSize() &&
+               std::memcmp(after->m_image.GetBlock(), before->m_image.GetBlock(), before->m_image.GetBlockSize()) != 0;
+    }, 10000)) << "the edited picture is in the library file";
+    int width = 0, widthBefore = 0;
+    const std::vector<COLORREF> old = PictureByImageMagick(*before, dir.File("before.bmp"), &widthBefore);
+    const std::vector<COLORREF> now = PictureByImageMagick(*after, dir.File("after.bmp"), &width);
+    ASSERT_FALSE(now.empty());
+    ASSERT_EQ(old.size(), now.size());
+    ASSERT_EQ(widthBefore, width);
+    int left = width, top = 1 << 20, right = -1, bottom = -1, changed = 0;
+    for (size_t i = 0; i < now.size(); ++i) {
+        if (now[i] == old[i])
+            continue;
+        ++changed;
+        EXPECT_EQ(RGB(0, 0, 0), now[i]) << "pixel " << i % width << "," << i / width << " drawn in black";
+        const int x = (int)(i % width), y = (int)(i / width);
+        left = std::min(left, x);
+        right = std::max(right, x);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+    }
+    ASSERT_GT(changed, 0);
+    for (int y = top; y <= bottom; ++y)
+        for (int x = left; x <= right; ++x)
+            EXPECT_EQ(RGB(0, 0, 0), now[(size_t)y * width + x]) << x << "," << y << ": the rectangle is filled";
+    EXPECT_GT(left, 0);
+    EXPECT_LT(right, width - 1) << "drawn in the middle, not across the picture";
+
+    // 编辑文字: the horizontal scale to 250 and a caption; the picture stays.
+    ::PostMessageA(Items(), WM_COMMAND, ID_CAT_EDIT_SHAPE_ITEM, 0);
+    HWND item = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (item = ProgramDialog(main, "编辑文字")) != NULL; }, 10000));
+    Pump(800);
+    HWND slider = ::GetDlgItem(item, 28028);
+    ::SendMessageA(slider, TBM_SETPOS, TRUE, 250);
+    ::SendMessageA(item, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 250), (LPARAM)slider);
+    for (WORD key : { 'O', 'K' })
+        PressKey(key);   // into the text bar, which has the focus
+    Pump(300);
+    ::PostMessageA(item, WM_COMMAND, IDOK, 0);
+    std::unique_ptr<CDataShapeObject> captioned;
+    ASSERT_TRUE(PumpUntil([&] {
+        captioned = ShapeOf(shapes, 0);
+        return captioned && captioned->m_widthPercent == 250;
+    }, 10000));
+    EXPECT_EQ(after->m_heightPercent, captioned->m_heightPercent);
+    EXPECT_NE(std::string::npos, std::string(captioned->m_caption.m_text).find("ok"))
+        << (const char*)captioned->m_caption.m_text;
+    ASSERT_EQ(after->m_image.GetBlockSize(), captioned->m_image.GetBlockSize());
+    EXPECT_EQ(0, std::memcmp(after->m_image.GetBlock(), captioned->m_image.GetBlock(), after->m_image.GetBlockSize()))
+        << "the picture is unchanged";
+
+    // The icon editor: a filled rectangle changes the item's icon.
+    const std::vector<BYTE> iconBefore = IconOf(shapes, 0);
+    ::PostMessageA(Items(), WM_COMMAND, ID_CAT_EDIT_ICON, 0);
+    HWND icon = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (icon = ProgramDialog(main, "图标编辑器")) != NULL; }, 10000));
+    Pump(500);
+    ::PostMessageA(::GetDlgItem(icon, 28133), WM_COMMAND, 52792, 0);
+    Pump(300);
+    DragIn(::GetDlgItem(icon, 28004), 0.3, 0.3, 0.7, 0.7);
+    ::PostMessageA(icon, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(PumpUntil([&] {
+        const std::vector<BYTE> now = IconOf(shapes, 0);
+        return !now.empty() && now != iconBefore;
+    }, 10000)) << "the new icon is in the library file";
     Quit();
 }
 
