@@ -499,4 +499,105 @@ TEST_F(CatalogueProgram, ShapePicturesTextAndIconsAreEditedIntoTheLibrary)
     Quit();
 }
 
+
+bool TitleEndsWith(HWND w, UINT stateId)
+{
+    char title[256] = "";
+    ::GetWindowTextA(w, title, sizeof(title));
+    CString state;
+    state.LoadString(stateId);
+    const std::string t = title, st = (const char*)state;
+    return t.size() >= st.size() && t.compare(t.size() - st.size(), st.size(), st) == 0;
+}
+
+// A new shape made from a GIF with a transparent palette entry is named
+// "形状-1", floats at (0, 0) with its key colour see-through, and a
+// recording of the screen shows it.
+TEST_F(CatalogueProgram, AShapeFromAGifFloatsSeeThroughAndIsRecorded)
+{
+    testsupport::ScratchDir dir("catgif");
+    const std::string gif = dir.File("shape.gif");
+    std::string out;
+    // 60 x 40: magenta (the transparent entry) around a blue block at 20..39, 10..29.
+    ASSERT_EQ(0, testsupport::RunHost("convert -size 60x40 xc:magenta -fill blue -draw 'rectangle 20,10 39,29' "
+                                      "-transparent magenta '" + testsupport::UnixPath(gif) + "'", &out)) << out;
+    // Record the screen uncompressed into the scratch folder, with nothing
+    // to answer after the recording.
+    HKEY key = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_CURRENT_USER, kPrefsKey, 0, KEY_ALL_ACCESS, &key));
+    const struct { const char* name; DWORD value; } numbers[] = {
+        { "VideoInput", 0 }, { "PrevAfterRec", 0 }, { "OptionsAfterRec", 0 }, { "CreateSkoRecFile", 0 },
+        { "VideoFileNaming", 2 }, { "VideoMinimize", 0 }, { "VideoUseStartPt", 0 }, { "AviAutoConfig", 0 },
+        { "AviHandler", mmioFOURCC('D', 'I', 'B', ' ') }, { "AviFRRate", 5 }, { "AviFRScale", 1 }, { "AviFRTime", 1 },
+        { "AviPBRate", 5 }, { "AviPBScale", 1 }, { "AviPBTime", 1 }, { "RecordAudio", 0 },
+    };
+    for (const auto& n : numbers)
+        ::RegSetValueExA(key, n.name, 0, REG_DWORD, (const BYTE*)&n.value, sizeof(DWORD));
+    const std::string folder = dir.Path() + "\\";
+    ::RegSetValueExA(key, "VideoFileOutputDir", 0, REG_SZ, (const BYTE*)folder.c_str(), (DWORD)folder.size() + 1);
+    ::RegSetValueExA(key, "VideoAutoFilePrefix", 0, REG_SZ, (const BYTE*)"Capture-", 9);
+    ::RegCloseKey(key);
+
+    ASSERT_TRUE(Start());
+    const std::string shapes = LibraryFolder() + "\\我的形状.skoo";
+    const int shapesBefore = ItemCount(shapes, 1);
+    ASSERT_GT(shapesBefore, 0);
+    ::PostMessageA(main, WM_COMMAND, ID_CAT_HIDE, 0);
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(catalogue) != 0; }, 5000));
+    ::SetWindowPos(catalogue, HWND_TOP, 860, 100, 260, 420, SWP_SHOWWINDOW);
+    Pump(500);
+    ClickHeader(1, 0);
+    const COLORREF desktopAtKey = Pixel(5, 5);
+
+    ::PostMessageA(Items(), WM_COMMAND, ID_CAT_NEW_SHAPE, 0);
+    HWND dialog = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (dialog = ProgramDialog(main, "新建形状")) != NULL; }, 10000));
+    char name[64] = "";
+    ::GetDlgItemTextA(dialog, IDC_SHAPE_NAME, name, sizeof(name));
+    EXPECT_EQ("形状-1", std::string(name));
+    ::CheckRadioButton(dialog, IDC_SHAPE_BLANK, IDC_SHAPE_FILE, IDC_SHAPE_FILE);
+    ::SetDlgItemTextA(dialog, IDC_SHAPE_PATH, gif.c_str());
+    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    std::string lastName;
+    ASSERT_TRUE(PumpUntil([&] { return ItemCount(shapes, 1, nullptr, &lastName) == shapesBefore + 1; }, 10000));
+    EXPECT_EQ("形状-1", lastName);
+    HWND floater = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (floater = FloaterAt(main, 0, 0)) != NULL; }, 5000));
+    Pump(500);
+    EXPECT_EQ(RGB(0, 0, 255), Pixel(30, 20)) << "the picture";
+    EXPECT_EQ(desktopAtKey, Pixel(5, 5)) << "the key colour shows what is behind";
+    EXPECT_NE(RGB(255, 0, 255), Pixel(5, 5));
+
+    // A recording of the screen holds the note (the mouse, which the
+    // recording draws, kept away from it).
+    MouseTo(1200, 700);
+    EXPECT_EQ(1, RunProgram("/R"));
+    ASSERT_TRUE(PumpUntil([&] { return TitleEndsWith(main, IDS_RECORD_STATE_RECORDING); }, 20000));
+    Pump(1500);
+    EXPECT_EQ(1, RunProgram("/S"));
+    const std::string saved = dir.File("Capture-1.avi");
+    ASSERT_TRUE(PumpUntil([&] {
+        return ::GetFileAttributesA(saved.c_str()) != INVALID_FILE_ATTRIBUTES && TitleEndsWith(main, IDS_RECORD_STATE_IDLE);
+    }, 60000)) << "saved as " << saved;
+    Quit();
+    const std::string frame = dir.File("frame.rgb");
+    ASSERT_EQ(0, testsupport::RunHost("ffmpeg -v error -y -i '" + testsupport::UnixPath(saved) +
+                                      "' -vframes 1 -vf crop=80:50:0:0 -f rawvideo -pix_fmt rgb24 '" +
+                                      testsupport::UnixPath(frame) + "'", &out)) << out;
+    std::string rgb;
+    ASSERT_TRUE(testsupport::ReadFileBytes(frame, &rgb));
+    ASSERT_EQ(80u * 50u * 3u, rgb.size());
+    auto at = [&](int x, int y) {
+        const size_t i = ((size_t)y * 80 + x) * 3;
+        return RGB((BYTE)rgb[i], (BYTE)rgb[i + 1], (BYTE)rgb[i + 2]);
+    };
+    EXPECT_EQ(RGB(0, 0, 255), at(30, 20)) << "the note is in the recording";
+    // (The first frame carries a cursor-like mark in the screen's top-left
+    // corner, so the key pixels looked at lie away from it.)
+    for (const POINT& key : { POINT{ 55, 5 }, POINT{ 50, 35 }, POINT{ 10, 35 } }) {
+        EXPECT_NE(RGB(255, 0, 255), at(key.x, key.y)) << "and its key colour is not";
+        EXPECT_EQ(at(75, 45), at(key.x, key.y)) << key.x << "," << key.y << ": what is behind the note shows";
+    }
+}
+
 }  // namespace
