@@ -511,8 +511,8 @@ bool TitleEndsWith(HWND w, UINT stateId)
 }
 
 // A new shape made from a GIF with a transparent palette entry is named
-// "形状-1", floats at (0, 0) with its key colour see-through, and a
-// recording of the screen shows it.
+// "形状-1", floats at (0, 0) with its key colour see-through, a recording
+// of the screen shows it, and a double click re-places it at a new scale.
 TEST_F(CatalogueProgram, AShapeFromAGifFloatsSeeThroughAndIsRecorded)
 {
     testsupport::ScratchDir dir("catgif");
@@ -579,6 +579,27 @@ TEST_F(CatalogueProgram, AShapeFromAGifFloatsSeeThroughAndIsRecorded)
     ASSERT_TRUE(PumpUntil([&] {
         return ::GetFileAttributesA(saved.c_str()) != INVALID_FILE_ATTRIBUTES && TitleEndsWith(main, IDS_RECORD_STATE_IDLE);
     }, 60000)) << "saved as " << saved;
+
+    // A double click on the floater opens the item editor; both scales at
+    // 200 % re-place the note twice as large.
+    ClickAt(30, 20);
+    ClickAt(30, 20);
+    HWND item = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (item = ProgramDialog(main, "编辑文字")) != NULL; }, 10000));
+    Pump(500);
+    ::CheckDlgButton(item, 28029, BST_CHECKED);
+    ::SendMessageA(item, WM_COMMAND, MAKEWPARAM(28029, BN_CLICKED), (LPARAM)::GetDlgItem(item, 28029));
+    HWND slider = ::GetDlgItem(item, 28028);
+    ::SendMessageA(slider, TBM_SETPOS, TRUE, 200);
+    ::SendMessageA(item, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 200), (LPARAM)slider);
+    ::PostMessageA(item, WM_COMMAND, IDOK, 0);
+    HWND larger = NULL;
+    EXPECT_TRUE(PumpUntil([&] {
+        larger = FloaterAt(main, 0, 0);
+        const RECT r = Rect(larger);
+        return larger && r.right - r.left == 120 && r.bottom - r.top == 80;
+    }, 10000)) << "re-placed at 120 x 80";
+    EXPECT_EQ(1u, Floaters(main).size()) << "the old floater is gone";
     Quit();
     const std::string frame = dir.File("frame.rgb");
     ASSERT_EQ(0, testsupport::RunHost("ffmpeg -v error -y -i '" + testsupport::UnixPath(saved) +
