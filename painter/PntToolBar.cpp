@@ -2,6 +2,9 @@
 
 #include "painter/DIBSection.h"
 #include "painter/PaintControl.h"
+#include "resources/ids_painter.h"
+
+#include <cstring>
 
 namespace {
 
@@ -29,6 +32,23 @@ const ToolOfCommand kTools[] = {
     { 52784, 5 }, { 52785, 8 }, { 52789, 11 }, { 52790, 12 }, { 52791, 13 }, { 52792, 14 }, { 52793, 15 },
     { 52794, 16 },
 };
+
+// The embedded controls' own tips.
+CString ControlTip(UINT id, BOOL recorder)
+{
+    static const struct { UINT id; const char* text; UINT string; } kTips[] = {
+        { 52786, "橡皮宽度", 169 }, { 52787, "线条宽度", 170 }, { 52795, "前景颜色", 171 }, { 52796, "透明色", 167 },
+    };
+    CString tip;
+    for (const auto& t : kTips)
+        if (t.id == id) {
+            if (recorder)
+                tip.LoadString(t.string);
+            else
+                tip = t.text;
+        }
+    return tip;
+}
 
 bool IsPlace(UINT id)
 {
@@ -76,10 +96,16 @@ int CPntToolBar::ToolForCommand(UINT id)
 
 BOOL CPntToolBar::Create(CWnd* parent, CPaintControl* ctrl, UINT id, DWORD style, BOOL gripper)
 {
-    if (!CToolBar::CreateEx(parent, TBSTYLE_FLAT | TBSTYLE_WRAPABLE, style, CRect(0, 0, 0, 0), id))
+    if (!CToolBar::CreateEx(parent, TBSTYLE_FLAT | TBSTYLE_WRAPABLE | TBSTYLE_TOOLTIPS, style, CRect(0, 0, 0, 0), id))
         return FALSE;
-    SetWindowText("工具");
     m_ctrl = ctrl;
+    if (IsRecorderBar()) {
+        CString caption;
+        caption.LoadString(IDS_PNT_TOOLBAR_CAPTION);
+        SetWindowText(caption);
+    } else {
+        SetWindowText("工具");
+    }
     m_gripper = gripper;
     SetSizes(CSize(23, 22), CSize(16, 15));
     if (!LoadBitmap(id))
@@ -136,7 +162,10 @@ BOOL CPntToolBar::CreateEmbedded(UINT bitmapId)
         { kTransparentColour, &m_transparentPicker, 3 * w - w * 3 / 2, 28, 0x020000FF },
     };
     m_forePicker.SetDefaultText("");   // no "no colour" choice
-    m_transparentPicker.SetDefaultText("None");
+    CString none = "None";
+    if (IsRecorderBar())
+        none.LoadString(IDS_PNT_NO_COLOUR);
+    m_transparentPicker.SetDefaultText(none);
     BOOL ok = TRUE;
     for (const Place& place : places) {
         const int index = CommandToIndex(place.id);
@@ -150,6 +179,19 @@ BOOL CPntToolBar::CreateEmbedded(UINT bitmapId)
             continue;
         }
         place.control->SetImage(bitmapId, 16, place.image, place.mask);
+        // Its own tip, held by the bar's tool-tip window.
+        HWND tips = (HWND)SendMessage(TB_GETTOOLTIPS);
+        if (tips) {
+            const CString tip = ControlTip(place.id, IsRecorderBar());
+            TOOLINFOA info;
+            std::memset(&info, 0, sizeof(info));
+            info.cbSize = sizeof(info);
+            info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+            info.hwnd = m_hWnd;
+            info.uId = (UINT_PTR)place.control->m_hWnd;
+            info.lpszText = const_cast<LPSTR>((LPCSTR)tip);
+            ::SendMessageA(tips, TTM_ADDTOOLA, 0, (LPARAM)&info);
+        }
     }
     m_eraserList.LoadImageList(28132, 16, 0xC0C0C0);
     m_eraserList.SetCounts(4, 4);
@@ -185,9 +227,59 @@ void CPntToolBar::OnWindowPosChanged(WINDOWPOS* pos)
 }
 
 // The choices of the embedded controls go to the control.
+BOOL CPntToolBar::IsRecorderBar() const
+{
+    return m_ctrl && m_ctrl->GetVariant() == CPaintControl::kRecorder;
+}
+
+CString CPntToolBar::TipFor(UINT id) const
+{
+    for (int i = 0; i < kButtonCount; ++i) {
+        if (kButtons[i].id != id || id == 0)
+            continue;
+        CString tip;
+        if (IsRecorderBar())
+            tip.LoadString(IDS_PNT_TOOL_TIP_FIRST + (UINT)i);
+        else
+            tip = kButtons[i].name;
+        return tip;
+    }
+    return CString();
+}
+
+// The tip of a button, or of the embedded control under the cursor, copied
+// into the request's own buffer (at most 80 characters, terminated).
+BOOL CPntToolBar::OnToolTipText(NMHDR* hdr)
+{
+    if (hdr->code != TTN_NEEDTEXTA && hdr->code != TTN_NEEDTEXTW)
+        return FALSE;
+    UINT id = (UINT)hdr->idFrom;
+    const UINT flags = hdr->code == TTN_NEEDTEXTA ? reinterpret_cast<NMTTDISPINFOA*>(hdr)->uFlags
+                                                  : reinterpret_cast<NMTTDISPINFOW*>(hdr)->uFlags;
+    if (flags & TTF_IDISHWND)
+        id = (UINT)::GetDlgCtrlID((HWND)hdr->idFrom);
+    const CString tip = TipFor(id);
+    if (hdr->code == TTN_NEEDTEXTA) {
+        NMTTDISPINFOA* info = reinterpret_cast<NMTTDISPINFOA*>(hdr);
+        ::lstrcpynA(info->szText, tip, (int)sizeof(info->szText));
+        info->lpszText = info->szText;
+    } else {
+        NMTTDISPINFOW* info = reinterpret_cast<NMTTDISPINFOW*>(hdr);
+        const int n = ::MultiByteToWideChar(CP_ACP, 0, tip, -1, info->szText, 80);
+        info->szText[n > 0 ? (n < 80 ? n : 79) : 0] = 0;
+        info->lpszText = info->szText;
+    }
+    return TRUE;
+}
+
 BOOL CPntToolBar::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult)
 {
     const NMHDR* hdr = reinterpret_cast<const NMHDR*>(lParam);
+    if (hdr && OnToolTipText(const_cast<NMHDR*>(hdr))) {
+        if (pResult)
+            *pResult = 0;
+        return TRUE;
+    }
     if (hdr && m_ctrl && (hdr->code == CCN_ITEMCHOSEN || hdr->code == CCN_DEFAULTCHOSEN)) {
         const int value = reinterpret_cast<const NMCOOLCOMBO*>(lParam)->value;
         const bool chosen = hdr->code == CCN_ITEMCHOSEN;

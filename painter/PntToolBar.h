@@ -37,6 +37,11 @@ public:
     static int ToolForCommand(UINT id);
     // Position of a width in its list, -1 when it has none.
     static int WidthIndex(const int* widths, int count, int width);
+    // The tool tip of a button or embedded control by its id (the
+    // catalogue's names, or the recorder's strings), empty outside the table.
+    CString TipFor(UINT id) const;
+    // The recorder's bar: texts from the string table.
+    BOOL IsRecorderBar() const;
 
     CCoolCombo& GetEraserList() { return m_eraserList; }
     CCoolCombo& GetPenList() { return m_penList; }
@@ -48,6 +53,8 @@ protected:
     BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
     void OnWindowPosChanged(WINDOWPOS* pos);
     BOOL CreateEmbedded(UINT bitmapId);
+    // Answers a tool-tip request; TRUE when it was one.
+    BOOL OnToolTipText(NMHDR* hdr);
     // Moves every embedded control onto the button that has its id.
     void PlaceEmbedded();
     void UpdateEmbedded();

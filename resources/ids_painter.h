@@ -76,3 +76,9 @@
 #define IDC_PNT_CURSOR_AIRBRUSH      28149
 #define IDC_PNT_CURSOR_FILL          28150
 #define IDC_PNT_CURSOR_ERASER        28151
+
+// The recorder's tool bar: tips of the 29 buttons (138 + position in the bar),
+// of the embedded controls (167, 169-171), its caption and the no-colour entry.
+#define IDS_PNT_TOOL_TIP_FIRST       138
+#define IDS_PNT_TOOLBAR_CAPTION      168
+#define IDS_PNT_NO_COLOUR            242

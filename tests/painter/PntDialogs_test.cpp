@@ -370,3 +370,54 @@ TEST_F(ToolBarListsTest, EachToolShowsItsCursor)
         EXPECT_EQ(expected, ::GetCursor()) << "tool " << row.tool;
     }
 }
+
+// The tips of the buttons and embedded controls: the catalogue's names, the
+// recorder's strings; the request is answered in both character sets.
+TEST(PntToolBarTips, ButtonsAndControlsHaveTheirVariantsTexts)
+{
+    HWND host = ::CreateWindowExA(0, "STATIC", "host", WS_POPUP | WS_VISIBLE, 200, 200, 520, 420, NULL, NULL, NULL,
+                                  NULL);
+    ASSERT_TRUE(host != NULL);
+    const struct {
+        CPaintControl::Variant variant;
+        const char* caption;
+        const char* cut;
+        const char* filledEllipse;
+        const char* penWidthButton;
+    } rows[] = {
+        { CPaintControl::kCatalogue, "工具", "Cut", "Filled Ellipse", "Pen Width" },
+        { CPaintControl::kRecorder, "工具", "剪切", "实心椭圆", "钢笔宽度" },
+    };
+    for (const auto& row : rows) {
+        CPaintControl ctrl(row.variant);
+        ASSERT_TRUE(ctrl.Create(WS_CHILD | WS_VISIBLE, CRect(0, 0, 300, 300), CWnd::FromHandle(host), IDC_PNT_CTRL));
+        CPntToolBar bar;
+        ASSERT_TRUE(bar.Create(CWnd::FromHandle(host), &ctrl, IDC_PNT_TOOLBAR, 0x50000010, FALSE));
+        char caption[32] = "";
+        ::GetWindowTextA(bar.m_hWnd, caption, sizeof(caption));
+        EXPECT_STREQ(row.caption, caption);
+        EXPECT_STREQ(row.cut, (const char*)bar.TipFor(52768));
+        EXPECT_STREQ(row.filledEllipse, (const char*)bar.TipFor(52794));
+        EXPECT_TRUE(bar.TipFor(52797).IsEmpty()) << "outside the table";
+
+        NMTTDISPINFOA a = {};
+        a.hdr.hwndFrom = (HWND)bar.SendMessage(TB_GETTOOLTIPS);
+        a.hdr.idFrom = 52768;
+        a.hdr.code = TTN_NEEDTEXTA;
+        bar.SendMessage(WM_NOTIFY, 0, (LPARAM)&a);
+        EXPECT_STREQ(row.cut, a.lpszText);
+        // An embedded control under the cursor: the name of its place.
+        NMTTDISPINFOW w = {};
+        w.hdr.hwndFrom = a.hdr.hwndFrom;
+        w.hdr.idFrom = (UINT_PTR)::GetDlgItem(bar.m_hWnd, 52787);
+        w.hdr.code = TTN_NEEDTEXTW;
+        w.uFlags = TTF_IDISHWND;
+        bar.SendMessage(WM_NOTIFY, 0, (LPARAM)&w);
+        char back[96] = "";
+        ::WideCharToMultiByte(CP_ACP, 0, w.lpszText, -1, back, sizeof(back), NULL, NULL);
+        EXPECT_STREQ(row.penWidthButton, back);
+        bar.DestroyWindow();
+        ctrl.DestroyWindow();
+    }
+    ::DestroyWindow(host);
+}
