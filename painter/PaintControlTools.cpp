@@ -133,11 +133,10 @@ void CPaintControl::OnLButtonDown(UINT, CPoint point)
             return;
         }
         if (m_tool == kText) {
-            const BOOL tracked = TrackText(tracker);
-            if (tracked)
+            // A move that failed or was escaped keeps the frame, where the
+            // text stays drawn.
+            if (TrackText(tracker))
                 m_selection = tracker.GetImageRect();
-            else if (m_variant == kCatalogue)
-                SelectAll();
             Redraw();
             if (m_variant == kRecorder)
                 SetText(CString(m_text));

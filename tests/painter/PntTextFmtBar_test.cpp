@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -368,4 +369,56 @@ TEST_F(RecorderTextBarTest, StartsFromTheControlAndTakesTheHostsText)
     EXPECT_EQ(40, (int)m_app.GetProfileInt("TextEditDlg:28104", "X", -1));
     EXPECT_EQ(50, (int)m_app.GetProfileInt("TextEditDlg:28104", "Y", -1));
     EXPECT_EQ(-1, (int)m_app.GetProfileInt("PaintDlg:28104", "X", -1));
+}
+
+// Moving the text's frame takes the text out while the frame is dragged;
+// Escape ends the drag, and the text stands where it was, drawn once.
+TEST_F(TextBarTest, AnEscapedMoveOfTheTextLeavesItWhereItWas)
+{
+    m_ctrl.SetTool(CPaintControl::kText);
+    ASSERT_TRUE(Bar().IsShown());
+    ::SetWindowPos(Bar().m_hWnd, NULL, 0, ::GetSystemMetrics(SM_CYSCREEN) - 150, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    m_ctrl.SetSelection(CRect(10, 10, 100, 60));
+    ::SendMessageA(BarItem(IDC_PNT_TEXT_EDIT_LEFT), EM_REPLACESEL, FALSE, (LPARAM)"MMMM");
+    ASSERT_EQ("MMMM", std::string(m_ctrl.GetText()));
+    CDIBSection drawn;
+    ASSERT_TRUE(drawn.CopyFrom(m_ctrl.GetImage()));
+    const int history = m_ctrl.GetHistoryCount();
+    const CPoint from = m_ctrl.ImageToClient(CPoint(50, 30)), to = m_ctrl.ImageToClient(CPoint(70, 50));
+    POINT a = { from.x, from.y }, b = { to.x, to.y };
+    ::ClientToScreen(m_ctrl.m_hWnd, &a);
+    ::ClientToScreen(m_ctrl.m_hWnd, &b);
+    ::SetForegroundWindow(m_host);
+    std::thread input([a, b] {
+        auto mouse = [](POINT p, DWORD flags) {
+            INPUT in = {};
+            in.type = INPUT_MOUSE;
+            in.mi.dx = (LONG)(((LONGLONG)p.x * 65535) / (::GetSystemMetrics(SM_CXSCREEN) - 1));
+            in.mi.dy = (LONG)(((LONGLONG)p.y * 65535) / (::GetSystemMetrics(SM_CYSCREEN) - 1));
+            in.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE | flags;
+            ::SendInput(1, &in, sizeof(INPUT));
+            ::Sleep(100);
+        };
+        mouse(a, 0);
+        mouse(a, MOUSEEVENTF_LEFTDOWN);
+        mouse(b, 0);
+        INPUT key[2] = {};
+        key[0].type = key[1].type = INPUT_KEYBOARD;
+        key[0].ki.wVk = key[1].ki.wVk = VK_ESCAPE;
+        key[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        ::SendInput(2, key, sizeof(INPUT));
+        ::Sleep(100);
+        mouse(b, MOUSEEVENTF_LEFTUP);
+    });
+    uitest::PumpUntil([] { return false; }, 1500);
+    input.join();
+    EXPECT_EQ(CRect(10, 10, 100, 60), m_ctrl.GetSelection()) << "the frame stays";
+    EXPECT_EQ("MMMM", std::string(m_ctrl.GetText()));
+    int differing = 0;
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 120; ++x)
+            differing += m_ctrl.GetImage().GetPixel(x, y) != drawn.GetPixel(x, y);
+    EXPECT_EQ(0, differing) << "the text is drawn where it was";
+    EXPECT_EQ(history, m_ctrl.GetHistoryCount());
 }
