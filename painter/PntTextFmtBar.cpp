@@ -43,21 +43,23 @@ bool ParseField(const char*& p, long lo, long hi, long* value)
 }
 
 struct FindImageDialog {
+    DWORD processId;
     HWND found;
 };
 
 BOOL CALLBACK FindImageDialogProc(HWND window, LPARAM lParam)
 {
+    FindImageDialog* find = reinterpret_cast<FindImageDialog*>(lParam);
     DWORD process = 0;
     ::GetWindowThreadProcessId(window, &process);
-    if (process != ::GetCurrentProcessId())
+    if (process != find->processId)
         return TRUE;
     char className[16] = "";
     char caption[64] = "";
     ::GetClassNameA(window, className, sizeof(className));
     ::GetWindowTextA(window, caption, sizeof(caption));
     if (std::strcmp(className, "#32770") == 0 && std::strcmp(caption, kImageDialogCaption) == 0) {
-        reinterpret_cast<FindImageDialog*>(lParam)->found = window;
+        find->found = window;
         return FALSE;
     }
     return TRUE;
@@ -156,6 +158,16 @@ CString CPntTextFmtBar::FormatFont(const LOGFONT& lf)
 LONG CPntTextFmtBar::ToggledWeight(LONG weight)
 {
     return (weight == FW_NORMAL || weight == FW_DONTCARE) ? FW_BOLD : FW_NORMAL;
+}
+
+// Another program's window of that caption is none of ours to message.
+HWND CPntTextFmtBar::TellImageDialog(DWORD processId)
+{
+    FindImageDialog find = { processId, NULL };
+    ::EnumWindows(FindImageDialogProc, reinterpret_cast<LPARAM>(&find));
+    if (find.found)
+        ::PostMessageA(find.found, WM_PNT_TEXT_BAR_OPENED, 0, 0);
+    return find.found;
 }
 
 // --- Showing and hiding ------------------------------------------------------
@@ -281,12 +293,8 @@ BOOL CPntTextFmtBar::OnInitDialog()
 {
     // The recorder's image dialog shows its one-time tip when the bar opens
     // over it; only a dialog of this process is told.
-    if (m_variant == kCatalogue) {
-        FindImageDialog find = { NULL };
-        ::EnumWindows(FindImageDialogProc, reinterpret_cast<LPARAM>(&find));
-        if (find.found)
-            ::PostMessageA(find.found, WM_PNT_TEXT_BAR_OPENED, 0, 0);
-    }
+    if (m_variant == kCatalogue)
+        TellImageDialog(::GetCurrentProcessId());
     CPntDlg::OnInitDialog();
     LoadButtonBitmaps();
 

@@ -58,6 +58,9 @@ public:
     // Bold toggled: normal weight (400, or 0 meaning the default) becomes
     // 700, every other weight 400.
     static LONG ToggledWeight(LONG weight);
+    // Posts the bar-opened message to the top-level "编辑图像" dialog of the
+    // given process (the bar's own); the window told, or null.
+    static HWND TellImageDialog(DWORD processId);
 
     BOOL OnInitDialog() override;
     void OnOK() override {}

@@ -422,3 +422,22 @@ TEST_F(TextBarTest, AnEscapedMoveOfTheTextLeavesItWhereItWas)
     EXPECT_EQ(0, differing) << "the text is drawn where it was";
     EXPECT_EQ(history, m_ctrl.GetHistoryCount());
 }
+
+// The bar tells only an image dialog of its own process that it opened.
+TEST(TextBarMessage, OnlyAnImageDialogOfTheBarsProcessIsTold)
+{
+    HWND dialog = ::CreateWindowExA(0, "#32770", "编辑图像", WS_POPUP | WS_VISIBLE, 10, 10, 50, 50, NULL, NULL, NULL, NULL);
+    ASSERT_TRUE(dialog != NULL);
+    MSG msg;
+    while (::PeekMessageA(&msg, dialog, WM_PNT_TEXT_BAR_OPENED, WM_PNT_TEXT_BAR_OPENED, PM_REMOVE)) {
+    }
+    const DWORD self = ::GetCurrentProcessId();
+    const struct { DWORD process; bool told; } rows[] = { { self + 4, false }, { self, true } };
+    for (const auto& row : rows) {
+        const HWND told = CPntTextFmtBar::TellImageDialog(row.process);
+        EXPECT_EQ(row.told ? dialog : NULL, told) << row.process;
+        EXPECT_EQ(row.told, ::PeekMessageA(&msg, dialog, WM_PNT_TEXT_BAR_OPENED, WM_PNT_TEXT_BAR_OPENED, PM_REMOVE) != 0)
+            << row.process;
+    }
+    ::DestroyWindow(dialog);
+}
