@@ -65,6 +65,7 @@ public:
     BOOL IsLayeredSupported() override { return m_layeredSupported; }
     CWnd* GetNoteMainWindow() override;
     BOOL GetDefaultNoteStyle(CNoteStyle* style) override;
+    CRecorderPrefs* GetNotePrefs() override;
     // The version check of the start-up; tests replace it (NULL restores it).
     typedef BOOL (*VersionQuery)(OSVERSIONINFOA* version);
     static void SetVersionQuery(VersionQuery query);

@@ -309,6 +309,11 @@ BOOL CRecorderApp::GetDefaultNoteStyle(CNoteStyle* style)
     return TRUE;
 }
 
+CRecorderPrefs* CRecorderApp::GetNotePrefs()
+{
+    return m_mainStart ? m_mainStart->GetPrefs() : NULL;
+}
+
 BOOL CRecorderApp::PreTranslateMessage(MSG* pMsg)
 {
     return AfxPreTranslateMessage(pMsg);
