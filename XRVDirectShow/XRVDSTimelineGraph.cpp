@@ -265,6 +265,7 @@ HRESULT XRVDSTimeline::ConnectFiltersInGraph()
             tail = pPreZoomSGOut;
         }
         if (pOverlayInPin && pOverlayOutPin) {
+            HandDrawerToOverlayFilter();
             XRV_CHECK(pGraph->ConnectDirect( tail, pOverlayInPin, NULL ));
             tail = pOverlayOutPin;
         }
