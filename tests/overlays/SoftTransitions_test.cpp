@@ -305,6 +305,33 @@ TEST(SoftTransitions, FadeHalfwayFromRedToBlueIsPurple)
     EXPECT_EQ(127u, blue & 0xFF) << "blue";
 }
 
+// Every pair of bytes at weights from 0 to 1, the largest products
+// included: each byte is (incoming x a + outgoing x (2^24 - a)) >> 24 with
+// a = trunc(t x 2^24), computed without overflow in every lane.
+TEST(SoftTransitions, FadeIsExactForEveryBytePair)
+{
+    std::vector<uint32_t> outgoing(256 * 256 / 4), incoming(outgoing.size()), before;
+    uint8_t* a = reinterpret_cast<uint8_t*>(outgoing.data());
+    uint8_t* b = reinterpret_cast<uint8_t*>(incoming.data());
+    for (double t : {0.0, 1e-9, 0.25, 0.5, 0.999, 1.0 - 1e-9, 1.0}) {
+        for (int i = 0; i < 256 * 256; ++i) {
+            a[i] = (uint8_t)(i >> 8);
+            b[i] = (uint8_t)i;
+        }
+        SoftFrameInfo frame = {0, 128, 128};   // 65536 bytes
+        SoftFade(t, &frame, outgoing.data(), incoming.data());
+        const uint64_t w = (uint64_t)(t * 16777216.0);
+        int wrong = 0;
+        for (int i = 0; i < 256 * 256; ++i) {
+            const uint64_t want = ((uint64_t)(i & 0xFF) * w + (uint64_t)(i >> 8) * (16777216 - w)) >> 24;
+            if (b[i] != want && wrong++ < 3)
+                ADD_FAILURE() << "t " << t << ": outgoing " << (i >> 8) << ", incoming " << (i & 0xFF) << " gave "
+                              << (int)b[i] << " instead of " << want;
+        }
+        EXPECT_EQ(0, wrong) << "t " << t;
+    }
+}
+
 // The random transitions: t = 0 shows only the outgoing frame and t = 1 only
 // the incoming one; in between a row (RandomBars) or pixel (RandomDissolve)
 // is incoming exactly when its random value is below t * 32768.
