@@ -54,34 +54,32 @@ const uint16_t* RandomValues(int* count)
     return RandomTable::Shared().Acquire(kRandomCount, count);
 }
 
-// Each byte: (a * weightA + b * (1 - weightA)) >> 24, two bytes at a time in
-// the 32-bit halves of a 64-bit value: a byte times 2^24 stays below 2^32,
-// so the halves never carry into each other.
-inline uint64_t SpreadEven(uint32_t p)
-{
-    return (uint64_t)(p & 0xFF) | ((uint64_t)(p & 0xFF0000) << 16);
-}
+// The blends weigh bytes in 8.24 fixed point: each byte becomes
+// (x * weight + y * (2^24 - weight)) >> 24. In 32 bits each product is below
+// 2^32 and so is their sum (at most 255 x 2^24): no wider arithmetic is
+// needed. Integer only, so the vector code the compiler makes of these
+// loops gives the same bytes on every build.
 
-inline uint32_t BlendBytes(uint32_t a, uint32_t b, uint32_t weightA)
-{
-    const uint64_t wa = weightA;
-    const uint64_t wb = kOne24 - weightA;
-    const uint64_t even = SpreadEven(a) * wa + SpreadEven(b) * wb;
-    const uint64_t odd = SpreadEven(a >> 8) * wa + SpreadEven(b >> 8) * wb;
-    return (uint32_t)((even >> 24) & 0xFF) | (uint32_t)(((even >> 56) & 0xFF) << 16)
-        | (uint32_t)(((odd >> 24) & 0xFF) << 8) | (uint32_t)(((odd >> 56) & 0xFF) << 24);
-}
-
-// to = (to x a + from x (2^24 - a)) >> 24 for each byte, as BlendBytes
-// computes it: in 32 bits each product is below 2^32 and so is their sum (at
-// most 255 x 2^24). Integer only, so the vector code the compiler makes of
-// it gives the same bytes on every build.
+// to = (to x a + from x (2^24 - a)) >> 24 for each byte.
 __attribute__((optimize("tree-vectorize"))) void FadeBytes(const uint8_t* from, uint8_t* to, size_t count,
                                                             uint32_t a)
 {
     const uint32_t rest = kOne24 - a;
     for (size_t i = 0; i < count; ++i)
         to[i] = (uint8_t)(((uint32_t)to[i] * a + (uint32_t)from[i] * rest) >> 24);
+}
+
+// The soft edge of GradientWipe: pixel i of `count` takes the outgoing
+// bytes at weight + i x step (at most 2^24).
+__attribute__((optimize("tree-vectorize"))) void GradientBytes(const uint8_t* from, uint8_t* to, size_t count,
+                                                                uint32_t weight, uint32_t step)
+{
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t wa = weight + (uint32_t)i * step;
+        const uint32_t wb = kOne24 - wa;
+        for (size_t c = 0; c < 4; ++c)
+            to[4 * i + c] = (uint8_t)(((uint32_t)from[4 * i + c] * wa + (uint32_t)to[4 * i + c] * wb) >> 24);
+    }
 }
 
 double HeldProgress(double t)
@@ -469,10 +467,10 @@ void SoftGradientWipe(double t, const SoftFrameInfo* frame, const uint32_t* outg
         if (pos < w)
             memcpy(b + pos, a + pos, (size_t)(w - pos) * 4);
         uint32_t weight = (uint32_t)(std::max<int64_t>(-start, 0) * step);
-        for (int64_t x = std::max<int64_t>(start, 0); x < std::min(pos, w); ++x) {
-            b[x] = BlendBytes(a[x], b[x], weight);
-            weight += step;
-        }
+        const int64_t from = std::max<int64_t>(start, 0), to = std::min(pos, w);
+        if (from < to)
+            GradientBytes(reinterpret_cast<const uint8_t*>(a + from), reinterpret_cast<uint8_t*>(b + from),
+                          (size_t)(to - from), weight, step);
     }
 }
 

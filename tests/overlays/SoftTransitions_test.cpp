@@ -332,6 +332,47 @@ TEST(SoftTransitions, FadeIsExactForEveryBytePair)
     }
 }
 
+// GradientWipe's soft edge over a full-width row of varied bytes: pixel x of
+// the band takes the outgoing bytes at weight (x - (pos - band)) x step,
+// against the formula in 64 bits.
+TEST(SoftTransitions, GradientWipeEdgeIsExact)
+{
+    const int w = 1920, h = 2;
+    const int64_t band = 384;                   // trunc(1920 x 0.2)
+    const uint64_t step = 16777216 / band;
+    for (double t : {0.1, 0.5, 0.9}) {
+        std::vector<uint32_t> outgoing((size_t)w * h), incoming(outgoing.size());
+        for (size_t i = 0; i < outgoing.size(); ++i) {
+            outgoing[i] = (uint32_t)(i * 2654435761u);
+            incoming[i] = (uint32_t)(i * 40503u + 0x9E3779B9u);
+        }
+        const std::vector<uint32_t> before = incoming;
+        SoftFrameInfo frame = {0, w, h};
+        SoftGradientWipe(t, &frame, outgoing.data(), incoming.data());
+        const int64_t pos = (int64_t)((w + band) * t), start = pos - band;
+        int wrong = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const size_t i = (size_t)y * w + x;
+                uint32_t want = before[i];
+                if (x >= pos) {
+                    want = outgoing[i];
+                } else if (x >= start) {
+                    const uint64_t wa = (uint64_t)(x - start) * step;
+                    want = 0;
+                    for (int c = 0; c < 32; c += 8)
+                        want |= (uint32_t)(((((outgoing[i] >> c) & 0xFF) * wa +
+                                             ((before[i] >> c) & 0xFF) * (16777216 - wa)) >> 24)
+                                           << c);
+                }
+                if (incoming[i] != want && wrong++ < 3)
+                    ADD_FAILURE() << "t " << t << " at " << x << "," << y << ": " << std::hex << incoming[i]
+                                  << " instead of " << want;
+            }
+        EXPECT_EQ(0, wrong) << "t " << t;
+    }
+}
+
 // The random transitions: t = 0 shows only the outgoing frame and t = 1 only
 // the incoming one; in between a row (RandomBars) or pixel (RandomDissolve)
 // is incoming exactly when its random value is below t * 32768.
