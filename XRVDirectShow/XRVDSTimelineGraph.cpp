@@ -278,6 +278,7 @@ HRESULT XRVDSTimeline::ConnectFiltersInGraph()
             }
         }
         if (pOverlayInPin && pOverlayOutPin) {
+            HandDrawerToOverlayFilter();
             XRV_CHECK(pGraph->ConnectDirect( tail, pOverlayInPin, NULL ));
             tail = pOverlayOutPin;
         }
