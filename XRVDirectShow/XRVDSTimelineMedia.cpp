@@ -345,8 +345,14 @@ HRESULT XRVDSTimeline::AddAudioFileToTimeline(LPCTSTR file, LONGLONG rtStart, LO
         m_nCurAudioComp = newComposition ? m_nAudioCompMain : m_nAudioCompSecond;
         XRV_CHECK(GetAudioComp( &pCompAudio ));
     }
-    if (mode == 1)
-        return E_NOTIMPL;   // removing a span first needs DeleteSection
+    if (mode == 1) {
+        // The span first leaves every composition (the later objects close up).
+        const HRESULT hr = DeleteSection(-1, rtStart, rtEnd);
+        if (FAILED(hr))
+            return hr;
+        pCompAudio.Release();
+        XRV_CHECK(GetAudioComp( &pCompAudio ));
+    }
     if (mode == 2) {
         CComPtr<IAMTimelineObj> pCompAudioObj;
         XRV_CHECK(GetAudioCompObj( &pCompAudioObj ));

@@ -33,3 +33,11 @@
 #define IDS_PREVIEW_STOP             456   // "停止"
 #define IDS_PREVIEW_TITLE            457   // "Skorvale 录像器预览"
 #define IDS_PREVIEW_CONFIRM_DELETE   458   // "你确实想放弃当前的视频捕获吗？"
+
+// Recording a narration over the timeline.
+#define IDS_NARRATION_CANNOT_SAVE    10900 // "不能保存文件: %s。..."
+#define IDS_NARRATION_SAVE_FILTER    10928 // "波形声音文件 (*.wav)|*.wav||"
+#define IDS_NARRATION_SAVE_TITLE     10929 // "旁白另存为"
+#define IDS_NARRATION_NAME_IN_USE    10930 // "该文件当前正在时间线上使用。请选择其它文件名。"
+#define IDS_NARRATION_NAME_LOCKED    10931 // "这个文件因为要支持撤销操作仍在被应用程序使用。请选择其它文件名。"
+#define IDS_NARRATION_CONFIRM_DISCARD 10932 // "你确实想删除当前视频旁白吗？"

@@ -1,0 +1,223 @@
+// Narration over the timeline: a tone played into the test sound sink is
+// recorded through the sound input into a WAVE file (read back by ffprobe
+// and decoded by ffmpeg) that lands on the timeline's audio where the
+// narration started; the naming questions, discarding, and a move that
+// fails.
+#include "UiTestUtil.h"
+#include "MediaTestUtil.h"
+#include "TestSupport.h"
+#include "TimelineTestSupport.h"
+
+#include "XRVDirectShow/XRVDShow.h"
+#include "settings/FileUtil.h"
+
+#include <stdlib.h>
+#include <deque>
+#include <string>
+
+namespace {
+
+LONGLONG S(double seconds) { return (LONGLONG)(seconds * 10000000.0 + 0.5); }
+
+bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A facade whose save dialog answers from a script: a name, or "" for Cancel.
+class CScriptedFacade : public XRVDShow {
+public:
+    CScriptedFacade() : XRVDShow(TRUE) {}
+    std::deque<std::string> answers;
+    int asked = 0;
+
+protected:
+    int AskNarrationName(CString* name) override
+    {
+        ++asked;
+        if (answers.empty())
+            return IDCANCEL;   // a script that ran out cancels
+        const std::string next = answers.front();
+        answers.pop_front();
+        if (next.empty())
+            return IDCANCEL;
+        *name = next.c_str();
+        return IDOK;
+    }
+};
+
+int CancelRetry(const CString&) { return IDCANCEL; }
+
+class NarrationTest : public ComTest {
+protected:
+    void SetUp() override
+    {
+        ComTest::SetUp();
+        mediatest::ResetMessageBoxes();
+    }
+    void TearDown() override
+    {
+        SetFileRetryPrompt(NULL);
+        ComTest::TearDown();
+    }
+    // A 1 s, 440 Hz WAVE file.
+    std::string MakeTone(const std::string& name)
+    {
+        const WAVEFORMATEX f = mediatest::PcmFormat(22050, 1, 16);
+        const std::string bytes = mediatest::MakeWav(&f, sizeof(PCMWAVEFORMAT), mediatest::Sine16(22050, 1, 440, 1.0, 0.5));
+        const std::string path = m_dir.File(name);
+        EXPECT_TRUE(testsupport::WriteFileBytes(path, bytes.data(), bytes.size()));
+        return path;
+    }
+    // The timeline's first audio clip: span and media name.
+    void AudioClip(XRVDShow& facade, LONGLONG* start, LONGLONG* stop, std::string* name)
+    {
+        ASSERT_EQ(1, facade.GetClipCount(1));
+        ASSERT_EQ(S_OK, facade.GetClipStartStop(1, 0, start, stop));
+        CComPtr<IAMTimelineComp> comp;
+        ASSERT_EQ(S_OK, facade.GetTrack(1, &comp));
+        int track = -1;
+        ASSERT_EQ(S_OK, facade.GetTrackOfClip(1, 0, &track));
+        CComPtr<IAMTimelineObj> trackObj, src;
+        ASSERT_EQ(S_OK, comp->GetVTrack(&trackObj, track));
+        REFERENCE_TIME at = 0;
+        ASSERT_EQ(S_OK, CComQIPtr<IAMTimelineTrack>(trackObj)->GetNextSrc(&src, &at));
+        BSTR media = NULL;
+        CComQIPtr<IAMTimelineSrc>(src)->GetMediaName(&media);
+        *name = CString(media).GetString();
+        SysFreeString(media);
+    }
+    testsupport::ScratchDir m_dir{"vxnarr"};
+};
+
+// The sound input records the played tone; the file is as long as the
+// recording ran and goes onto the audio at the narration's start.
+TEST_F(NarrationTest, AToneIsRecordedAndPlacedOnTheAudioAtItsStart)
+{
+    XRVDShow facade(TRUE);
+    LONGLONG position = 0;
+    facade.GetCurRecordingPos(&position);
+    EXPECT_EQ(-1, position) << "before any recording";
+    // The tone runs longer than the recording, which starts once the input
+    // is past its start-up latency.
+    ASSERT_TRUE(mediatest::PlayToneInBackground(440, 6.5, 0.5));
+    ::Sleep(1500);
+    ASSERT_EQ(S_OK, facade.StartRecord(S(1), S(4), FALSE)) << testing::PrintToString(Reports());
+    IGraphBuilder* graph = NULL;
+    EXPECT_EQ(S_OK, facade.GetRecordingGraph(&graph));
+    ::Sleep(3000);
+    facade.GetCurRecordingPos(&position);
+    EXPECT_GE(position, S(1)) << "the graph's position plus the base";
+    CString name;
+    ASSERT_EQ(S_OK, facade.StopRecord(&name, FALSE));
+    EXPECT_EQ(E_FAIL, facade.GetRecordingGraph(&graph)) << "the graph is gone";
+    const std::string path = name.GetString();
+    ASSERT_TRUE(Exists(path)) << path;
+
+    const double seconds = atof(mediatest::Probe(path, "duration").c_str());
+    EXPECT_NEAR(3.0, seconds, 0.3) << path;
+    const std::vector<int> samples = mediatest::DecodeAudio16(path, m_dir.File("decoded.raw"), 22050);
+    size_t loud = 0;
+    const double frequency = mediatest::LoudToneFrequency(samples, 22050, &loud);
+    EXPECT_NEAR(440.0, frequency, 5.0);
+    EXPECT_GT(loud, samples.size() * 8 / 10) << "the tone fills the recording";
+
+    LONGLONG start = 0, stop = 0;
+    std::string clipName;
+    AudioClip(facade, &start, &stop, &clipName);
+    EXPECT_EQ(S(1), start);
+    EXPECT_EQ(S(1) + XRVDShowMedia::GetStreamLength(name), stop);
+    EXPECT_NEAR(3.0, (stop - start) / 1e7, 0.3);
+    EXPECT_STREQ(path.c_str(), clipName.c_str());
+    ::DeleteFileA(path.c_str());
+}
+
+// The naming loop: names the timeline plays or holds locked are refused with
+// their own message and asked again; Cancel asks whether to discard (Yes
+// deletes the narration, No asks for a name again).
+TEST_F(NarrationTest, NamesInUseOrLockedAreRefusedAndCancelMayDiscard)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::string> script;   // "used", "locked", "fresh", "" (Cancel)
+        int answer;                        // of the message boxes
+        std::vector<UINT> boxes;
+        HRESULT hr;
+        bool kept;                         // the narration is on the timeline as "fresh"
+    } cases[] = {
+        {"in use, locked, then free", {"used", "locked", "fresh"}, IDOK, {10930, 10931}, S_OK, true},
+        {"cancel and discard", {""}, IDYES, {10932}, S_FALSE, false},
+        {"cancel, keep, then a name", {"", "fresh"}, IDNO, {10932}, S_OK, true},
+    };
+    for (const Case& c : cases) {
+        mediatest::ResetMessageBoxes(c.answer);
+        CScriptedFacade facade;
+        XRVDSTimeline* t = facade.GetTimeline();
+        const std::string used = MakeTone("used.wav");
+        const std::string locked = MakeTone("locked.wav");
+        const std::string fresh = m_dir.File("fresh.wav");
+        ::DeleteFileA(fresh.c_str());
+        ASSERT_EQ(S_OK, facade.AddAudioFile(used.c_str(), S(10), S(11), 0, S(1)));
+        t->m_bFileLocking = TRUE;
+        t->LockFileIfEnabled(locked.c_str());
+        const std::string temporary = MakeTone("narration.tmp.wav");
+        t->SetOutputName(temporary.c_str());
+        t->m_rtRecordBase = S(2);
+        for (const std::string& s : c.script)
+            facade.answers.push_back(s == "used" ? used : s == "locked" ? locked : s == "fresh" ? fresh : "");
+
+        CString name;
+        EXPECT_EQ(c.hr, facade.StopRecord(&name, TRUE)) << c.what;
+        EXPECT_EQ((int)c.script.size(), facade.asked) << c.what;
+        const std::vector<std::string> boxes = mediatest::MessageBoxes();
+        ASSERT_EQ(c.boxes.size(), boxes.size()) << c.what;
+        for (size_t i = 0; i < boxes.size(); ++i) {
+            CString expected;
+            expected.LoadString(c.boxes[i]);
+            EXPECT_EQ(std::string(expected.GetString()), boxes[i]) << c.what << " #" << i;
+        }
+        EXPECT_FALSE(Exists(temporary)) << c.what << ": moved or deleted";
+        EXPECT_EQ(c.kept, Exists(fresh)) << c.what;
+        EXPECT_EQ(c.kept ? fresh : std::string(), std::string(name.GetString())) << c.what;
+        EXPECT_EQ(c.kept ? 2 : 1, facade.GetClipCount(1)) << c.what;
+        if (c.kept) {
+            EXPECT_TRUE(facade.CheckFileInTimeline(fresh.c_str()));
+            EXPECT_STREQ(fresh.c_str(), t->GetOutputName());
+        }
+        t->m_FileLocks.ReleaseAll();
+        ::DeleteFileA(fresh.c_str());
+    }
+}
+
+// A destination that cannot be replaced leaves the narration in its
+// temporary file, and that file is what the timeline gets.
+TEST_F(NarrationTest, AFailedMoveKeepsTheTemporaryFile)
+{
+    SetFileRetryPrompt(CancelRetry);
+    CScriptedFacade facade;
+    const std::string temporary = MakeTone("narration.tmp.wav");
+    const std::string busy = MakeTone("busy.wav");
+    HANDLE held = ::CreateFileA(busy.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    facade.GetTimeline()->SetOutputName(temporary.c_str());
+    facade.GetTimeline()->m_rtRecordBase = S(0.5);
+    facade.answers.push_back(busy);
+    CString name;
+    EXPECT_EQ(S_OK, facade.StopRecord(&name, TRUE));
+    ::CloseHandle(held);
+    EXPECT_TRUE(Exists(temporary));
+    EXPECT_STREQ(temporary.c_str(), name.GetString());
+    LONGLONG start = 0, stop = 0;
+    std::string clipName;
+    AudioClip(facade, &start, &stop, &clipName);
+    EXPECT_STREQ(temporary.c_str(), clipName.c_str());
+    EXPECT_EQ(S(0.5), start);
+    EXPECT_EQ(S(1.5), stop);
+
+    // Without a name to put it in, or without a timeline, nothing stops.
+    EXPECT_EQ(E_FAIL, facade.StopRecord(NULL, TRUE));
+    XRVDShow empty(TRUE);
+    empty.SetTimeline(NULL, TRUE);
+    EXPECT_EQ(E_FAIL, empty.StopRecord(&name, FALSE));
+    EXPECT_EQ(E_FAIL, empty.StartRecord(0, S(1), FALSE));
+    EXPECT_EQ(E_FAIL, empty.PauseRecord());
+}
+
+}  // namespace
