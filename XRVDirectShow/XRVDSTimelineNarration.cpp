@@ -5,8 +5,10 @@
 #include "XRVDirectShow/TimelineReport.h"
 #include "platform/filters/FileWriter.h"
 #include "platform/filters/WaveDest.h"
+#include "platform/filters/WaveInSource.h"
 
 #include <dshow.h>
+#include <mmsystem.h>
 #include <stdio.h>
 
 namespace {
@@ -52,6 +54,20 @@ void AskCaptureFormat(IPin* pin, const WAVEFORMATEX& format)
     mt.cbFormat = sizeof(wfx);
     mt.pbFormat = (BYTE*)&wfx;
     config->SetFormat(&mt);
+}
+
+// The waveIn device of a name; WAVE_MAPPER for none or an unknown one.
+UINT WaveInDeviceNamed(LPCWSTR name)
+{
+    if (!name || !*name)
+        return WAVE_MAPPER;
+    const UINT count = ::waveInGetNumDevs();
+    for (UINT i = 0; i < count; ++i) {
+        WAVEINCAPSW caps;
+        if (::waveInGetDevCapsW(i, &caps, sizeof(caps)) == MMSYSERR_NOERROR && _wcsicmp(caps.szPname, name) == 0)
+            return i;
+    }
+    return WAVE_MAPPER;
 }
 
 // A new, unused name for the narration in the temporary folder.
@@ -124,16 +140,27 @@ HRESULT XRVDSTimeline::StartRecordAudio(LONGLONG start, LONGLONG, LPCWSTR device
     CComPtr<IGraphBuilder> graph;
     XRV_CHECK(::CoCreateInstance( CLSID_FilterGraph, NULL, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                   (void**)&graph ));
+    // The system's capture filter when it has a pin to stream from (Wine's
+    // makes none); else our own source over the waveIn device.
     CComPtr<IBaseFilter> capture;
     HRESULT hr = FindFilterByFriendlyName(CLSID_AudioInputDeviceCategory,
                                           device && *device ? device : kDefaultAudioInput, &capture);
     if (FAILED(hr) && !(device && *device))
         hr = FindFilterByFriendlyName(CLSID_AudioInputDeviceCategory, NULL, &capture);
-    if (FAILED(hr) || !capture) {
-        ReportTimelineFailure(XRV_TIMELINE_SOURCE, __LINE__, "no sound input found in StartRecordAudio()");
-        return FAILED(hr) ? hr : E_FAIL;
+    CComPtr<IPin> captureOut;
+    if (SUCCEEDED(hr) && capture && SUCCEEDED(FreePin(capture, PINDIR_OUTPUT, &captureOut))) {
+        XRV_CHECK(graph->AddFilter( capture, L"Audio Capture" ));
+    } else {
+        capture.Release();
+        XRV_CHECK(AddFilter( graph, CLSID_XrvWaveInSource, L"Kestravon Wave In", &capture ));
+        CComPtr<IXrvWaveInConfig> config;
+        capture->QueryInterface(IID_IXrvWaveInConfig, (void**)&config);
+        XRV_CHECK_PTR(config, "capture->QueryInterface", "IXrvWaveInConfig");
+        config->SetDevice(WaveInDeviceNamed(device));
+        if (format)
+            XRV_CHECK(config->SetFormat( format ));
+        XRV_CHECK(FreePin( capture, PINDIR_OUTPUT, &captureOut ));
     }
-    XRV_CHECK(graph->AddFilter( capture, L"Audio Capture" ));
     CComPtr<IBaseFilter> waveDest, fileWriter;
     XRV_CHECK(AddFilter( graph, CLSID_XrvWaveDest, L"Kestravon Wave Dest", &waveDest ));
     XRV_CHECK(AddFilter( graph, CLSID_FileWriter, L"Kestravon File Writer", &fileWriter ));
@@ -146,8 +173,7 @@ HRESULT XRVDSTimeline::StartRecordAudio(LONGLONG start, LONGLONG, LPCWSTR device
     CStringW widePath(path);
     XRV_CHECK(sink->SetFileName( widePath, NULL ));
 
-    CComPtr<IPin> captureOut, waveIn, waveOut, writerIn;
-    XRV_CHECK(FreePin( capture, PINDIR_OUTPUT, &captureOut ));
+    CComPtr<IPin> waveIn, waveOut, writerIn;
     WAVEFORMATEX wanted = format ? *format : WAVEFORMATEX{WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0};
     AskCaptureFormat(captureOut, wanted);
     XRV_CHECK(FreePin( waveDest, PINDIR_INPUT, &waveIn ));
@@ -171,7 +197,25 @@ HRESULT XRVDSTimeline::StopRecordAudio()
     if (!m_pRecordGraph)
         return S_FALSE;
     CComQIPtr<IMediaControl> control(m_pRecordGraph);
-    HRESULT hr = control ? control->Stop() : E_NOINTERFACE;
+    if (!control) {
+        m_pRecordGraph.Release();
+        return E_NOINTERFACE;
+    }
+    // Our source gives up what the device still holds once paused: wait
+    // (a while at most) until it is all in the file.
+    CComPtr<IBaseFilter> source;
+    CComPtr<IXrvWaveInConfig> config;
+    if (SUCCEEDED(m_pRecordGraph->FindFilterByName(L"Kestravon Wave In", &source)) && source &&
+        SUCCEEDED(source->QueryInterface(IID_IXrvWaveInConfig, (void**)&config)) && SUCCEEDED(control->Pause())) {
+        OAFilterState state;
+        control->GetState(1000, &state);
+        const DWORD begin = ::GetTickCount();
+        LONGLONG queued = 1;
+        while (SUCCEEDED(config->GetQueuedBytes(&queued)) && queued > 0 && ::GetTickCount() - begin < 2000)
+            ::Sleep(20);
+        ::Sleep(50);   // the last sample on its way through the graph
+    }
+    HRESULT hr = control->Stop();
     m_pRecordGraph.Release();
     if (FAILED(hr))
         return hr;

@@ -8,6 +8,7 @@
 #include "XRVDirectShow/XRVDShow.h"
 
 #include "XRVDirectShow/TimelineReport.h"
+#include "platform/filters/WaveDest.h"
 #include "framework/WinApp.h"
 #include "resources/ids_playback.h"
 #include "settings/FileUtil.h"
@@ -147,6 +148,15 @@ void XRVDShow::GetCurRecordingPos(LONGLONG* position)
     }
     LONGLONG current = 0;
     seeking->GetCurrentPosition(&current);
+    // The sound in the file is the better measure: a live graph's position
+    // runs on from the moment it started, whatever the device delivered.
+    CComPtr<IBaseFilter> waveDest;
+    CComPtr<IXrvWaveDestPosition> written;
+    LONGLONG bytesTime = -1;
+    if (SUCCEEDED(graph->FindFilterByName(L"Kestravon Wave Dest", &waveDest)) && waveDest &&
+        SUCCEEDED(waveDest->QueryInterface(IID_IXrvWaveDestPosition, (void**)&written)) &&
+        SUCCEEDED(written->GetPosition(&bytesTime)) && bytesTime >= 0)
+        current = bytesTime;
     *position = current + m_pTimeline->m_rtRecordBase;
 }
 

@@ -97,14 +97,19 @@ TEST_F(NarrationTest, AToneIsRecordedAndPlacedOnTheAudioAtItsStart)
     EXPECT_EQ(-1, position) << "before any recording";
     // The tone runs longer than the recording, which starts once the input
     // is past its start-up latency.
-    ASSERT_TRUE(mediatest::PlayToneInBackground(440, 6.5, 0.5));
+    ASSERT_TRUE(mediatest::PlayToneInBackground(440, 8, 0.5));
     ::Sleep(1500);
     ASSERT_EQ(S_OK, facade.StartRecord(S(1), S(4), FALSE)) << testing::PrintToString(Reports());
     IGraphBuilder* graph = NULL;
     EXPECT_EQ(S_OK, facade.GetRecordingGraph(&graph));
-    ::Sleep(3000);
-    facade.GetCurRecordingPos(&position);
-    EXPECT_GE(position, S(1)) << "the graph's position plus the base";
+    // The narration runs until 3 s of sound are in the file (the input's
+    // start-up latency is not counted).
+    const DWORD begin = ::GetTickCount();
+    do {
+        ::Sleep(50);
+        facade.GetCurRecordingPos(&position);
+    } while (position < S(1) + S(3) && ::GetTickCount() - begin < 15000);
+    EXPECT_GE(position, S(4)) << "the sound written plus the base";
     CString name;
     ASSERT_EQ(S_OK, facade.StopRecord(&name, FALSE));
     EXPECT_EQ(E_FAIL, facade.GetRecordingGraph(&graph)) << "the graph is gone";
