@@ -9,6 +9,7 @@
 #include "TimelineTestSupport.h"
 
 #include "XRVDirectShow/XRVDShow.h"
+#include "platform/filters/WaveInSource.h"
 #include "settings/FileUtil.h"
 
 #include <stdlib.h>
@@ -223,6 +224,92 @@ TEST_F(NarrationTest, AFailedMoveKeepsTheTemporaryFile)
     EXPECT_EQ(E_FAIL, empty.StopRecord(&name, FALSE));
     EXPECT_EQ(E_FAIL, empty.StartRecord(0, S(1), FALSE));
     EXPECT_EQ(E_FAIL, empty.PauseRecord());
+}
+
+
+// Waits until the recording position reaches `at` (a generous bound).
+LONGLONG WaitForPosition(XRVDShow& facade, LONGLONG at)
+{
+    LONGLONG position = -1;
+    const DWORD begin = ::GetTickCount();
+    do {
+        ::Sleep(50);
+        facade.GetCurRecordingPos(&position);
+    } while (position < at && ::GetTickCount() - begin < 15000);
+    return position;
+}
+
+// Paused, the narration stops growing once the device's last sound is in;
+// resumed, it goes on in the same file, and the file holds both parts.
+TEST_F(NarrationTest, PausedNarrationsResumeInTheSameFile)
+{
+    XRVDShow facade(TRUE);
+    ASSERT_TRUE(mediatest::PlayToneInBackground(440, 10, 0.5));
+    ::Sleep(1500);
+    ASSERT_EQ(S_OK, facade.StartRecord(S(2), -1, FALSE)) << testing::PrintToString(Reports());
+    ASSERT_GE(WaitForPosition(facade, S(3)), S(3));
+    ASSERT_EQ(S_OK, facade.PauseRecord());
+    ::Sleep(1200);   // the device hands back what it holds
+    LONGLONG held = 0, later = 0;
+    facade.GetCurRecordingPos(&held);
+    ::Sleep(700);
+    facade.GetCurRecordingPos(&later);
+    EXPECT_EQ(held, later) << "nothing is recorded while paused";
+    ASSERT_EQ(S_OK, facade.StartRecord(-1, -1, FALSE));
+    const LONGLONG last = WaitForPosition(facade, held + S(1));
+    ASSERT_GE(last, held + S(1));
+    CString name;
+    ASSERT_EQ(S_OK, facade.StopRecord(&name, FALSE));
+    const double seconds = atof(mediatest::Probe(name.GetString(), "duration").c_str());
+    EXPECT_NEAR((last - S(2)) / 1e7, seconds, 0.3) << "both parts, and what the device held at the stop";
+    LONGLONG start = 0, stop = 0;
+    std::string clipName;
+    AudioClip(facade, &start, &stop, &clipName);
+    EXPECT_EQ(S(2), start);
+    ::DeleteFileA(name.GetString());
+}
+
+// The source takes PCM forms of 8 or 16 bits, one or two channels, and only
+// while its pin is free; its pin offers what it was given.
+TEST_F(NarrationTest, TheSoundSourceTakesPcmFormsOnly)
+{
+    CComPtr<IBaseFilter> source;
+    ASSERT_EQ(S_OK, DsCreateWaveInSource(IID_IBaseFilter, (void**)&source));
+    CComPtr<IXrvWaveInConfig> config;
+    ASSERT_EQ(S_OK, source->QueryInterface(IID_IXrvWaveInConfig, (void**)&config));
+    struct Case {
+        WORD tag, channels, bits;
+        DWORD rate;
+        HRESULT hr;
+    } cases[] = {
+        {WAVE_FORMAT_PCM, 2, 16, 44100, S_OK},     {WAVE_FORMAT_PCM, 1, 8, 8000, S_OK},
+        {WAVE_FORMAT_PCM, 1, 16, 22050, S_OK},     {3 /* float */, 1, 32, 44100, E_INVALIDARG},
+        {WAVE_FORMAT_PCM, 1, 24, 44100, E_INVALIDARG}, {WAVE_FORMAT_PCM, 0, 16, 44100, E_INVALIDARG},
+        {WAVE_FORMAT_PCM, 6, 16, 44100, E_INVALIDARG}, {WAVE_FORMAT_PCM, 1, 16, 0, E_INVALIDARG},
+    };
+    for (const Case& c : cases) {
+        WAVEFORMATEX f = {c.tag, c.channels, c.rate, 0, 0, c.bits, 0};
+        EXPECT_EQ(c.hr, config->SetFormat(&f)) << c.tag << " " << c.channels << " " << c.bits << " " << c.rate;
+    }
+    EXPECT_EQ(E_POINTER, config->SetFormat(NULL));
+    CComPtr<IEnumPins> pins;
+    CComPtr<IPin> pin;
+    ASSERT_EQ(S_OK, source->EnumPins(&pins));
+    ASSERT_EQ(S_OK, pins->Next(1, &pin, NULL));
+    CComPtr<IEnumMediaTypes> types;
+    ASSERT_EQ(S_OK, pin->EnumMediaTypes(&types));
+    AM_MEDIA_TYPE* mt = NULL;
+    ASSERT_EQ(S_OK, types->Next(1, &mt, NULL));
+    const WAVEFORMATEX* offered = reinterpret_cast<const WAVEFORMATEX*>(mt->pbFormat);
+    EXPECT_EQ(22050u, offered->nSamplesPerSec) << "the last accepted form";
+    EXPECT_EQ(1, offered->nChannels);
+    EXPECT_EQ(44100u, offered->nAvgBytesPerSec);
+    EXPECT_EQ(2, offered->nBlockAlign);
+    CoTaskMemFree(mt->pbFormat);
+    CoTaskMemFree(mt);
+    LONGLONG bytes = -1;
+    EXPECT_EQ(S_OK, config->GetQueuedBytes(&bytes));
+    EXPECT_EQ(0, bytes) << "no device open";
 }
 
 }  // namespace
