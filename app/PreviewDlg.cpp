@@ -125,7 +125,8 @@ CPreviewDlg::CPreviewDlg(CWnd* parent)
       m_fit(FALSE),
       m_icon((HICON)::LoadImageA(::GetModuleHandleA(NULL), MAKEINTRESOURCEA(2), IMAGE_ICON, 16, 16, 0)),
       m_laidOut(FALSE),
-      m_slider(new CPreviewSlider)
+      m_slider(new CPreviewSlider),
+      m_tips(NULL)
 {
     for (CMaskButton*& button : m_buttons)
         button = new CMaskButton;
@@ -180,9 +181,10 @@ BOOL CPreviewDlg::OnInitDialog()
     m_preview.SetNotifyTarget(this);
     ::SetDlgItemTextA(m_hWnd, IDC_PREVIEW_SAVE, LoadText(IDS_PREVIEW_SAVE));
     ::SetDlgItemTextA(m_hWnd, IDC_PREVIEW_DELETE, LoadText(IDS_PREVIEW_DELETE));
-    ::SetDlgItemTextA(m_hWnd, IDC_PREVIEW_PLAY, LoadText(IDS_PREVIEW_PLAY));
-    ::SetDlgItemTextA(m_hWnd, IDC_PREVIEW_PAUSE, LoadText(IDS_PREVIEW_PAUSE));
-    ::SetDlgItemTextA(m_hWnd, IDC_PREVIEW_STOP, LoadText(IDS_PREVIEW_STOP));
+    // Play, Pause and Stop are pictures: their names are their tool tips.
+    ::SetDlgItemTextA(m_hWnd, IDC_PREVIEW_PLAY, "");
+    ::SetDlgItemTextA(m_hWnd, IDC_PREVIEW_PAUSE, "");
+    ::SetDlgItemTextA(m_hWnd, IDC_PREVIEW_STOP, "");
     if (m_facade) {
         const LONGLONG duration = m_facade->GetDuration();
         ::SendDlgItemMessageA(m_hWnd, IDC_PREVIEW_SLIDER, TBM_SETRANGEMIN, FALSE, 0);
@@ -196,6 +198,7 @@ BOOL CPreviewDlg::OnInitDialog()
     Layout();
     m_preview.Play();
     ShowPlaying(TRUE);
+    AddToolTips();
     return TRUE;
 }
 
@@ -247,20 +250,44 @@ void CPreviewDlg::OnTimer(UINT_PTR id)
         RefreshPosition();
 }
 
-// Each button shows its picture: normal as drawn, lighter under the mouse,
-// greyed when disabled; magenta lets the dialog show through.
+// Each button shows its face picture stretched over it (the dialog clips its
+// children, so nothing of it may show through): normal as drawn, warmer under
+// the mouse, greyed when disabled. Play, Pause and Stop are pictures only;
+// Save, Delete and the label draw their text over theirs.
 void CPreviewDlg::SetUpButtons()
 {
-    CDWordArray kept;
-    kept.Add(kTransparent);
     for (int i = 0; i < 6; ++i) {
         CMaskButton& button = *m_buttons[i];
         if (!button.GetSafeHwnd() && !button.SubclassDlgItem(kButtons[i].id, this))
             continue;
-        button.SetBitmaps(kButtons[i].bitmap, RGB(160, 160, 160), RGB(255, 255, 255), RGB(255, 255, 192), &kept);
+        button.SetBitmaps(kButtons[i].bitmap, RGB(160, 160, 160), RGB(255, 255, 255), RGB(255, 240, 200), NULL);
+        button.SetStretch(TRUE);
     }
-    if (m_buttons[5]->GetSafeHwnd())
-        m_buttons[5]->SetStretch(TRUE);   // the label's panel fills its width
+}
+
+// The buttons' names as tool tips (the tips watch the buttons' mouse input
+// themselves).
+void CPreviewDlg::AddToolTips()
+{
+    m_tips = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, NULL, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, NULL, NULL, NULL);
+    if (!m_tips)
+        return;
+    const struct {
+        UINT id, text;
+    } tips[] = {{IDC_PREVIEW_PLAY, IDS_PREVIEW_PLAY}, {IDC_PREVIEW_PAUSE, IDS_PREVIEW_PAUSE},
+                {IDC_PREVIEW_STOP, IDS_PREVIEW_STOP}, {IDC_PREVIEW_SAVE, IDS_PREVIEW_SAVE},
+                {IDC_PREVIEW_DELETE, IDS_PREVIEW_DELETE}};
+    for (const auto& tip : tips) {
+        CString text = LoadText(tip.text);
+        TOOLINFOA info = {};
+        info.cbSize = TTTOOLINFOA_V1_SIZE;
+        info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        info.hwnd = m_hWnd;
+        info.uId = (UINT_PTR)::GetDlgItem(m_hWnd, tip.id);
+        info.lpszText = const_cast<LPSTR>(text.GetString());
+        ::SendMessageA(m_tips, TTM_ADDTOOLA, 0, (LPARAM)&info);
+    }
 }
 
 void CPreviewDlg::BuildSliderBitmaps()
@@ -445,10 +472,17 @@ void CPreviewDlg::Layout()
     const int saveX = client.right - margin - 2 * buttonW - margin;
     const int stopX = margin + buttonW + margin;
     const int sliderX = stopX + buttonW + margin;
-    // The slider and the label share what the buttons leave; the label
-    // needs about 170 pixels for its text.
+    // The slider and the label share what the buttons leave: the label
+    // takes up to 170 pixels for its text (140 when the room is short, the
+    // slider keeping 50), at least half.
     const int shared = saveX - margin - sliderX;
-    const int labelW = shared / 2 > 170 ? 170 : (shared > 0 ? shared / 2 : 0);
+    int labelW = shared - 50 < 140 ? shared - 50 : 140;
+    if (labelW < shared / 2)
+        labelW = shared / 2;
+    if (shared / 2 > 170)
+        labelW = 170;
+    if (labelW < 0)
+        labelW = 0;
     const int labelX = saveX - margin - labelW;
     const Place places[] = {
         {IDC_PREVIEW_PLAY, margin, buttonW},

@@ -61,6 +61,7 @@ private:
     // colour change: the groove follows the face colour).
     void SetUpButtons();
     void BuildSliderBitmaps();
+    void AddToolTips();
 
     CTimelinePreview m_preview;
     XRVDShow* m_facade;
@@ -71,4 +72,5 @@ private:
     BOOL m_laidOut;
     CPreviewSlider* m_slider;       // its window is made with the dialog's
     CMaskButton* m_buttons[6];      // Play, Pause, Stop, Save, Delete, the position label
+    HWND m_tips;                    // the tool tips, owned by the dialog's window (go with it)
 };
