@@ -378,7 +378,7 @@ HRESULT XRVDSTimeline::AddAudioFileToTimeline(LPCTSTR file, LONGLONG rtStart, LO
             ++tracks;
         }
         XRV_CHECK(ShiftObjects( pCompAudio, rtStart, (rtEnd - rtStart), FALSE, bForceSmartShift ));
-    } else if (mode != 0) {
+    } else if (mode != 0 && mode != 1) {
         return S_OK;
     }
     Bstr bstrFile(file);

@@ -20,6 +20,27 @@ namespace {
 
 LONGLONG S(double seconds) { return (LONGLONG)(seconds * 10000000.0 + 0.5); }
 
+// Plays the tone and, when it goes, waits until it has ended: no other test
+// may hear it.
+class CTone {
+public:
+    explicit CTone(double seconds) : m_ms((DWORD)(seconds * 1000)), m_start(::GetTickCount())
+    {
+        m_ok = mediatest::PlayToneInBackground(440, seconds, 0.5);
+    }
+    ~CTone()
+    {
+        const DWORD played = ::GetTickCount() - m_start;
+        if (m_ok && played < m_ms + 500)
+            ::Sleep(m_ms + 500 - played);
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    DWORD m_ms, m_start;
+    bool m_ok = false;
+};
+
 bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // A facade whose save dialog answers from a script: a name, or "" for Cancel.
@@ -98,7 +119,8 @@ TEST_F(NarrationTest, AToneIsRecordedAndPlacedOnTheAudioAtItsStart)
     EXPECT_EQ(-1, position) << "before any recording";
     // The tone runs longer than the recording, which starts once the input
     // is past its start-up latency.
-    ASSERT_TRUE(mediatest::PlayToneInBackground(440, 8, 0.5));
+    CTone tone(7);
+    ASSERT_TRUE(tone.ok());
     ::Sleep(1500);
     ASSERT_EQ(S_OK, facade.StartRecord(S(1), S(4), FALSE)) << testing::PrintToString(Reports());
     IGraphBuilder* graph = NULL;
@@ -244,7 +266,8 @@ LONGLONG WaitForPosition(XRVDShow& facade, LONGLONG at)
 TEST_F(NarrationTest, PausedNarrationsResumeInTheSameFile)
 {
     XRVDShow facade(TRUE);
-    ASSERT_TRUE(mediatest::PlayToneInBackground(440, 10, 0.5));
+    CTone tone(9);
+    ASSERT_TRUE(tone.ok());
     ::Sleep(1500);
     ASSERT_EQ(S_OK, facade.StartRecord(S(2), -1, FALSE)) << testing::PrintToString(Reports());
     ASSERT_GE(WaitForPosition(facade, S(3)), S(3));

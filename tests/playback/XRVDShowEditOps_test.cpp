@@ -457,6 +457,18 @@ TEST_F(FacadeEditOpsTest, BlankVideoIsABlackSourceOverTheSpan)
     }
 }
 
+// The audio add that replaces a span first takes the span out of every
+// composition (the later clips close up), then lays the file over it.
+TEST_F(FacadeEditOpsTest, AudioAddThatReplacesCutsTheSpanFirst)
+{
+    XRVDShow facade(TRUE);
+    Build(facade, kThree, true);
+    ASSERT_EQ(S_OK, facade.GetTimeline()->AddAudioFileToTimeline("N.wav", S(1), S(3), 0, S(2), 1, TRUE, FALSE, FALSE,
+                                                                 FALSE));
+    EXPECT_EQ(Text({{0, 1, L"A"}, {1, 3, L"B"}, {3, 4, L"C"}}), Text(Clips(facade, 0)));
+    EXPECT_EQ(Text({{0, 1, L"A.wav"}, {1, 3, L"B.wav"}, {1, 3, L"N.wav"}, {3, 4, L"C.wav"}}), Text(Clips(facade, 1)));
+}
+
 // Without a timeline every edit fails and every query is neutral.
 TEST_F(FacadeEditOpsTest, WithoutATimelineNothingHappens)
 {

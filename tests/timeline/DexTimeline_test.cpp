@@ -454,8 +454,8 @@ TEST_F(DexFixTimesTest, TimesSnapToTheNearestFrameOfTheRate)
     ASSERT_EQ(S_OK, grp->SetOutputFPS(10.0));
     REFTIME s2 = 1.44, e2 = 2.96;
     EXPECT_EQ(S_OK, track->FixTimes2(&s2, &e2));
-    EXPECT_EQ((REFTIME)1.4, s2);
-    EXPECT_EQ((REFTIME)3.0, e2);
+    EXPECT_EQ(14000000, (LONGLONG)(s2 * 1e7 + 0.5));
+    EXPECT_EQ(30000000, (LONGLONG)(e2 * 1e7 + 0.5));
 }
 
 }  // namespace
