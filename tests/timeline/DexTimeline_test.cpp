@@ -441,8 +441,9 @@ TEST_F(DexFixTimesTest, TimesSnapToTheNearestFrameOfTheRate)
     };
     for (const Case& c : cases) {
         IAMTimelineObj* node = c.fps > 0 ? track.p : loose.p;
-        if (c.fps > 0)
+        if (c.fps > 0) {
             ASSERT_EQ(S_OK, grp->SetOutputFPS(c.fps));
+        }
         REFERENCE_TIME start = c.in, stop = c.in;
         EXPECT_EQ(S_OK, node->FixTimes(&start, &stop)) << c.fps << " " << c.in;
         EXPECT_EQ(c.out, start) << c.fps << " fps, " << c.in;
