@@ -195,6 +195,48 @@ public:
     HRESULT UpdateTransObjects();
     HRESULT LoadTransitionsFromXml(XmlNode reader);
 
+    // Span edits (XRVDSTimelineSpan.cpp). Kinds here: 1 video, 0 the current
+    // audio composition, any other value both.
+    // Takes [rtStart, rtStart + rtLength) out of the compositions and moves
+    // what follows back (the video kind also cuts the transition composition
+    // and re-times the later transition records).
+    HRESULT RemoveSpanFromComps(int kind, LONGLONG rtStart, LONGLONG rtLength);
+    // Under the lock; facade kinds: 1 and 2 cut the audio, others both.
+    HRESULT DeleteSection(int kind, LONGLONG start, LONGLONG stop);
+    // Moves the tracks lying inside [rtStart, rtEnd] to start at rtDest; the
+    // clips in between move the other way by the span's length. E_FAIL when
+    // no track lies inside (S_FALSE with flag).
+    HRESULT MoveClipBetweenTracks(LONGLONG rtStart, LONGLONG rtEnd, LONGLONG rtDest, int kind, BOOL flag);
+    HRESULT InsertBlackVideo(LONGLONG start, LONGLONG end);
+    // Mute a track of the video composition (video) or of the current audio
+    // composition, or the composition itself.
+    HRESULT SetClipMuted(BOOL muted, int clip, BOOL video);
+    HRESULT SetCompMuted(BOOL muted, BOOL video);
+    HRESULT RemoveTransitionFromTimeline(int index, BOOL closeGap, BOOL removeHeld);
+    HRESULT RebuildTransitions();
+    void SetCurAudioComp(int index) { m_nCurAudioComp = index; }
+
+    // Narration (XRVDSTimelineNarration.cpp). The first filter of a device
+    // category with that friendly name (any name: the first one).
+    static HRESULT FindFilterByFriendlyName(REFCLSID category, LPCWSTR name, IBaseFilter** out);
+    // Builds the recording graph, not run: the sound input (device, or "In:
+    // default"), our wave destination and file writer into a new temporary
+    // WAVE file, which becomes the output name. start >= 0 sets the
+    // paused-time base.
+    HRESULT StartRecordAudio(LONGLONG start, LONGLONG stop, LPCWSTR device = NULL, const WAVEFORMATEX* format = NULL);
+    // Stops and releases the graph and completes the file's header; S_FALSE
+    // when there was no graph.
+    HRESULT StopRecordAudio();
+    IGraphBuilder* GetRecordGraph() const { return m_pRecordGraph; }
+    static BOOL FixWaveSizes(LPCTSTR path);
+    // Where the narration starts on the timeline, and a second offset kept
+    // with it; both cleared when a narration starts anew.
+    LONGLONG m_rtRecordBase = 0;
+    LONGLONG m_rtRecordOffset2 = 0;
+    CComPtr<IGraphBuilder> m_pRecordGraph;
+    int GetAudioCompMain() const { return m_nAudioCompMain; }
+    int GetAudioCompSecond() const { return m_nAudioCompSecond; }
+
     // Splitting.
     HRESULT SplitSource(IAMTimelineObj* sourceTrack, IAMTimelineObj** destTrack, LONGLONG rtSplit);
     HRESULT SplitSource(IAMTimelineObj* pObjSrc, IAMTimelineObj* pObjDest, LONGLONG rtSplit);
@@ -313,6 +355,7 @@ private:
     void DeleteTransition(TransitionInfo* record);
     HRESULT PlaceTransitionByTime(TransitionInfo* info);
     HRESULT PlaceTransitionBetweenClips(TransitionInfo* info);
+    HRESULT RemoveSpanFromComp(IAMTimelineComp* comp, LONGLONG rtStart, LONGLONG rtLength);
     XRVDSTimeline& operator=(const XRVDSTimeline&) = delete;
 };
 

@@ -81,8 +81,6 @@ HRESULT XRVDSTimeline::UpdateTransObjects()
     return S_OK;
 }
 
-namespace {
-
 // The transition object of a record: its transform and, when the record
 // names properties, a property setter holding them (as text values).
 HRESULT MakeTransObject(XRVDSTimeline* self, TransitionInfo* pTransInfo, CComPtr<IAMTimelineObj>& pTransObj)
@@ -111,8 +109,6 @@ HRESULT MakeTransObject(XRVDSTimeline* self, TransitionInfo* pTransInfo, CComPtr
     XRV_CHECK(pTransObj->SetPropertySetter( pProp ));
     return S_OK;
 }
-
-} // namespace
 
 // Places record `index` in the timeline: by time on the second video track
 // that covers its span, or between two clips through the transition

@@ -345,8 +345,14 @@ HRESULT XRVDSTimeline::AddAudioFileToTimeline(LPCTSTR file, LONGLONG rtStart, LO
         m_nCurAudioComp = newComposition ? m_nAudioCompMain : m_nAudioCompSecond;
         XRV_CHECK(GetAudioComp( &pCompAudio ));
     }
-    if (mode == 1)
-        return E_NOTIMPL;   // removing a span first needs DeleteSection
+    if (mode == 1) {
+        // The span first leaves every composition (the later objects close up).
+        const HRESULT hr = DeleteSection(-1, rtStart, rtEnd);
+        if (FAILED(hr))
+            return hr;
+        pCompAudio.Release();
+        XRV_CHECK(GetAudioComp( &pCompAudio ));
+    }
     if (mode == 2) {
         CComPtr<IAMTimelineObj> pCompAudioObj;
         XRV_CHECK(GetAudioCompObj( &pCompAudioObj ));
@@ -372,7 +378,7 @@ HRESULT XRVDSTimeline::AddAudioFileToTimeline(LPCTSTR file, LONGLONG rtStart, LO
             ++tracks;
         }
         XRV_CHECK(ShiftObjects( pCompAudio, rtStart, (rtEnd - rtStart), FALSE, bForceSmartShift ));
-    } else if (mode != 0) {
+    } else if (mode != 0 && mode != 1) {
         return S_OK;
     }
     Bstr bstrFile(file);

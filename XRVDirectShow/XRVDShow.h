@@ -131,9 +131,66 @@ public:
     // parameters of the setter are kept.
     static HRESULT SetVolumeKeyAtTime(IPropertySetter* setter, LONGLONG time, double level, BOOL jump);
 
+    // Clip edits (XRVDShowEditOps.cpp). Kinds: 0 video, 5 transitions, 1
+    // audio, 2 audio mix.
+    // 1 when the kind's composition number is unset, 0 when set, E_FAIL for
+    // other kinds.
+    int IsCompNumberUnset(int kind);
+    // The kind's composition; E_FAIL for other kinds or an unset number.
+    HRESULT GetTrack(int kind, IAMTimelineComp** comp);
+    static HRESULT CompOfKind(XRVDSTimeline* timeline, int kind, IAMTimelineComp** comp);
+    // Muting a clip or a whole composition refreshes the preview.
+    HRESULT SetClipMuted(int kind, int clip, BOOL muted);
+    HRESULT SetCompMuted(int kind, BOOL muted);
+    BOOL IsClipMuted(int kind, int clip);
+    BOOL IsCompMuted(int kind);
+    // Takes [start, stop) out (video: of the video and the audio; audio kinds:
+    // of their composition) and closes the gap.
+    HRESULT DeleteSection(int kind, LONGLONG start, LONGLONG stop);
+    HRESULT DeleteClip(int kind, int clip);
+    // Moves clip `from` to the place of clip `to` in start order.
+    HRESULT MoveClip(int kind, int from, int to);
+    HRESULT MoveClipAtTime(int kind, LONGLONG time, int to);
+    HRESULT MoveClipTimeToTime(int kind, LONGLONG t1, LONGLONG t2);
+    HRESULT MoveClipToTime(int kind, int from, LONGLONG time);
+    // E_FAIL and no change when the length passes the clip's other end.
+    HRESULT TrimClipStart(int kind, int clip, LONGLONG length);
+    HRESULT TrimClipEnd(int kind, int clip, LONGLONG length);
+    // Black video over [start, start + length] (video kind only).
+    HRESULT InsertBlank(int kind, LONGLONG start, LONGLONG length);
+    int GetTransitionCount();
+    // The first transition record whose span holds time (both ends); -1.
+    int GetTransitionIndex(LONGLONG time);
+    // The record of the transition leading into a clip; -1.
+    int GetClipTransitionIndex(int kind, int clip);
+    HRESULT RemoveClipTransition(int kind, int clip, BOOL removeHeld, BOOL closeGap, BOOL removeRecord);
+    HRESULT RemoveClipTransitionAtTime(int kind, LONGLONG time);
+    // S_FALSE and no change when no transition holds the time.
+    HRESULT RemoveTransitionAtTime(LONGLONG time);
+    HRESULT RebuildTransitions();
+
+    // Narration (XRVDShowNarration.cpp). Times in 100 ns, -1: not given.
+    // Starts (or, when paused, resumes) recording the sound input; with
+    // syncPreview the preview plays the span meanwhile.
+    HRESULT StartRecord(LONGLONG start, LONGLONG stop, BOOL syncPreview);
+    HRESULT PauseRecord();
+    // Stops and names the narration (asking the user with askName) and adds
+    // it to the timeline's audio; S_FALSE when the user discarded it.
+    HRESULT StopRecord(CString* outName, BOOL askName);
+    // The recording graph (no reference added); E_FAIL without one.
+    HRESULT GetRecordingGraph(IGraphBuilder** graph);
+    // -1 before any recording; else the graph's position plus the base.
+    void GetCurRecordingPos(LONGLONG* position);
+    BOOL CheckFileInTimeline(LPCTSTR name);
+    BOOL IsFileLocked(LPCTSTR name);
+    HRESULT AddAudioFile(LPCTSTR file, LONGLONG start, LONGLONG end, LONGLONG mediaStart, LONGLONG mediaStop);
+
 protected:
     // The grab itself (the timeline's GrabSampleBitmap); tests replace it.
     virtual HRESULT GrabFrame(LONGLONG time, HBITMAP* bitmap, int option, int grabArg);
+    // Asks the user for the narration's file name (the save dialog): IDOK
+    // with *name set, or IDCANCEL; tests answer instead.
+    virtual int AskNarrationName(CString* name);
     // Runs the queue until it is empty (synchronous) or until killed.
     void RunActions(BOOL untilKilled);
 
@@ -154,6 +211,7 @@ private:
     // once it has ended; FALSE when it still runs.
     BOOL JoinActionThread(DWORD timeout, BOOL pumpMessages);
     void FreeItem(ActionItem* item);
+    void RemoveEmptyVideoTrack(int track);
 
     HANDLE m_hThread;
 

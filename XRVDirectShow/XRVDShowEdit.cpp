@@ -171,7 +171,7 @@ HRESULT SortedTracks(XRVDSTimeline* timeline, int kind, std::vector<TrackSpan>* 
     if (!timeline)
         return E_FAIL;
     CComPtr<IAMTimelineComp> comp;
-    HRESULT hr = timeline->GetCompForKind(kind, &comp);
+    HRESULT hr = XRVDShow::CompOfKind(timeline, kind, &comp);
     if (FAILED(hr) || !comp)
         return FAILED(hr) ? hr : E_FAIL;
     long count = 0;

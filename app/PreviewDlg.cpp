@@ -1,20 +1,113 @@
 #include "app/PreviewDlg.h"
 
+#include "controls/BitmapSlider.h"
+#include "controls/MaskButton.h"
+#include "controls/RecolouredBitmap.h"
 #include "framework/WinApp.h"
 #include "XRVDirectShow/XRVDShow.h"
 
 #include <commctrl.h>
 
+// The preview's slider: the bitmap slider, answering the trackbar messages
+// of its range and position (TBM_SETRANGEMIN, TBM_SETRANGEMAX, TBM_GETRANGEMAX,
+// TBM_SETPOS, TBM_GETPOS; while dragged, the position is the thumb's).
+class CPreviewSlider : public CBitmapSlider {
+protected:
+    LRESULT OnSetRangeMin(WPARAM redraw, LPARAM value);
+    LRESULT OnSetRangeMax(WPARAM redraw, LPARAM value);
+    LRESULT OnGetRangeMax(WPARAM, LPARAM);
+    LRESULT OnSetPos(WPARAM redraw, LPARAM value);
+    LRESULT OnGetPos(WPARAM, LPARAM);
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CPreviewSlider, CBitmapSlider)
+    ON_MESSAGE(TBM_SETRANGEMIN, OnSetRangeMin)
+    ON_MESSAGE(TBM_SETRANGEMAX, OnSetRangeMax)
+    ON_MESSAGE(TBM_GETRANGEMAX, OnGetRangeMax)
+    ON_MESSAGE(TBM_SETPOS, OnSetPos)
+    ON_MESSAGE(TBM_GETPOS, OnGetPos)
+END_MESSAGE_MAP()
+
+LRESULT CPreviewSlider::OnSetRangeMin(WPARAM redraw, LPARAM value)
+{
+    SetRange((int)value, GetRangeMax(), (BOOL)redraw);
+    return 0;
+}
+
+LRESULT CPreviewSlider::OnSetRangeMax(WPARAM redraw, LPARAM value)
+{
+    SetRange(GetRangeMin(), (int)value, (BOOL)redraw);
+    return 0;
+}
+
+LRESULT CPreviewSlider::OnGetRangeMax(WPARAM, LPARAM)
+{
+    return GetRangeMax();
+}
+
+// A drag in progress keeps its thumb where the user holds it.
+LRESULT CPreviewSlider::OnSetPos(WPARAM, LPARAM value)
+{
+    if (!IsDragging())
+        SetPos((int)value);
+    return 0;
+}
+
+LRESULT CPreviewSlider::OnGetPos(WPARAM, LPARAM)
+{
+    return IsDragging() ? GetPosFromThumb() : GetPos();
+}
+
 BEGIN_MESSAGE_MAP(CPreviewDlg, CDialog)
     ON_WM_TIMER()
     ON_WM_SIZE()
     ON_WM_HSCROLL()
+    ON_WM_SYSCOLORCHANGE()
     ON_MESSAGE(WM_PREVIEW_PLAY_STATE, OnPlayState)
 END_MESSAGE_MAP()
 
 namespace {
 
 const UINT_PTR kRefreshTimer = 0;
+const COLORREF kTransparent = RGB(255, 0, 255);
+const int kSliderHeight = 16;   // the height of the slider's bitmaps
+
+// The buttons in the order of CPreviewDlg::m_buttons, with their pictures.
+const struct {
+    UINT id, bitmap;
+} kButtons[6] = {
+    {IDC_PREVIEW_PLAY, IDB_PREVIEW_PLAY},     {IDC_PREVIEW_PAUSE, IDB_PREVIEW_PAUSE},
+    {IDC_PREVIEW_STOP, IDB_PREVIEW_STOP},     {IDC_PREVIEW_SAVE, IDB_PREVIEW_SAVE},
+    {IDC_PREVIEW_DELETE, IDB_PREVIEW_DELETE}, {IDC_PREVIEW_POSITION, IDB_PREVIEW_LABEL},
+};
+
+// A slider bitmap; `background` given, its transparent pixels take that
+// colour (the groove is tiled without a key colour).
+CBitmap* LoadSliderBitmap(UINT id, const COLORREF* background = NULL)
+{
+    CBitmap* bitmap = new CBitmap;
+    if (!LoadRecolouredBitmap(*bitmap, id, RGB(255, 255, 255), NULL)) {
+        delete bitmap;
+        return NULL;
+    }
+    if (background) {
+        BITMAP info;
+        HBITMAP handle = (HBITMAP)bitmap->GetSafeHandle();
+        HDC dc = ::CreateCompatibleDC(NULL);
+        if (dc && ::GetObjectA(handle, sizeof(info), &info)) {
+            HGDIOBJ old = ::SelectObject(dc, handle);
+            for (int y = 0; y < info.bmHeight; ++y)
+                for (int x = 0; x < info.bmWidth; ++x)
+                    if (::GetPixel(dc, x, y) == kTransparent)
+                        ::SetPixel(dc, x, y, *background);
+            ::SelectObject(dc, old);
+        }
+        if (dc)
+            ::DeleteDC(dc);
+    }
+    return bitmap;
+}
 
 CString LoadText(UINT id)
 {
@@ -31,8 +124,21 @@ CPreviewDlg::CPreviewDlg(CWnd* parent)
       m_keep(1),
       m_fit(FALSE),
       m_icon((HICON)::LoadImageA(::GetModuleHandleA(NULL), MAKEINTRESOURCEA(2), IMAGE_ICON, 16, 16, 0)),
-      m_laidOut(FALSE)
+      m_laidOut(FALSE),
+      m_slider(new CPreviewSlider),
+      m_tips(NULL)
 {
+    for (CMaskButton*& button : m_buttons)
+        button = new CMaskButton;
+}
+
+// The controls' objects outlive their windows, which the dialog's own
+// destruction took down.
+CPreviewDlg::~CPreviewDlg()
+{
+    delete m_slider;
+    for (CMaskButton* button : m_buttons)
+        delete button;
 }
 
 void CPreviewDlg::SetFacade(XRVDShow* facade)
@@ -69,12 +175,16 @@ BOOL CPreviewDlg::OnInitDialog()
     if (m_icon)
         SendMessage(WM_SETICON, ICON_SMALL, (LPARAM)m_icon);
     SetTimer(kRefreshTimer, 100, NULL);
+    m_slider->Create(CRect(0, 0, 0, 0), this, IDC_PREVIEW_SLIDER);
+    BuildSliderBitmaps();
+    SetUpButtons();
     m_preview.SetNotifyTarget(this);
     ::SetDlgItemTextA(m_hWnd, IDC_PREVIEW_SAVE, LoadText(IDS_PREVIEW_SAVE));
     ::SetDlgItemTextA(m_hWnd, IDC_PREVIEW_DELETE, LoadText(IDS_PREVIEW_DELETE));
-    ::SetDlgItemTextA(m_hWnd, IDC_PREVIEW_PLAY, LoadText(IDS_PREVIEW_PLAY));
-    ::SetDlgItemTextA(m_hWnd, IDC_PREVIEW_PAUSE, LoadText(IDS_PREVIEW_PAUSE));
-    ::SetDlgItemTextA(m_hWnd, IDC_PREVIEW_STOP, LoadText(IDS_PREVIEW_STOP));
+    // Play, Pause and Stop are pictures: their names are their tool tips.
+    ::SetDlgItemTextA(m_hWnd, IDC_PREVIEW_PLAY, "");
+    ::SetDlgItemTextA(m_hWnd, IDC_PREVIEW_PAUSE, "");
+    ::SetDlgItemTextA(m_hWnd, IDC_PREVIEW_STOP, "");
     if (m_facade) {
         const LONGLONG duration = m_facade->GetDuration();
         ::SendDlgItemMessageA(m_hWnd, IDC_PREVIEW_SLIDER, TBM_SETRANGEMIN, FALSE, 0);
@@ -88,6 +198,7 @@ BOOL CPreviewDlg::OnInitDialog()
     Layout();
     m_preview.Play();
     ShowPlaying(TRUE);
+    AddToolTips();
     return TRUE;
 }
 
@@ -137,6 +248,65 @@ void CPreviewDlg::OnTimer(UINT_PTR id)
 {
     if (id == kRefreshTimer && m_preview.IsRunning())
         RefreshPosition();
+}
+
+// Each button shows its face picture stretched over it (the dialog clips its
+// children, so nothing of it may show through): normal as drawn, warmer under
+// the mouse, greyed when disabled. Play, Pause and Stop are pictures only;
+// Save, Delete and the label draw their text over theirs.
+void CPreviewDlg::SetUpButtons()
+{
+    for (int i = 0; i < 6; ++i) {
+        CMaskButton& button = *m_buttons[i];
+        if (!button.GetSafeHwnd() && !button.SubclassDlgItem(kButtons[i].id, this))
+            continue;
+        button.SetBitmaps(kButtons[i].bitmap, RGB(160, 160, 160), RGB(255, 255, 255), RGB(255, 240, 200), NULL);
+        button.SetStretch(TRUE);
+    }
+}
+
+// The buttons' names as tool tips (the tips watch the buttons' mouse input
+// themselves).
+void CPreviewDlg::AddToolTips()
+{
+    m_tips = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, NULL, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, NULL, NULL, NULL);
+    if (!m_tips)
+        return;
+    const struct {
+        UINT id, text;
+    } tips[] = {{IDC_PREVIEW_PLAY, IDS_PREVIEW_PLAY}, {IDC_PREVIEW_PAUSE, IDS_PREVIEW_PAUSE},
+                {IDC_PREVIEW_STOP, IDS_PREVIEW_STOP}, {IDC_PREVIEW_SAVE, IDS_PREVIEW_SAVE},
+                {IDC_PREVIEW_DELETE, IDS_PREVIEW_DELETE}};
+    for (const auto& tip : tips) {
+        CString text = LoadText(tip.text);
+        TOOLINFOA info = {};
+        info.cbSize = TTTOOLINFOA_V1_SIZE;
+        info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        info.hwnd = m_hWnd;
+        info.uId = (UINT_PTR)::GetDlgItem(m_hWnd, tip.id);
+        info.lpszText = const_cast<LPSTR>(text.GetString());
+        ::SendMessageA(m_tips, TTM_ADDTOOLA, 0, (LPARAM)&info);
+    }
+}
+
+void CPreviewDlg::BuildSliderBitmaps()
+{
+    if (!m_slider->GetSafeHwnd())
+        return;
+    m_slider->m_crKey = kTransparent;
+    const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
+    m_slider->SetChannelBitmap(LoadSliderBitmap(IDB_PREVIEW_SLIDER_CHANNEL, &face));
+    m_slider->SetThumbBitmap(LoadSliderBitmap(IDB_PREVIEW_SLIDER_THUMB));
+    m_slider->SetHotThumbBitmap(LoadSliderBitmap(IDB_PREVIEW_SLIDER_THUMB_HOT));
+}
+
+void CPreviewDlg::OnSysColorChange()
+{
+    Default();
+    BuildSliderBitmaps();
+    SetUpButtons();
+    ::InvalidateRect(m_hWnd, NULL, TRUE);
 }
 
 void CPreviewDlg::OnHScroll(UINT, UINT, CScrollBar*)
@@ -302,10 +472,17 @@ void CPreviewDlg::Layout()
     const int saveX = client.right - margin - 2 * buttonW - margin;
     const int stopX = margin + buttonW + margin;
     const int sliderX = stopX + buttonW + margin;
-    // The slider and the label share what the buttons leave; the label
-    // needs about 170 pixels for its text.
+    // The slider and the label share what the buttons leave: the label
+    // takes up to 170 pixels for its text (140 when the room is short, the
+    // slider keeping 50), at least half.
     const int shared = saveX - margin - sliderX;
-    const int labelW = shared / 2 > 170 ? 170 : (shared > 0 ? shared / 2 : 0);
+    int labelW = shared - 50 < 140 ? shared - 50 : 140;
+    if (labelW < shared / 2)
+        labelW = shared / 2;
+    if (shared / 2 > 170)
+        labelW = 170;
+    if (labelW < 0)
+        labelW = 0;
     const int labelX = saveX - margin - labelW;
     const Place places[] = {
         {IDC_PREVIEW_PLAY, margin, buttonW},
@@ -316,8 +493,12 @@ void CPreviewDlg::Layout()
         {IDC_PREVIEW_SAVE, saveX, buttonW},
         {IDC_PREVIEW_DELETE, saveX + buttonW + margin, buttonW},
     };
-    for (const Place& p : places)
-        ::MoveWindow(::GetDlgItem(m_hWnd, p.id), p.x, y, p.w > 0 ? p.w : 0, rowH, TRUE);
+    for (const Place& p : places) {
+        // The slider is as tall as its groove and thumb bitmaps (it paints
+        // nothing else), centred in the row.
+        const int h = p.id == IDC_PREVIEW_SLIDER && kSliderHeight < rowH ? kSliderHeight : rowH;
+        ::MoveWindow(::GetDlgItem(m_hWnd, p.id), p.x, y + (rowH - h) / 2, p.w > 0 ? p.w : 0, h, TRUE);
+    }
     RECT video = {margin, margin, client.right - margin, y - margin};
     ::MoveWindow(::GetDlgItem(m_hWnd, IDC_PREVIEW_VIDEO_AREA), video.left, video.top, video.right - video.left,
                  video.bottom - video.top, FALSE);

@@ -11,6 +11,9 @@
 
 class XRVDShow;
 
+class CMaskButton;
+class CPreviewSlider;
+
 #define WM_PREVIEW_PLAY_STATE (WM_APP + 0x60)
 
 class CPreviewDlg : public CDialog, public IPlayerNotify {
@@ -18,6 +21,7 @@ public:
     enum { IDD = IDD_PREVIEW, kMinWidth = 450, kMinHeight = 300 };
 
     explicit CPreviewDlg(CWnd* parent = NULL);
+    ~CPreviewDlg() override;
 
     // The facade whose graph plays (not owned); set before the modal run.
     void SetFacade(XRVDShow* facade);
@@ -40,6 +44,7 @@ protected:
     void OnTimer(UINT_PTR id);
     void OnSize(UINT type, int cx, int cy);
     void OnHScroll(UINT code, UINT pos, CScrollBar* bar);
+    void OnSysColorChange();
     LRESULT OnPlayState(WPARAM, LPARAM);
     DECLARE_MESSAGE_MAP()
 
@@ -52,6 +57,11 @@ private:
     void ShowPlaying(BOOL playing);
     void SizeAndPlace();
     void Layout();
+    // The buttons' pictures and the slider's bitmaps (again after a system
+    // colour change: the groove follows the face colour).
+    void SetUpButtons();
+    void BuildSliderBitmaps();
+    void AddToolTips();
 
     CTimelinePreview m_preview;
     XRVDShow* m_facade;
@@ -60,4 +70,7 @@ private:
     HICON m_icon;
     CString m_label;
     BOOL m_laidOut;
+    CPreviewSlider* m_slider;       // its window is made with the dialog's
+    CMaskButton* m_buttons[6];      // Play, Pause, Stop, Save, Delete, the position label
+    HWND m_tips;                    // the tool tips, owned by the dialog's window (go with it)
 };

@@ -29,6 +29,21 @@ enum Command { kRun, kSeek, kPause, kPlayRange, kShowVideo, kHideVideo, kUnregis
 CMediaPlayerWnd* g_stepping = NULL;
 HANDLE g_stepDone = ::CreateEventA(NULL, FALSE, FALSE, NULL);
 
+// Wakes the poll thread out of its idle wait: set when a command is queued,
+// a window registers or asks for work, or the thread is asked to end.
+HANDLE g_pollWake = ::CreateEventA(NULL, FALSE, FALSE, NULL);
+
+// The poll thread steps every 10 ms while a window plays or has work; with
+// every window idle it waits for a wake-up, looking at the graphs' events
+// every quarter second only.
+const DWORD kBusyPollMs = 10;
+const DWORD kIdlePollMs = 250;
+
+void WakePollThread()
+{
+    ::SetEvent(g_pollWake);
+}
+
 class Hold {
 public:
     explicit Hold(CRITICAL_SECTION* cs) : m_cs(cs) { ::EnterCriticalSection(m_cs); }
@@ -161,16 +176,19 @@ BOOL CMediaPlayerWnd::IsPollThreadRunning()
 void CMediaPlayerWnd::StopPollThread()
 {
     ::InterlockedExchange(&g_previewPollQuit, 1);
+    WakePollThread();
     const DWORD start = ::GetTickCount();
     while (IsPollThreadRunning() && ::GetTickCount() - start < 10000)
         PumpWaiting(g_previewPollExit, 50);
 }
 
-// Every 10 ms, each registered window in turn; the thread ends when asked to
-// or when no window is registered any more.
+// Each registered window in turn: every 10 ms while one of them plays or has
+// work, else after a wake-up or a quarter second. The thread ends when asked
+// to or when no window is registered any more.
 unsigned __stdcall CMediaPlayerWnd::PollThreadProc(void*)
 {
     const HRESULT com = ::CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    BOOL busy = TRUE;
     for (;;) {
         g_previewPlayerListLock.Lock();
         if (g_previewPollQuit || g_previewPlayers.GetSize() == 0) {
@@ -179,15 +197,18 @@ unsigned __stdcall CMediaPlayerWnd::PollThreadProc(void*)
             break;
         }
         g_previewPlayerListLock.Unlock();
-        ::Sleep(10);
+        ::WaitForSingleObject(g_pollWake, busy ? kBusyPollMs : kIdlePollMs);
+        busy = FALSE;
         g_previewPlayerListLock.Lock();
         for (INT_PTR i = 0; i < g_previewPlayers.GetSize(); ++i) {
             CMediaPlayerWnd* window = static_cast<CMediaPlayerWnd*>(g_previewPlayers[i]);
             g_stepping = window;
             g_previewPlayerListLock.Unlock();
             ::WaitForSingleObject(g_previewPollGate, INFINITE);
-            if (!g_previewPollQuit)
+            if (!g_previewPollQuit) {
                 window->PollStep();
+                busy = busy || window->HasPollWork();
+            }
             g_previewPlayerListLock.Lock();
             g_stepping = NULL;
             ::SetEvent(g_stepDone);
@@ -238,6 +259,16 @@ void CMediaPlayerWnd::PollStep()
     }
 }
 
+// Playing, a queued command or a pending refresh keeps the poll thread at
+// its short step.
+BOOL CMediaPlayerWnd::HasPollWork()
+{
+    if (m_playState == 2 || m_needsRestart || m_needsPlacement || m_needsDuration)
+        return TRUE;
+    Hold hold(&m_queueLock);
+    return m_queue.GetSize() != 0;
+}
+
 void CMediaPlayerWnd::Register()
 {
     g_previewPlayerListLock.Lock();
@@ -248,6 +279,7 @@ void CMediaPlayerWnd::Register()
         g_previewPlayers.Add(this);
     g_previewPlayerListLock.Unlock();
     EnsurePollThread();
+    WakePollThread();
 }
 
 // Takes the window off the list and waits, pumping, until the poll thread is
@@ -269,9 +301,12 @@ void CMediaPlayerWnd::Unregister()
 
 void CMediaPlayerWnd::PostCommand(int code)
 {
-    Hold hold(&m_queueLock);
-    m_queue.Add(code);
-    ::ResetEvent(m_idleEvent);
+    {
+        Hold hold(&m_queueLock);
+        m_queue.Add(code);
+        ::ResetEvent(m_idleEvent);
+    }
+    WakePollThread();
 }
 
 void CMediaPlayerWnd::DropCommands()
@@ -746,6 +781,7 @@ void CMediaPlayerWnd::Seek(LONGLONG t, BOOL)
     Set64(m_position, t);
     m_queue.Add(seek);
     ::ResetEvent(m_idleEvent);
+    WakePollThread();
 }
 
 void CMediaPlayerWnd::StepForward()
@@ -949,6 +985,7 @@ void CMediaPlayerWnd::Scroll(int bar, UINT code, UINT trackPos)
     si.nPos = pos;
     ::SetScrollInfo(m_hWnd, bar, &si, TRUE);
     ::InterlockedExchange(&m_needsPlacement, 1);
+    WakePollThread();
 }
 
 void CMediaPlayerWnd::OnHScroll(UINT code, UINT pos, CScrollBar*)

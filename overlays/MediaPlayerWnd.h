@@ -148,5 +148,6 @@ private:
     static unsigned __stdcall PollThreadProc(void*);
     static void EnsurePollThread();
     void PollStep();
+    BOOL HasPollWork();
     void Scroll(int bar, UINT code, UINT trackPos);
 };

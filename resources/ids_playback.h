@@ -33,3 +33,22 @@
 #define IDS_PREVIEW_STOP             456   // "停止"
 #define IDS_PREVIEW_TITLE            457   // "Skorvale 录像器预览"
 #define IDS_PREVIEW_CONFIRM_DELETE   458   // "你确实想放弃当前的视频捕获吗？"
+// The preview's button pictures (magenta is transparent), the position
+// label's panel and the slider's groove and thumbs.
+#define IDB_PREVIEW_PLAY             222
+#define IDB_PREVIEW_STOP             470
+#define IDB_PREVIEW_PAUSE            475
+#define IDB_PREVIEW_SAVE             1712
+#define IDB_PREVIEW_DELETE           1714
+#define IDB_PREVIEW_LABEL            567
+#define IDB_PREVIEW_SLIDER_CHANNEL   1741
+#define IDB_PREVIEW_SLIDER_THUMB     1742
+#define IDB_PREVIEW_SLIDER_THUMB_HOT 1743
+
+// Recording a narration over the timeline.
+#define IDS_NARRATION_CANNOT_SAVE    10900 // "不能保存文件: %s。..."
+#define IDS_NARRATION_SAVE_FILTER    10928 // "波形声音文件 (*.wav)|*.wav||"
+#define IDS_NARRATION_SAVE_TITLE     10929 // "旁白另存为"
+#define IDS_NARRATION_NAME_IN_USE    10930 // "该文件当前正在时间线上使用。请选择其它文件名。"
+#define IDS_NARRATION_NAME_LOCKED    10931 // "这个文件因为要支持撤销操作仍在被应用程序使用。请选择其它文件名。"
+#define IDS_NARRATION_CONFIRM_DISCARD 10932 // "你确实想删除当前视频旁白吗？"

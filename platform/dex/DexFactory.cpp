@@ -13,6 +13,7 @@
 #include "platform/filters/MediaPropertyBag.h"
 #include "platform/filters/WaveDest.h"
 #include "platform/filters/XrvcCompressor.h"
+#include "platform/filters/WaveInSource.h"
 #include "platform/swfwriter/SwfWriterFilter.h"
 #include "platform/wmwriter/AsfWriterFilter.h"
 
@@ -130,6 +131,8 @@ HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID
     // its own compressor, which lacks the settings interfaces.
     if (IsEqualCLSID(clsid, CLSID_XrvScreenCodecFilter))
         return outer ? CLASS_E_NOAGGREGATION : DsCreateXrvcCompressor(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_XrvWaveInSource))
+        return outer ? CLASS_E_NOAGGREGATION : DsCreateWaveInSource(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_WMAsfWriter))
         return outer ? CLASS_E_NOAGGREGATION : CreateAsfWriterFilter(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_XrvSwfWriter))

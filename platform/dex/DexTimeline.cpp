@@ -86,8 +86,8 @@ public:
     // IAMTimelineObj
     STDMETHODIMP GetStartStop(REFERENCE_TIME* pStart, REFERENCE_TIME* pStop) override;
     STDMETHODIMP GetStartStop2(REFTIME* pStart, REFTIME* pStop) override;
-    STDMETHODIMP FixTimes(REFERENCE_TIME*, REFERENCE_TIME*) override { return E_NOTIMPL; }
-    STDMETHODIMP FixTimes2(REFTIME*, REFTIME*) override { return E_NOTIMPL; }
+    STDMETHODIMP FixTimes(REFERENCE_TIME* pStart, REFERENCE_TIME* pStop) override;
+    STDMETHODIMP FixTimes2(REFTIME* pStart, REFTIME* pStop) override;
     STDMETHODIMP SetStartStop(REFERENCE_TIME Start, REFERENCE_TIME Stop) override;
     STDMETHODIMP SetStartStop2(REFTIME Start, REFTIME Stop) override
     {
@@ -1025,6 +1025,66 @@ STDMETHODIMP CDexNode::GetGroupIBelongTo(IAMTimelineGroup** ppGroup)
         return E_NOINTERFACE;
     *ppGroup = static_cast<IAMTimelineGroup*>(n);
     n->AddRef();
+    return S_OK;
+}
+
+namespace {
+
+// The time of the frame boundary nearest to t at `milliFps` frames per 1000
+// seconds, in integers so that every build rounds alike. Times too large for
+// the product are left as they are.
+REFERENCE_TIME NearestFrameTime(REFERENCE_TIME t, LONGLONG milliFps)
+{
+    const LONGLONG kUnitsPer1000s = 10000000000LL;
+    const LONGLONG limit = 0x7FFFFFFFFFFFFFFFLL / (milliFps + 1) / 2;
+    if (t > limit || t < -limit)
+        return t;
+    LONGLONG scaled = t * milliFps + kUnitsPer1000s / 2;
+    LONGLONG frame = scaled / kUnitsPer1000s;
+    if (scaled % kUnitsPer1000s < 0)
+        --frame;   // floor for negative times
+    const LONGLONG product = frame * kUnitsPer1000s;
+    return product >= 0 ? (product + milliFps / 2) / milliFps : -((-product + milliFps / 2) / milliFps);
+}
+
+}  // namespace
+
+// Rounds the times to the nearest frame boundary of the group's output rate
+// (the timeline's default rate for an object outside any group). Either
+// pointer may be null.
+STDMETHODIMP CDexNode::FixTimes(REFERENCE_TIME* pStart, REFERENCE_TIME* pStop)
+{
+    double fps = 0.0;
+    CDexNode* top = this;
+    while (top->m_parent)
+        top = top->m_parent;
+    if (top->m_type == TIMELINE_MAJOR_TYPE_GROUP)
+        fps = top->m_outputFps;
+    else if (m_timeline)
+        m_timeline->GetDefaultFPS(&fps);
+    if (!(fps > 0.0) || fps > 1000000.0)
+        return E_FAIL;
+    const LONGLONG milliFps = (LONGLONG)(fps * 1000.0 + 0.5);
+    if (milliFps <= 0)
+        return E_FAIL;
+    if (pStart)
+        *pStart = NearestFrameTime(*pStart, milliFps);
+    if (pStop)
+        *pStop = NearestFrameTime(*pStop, milliFps);
+    return S_OK;
+}
+
+STDMETHODIMP CDexNode::FixTimes2(REFTIME* pStart, REFTIME* pStop)
+{
+    REFERENCE_TIME start = pStart ? (REFERENCE_TIME)(*pStart * 1e7 + (*pStart < 0 ? -0.5 : 0.5)) : 0;
+    REFERENCE_TIME stop = pStop ? (REFERENCE_TIME)(*pStop * 1e7 + (*pStop < 0 ? -0.5 : 0.5)) : 0;
+    HRESULT hr = FixTimes(pStart ? &start : NULL, pStop ? &stop : NULL);
+    if (FAILED(hr))
+        return hr;
+    if (pStart)
+        *pStart = start / 1e7;
+    if (pStop)
+        *pStop = stop / 1e7;
     return S_OK;
 }
 

@@ -10,6 +10,7 @@
 #include <commctrl.h>
 #include <functional>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -194,6 +195,113 @@ TEST_F(PreviewDlgTest, EndOfPlaybackRewindsAndShowsPlay)
     });
     EXPECT_TRUE(ended);
     EXPECT_EQ("0:00:00.00 / 0:00:03.00", label);
+}
+
+
+// A window's area of the screen, as 0xRRGGBB pixels.
+struct Grab {
+    int width = 0, height = 0;
+    std::vector<DWORD> pixels;
+    explicit Grab(HWND w)
+    {
+        RECT r;
+        GetWindowRect(w, &r);
+        width = r.right - r.left;
+        height = r.bottom - r.top;
+        if (width <= 0 || height <= 0)
+            return;
+        BITMAPINFO bi = {};
+        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+        bi.bmiHeader.biWidth = width;
+        bi.bmiHeader.biHeight = -height;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        void* bits = NULL;
+        HDC screen = GetDC(NULL);
+        HDC mem = CreateCompatibleDC(screen);
+        HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, NULL, 0);
+        HGDIOBJ old = SelectObject(mem, dib);
+        BitBlt(mem, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+        GdiFlush();
+        pixels.assign((DWORD*)bits, (DWORD*)bits + width * height);
+        for (DWORD& p : pixels)
+            p &= 0xFFFFFF;
+        SelectObject(mem, old);
+        DeleteObject(dib);
+        DeleteDC(mem);
+        ReleaseDC(NULL, screen);
+    }
+    // Pixels near a colour (each channel within 2).
+    int Count(DWORD colour) const
+    {
+        int n = 0;
+        for (DWORD p : pixels)
+            n += Near(p, colour) ? 1 : 0;
+        return n;
+    }
+    // The leftmost column holding the colour, -1 when none.
+    int FirstColumn(DWORD colour) const
+    {
+        for (int x = 0; x < width; ++x)
+            for (int y = 0; y < height; ++y)
+                if (Near(pixels[y * width + x], colour))
+                    return x;
+        return -1;
+    }
+};
+
+// The buttons draw their pictures (Save its caption over its face; magenta,
+// the slider thumb's key, never shows), the slider is the bitmap slider answering the trackbar's
+// range and position messages with its thumb where the position says, and
+// both survive a system colour change.
+TEST_F(PreviewDlgTest, ButtonsAndSliderDrawTheirBitmaps)
+{
+    const DWORD icon = 0x282828, magenta = 0xFF00FF, thumb = 0x5A78C8;
+    int stopIcon = -1, saveIcon = -1, shownMagenta = -1, thumbPixels = -1, thumbAfter = -1, iconAfter = -1;
+    LRESULT pos = -1, rangeMax = -1;
+    std::string sliderClass;
+    int thumbX = -1, sliderWidth = 0;
+    Run([&](HWND w, CPreviewDlg& dlg) {
+        WaitFor([&] { return dlg.GetPreview().IsRunning() != FALSE; }, 5000);
+        SendMessageA(w, WM_COMMAND, MAKEWPARAM(IDC_PREVIEW_PAUSE, BN_CLICKED), 0);
+        WaitFor([&] { return !dlg.GetPreview().IsRunning(); }, 5000);
+        Sleep(300);   // the last refresh of the playing dialog is past
+        HWND slider = GetDlgItem(w, IDC_PREVIEW_SLIDER);
+        char cls[64] = "";
+        GetClassNameA(slider, cls, sizeof(cls));
+        sliderClass = cls;
+        SendMessageA(slider, TBM_SETRANGEMAX, TRUE, 4000);
+        SendMessageA(slider, TBM_SETPOS, TRUE, 1000);
+        RedrawWindow(w, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Sleep(300);
+        pos = SendMessageA(slider, TBM_GETPOS, 0, 0);
+        rangeMax = SendMessageA(slider, TBM_GETRANGEMAX, 0, 0);
+        const Grab stop(GetDlgItem(w, IDC_PREVIEW_STOP)), save(GetDlgItem(w, IDC_PREVIEW_SAVE)),
+            pause(GetDlgItem(w, IDC_PREVIEW_PAUSE)), bar(slider);
+        stopIcon = stop.Count(icon);
+        saveIcon = save.Count(0x000000);
+        shownMagenta = stop.Count(magenta) + pause.Count(magenta) + bar.Count(magenta);
+        thumbPixels = bar.Count(thumb);
+        thumbX = bar.FirstColumn(thumb);
+        sliderWidth = bar.width;
+        SendMessageA(w, WM_SYSCOLORCHANGE, 0, 0);
+        RedrawWindow(w, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Sleep(300);
+        thumbAfter = Grab(slider).Count(thumb);
+        iconAfter = Grab(GetDlgItem(w, IDC_PREVIEW_STOP)).Count(icon);
+    });
+    EXPECT_NE("msctls_trackbar32", sliderClass);
+    EXPECT_EQ(1000, pos);
+    EXPECT_EQ(4000, rangeMax);
+    EXPECT_GT(stopIcon, 40) << "the stop square";
+    EXPECT_GT(saveIcon, 10) << "the caption over the face";
+    EXPECT_EQ(0, shownMagenta);
+    EXPECT_GT(thumbPixels, 40);
+    // A quarter of the way: the thumb's left edge a quarter along its travel
+    // (the slider's width less the 10-pixel thumb), within two pixels.
+    EXPECT_NEAR((sliderWidth - 10) / 4, thumbX, 2);
+    EXPECT_GT(thumbAfter, 40);
+    EXPECT_GT(iconAfter, 40);
 }
 
 TEST(PreviewDlgLabel, FormatsHoursMinutesAndHundredths)

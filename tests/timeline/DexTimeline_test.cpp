@@ -416,3 +416,47 @@ TEST_F(DexTimelineTest, FactoryTakesInjectedClassesAndPassesOthersOn)
 }
 
 } // namespace
+
+namespace {
+
+class DexFixTimesTest : public DexTimelineTest {};
+
+// Times go to the nearest frame boundary of the group's output rate (the
+// timeline's default rate for a node outside any group); halves round up,
+// negative times alike, either pointer may be null.
+TEST_F(DexFixTimesTest, TimesSnapToTheNearestFrameOfTheRate)
+{
+    CComPtr<IAMTimelineObj> track = Track();
+    CComQIPtr<IAMTimelineGroup> grp(group);
+    CComPtr<IAMTimelineObj> loose = NewNode(tl, TIMELINE_MAJOR_TYPE_SOURCE);
+    ASSERT_EQ(S_OK, tl->SetDefaultFPS(15.0));
+    struct Case {
+        double fps;      // group rate; 0: the node outside the group
+        LONGLONG in, out;
+    } cases[] = {
+        {10.0, 14400000, 14000000},   {10.0, 25600000, 26000000},  {10.0, 500000, 1000000},
+        {10.0, 499999, 0},            {10.0, -1400000, -1000000},  {10.0, 0, 0},
+        {30.0, 1, 0},                 {30.0, 166667, 333333},       {30.0, 10000000, 10000000},
+        {29.97, 10000000, 10010010},  {0, 1000000, 1333333},        {0, 10000000, 10000000},
+    };
+    for (const Case& c : cases) {
+        IAMTimelineObj* node = c.fps > 0 ? track.p : loose.p;
+        if (c.fps > 0) {
+            ASSERT_EQ(S_OK, grp->SetOutputFPS(c.fps));
+        }
+        REFERENCE_TIME start = c.in, stop = c.in;
+        EXPECT_EQ(S_OK, node->FixTimes(&start, &stop)) << c.fps << " " << c.in;
+        EXPECT_EQ(c.out, start) << c.fps << " fps, " << c.in;
+        EXPECT_EQ(c.out, stop) << c.fps << " fps, " << c.in;
+        REFERENCE_TIME only = c.in;
+        EXPECT_EQ(S_OK, node->FixTimes(NULL, &only));
+        EXPECT_EQ(c.out, only);
+    }
+    ASSERT_EQ(S_OK, grp->SetOutputFPS(10.0));
+    REFTIME s2 = 1.44, e2 = 2.96;
+    EXPECT_EQ(S_OK, track->FixTimes2(&s2, &e2));
+    EXPECT_EQ(14000000, (LONGLONG)(s2 * 1e7 + 0.5));
+    EXPECT_EQ(30000000, (LONGLONG)(e2 * 1e7 + 0.5));
+}
+
+}  // namespace
