@@ -539,6 +539,22 @@ ZoomRectInfo* XRVDSTimeline::NewZoomRectInfo()
 // ---------------------------------------------------------------------------
 // Filters and the render engine.
 
+namespace {
+
+// A sample grabber that takes only uncompressed RGB of one depth.
+HRESULT RestrictToRgb(IBaseFilter* filter, int bitsPerPixel)
+{
+    CComPtr<ISampleGrabber> grabber;
+    XRV_CHECK(filter->QueryInterface( IID_ISampleGrabber, (void**)&grabber ));
+    AM_MEDIA_TYPE mt;
+    memset(&mt, 0, sizeof(mt));
+    mt.majortype = MEDIATYPE_Video;
+    mt.subtype = bitsPerPixel == 24 ? MEDIASUBTYPE_RGB24 : MEDIASUBTYPE_RGB32;
+    return grabber->SetMediaType(&mt);
+}
+
+} // namespace
+
 // The preview filters; only the plain video renderer decides the result.
 // After a failed call the next one makes them all again, releasing what the
 // failed one made.
@@ -555,6 +571,10 @@ HRESULT XRVDSTimeline::CreateFilters()
         Report(__LINE__, "CoCreateInstance() failed for CLSID_Overlay in CreateFilters()");
     if (FAILED(DexCreateInstance(CLSID_SampleGrabber, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pPreZoomSG)))
         Report(__LINE__, "CoCreateInstance() failed for CLSID_SampleGrabber in CreateFilters()");
+    // The grabbers, the zoom and the overlay work on 32-bit frames: a group
+    // of another depth comes through the input colour stage.
+    else if (FAILED(RestrictToRgb(m_pPreZoomSG, 32)))
+        Report(__LINE__, "SetMediaType() failed for the pre-zoom grabber in CreateFilters()");
     if (!s_bForcePlainRenderer && s_pfnDirect3DStarts && s_pfnDirect3DStarts()) {
         DexCreateInstance(CLSID_VideoMixingRenderer, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pVMR7);
         DexCreateInstance(CLSID_VideoMixingRenderer9, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pVMR9);
@@ -656,6 +676,31 @@ HRESULT ZoomOf(IBaseFilter* filter, IZoomPIPFilter** zoom)
 }
 
 } // namespace
+
+HRESULT XRVDSTimeline::AddMovieColorFilter(IGraphBuilder* graph, int bitsPerPixel, BOOL outputStage)
+{
+    if (!graph || (bitsPerPixel != 32 && bitsPerPixel != 24))
+        return E_INVALIDARG;
+    CComPtr<IBaseFilter>& colour = outputStage ? m_pOutColorFilter : m_pColorFilter;
+    CComPtr<IBaseFilter>& transform = outputStage ? m_pOutTransFilter : m_pTransFilter;
+    colour.Release();
+    transform.Release();
+    CComPtr<IBaseFilter> newColour, newTransform;
+    XRV_CHECK(AddFilter( graph, CLSID_Colour, outputStage ? L"Out Color Filter" : L"Color Filter", &newColour ));
+    HRESULT hr = DexCreateInstance(CLSID_SampleGrabber, NULL, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                   (void**)&newTransform);
+    if (SUCCEEDED(hr))
+        hr = RestrictToRgb(newTransform, bitsPerPixel);
+    if (SUCCEEDED(hr))
+        hr = graph->AddFilter(newTransform, outputStage ? L"Out Color Transform" : L"Color Transform");
+    if (FAILED(hr)) {
+        graph->RemoveFilter(newColour);
+        return hr;
+    }
+    colour = newColour;
+    transform = newTransform;
+    return S_OK;
+}
 
 // Adds a filter to the graph unless it is there already. A filter still in
 // the graph an earlier rebuild replaced leaves that one first.

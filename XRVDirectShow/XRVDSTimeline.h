@@ -105,6 +105,13 @@ public:
     BOOL HasAudioGroup() const { return m_nAudioPin != -1; }
     static HRESULT AddFilter(IGraphBuilder* graph, REFCLSID clsid, LPCWSTR name, IBaseFilter** out);
     static HRESULT AddFilterOnce(IGraphBuilder* graph, IBaseFilter* filter, LPCWSTR name);
+    // Adds a colour stage to the graph: the colour space converter and, after
+    // it, a filter that takes only RGB of `bitsPerPixel` (32 or 24), so that
+    // the converter delivers that depth. The input stage (before the
+    // grabbers) or the output stage (before the renderer's converter).
+    HRESULT AddMovieColorFilter(IGraphBuilder* graph, int bitsPerPixel, BOOL outputStage);
+    HRESULT ConnectThroughColourStage(IGraphBuilder* graph, IPin* from, IPin* to, int bitsPerPixel,
+                                      BOOL outputStage);
     // The output stages of the file writer (XRVDSTimelineOutput.cpp).
     HRESULT AddMovieVidComp(IPin* videoOut, IPin* muxIn);
     HRESULT AddMovieAudio(IPin* audioOut, IPin* targetIn);

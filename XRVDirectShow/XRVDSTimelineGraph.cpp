@@ -203,6 +203,44 @@ HRESULT XRVDSTimeline::AddFiltersToGraph(BOOL forOutput)
     return S_OK;
 }
 
+// from -> colour filter -> its transform -> to, through a new colour stage.
+HRESULT XRVDSTimeline::ConnectThroughColourStage(IGraphBuilder* graph, IPin* from, IPin* to, int bitsPerPixel,
+                                                 BOOL outputStage)
+{
+    XRV_CHECK(AddMovieColorFilter( graph, bitsPerPixel, outputStage ));
+    IBaseFilter* colour = outputStage ? m_pOutColorFilter : m_pColorFilter;
+    IBaseFilter* transform = outputStage ? m_pOutTransFilter : m_pTransFilter;
+    CComPtr<IPin> colourIn, colourOut, transformIn, transformOut;
+    FindInputPin(colour, &colourIn, 0);
+    FindOutputPin(colour, &colourOut, 0);
+    FindInputPin(transform, &transformIn, 0);
+    FindOutputPin(transform, &transformOut, 0);
+    if (!colourIn || !colourOut || !transformIn || !transformOut)
+        return E_FAIL;
+    HRESULT hr = graph->ConnectDirect(from, colourIn, NULL);
+    if (FAILED(hr)) {
+        Report(__LINE__, outputStage ? "ConnectDirect( pOverlayOutPin, pOutColorInputPin, &MediaType ) failed in "
+                                       "ConnectFiltersInGraph()"
+                                     : "ConnectDirect( pGroupOutputVideoPin, pColorInputPin, &VidGroupMediaType ) "
+                                       "failed in ConnectFiltersInGraph()");
+        return hr;
+    }
+    hr = graph->Connect(colourOut, transformIn);
+    if (FAILED(hr)) {
+        Report(__LINE__, outputStage ? "Connect( pOutColorOutputPin, pOutTransInputPin ) failed in "
+                                       "ConnectFiltersInGraph()"
+                                     : "Connect( pColorOutputPin, pTransInputPin ) failed in ConnectFiltersInGraph()");
+        return hr;
+    }
+    hr = graph->ConnectDirect(transformOut, to, NULL);
+    if (FAILED(hr))
+        Report(__LINE__, outputStage ? "ConnectDirect( pOutTransOutputPin, pCCIn, &MediaType ) failed in "
+                                       "ConnectFiltersInGraph()"
+                                     : "ConnectDirect( pTransOutputPin, pPreZoomSGIn, &MediaType ) failed in "
+                                       "ConnectFiltersInGraph()");
+    return hr;
+}
+
 // Without a zoom filter the zoom stage is left out (S_FALSE).
 HRESULT XRVDSTimeline::ConnectZoomFilter(IGraphBuilder* graph, IPin* preZoomOut, IPin* postZoomIn)
 {
@@ -266,7 +304,13 @@ HRESULT XRVDSTimeline::ConnectFiltersInGraph()
         // Each stage that exists takes the output of the one before.
         CComPtr<IPin> tail = pGroupOutputVideoPin;
         if (pPreZoomSGIn && pPreZoomSGOut) {
-            XRV_CHECK(pGraph->ConnectDirect( tail, pPreZoomSGIn, NULL ));
+            // The grabber takes 32-bit frames: a group of another depth
+            // comes through the input colour stage.
+            HRESULT direct = E_FAIL;
+            if (!m_pColorFilter)
+                direct = pGraph->ConnectDirect(tail, pPreZoomSGIn, NULL);
+            if (FAILED(direct))
+                XRV_CHECK(ConnectThroughColourStage(pGraph, tail, pPreZoomSGIn, 32, FALSE));
             tail = pPreZoomSGOut;
             // The zoom stage joins only between the two grabbers; without
             // the post-zoom grabber or the zoom filter it is left out.
@@ -291,7 +335,11 @@ HRESULT XRVDSTimeline::ConnectFiltersInGraph()
         CComPtr<IPin> pCCIn, pCCOut;
         FindInputPin(pColour, &pCCIn, 0);
         FindOutputPin(pColour, &pCCOut, 0);
-        XRV_CHECK(pGraph->ConnectDirect( tail, pCCIn, NULL ));
+        HRESULT direct = E_FAIL;
+        if (!m_pOutColorFilter)
+            direct = pGraph->ConnectDirect(tail, pCCIn, NULL);
+        if (FAILED(direct))
+            XRV_CHECK(ConnectThroughColourStage(pGraph, tail, pCCIn, 24, TRUE));
 
         struct Candidate {
             IBaseFilter* filter;

@@ -1,4 +1,5 @@
 #include "platform/dex/ChainFilters.h"
+#include "platform/filters/RgbPixels.h"
 #include "platform/filters/TransformFilter.h"
 
 #include <initguid.h>
@@ -31,13 +32,10 @@ const BITMAPINFOHEADER& Header(const AM_MEDIA_TYPE& mt) { return ((const VIDEOIN
 class CColourConverter : public CTransformFilterBase {
 public:
     CColourConverter() : CTransformFilterBase(CLSID_Colour, L"Input", L"XForm Out") {}
-    HRESULT CheckInputType(const AM_MEDIA_TYPE* in) override { return IsRgbVideo(in, 32) ? S_OK : S_FALSE; }
+    HRESULT CheckInputType(const AM_MEDIA_TYPE* in) override { return RgbDepth(in) ? S_OK : S_FALSE; }
     HRESULT CheckTransform(const AM_MEDIA_TYPE* in, const AM_MEDIA_TYPE* out) override
     {
-        if (!IsRgbVideo(in, 32))
-            return S_FALSE;
-        WORD bits = IsRgbVideo(out, 32) ? 32 : IsRgbVideo(out, 24) ? 24 : IsRgbVideo(out, 16) ? 16 : 0;
-        if (!bits)
+        if (!RgbDepth(in) || !RgbDepth(out))
             return S_FALSE;
         const BITMAPINFOHEADER& a = Header(*in);
         const BITMAPINFOHEADER& b = Header(*out);
@@ -55,7 +53,7 @@ public:
         WORD bits = depths[index];
         BITMAPINFOHEADER& b = ((VIDEOINFOHEADER*)mt->pbFormat)->bmiHeader;
         b.biBitCount = bits;
-        b.biSizeImage = (DWORD)(((b.biWidth * bits + 31) / 32) * 4 * labs(b.biHeight));
+        b.biSizeImage = (DWORD)(RgbStride(b.biWidth, bits) * labs(b.biHeight));
         mt->subtype = bits == 32 ? MEDIASUBTYPE_RGB32 : bits == 24 ? MEDIASUBTYPE_RGB24 : MEDIASUBTYPE_RGB555;
         mt->lSampleSize = b.biSizeImage;
         return S_OK;
@@ -69,27 +67,20 @@ public:
         in->GetPointer(&src);
         out->GetPointer(&dst);
         const LONG w = a.biWidth, h = labs(a.biHeight);
-        const size_t dstStride = ((size_t)w * b.biBitCount + 31) / 32 * 4;
-        if ((size_t)in->GetActualDataLength() < (size_t)w * h * 4 || (size_t)out->GetSize() < dstStride * h)
+        const size_t dstBytes = RgbStride(w, b.biBitCount) * h;
+        if ((size_t)in->GetActualDataLength() < RgbStride(w, a.biBitCount) * h || (size_t)out->GetSize() < dstBytes)
             return E_FAIL;
-        for (LONG y = 0; y < h; ++y) {
-            const DWORD* s = (const DWORD*)(src + (size_t)y * w * 4);
-            BYTE* d = dst + dstStride * y;
-            for (LONG x = 0; x < w; ++x) {
-                DWORD p = s[x];
-                if (b.biBitCount == 32) {
-                    ((DWORD*)d)[x] = p;
-                } else if (b.biBitCount == 24) {
-                    d[x * 3] = (BYTE)p;
-                    d[x * 3 + 1] = (BYTE)(p >> 8);
-                    d[x * 3 + 2] = (BYTE)(p >> 16);
-                } else {
-                    ((WORD*)d)[x] = (WORD)(((p >> 19) & 31) << 10 | ((p >> 11) & 31) << 5 | ((p >> 3) & 31));
-                }
-            }
-        }
-        out->SetActualDataLength((long)(dstStride * h));
+        if (!ConvertRgb(src, a.biBitCount, dst, b.biBitCount, w, h))
+            return E_FAIL;
+        out->SetActualDataLength((long)dstBytes);
         return S_OK;
+    }
+
+private:
+    // 32, 24 or 16 for an uncompressed RGB video type of those depths, else 0.
+    static WORD RgbDepth(const AM_MEDIA_TYPE* mt)
+    {
+        return IsRgbVideo(mt, 32) ? 32 : IsRgbVideo(mt, 24) ? 24 : IsRgbVideo(mt, 16) ? 16 : 0;
     }
 };
 

@@ -1,6 +1,6 @@
 // Filters of the preview and output chains that Wine lacks:
-// - the colour space converter (CLSID_Colour): RGB32 in; RGB32, RGB24 or
-//   RGB555 out at the same size (rows keep their order);
+// - the colour space converter (CLSID_Colour): RGB32, RGB24 or RGB555 in and
+//   out at the same size (rows keep their order);
 // - the overlay filter: hands each RGB32 frame, in place, to the drawer its
 //   owner gives it (the timeline's overlay list), at the frame's timeline
 //   time = the start time set on it + the sample's start (samples count

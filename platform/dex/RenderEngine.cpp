@@ -1,6 +1,7 @@
 #include "platform/dex/RenderEngine.h"
 #include "platform/dex/FramePlacement.h"
 #include "platform/dex/MediaReader.h"
+#include "platform/filters/RgbPixels.h"
 #include "platform/filters/SourceStream.h"
 #include "overlays/SoftTransitions.h"
 
@@ -223,6 +224,7 @@ private:
     LONGLONG m_next;    // next frame or sample, counted from the range start
     LONGLONG m_first;
     std::vector<BYTE> m_picture;
+    std::vector<BYTE> m_packed;   // the 32-bit frame of a 24- or 16-bit group
     std::vector<std::vector<BYTE>> m_layerFrames;   // what the layers below a transition show
     std::vector<BYTE> m_flipOut, m_flipIn;           // the two frames of a transition, top-down
 };
@@ -309,15 +311,25 @@ HRESULT CGroupPin::FillVideo(IMediaSample* sample)
     REFERENCE_TIME t = m_owner->RangeStart() + rel;
     BYTE* out = NULL;
     sample->GetPointer(&out);
-    ZeroMemory(out, (size_t)W * H * 4);
+    // Frames are composed in 32 bits; a group of another depth gets them
+    // packed afterwards.
+    const WORD bits = vih->bmiHeader.biBitCount;
+    BYTE* frame = out;
+    if (bits != 32) {
+        m_packed.resize((size_t)W * H * 4);
+        frame = m_packed.data();
+    }
+    ZeroMemory(frame, (size_t)W * H * 4);
     RenderPlan& plan = m_owner->Plan();
     {
         CDsAutoLock lock(&plan.readerLock);
-        HRESULT hr = ComposeLayers(0, g.layers.size(), t, out, W, H);
+        HRESULT hr = ComposeLayers(0, g.layers.size(), t, frame, W, H);
         if (FAILED(hr))
             return hr;
     }
-    sample->SetActualDataLength(W * H * 4);
+    if (bits != 32)
+        PackRgb32(frame, W, H, out, bits);
+    sample->SetActualDataLength((long)(RgbStride(W, bits) * H));
     REFERENCE_TIME start = rel - SegmentStart();
     REFERENCE_TIME stop = FrameStartTime(m_next + 1, g.rateNum, g.rateDen) - SegmentStart();
     if (start < 0)
@@ -1047,6 +1059,7 @@ HRESULT CompleteGroupMediaType(const AM_MEDIA_TYPE* group, double fps, AM_MEDIA_
     ZeroMemory(out, sizeof(*out));
     if (IsEqualGUID(group->majortype, MEDIATYPE_Video)) {
         LONG width = 320, height = 240;
+        WORD bits = 32;
         if (IsEqualGUID(group->formattype, FORMAT_VideoInfo) && group->pbFormat &&
             group->cbFormat >= sizeof(VIDEOINFOHEADER)) {
             const BITMAPINFOHEADER& b = ((const VIDEOINFOHEADER*)group->pbFormat)->bmiHeader;
@@ -1054,6 +1067,10 @@ HRESULT CompleteGroupMediaType(const AM_MEDIA_TYPE* group, double fps, AM_MEDIA_
                 width = b.biWidth;
                 height = labs(b.biHeight);
             }
+            // A group may ask for 24 or 16 (RGB555) bits per pixel; anything
+            // else is delivered as 32.
+            if (b.biBitCount == 24 || b.biBitCount == 16)
+                bits = b.biBitCount;
         }
         VIDEOINFOHEADER* vih = (VIDEOINFOHEADER*)CoTaskMemAlloc(sizeof(VIDEOINFOHEADER));
         if (!vih)
@@ -1066,11 +1083,11 @@ HRESULT CompleteGroupMediaType(const AM_MEDIA_TYPE* group, double fps, AM_MEDIA_
         vih->bmiHeader.biWidth = width;
         vih->bmiHeader.biHeight = height;
         vih->bmiHeader.biPlanes = 1;
-        vih->bmiHeader.biBitCount = 32;
+        vih->bmiHeader.biBitCount = bits;
         vih->bmiHeader.biCompression = BI_RGB;
-        vih->bmiHeader.biSizeImage = (DWORD)(width * height * 4);
+        vih->bmiHeader.biSizeImage = (DWORD)(RgbStride(width, bits) * height);
         out->majortype = MEDIATYPE_Video;
-        out->subtype = MEDIASUBTYPE_RGB32;
+        out->subtype = bits == 32 ? MEDIASUBTYPE_RGB32 : bits == 24 ? MEDIASUBTYPE_RGB24 : MEDIASUBTYPE_RGB555;
         out->formattype = FORMAT_VideoInfo;
         out->bFixedSizeSamples = TRUE;
         out->lSampleSize = vih->bmiHeader.biSizeImage;

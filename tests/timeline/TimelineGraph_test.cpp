@@ -51,7 +51,7 @@ protected:
         XRVDSTimeline::s_bForcePlainRenderer = FALSE;
         ComTest::TearDown();
     }
-    void Build(XRVDSTimeline& t, const WAVEFORMATEX* wantedAudio = NULL, bool addZoom = false)
+    void Build(XRVDSTimeline& t, const WAVEFORMATEX* wantedAudio = NULL, bool addZoom = false, WORD groupBits = 32)
     {
         if (wantedAudio)
             t.m_WantedAudioFormat = *wantedAudio;
@@ -72,6 +72,24 @@ protected:
         }
         ASSERT_EQ(S_OK, t.AddAudioFileToTimeline(dir.File("T.wav").c_str(), 0, Sec(4), 0, Sec(4), 0, TRUE, FALSE,
                                                  FALSE, FALSE));
+        if (groupBits != 32) {
+            // The front end takes the group's depth when it connects.
+            CComPtr<IAMTimelineGroup> group;
+            ASSERT_EQ(S_OK, t.GetVideoGroup(&group));
+            VIDEOINFOHEADER vih = {};
+            vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+            vih.bmiHeader.biWidth = 320;
+            vih.bmiHeader.biHeight = 240;
+            vih.bmiHeader.biPlanes = 1;
+            vih.bmiHeader.biBitCount = groupBits;
+            AM_MEDIA_TYPE mt = {};
+            mt.majortype = MEDIATYPE_Video;
+            mt.subtype = groupBits == 24 ? MEDIASUBTYPE_RGB24 : MEDIASUBTYPE_RGB555;
+            mt.formattype = FORMAT_VideoInfo;
+            mt.cbFormat = sizeof(vih);
+            mt.pbFormat = (BYTE*)&vih;
+            ASSERT_EQ(S_OK, group->SetMediaType(&mt));
+        }
         ASSERT_EQ(S_OK, t.InitializeRenderEngine(FALSE));
         ASSERT_EQ(S_OK, t.AddFiltersToGraph(FALSE));
         if (addZoom) {
@@ -103,7 +121,7 @@ TEST_F(TimelineGraphTest, PreviewChainWithThePlainRenderer)
         bool present;
     } filters[] = {{L"SampleGrabber-Pre Zoom", true}, {L"Overlay", true},   {L"Color Space Converter", true},
                    {L"Video Renderer", true},         {L"VMR7", false},     {L"VMR9", false},
-                   {L"Kestravon Audio Renderer", true}};
+                   {L"Kestravon Audio Renderer", true}, {L"Color Filter", false}, {L"Out Color Filter", false}};
     for (const Expect& e : filters)
         EXPECT_EQ(e.present, InGraph(t.m_pGraph, e.name)) << std::string(e.name, e.name + wcslen(e.name));
     EXPECT_EQ(2, t.m_nRendererMode);
@@ -869,5 +887,39 @@ TEST_F(TimelineGraphTest, ZoomStageJoinsOnlyBetweenTheGrabbers)
             info.pFilter->Release();
         EXPECT_EQ(withPostZoom != 0, InputConnected(t.m_pZoomFilter));
         EXPECT_TRUE(InputConnected(t.m_pVideoRenderer));
+    }
+}
+
+// A group of 24 or 16 bits per pixel reaches the 32-bit grabbers through the
+// input colour stage (the converter, then a filter that takes only RGB32);
+// the pictures keep their colours on the way.
+TEST_F(TimelineGraphTest, GroupsOfOtherDepthsComeThroughTheInputColourStage)
+{
+    for (WORD bits : {(WORD)24, (WORD)16}) {
+        SCOPED_TRACE(testing::Message() << bits << " bits per pixel");
+        XRVDSTimeline t(TRUE, TRUE);
+        Build(t, NULL, false, bits);
+        CComPtr<IPin> groupOut;
+        ASSERT_EQ(S_OK, t.m_pRenderEngine->GetGroupOutputPin(t.m_nVideoPin, &groupOut));
+        AM_MEDIA_TYPE mt = {};
+        ASSERT_EQ(S_OK, groupOut->ConnectionMediaType(&mt));
+        EXPECT_EQ(bits, ((VIDEOINFOHEADER*)mt.pbFormat)->bmiHeader.biBitCount) << "the group's own depth";
+        FreeMediaType(mt);
+        EXPECT_TRUE(InGraph(t.m_pGraph, L"Color Filter"));
+        EXPECT_TRUE(InGraph(t.m_pGraph, L"Color Transform"));
+        EXPECT_FALSE(InGraph(t.m_pGraph, L"Out Color Filter")) << "the overlay's frames go straight on";
+        ASSERT_TRUE(t.m_pColorFilter != NULL && t.m_pTransFilter != NULL);
+        EXPECT_TRUE(InputConnected(t.m_pColorFilter));
+        EXPECT_TRUE(InputConnected(t.m_pPreZoomSG));
+        EXPECT_TRUE(InputConnected(t.m_pVideoRenderer));
+        const struct {
+            double at;
+            DWORD colour;
+        } cases[] = {{1.0, kRed}, {3.0, kBlue}, {4.5, kGreen}};
+        for (const auto& c : cases) {
+            std::string file = dir.File("depth" + std::to_string(bits) + "_" + std::to_string((int)(c.at * 10)) + ".bmp");
+            ASSERT_EQ(S_OK, t.GrabSampleBitmapToFile(Sec(c.at), file.c_str(), FALSE)) << c.at;
+            EXPECT_EQ(c.colour, BmpCentre(file)) << c.at;
+        }
     }
 }
