@@ -15,6 +15,7 @@
 #include "controls/ToolBarEx.h"
 #include "framework/ui/Controls.h"
 #include "framework/ui/FileDialog.h"
+#include "recovery/Recovery.h"
 #include "resources/ids_app.h"
 #include "resources/ids_screendraw.h"
 #include "settings/RecorderPrefs.h"
@@ -104,6 +105,15 @@ int CMainFrame::OnCreate(LPCREATESTRUCT /*cs*/)
     if (m_tray->Create(1, this))
         m_tray->SetIcon(::LoadIconA(NULL, (LPCSTR)IDI_APPLICATION), FALSE);
     SetRecordState(0);
+    // A recording cut short last time (the program killed, the machine
+    // stopped) is offered for recovery before anything else; the window is
+    // still hidden, and only one recorder runs (the start-up made sure).
+    {
+        RecoveryInfo recovery;
+        MessageBoxRecoveryUi ui;
+        CString recovered;
+        CheckAndRecoverLastRecording(recovery, recovered, TRUE, ui);
+    }
     return 0;
 }
 

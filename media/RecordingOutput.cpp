@@ -293,9 +293,9 @@ int WriteRecordingPackage(CString& outputPath, CStringArray& mediaList, const CR
     data.SetVideoTrackName(mediaList[0]);
     const DWORD rate = prefs.m_captureRate.m_nRate;
     const DWORD scale = prefs.m_captureRate.m_nScale ? prefs.m_captureRate.m_nScale : 1;
-    double fps = static_cast<double>(rate) / scale;
-    if (!prefs.m_timeLapse)
-        fps = static_cast<double>(rate / scale);
+    // The exact playback rate (29.97 stays 29.97): the rebuild of a cut
+    // recording takes its frame timing from here.
+    const double fps = static_cast<double>(rate) / scale;
     data.SetVideoTrack(info.outputWidth, info.outputHeight, info.outputBitDepth, fps,
                        prefs.m_recordAudio && !prefs.m_recordCamera, info.codecName, prefs.GetAudioFormat(),
                        prefs.m_interleave, prefs.m_interleaveByFrames, static_cast<UINT>(prefs.m_interleaveRate));
