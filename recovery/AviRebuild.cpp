@@ -103,6 +103,8 @@ bool ChunkFits(uint32_t id, uint32_t size, uint64_t at, uint64_t fileSize, const
         return false;
     if (IsVideoId(id) && format.maxFrameBytes && size > format.maxFrameBytes)
         return false;
+    if (IsVideoId(id) && format.exactFrameBytes && size != 0 && size != format.maxFrameBytes)
+        return false;
     return true;
 }
 

@@ -78,6 +78,9 @@ struct RebuildFormat {
     // A video chunk above this size is not a frame of this recording: the
     // walk ends there. 0: the file's size is the only bound.
     uint32_t maxFrameBytes = 0;
+    // Uncompressed frames: every non-empty frame is exactly maxFrameBytes
+    // (anything else is not a frame of this format).
+    bool exactFrameBytes = false;
     // The walk ends after this many chunks (a bound on the index in memory).
     uint32_t maxChunks = 4u * 1024 * 1024;
 };

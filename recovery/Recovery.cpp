@@ -188,6 +188,7 @@ bool VideoFormatFromNote(const CRecordingData& note, avirebuild::RebuildFormat* 
         }
         format->handler = 0;
         format->maxFrameBytes = in.biSizeImage;
+        format->exactFrameBytes = true;
         return true;
     }
     const DWORD handler = FindCompressor(codec);

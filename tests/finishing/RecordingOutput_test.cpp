@@ -144,6 +144,7 @@ TEST(RecordingOutput, RecoveryNoteDescribesTheRecording)
     CRecorderPrefs prefs(NULL);
     prefs.m_recordAudio = TRUE;
     prefs.m_captureRate = CRational(15, 1, 1);
+    prefs.m_playbackRate = CRational(15, 1, 1);
     const WAVEFORMATEX wf = mediatest::PcmFormat(22050, 1, 16);
     prefs.SetAudioFormat(&wf);
     RecordingTrackInfo info;
@@ -178,15 +179,20 @@ TEST(RecordingOutput, RecoveryNoteDescribesTheRecording)
     EXPECT_EQ("xrvc codec", std::string(codec));
     EXPECT_EQ(22050u, format.nSamplesPerSec);
 
-    // The frame rate is the exact playback rate, with or without time lapse
-    // (a whole number would turn 29.97 into 29 and 1/2 into 0).
+    // The frame rate is the exact playback rate the AVI is written with,
+    // with or without time lapse (a whole number would turn 29.97 into 29
+    // and 1/2 into 0; the capture rate of a time lapse is not the playback's).
     const struct {
         BOOL timeLapse;
-        DWORD rate, scale;
+        DWORD captureRate, captureScale, rate, scale;
         double fps;
-    } rates[] = { { FALSE, 1, 2, 0.5 }, { TRUE, 1, 2, 0.5 }, { FALSE, 30000, 1001, 29.970030 }, { FALSE, 15, 1, 15.0 } };
+    } rates[] = { { FALSE, 1, 2, 1, 2, 0.5 },
+                  { TRUE, 1, 5, 15, 1, 15.0 },
+                  { FALSE, 30000, 1001, 30000, 1001, 29.970030 },
+                  { FALSE, 15, 1, 0, 1, 15.0 } };   // no playback rate: the capture rate
     for (const auto& r : rates) {
-        prefs.m_captureRate = CRational(r.rate, r.scale, 1);
+        prefs.m_captureRate = CRational(r.captureRate, r.captureScale, 1);
+        prefs.m_playbackRate = CRational(r.rate, r.scale, 1);
         prefs.m_timeLapse = r.timeLapse;
         CString empty;
         ASSERT_TRUE(WriteRecordingPackage(empty, media, prefs, info, noMarks, false, NULL));
