@@ -325,3 +325,40 @@ TEST(AviRebuild, SoundFileRepairChecksTheLayout)
         EXPECT_EQ(std::to_string(c.data / (c.header == 46 ? 4 : 2)), ProbeStream(path, "a:0", "duration_ts"));
     }
 }
+
+// A note that does not describe the frames (frames compressed while the note
+// says DIB, or another picture size) gives no file rather than one that no
+// player can decode; the damaged file stays as it was.
+TEST(AviRebuild, ANoteThatDoesNotFitTheFramesIsRefused)
+{
+    ASSERT_EQ("", InstallXrvc());
+    const struct {
+        const char* name;
+        AviSpec recorded;
+        AviSpec noted;
+        const char* codec;
+    } cases[] = {
+        { "compressed frames, DIB note", { 64, 48, 24, 10, 1, kXrvc, 8 }, { 64, 48, 24, 10, 1, 0, 8 }, "DIB" },
+        { "DIB frames, smaller picture noted", { 64, 48, 24, 10, 1, 0, 8 }, { 32, 32, 24, 10, 1, 0, 8 }, "DIB" },
+        { "DIB frames, deeper picture noted", { 64, 48, 24, 10, 1, 0, 8 }, { 64, 48, 32, 10, 1, 0, 8 }, "DIB" },
+    };
+    testsupport::ScratchDir dir("misfit");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string killed = dir.File("killed.avi");
+        const std::string rebuilt = dir.File("rebuilt.avi");
+        ASSERT_EQ("", WriteAvi(killed, c.recorded));
+        ASSERT_EQ("", KillAvi(killed, kKeepWhole));
+        std::string before, after;
+        ASSERT_TRUE(testsupport::ReadFileBytes(killed, &before));
+        CRecordingData note;
+        NoteFor(note, c.noted, c.codec);
+        LONG frames = -1;
+        CString error;
+        EXPECT_FALSE(RebuildScreenAvi(killed.c_str(), rebuilt.c_str(), note, TRUE, &frames, &error, nullptr, nullptr));
+        EXPECT_FALSE(error.IsEmpty());
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(rebuilt.c_str()));
+        ASSERT_TRUE(testsupport::ReadFileBytes(killed, &after));
+        EXPECT_EQ(before, after);
+    }
+}
