@@ -108,7 +108,11 @@ int CMainFrame::OnCreate(LPCREATESTRUCT /*cs*/)
     // A recording cut short last time (the program killed, the machine
     // stopped) is offered for recovery before anything else; the window is
     // still hidden, and only one recorder runs (the start-up made sure).
-    {
+    // Only the recorder's own main window (of the recorder's class) does
+    // this, not a frame made under another class.
+    char className[128] = "";
+    ::GetClassNameA(m_hWnd, className, sizeof(className));
+    if (lstrcmpiA(className, RECORDER_CLASS_NAME) == 0) {
         RecoveryInfo recovery;
         MessageBoxRecoveryUi ui;
         CString recovered;
