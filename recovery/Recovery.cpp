@@ -722,6 +722,7 @@ BOOL RebuildRecordingScreen(RecoveryInfo& info, void (*progress)(void* context, 
     if (!MoveFileReplacing(combined, info.screenPath)) {
         info.screenError = LoadText(IDS_RECOVER_CANNOT_SAVE);
         info.screenError.Replace("%s", info.screenPath);
+        info.screenMoveFailed = TRUE;
         if (combined.CompareNoCase(rebuilt[0]) != 0)
             ::DeleteFileA(combined);
         dropRebuilt();
@@ -764,6 +765,7 @@ BOOL RebuildRecordingScreen(RecoveryInfo& info, void (*progress)(void* context, 
 int RecoverScreen(RecoveryInfo& info)
 {
     info.screenRecovered = FALSE;
+    info.screenMoveFailed = FALSE;
     info.screenError.Empty();
     RunUnderDialog(info, IDS_RECOVER_SCREEN_TITLE, ScreenWorker);
     return info.screenRecovered ? 1 : 0;
@@ -874,7 +876,7 @@ BOOL SaveRecoveredPackage(RecoveryInfo& info, LPCSTR outPath)
 // --- The check
 
 RecoveryInfo::RecoveryInfo()
-    : state(1), result(S_OK), event(NULL), screenRecovered(FALSE), dialog(NULL)
+    : state(1), result(S_OK), event(NULL), screenRecovered(FALSE), screenMoveFailed(FALSE), dialog(NULL)
 {
 }
 
@@ -970,7 +972,9 @@ HRESULT CheckAndRecoverLastRecording(RecoveryInfo& info, CString& outPath, BOOL 
     }
     // 8. Rebuild. A failure keeps everything for the next start.
     const BOOL screenOk = info.screenPath.IsEmpty() || RecoverScreen(info);
-    const BOOL cameraOk = info.cameraPath.IsEmpty() || RecoverCamera(info);
+    if (!screenOk && info.screenMoveFailed)
+        ui.ShowMessage(info.screenError, MB_ICONEXCLAMATION);
+    const BOOL cameraOk = screenOk && (info.cameraPath.IsEmpty() || RecoverCamera(info));
     if (!screenOk || !cameraOk)
         return E_FAIL;
     // 9. Save.

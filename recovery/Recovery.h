@@ -56,9 +56,11 @@ struct RecoveryInfo {
     CString screenPath;
     CString cameraPath;
 
-    // Set by the screen worker.
+    // Set by the screen worker: success, why not, and whether the rebuilt
+    // file could not be moved onto the screen file (the user is told).
     BOOL screenRecovered;
     CString screenError;
+    BOOL screenMoveFailed;
     // The progress dialog the workers report to (while one runs).
     CProgressDlg* dialog;
 };
