@@ -42,12 +42,6 @@ void Put16(std::vector<uint8_t>& v, uint16_t x)
     v.push_back((uint8_t)(x >> 8));
 }
 
-void Set32(std::vector<uint8_t>& v, size_t at, uint32_t x)
-{
-    for (int i = 0; i < 4; ++i)
-        v[at + i] = (uint8_t)(x >> (8 * i));
-}
-
 bool IsVideoId(uint32_t id)
 {
     return id == kVideoDib || id == kVideoCompressed;

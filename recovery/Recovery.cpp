@@ -315,7 +315,7 @@ private:
 
 // --- The indexer's status callback
 
-class IndexerStatusCallback : public IWMStatusCallback {
+class IndexerStatusCallback final : public IWMStatusCallback {
 public:
     explicit IndexerStatusCallback(RecoveryInfo* info) : m_refs(0), m_info(info), m_stored(0)
     {

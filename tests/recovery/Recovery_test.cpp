@@ -123,8 +123,9 @@ protected:
             const std::string avi = In(s == 0 ? "Capture_Screen.avi" : "Capture_Screen" + std::to_string(s) + ".avi");
             EXPECT_EQ("", WriteAvi(avi, r.spec));
             // Earlier segments were closed when the next began.
-            if (s == r.segments - 1)
+            if (s == r.segments - 1) {
                 EXPECT_EQ("", KillAvi(avi, 50));
+            }
             files.push_back(avi);
         }
         if (r.sound) {
@@ -366,12 +367,12 @@ TEST_F(RecoveryFlow, RecoversIntoAPlainAvi)
         EXPECT_EQ((size_t)frames, chunks.size());
         EXPECT_EQ(c.r.spec.rate, si.dwRate);
         EXPECT_EQ(c.r.spec.scale, si.dwScale);
-        if (c.r.spec.codec)
+        if (c.r.spec.codec) {
             EXPECT_EQ(c.r.spec.codec, si.fccHandler) << "the note's codec";
-        else
+        } else {
             EXPECT_NE(kXrvc, si.fccHandler) << "DIB frames are not labelled xrvc";
-        if (!c.r.spec.codec)
             EXPECT_EQ(frames, ProbeFrameCount(out));
+        }
         if (c.r.sound) {
             EXPECT_EQ("pcm_s16le", ProbeStream(out, "a:0", "codec_name"));
             const double video = (double)frames * c.r.spec.scale / c.r.spec.rate;
@@ -406,10 +407,11 @@ TEST_F(RecoveryFlow, RecoversIntoAPackageWithTheCameraRepaired)
         r.camera = true;
         r.package = true;
         const auto files = Make(r);
-        if (c.removeCamera)
+        if (c.removeCamera) {
             ASSERT_TRUE(::DeleteFileA(files.back().c_str()));
-        else
-            ASSERT_EQ(0, CheckAsfFile(asftest::Wide(files.back()).c_str(), nullptr));
+        } else {
+            ASSERT_EQ(0, CheckAsfFile(asftest::Wide(files.back()).c_str(), nullptr)) << "cut, not indexed";
+        }
         const std::string out = m_dir.File("Package" + std::to_string(++n) + ".skorec");
         RecoveryInfo info;
         ScriptUi ui;
