@@ -18,9 +18,9 @@ namespace {
 const DWORD kXrvc = mmioFOURCC('x', 'r', 'v', 'c');
 
 // A note describing the recording's video track.
-void NoteFor(CRecordingData& note, const AviSpec& spec, LPCSTR codec)
+void NoteFor(CRecordingData& note, const AviShape& shape, LPCSTR codec)
 {
-    note.SetVideoTrack(spec.width, spec.height, spec.bitCount, (double)spec.rate / spec.scale, FALSE, codec, NULL, 1,
+    note.SetVideoTrack(shape.width, shape.height, shape.bitCount, (double)shape.rate / shape.scale, FALSE, codec, NULL, 1,
                        0, 1);
 }
 
@@ -75,7 +75,7 @@ TEST(AviRebuild, KilledRecordingsComeBackFrameForFrame)
     ASSERT_EQ("", install);
     struct Case {
         const char* name;
-        AviSpec spec;
+        AviShape shape;
         const char* codec;   // the note's codec name
         int cutInto;         // bytes past the last chunk's header kept (KillAvi)
     } cases[] = {
@@ -93,12 +93,12 @@ TEST(AviRebuild, KilledRecordingsComeBackFrameForFrame)
         const std::string written = dir.File("written.avi");
         const std::string killed = dir.File("killed.avi");
         const std::string rebuilt = dir.File("rebuilt.avi");
-        ASSERT_EQ("", WriteAvi(written, c.spec));
+        ASSERT_EQ("", WriteAvi(written, c.shape));
         std::vector<std::string> original;
         AVISTREAMINFOA originalInfo = {};
         std::string originalFormat;
         ASSERT_TRUE(ReadVideoChunks(written, &original, &originalInfo, &originalFormat));
-        ASSERT_EQ((size_t)c.spec.frames, original.size());
+        ASSERT_EQ((size_t)c.shape.frames, original.size());
         ASSERT_TRUE(::CopyFileA(written.c_str(), killed.c_str(), FALSE));
         ASSERT_EQ("", KillAvi(killed, c.cutInto));
         std::vector<std::string> none;
@@ -106,7 +106,7 @@ TEST(AviRebuild, KilledRecordingsComeBackFrameForFrame)
             << "the killed file is not readable as it is";
 
         CRecordingData note;
-        NoteFor(note, c.spec, c.codec);
+        NoteFor(note, c.shape, c.codec);
         LONG frames = 0;
         CString error;
         ASSERT_TRUE(RebuildScreenAvi(killed.c_str(), rebuilt.c_str(), note, TRUE, &frames, &error, nullptr, nullptr))
@@ -121,18 +121,18 @@ TEST(AviRebuild, KilledRecordingsComeBackFrameForFrame)
         ASSERT_EQ(expected, back.size());
         for (size_t i = 0; i < back.size(); ++i)
             EXPECT_EQ(original[i], back[i]) << "frame " << i;
-        EXPECT_EQ(c.spec.rate, info.dwRate);
-        EXPECT_EQ(c.spec.scale, info.dwScale);
+        EXPECT_EQ(c.shape.rate, info.dwRate);
+        EXPECT_EQ(c.shape.scale, info.dwScale);
         ASSERT_GE(format.size(), sizeof(BITMAPINFOHEADER));
         const BITMAPINFOHEADER* bih = (const BITMAPINFOHEADER*)format.data();
-        EXPECT_EQ(c.spec.width, bih->biWidth);
-        EXPECT_EQ(c.spec.height, bih->biHeight);
-        EXPECT_EQ(c.spec.codec ? c.spec.codec : (DWORD)BI_RGB, bih->biCompression)
+        EXPECT_EQ(c.shape.width, bih->biWidth);
+        EXPECT_EQ(c.shape.height, bih->biHeight);
+        EXPECT_EQ(c.shape.codec ? c.shape.codec : (DWORD)BI_RGB, bih->biCompression)
             << "DIB frames are not labelled with a codec";
         EXPECT_EQ(originalFormat, format) << "the codec's format for the recorded input";
-        if (!c.spec.codec) {
+        if (!c.shape.codec) {
             EXPECT_EQ((int)expected, ProbeFrameCount(rebuilt));
-            EXPECT_EQ(std::to_string(c.spec.rate) + "/" + std::to_string(c.spec.scale),
+            EXPECT_EQ(std::to_string(c.shape.rate) + "/" + std::to_string(c.shape.scale),
                       ProbeStream(rebuilt, "v:0", "r_frame_rate"));
         } else {
             // Decoded through the codec, each picture is the one recorded.
@@ -146,9 +146,9 @@ TEST(AviRebuild, KilledRecordingsComeBackFrameForFrame)
             for (size_t i = 0; i < expected; ++i) {
                 const BITMAPINFOHEADER* picture = (const BITMAPINFOHEADER*)AVIStreamGetFrame(getter, (LONG)i);
                 ASSERT_NE(nullptr, picture) << i;
-                const std::string want = FramePicture(c.spec, (int)i);
+                const std::string want = FramePicture(c.shape, (int)i);
                 const BYTE* bits = (const BYTE*)picture + picture->biSize + picture->biClrUsed * 4;
-                ASSERT_EQ(c.spec.bitCount, picture->biBitCount) << "decoded at the recorded depth";
+                ASSERT_EQ(c.shape.bitCount, picture->biBitCount) << "decoded at the recorded depth";
                 EXPECT_EQ(0, memcmp(bits, want.data(), want.size())) << "frame " << i;
             }
             AVIStreamGetFrameClose(getter);
@@ -334,8 +334,8 @@ TEST(AviRebuild, ANoteThatDoesNotFitTheFramesIsRefused)
     ASSERT_EQ("", InstallXrvc());
     const struct {
         const char* name;
-        AviSpec recorded;
-        AviSpec noted;
+        AviShape recorded;
+        AviShape noted;
         const char* codec;
     } cases[] = {
         { "compressed frames, DIB note", { 64, 48, 24, 10, 1, kXrvc, 8 }, { 64, 48, 24, 10, 1, 0, 8 }, "DIB" },

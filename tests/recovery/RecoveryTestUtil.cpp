@@ -15,16 +15,16 @@ DWORD Get32(const std::string& b, size_t at)
     return v;
 }
 
-size_t ImageSize(const AviSpec& s)
+size_t ImageSize(const AviShape& s)
 {
     return (((size_t)s.width * s.bitCount + 31) / 32) * 4 * (size_t)s.height;
 }
 
 }  // namespace
 
-std::string FramePicture(const AviSpec& spec, int n)
+std::string FramePicture(const AviShape& shape, int n)
 {
-    std::string bits(ImageSize(spec), '\0');
+    std::string bits(ImageSize(shape), '\0');
     // A frame number in every row's first bytes and a gradient that moves
     // with it: every frame differs, and compresses to something.
     for (size_t i = 0; i < bits.size(); ++i)
@@ -33,7 +33,7 @@ std::string FramePicture(const AviSpec& spec, int n)
     return bits;
 }
 
-std::string WriteAvi(const std::string& path, const AviSpec& spec)
+std::string WriteAvi(const std::string& path, const AviShape& shape)
 {
     ::DeleteFileA(path.c_str());
     AVIFileInit();
@@ -45,19 +45,19 @@ std::string WriteAvi(const std::string& path, const AviSpec& spec)
     }
     AVISTREAMINFOA info = {};
     info.fccType = streamtypeVIDEO;
-    info.fccHandler = spec.codec;
-    info.dwRate = spec.rate;
-    info.dwScale = spec.scale;
-    info.dwSuggestedBufferSize = (DWORD)ImageSize(spec);
-    SetRect(&info.rcFrame, 0, 0, spec.width, spec.height);
+    info.fccHandler = shape.codec;
+    info.dwRate = shape.rate;
+    info.dwScale = shape.scale;
+    info.dwSuggestedBufferSize = (DWORD)ImageSize(shape);
+    SetRect(&info.rcFrame, 0, 0, shape.width, shape.height);
     PAVISTREAM stream = nullptr, compressed = nullptr;
     if (AVIFileCreateStreamA(file, &stream, &info) != 0)
         error = "AVIFileCreateStream failed";
     PAVISTREAM target = stream;
-    if (error.empty() && spec.codec) {
+    if (error.empty() && shape.codec) {
         AVICOMPRESSOPTIONS options = {};
         options.fccType = streamtypeVIDEO;
-        options.fccHandler = spec.codec;
+        options.fccHandler = shape.codec;
         options.dwKeyFrameEvery = 5;
         options.dwQuality = 10000;
         options.dwFlags = AVICOMPRESSF_KEYFRAMES;
@@ -67,16 +67,16 @@ std::string WriteAvi(const std::string& path, const AviSpec& spec)
     }
     BITMAPINFOHEADER bih = {};
     bih.biSize = sizeof(bih);
-    bih.biWidth = spec.width;
-    bih.biHeight = spec.height;
+    bih.biWidth = shape.width;
+    bih.biHeight = shape.height;
     bih.biPlanes = 1;
-    bih.biBitCount = (WORD)spec.bitCount;
+    bih.biBitCount = (WORD)shape.bitCount;
     bih.biCompression = BI_RGB;
-    bih.biSizeImage = (DWORD)ImageSize(spec);
+    bih.biSizeImage = (DWORD)ImageSize(shape);
     if (error.empty() && AVIStreamSetFormat(target, 0, &bih, sizeof(bih)) != 0)
         error = "AVIStreamSetFormat failed";
-    for (int i = 0; error.empty() && i < spec.frames; ++i) {
-        const std::string picture = FramePicture(spec, i);
+    for (int i = 0; error.empty() && i < shape.frames; ++i) {
+        const std::string picture = FramePicture(shape, i);
         if (AVIStreamWrite(target, i, 1, (void*)picture.data(), (LONG)picture.size(), AVIIF_KEYFRAME, nullptr,
                            nullptr) != 0)
             error = "AVIStreamWrite failed at " + std::to_string(i);

@@ -11,7 +11,7 @@
 
 namespace recoverytest {
 
-struct AviSpec {
+struct AviShape {
     int width = 64;
     int height = 48;
     int bitCount = 24;
@@ -21,11 +21,11 @@ struct AviSpec {
     int frames = 12;
 };
 
-// The picture of frame n (a DIB of the spec's size and depth).
-std::string FramePicture(const AviSpec& spec, int n);
+// The picture of frame n (a DIB of the shape's size and depth).
+std::string FramePicture(const AviShape& shape, int n);
 
 // Writes the AVI through AVIFile; empty on success, else the reason.
-std::string WriteAvi(const std::string& path, const AviSpec& spec);
+std::string WriteAvi(const std::string& path, const AviShape& shape);
 
 // Leaves a written AVI as a recorder killed while writing it: bytes 0-2047
 // zero, the index gone, and the file cut cutInto bytes past the last frame

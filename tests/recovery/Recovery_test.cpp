@@ -73,7 +73,7 @@ public:
 
 // What a killed recording left.
 struct Recording {
-    AviSpec spec;
+    AviShape shape;
     const char* codec = "DIB";
     int segments = 1;
     bool sound = false;
@@ -121,7 +121,7 @@ protected:
         note.SetAudioIsSeparate(!r.camera);
         for (int s = 0; s < r.segments; ++s) {
             const std::string avi = In(s == 0 ? "Capture_Screen.avi" : "Capture_Screen" + std::to_string(s) + ".avi");
-            EXPECT_EQ("", WriteAvi(avi, r.spec));
+            EXPECT_EQ("", WriteAvi(avi, r.shape));
             // Earlier segments were closed when the next began.
             if (s == r.segments - 1) {
                 EXPECT_EQ("", KillAvi(avi, 50));
@@ -132,7 +132,7 @@ protected:
             for (int s = 0; s < r.segments; ++s) {
                 const std::string wav = In(s == 0 ? "Capture_Screen_Audio.wav"
                                                   : "Capture_Screen" + std::to_string(s) + "_Audio.wav");
-                const std::string bytes = CutSound((double)r.spec.frames * r.spec.scale / r.spec.rate);
+                const std::string bytes = CutSound((double)r.shape.frames * r.shape.scale / r.shape.rate);
                 EXPECT_TRUE(testsupport::WriteFileBytes(wav, bytes.data(), bytes.size()));
                 files.push_back(wav);
             }
@@ -149,7 +149,7 @@ protected:
         for (const auto& f : files)
             note.AddFile(f.c_str(), f.c_str());
         WAVEFORMATEX wf = mediatest::PcmFormat(kSoundRate, 1, 16);
-        note.SetVideoTrack(r.spec.width, r.spec.height, r.spec.bitCount, (double)r.spec.rate / r.spec.scale,
+        note.SetVideoTrack(r.shape.width, r.shape.height, r.shape.bitCount, (double)r.shape.rate / r.shape.scale,
                            r.sound, r.codec, &wf, 1, 0, 1);
         note.SetVideoTrackName(files[0].c_str());
         if (r.sound)
@@ -326,19 +326,19 @@ TEST_F(RecoveryFlow, RecoversIntoAPlainAvi)
     std::vector<Case> cases;
     {
         Case c{ "one segment", {} };
-        c.r.spec = { 64, 48, 24, 10, 1, 0, 12 };
+        c.r.shape = { 64, 48, 24, 10, 1, 0, 12 };
         cases.push_back(c);
         c = { "one segment with sound at 29.97 fps", {} };
-        c.r.spec = { 64, 48, 24, 30000, 1001, 0, 30 };
+        c.r.shape = { 64, 48, 24, 30000, 1001, 0, 30 };
         c.r.sound = true;
         cases.push_back(c);
         c = { "three segments with sound", {} };
-        c.r.spec = { 64, 48, 24, 10, 1, 0, 10 };
+        c.r.shape = { 64, 48, 24, 10, 1, 0, 10 };
         c.r.segments = 3;
         c.r.sound = true;
         cases.push_back(c);
         c = { "xrvc", {} };
-        c.r.spec = { 64, 48, 24, 10, 1, kXrvc, 12 };
+        c.r.shape = { 64, 48, 24, 10, 1, kXrvc, 12 };
         c.r.codec = "xrvc";
         cases.push_back(c);
     }
@@ -360,26 +360,26 @@ TEST_F(RecoveryFlow, RecoversIntoAPlainAvi)
         done.Format(IDS_RECOVER_DONE, out.c_str());
         EXPECT_EQ(std::string(done), ui.shown[0]);
 
-        const int frames = c.r.spec.frames * c.r.segments - 1;
+        const int frames = c.r.shape.frames * c.r.segments - 1;
         std::vector<std::string> chunks;
         AVISTREAMINFOA si = {};
         ASSERT_TRUE(ReadVideoChunks(out, &chunks, &si, nullptr));
         EXPECT_EQ((size_t)frames, chunks.size());
-        EXPECT_EQ(c.r.spec.rate, si.dwRate);
-        EXPECT_EQ(c.r.spec.scale, si.dwScale);
-        if (c.r.spec.codec) {
-            EXPECT_EQ(c.r.spec.codec, si.fccHandler) << "the note's codec";
+        EXPECT_EQ(c.r.shape.rate, si.dwRate);
+        EXPECT_EQ(c.r.shape.scale, si.dwScale);
+        if (c.r.shape.codec) {
+            EXPECT_EQ(c.r.shape.codec, si.fccHandler) << "the note's codec";
         } else {
             EXPECT_NE(kXrvc, si.fccHandler) << "DIB frames are not labelled xrvc";
             EXPECT_EQ(frames, ProbeFrameCount(out));
         }
         if (c.r.sound) {
             EXPECT_EQ("pcm_s16le", ProbeStream(out, "a:0", "codec_name"));
-            const double video = (double)frames * c.r.spec.scale / c.r.spec.rate;
+            const double video = (double)frames * c.r.shape.scale / c.r.shape.rate;
             const std::vector<int> sound = mediatest::DecodeAudio16(out, m_dir.File("sound.raw"), kSoundRate);
             const double audio = (double)sound.size() / kSoundRate;
             EXPECT_GT(video, 0.0);
-            EXPECT_NEAR(video, audio, 1.5 * c.r.spec.scale / c.r.spec.rate + 0.05);
+            EXPECT_NEAR(video, audio, 1.5 * c.r.shape.scale / c.r.shape.rate + 0.05);
         } else {
             EXPECT_EQ("", ProbeStream(out, "a:0", "codec_name"));
         }
@@ -403,7 +403,7 @@ TEST_F(RecoveryFlow, RecoversIntoAPackageWithTheCameraRepaired)
         SCOPED_TRACE(c.name);
         ::CreateDirectoryA(m_folder.c_str(), nullptr);
         Recording r;
-        r.spec = { 64, 48, 24, 10, 1, 0, 12 };
+        r.shape = { 64, 48, 24, 10, 1, 0, 12 };
         r.camera = true;
         r.package = true;
         const auto files = Make(r);
