@@ -651,19 +651,29 @@ HRESULT ZoomOf(IBaseFilter* filter, IZoomPIPFilter** zoom)
     return filter->QueryInterface(IID_IZoomPIPFilter, (void**)zoom);
 }
 
-// Adds a filter to the graph unless it is in a graph already.
-HRESULT AddOnce(IGraphBuilder* graph, IBaseFilter* filter, LPCWSTR name)
+} // namespace
+
+// Adds a filter to the graph unless it is there already. A filter still in
+// the graph an earlier rebuild replaced leaves that one first.
+HRESULT XRVDSTimeline::AddFilterOnce(IGraphBuilder* graph, IBaseFilter* filter, LPCWSTR name)
 {
+    if (!graph || !filter)
+        return E_POINTER;
     FILTER_INFO info;
     memset(&info, 0, sizeof(info));
     if (SUCCEEDED(filter->QueryFilterInfo(&info)) && info.pGraph) {
+        CComPtr<IUnknown> current, other;
+        graph->QueryInterface(IID_IUnknown, (void**)&current);
+        info.pGraph->QueryInterface(IID_IUnknown, (void**)&other);
+        const bool same = current == other;
+        if (!same)
+            info.pGraph->RemoveFilter(filter);
         info.pGraph->Release();
-        return S_OK;
+        if (same)
+            return S_OK;
     }
     return graph->AddFilter(filter, name);
 }
-
-} // namespace
 
 HRESULT XRVDSTimeline::UpdateZoomFilter(int width, int height, int stretchMode, int value1, int value2)
 {
@@ -702,8 +712,8 @@ HRESULT XRVDSTimeline::AddMovieZoomFilter()
         XRV_CHECK(DexCreateInstance( CLSID_XrvZoomFilter, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pZoomFilter ));
     if (!m_pOverlayFilter)
         XRV_CHECK(DexCreateInstance( CLSID_Overlay, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pOverlayFilter ));
-    XRV_CHECK(AddOnce( m_pGraph, m_pZoomFilter, L"Zoom" ));
-    XRV_CHECK(AddOnce( m_pGraph, m_pOverlayFilter, L"Overlay" ));
+    XRV_CHECK(AddFilterOnce( m_pGraph, m_pZoomFilter, L"Zoom" ));
+    XRV_CHECK(AddFilterOnce( m_pGraph, m_pOverlayFilter, L"Overlay" ));
     return S_OK;
 }
 

@@ -103,6 +103,7 @@ public:
     BOOL NormalizeWaveFormat(WAVEFORMATEX* format) const;
     BOOL HasAudioGroup() const { return m_nAudioPin != -1; }
     static HRESULT AddFilter(IGraphBuilder* graph, REFCLSID clsid, LPCWSTR name, IBaseFilter** out);
+    static HRESULT AddFilterOnce(IGraphBuilder* graph, IBaseFilter* filter, LPCWSTR name);
     // The output stages of the file writer (XRVDSTimelineOutput.cpp).
     HRESULT AddMovieVidComp(IPin* videoOut, IPin* muxIn);
     HRESULT AddMovieAudio(IPin* audioOut, IPin* targetIn);

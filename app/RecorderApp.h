@@ -44,6 +44,8 @@ public:
     // Start-up: the main-window class, the single instance, the command line
     // and its forwarding to a running instance, the main window.
     BOOL InitApplication() override;
+    // Opens the help file's index topic (the /H switch and Help, Index).
+    void OpenHelpIndex();
     BOOL InitInstance() override;
     int ExitInstance() override;
     // The window layer's part of the message loop (dialog keys, tool tips,
