@@ -713,7 +713,8 @@ BOOL RebuildRecordingScreen(RecoveryInfo& info, void (*progress)(void* context, 
     DWORD gotRate = 0, gotScale = 0;
     const LONG got = CountAviFrames(combined, &gotRate, &gotScale);
     if (got < expected || got <= 0 || (ULONGLONG)gotRate * scale != (ULONGLONG)rate * gotScale) {
-        info.screenError.Format("the rebuilt file holds %ld of %ld frames", got, expected);
+        info.screenError.Format("the rebuilt file holds %ld of %ld frames at %lu/%lu (not %lu/%lu)", got, expected,
+                                gotRate, gotScale, (unsigned long)rate, (unsigned long)scale);
         if (combined.CompareNoCase(rebuilt[0]) != 0)
             ::DeleteFileA(combined);
         dropRebuilt();

@@ -341,6 +341,12 @@ TEST_F(RecoveryFlow, RecoversIntoAPlainAvi)
         c.r.shape = { 64, 48, 24, 10, 1, kXrvc, 12 };
         c.r.codec = "xrvc";
         cases.push_back(c);
+        c = { "two xrvc segments with sound", {} };
+        c.r.shape = { 64, 48, 24, 10, 1, kXrvc, 15 };
+        c.r.codec = "xrvc";
+        c.r.segments = 2;
+        c.r.sound = true;
+        cases.push_back(c);
     }
     int n = 0;
     for (const auto& c : cases) {
