@@ -15,6 +15,7 @@
 #include "controls/ToolBarEx.h"
 #include "framework/ui/Controls.h"
 #include "framework/ui/FileDialog.h"
+#include "recovery/Recovery.h"
 #include "resources/ids_app.h"
 #include "resources/ids_screendraw.h"
 #include "settings/RecorderPrefs.h"
@@ -118,6 +119,19 @@ int CMainFrame::OnCreate(LPCREATESTRUCT /*cs*/)
     m_tray->Create(1, this);
     ShowIndicator(TRUE);
     SetRecordState(0);
+    // A recording cut short last time (the program killed, the machine
+    // stopped) is offered for recovery before anything else; the window is
+    // still hidden, and only one recorder runs (the start-up made sure).
+    // Only the recorder's own main window (of the recorder's class) does
+    // this, not a frame made under another class.
+    char className[128] = "";
+    ::GetClassNameA(m_hWnd, className, sizeof(className));
+    if (lstrcmpiA(className, RECORDER_CLASS_NAME) == 0) {
+        RecoveryInfo recovery;
+        MessageBoxRecoveryUi ui;
+        CString recovered;
+        CheckAndRecoverLastRecording(recovery, recovered, TRUE, ui);
+    }
     return 0;
 }
 

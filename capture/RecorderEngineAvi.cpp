@@ -48,6 +48,23 @@ BOOL CRecorderEngine::OpenOutputAvi(const BITMAPINFO* format, int segment)
         settings.bytesPerSecond = (DWORD)(m_prefs->m_dataRate > 0 ? m_prefs->m_dataRate : 0) * 1024;
     }
     m_prefs->m_compressorFourCC = settings.fourcc;
+    // The recovery note names the codec the frames are really written with
+    // (the automatic choice by depth may differ from the preferences').
+    if (segment == 0) {
+        if (settings.fourcc == kFourccDib) {
+            m_codecName = "DIB";
+        } else {
+            HIC hic = ::ICOpen(ICTYPE_VIDEO, settings.fourcc, ICMODE_QUERY);
+            ICINFO info = {};
+            info.dwSize = sizeof(info);
+            if (hic && ::ICGetInfo(hic, &info, sizeof(info))) {
+                m_codecName = CString(info.szName);
+                m_codecDescription = CString(info.szDescription);
+            }
+            if (hic)
+                ::ICClose(hic);
+        }
+    }
     settings.rate = m_prefs->m_playbackRate.m_nRate;
     settings.scale = m_prefs->m_playbackRate.m_nScale;
 

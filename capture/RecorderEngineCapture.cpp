@@ -135,12 +135,12 @@ UINT CRecorderEngine::CaptureThread()
             break;
         if (::InterlockedExchange(&m_paletteChanged, 0) && !ApplyPaletteChange())
             break;
-        if (!m_live)
-            WriteRecoveryNote();
-
         m_pacer.Start(m_rate.m_nRate, m_rate.m_nScale, ::GetTickCount());
         if (!OpenOutputAvi((const BITMAPINFO*)m_frameFormat.data(), 0) && !m_live)
             break;
+        // Once the file is open the note can name its codec.
+        if (!m_live)
+            WriteRecoveryNote();
 
         // The frame: a DIB section of the recording's format in the memory DC.
         m_frameBitmap = CreateFrameSection(m_screenDC, m_frameFormat, &m_frameBits);

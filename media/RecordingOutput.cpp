@@ -291,11 +291,15 @@ int WriteRecordingPackage(CString& outputPath, CStringArray& mediaList, const CR
     for (INT_PTR i = 0; i < mediaList.GetSize(); ++i)
         data.AddFile(mediaList[i], mediaList[i]);
     data.SetVideoTrackName(mediaList[0]);
-    const DWORD rate = prefs.m_captureRate.m_nRate;
-    const DWORD scale = prefs.m_captureRate.m_nScale ? prefs.m_captureRate.m_nScale : 1;
-    double fps = static_cast<double>(rate) / scale;
-    if (!prefs.m_timeLapse)
-        fps = static_cast<double>(rate / scale);
+    // The exact playback rate the screen AVI is written with (29.97 stays
+    // 29.97, and a time-lapse recording keeps its playback rate, not its
+    // capture rate): the rebuild of a cut recording takes its frame timing
+    // from here.
+    const CRational& played = prefs.m_playbackRate.m_nRate && prefs.m_playbackRate.m_nScale ? prefs.m_playbackRate
+                                                                                             : prefs.m_captureRate;
+    const DWORD rate = played.m_nRate;
+    const DWORD scale = played.m_nScale ? played.m_nScale : 1;
+    const double fps = static_cast<double>(rate) / scale;
     data.SetVideoTrack(info.outputWidth, info.outputHeight, info.outputBitDepth, fps,
                        prefs.m_recordAudio && !prefs.m_recordCamera, info.codecName, prefs.GetAudioFormat(),
                        prefs.m_interleave, prefs.m_interleaveByFrames, static_cast<UINT>(prefs.m_interleaveRate));

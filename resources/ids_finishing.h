@@ -41,6 +41,18 @@
 #define IDS_MANIFEST_TOO_NEW         16045
 #define IDS_MANIFEST_BAD_VERSION     16046
 #define IDS_PROCESSING_RECORDING     16234 // "正在处理录制内容"
+
+// The recovery of an interrupted recording.
+#define IDS_RECOVER_SCREEN_TITLE     16053 // "正在恢复屏幕录制内容"
+#define IDS_RECOVER_CANNOT_SAVE      16054 // %s: the file that cannot be saved
+#define IDS_RECOVER_CAMERA_TITLE     16055 // %d: the step
+#define IDS_RECOVER_SAVE_AS          16056 // "恢复的文件另存为"
+#define IDS_RECOVER_AVI_FILTER       16057
+#define IDS_RECOVER_SKOREC_FILTER    16058
+#define IDS_RECOVER_CONFIRM_CANCEL   16059
+#define IDS_RECOVER_ASK              16060
+#define IDS_RECOVER_DONE             16061 // %s: the saved file
+#define IDS_RECOVER_CAMERA_DAMAGED   16062
 #define IDS_PROCESSING_PERCENT       16235 // "处理: %d%%"
 
 // The progress dialog of the package writer.

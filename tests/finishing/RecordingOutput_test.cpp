@@ -144,6 +144,7 @@ TEST(RecordingOutput, RecoveryNoteDescribesTheRecording)
     CRecorderPrefs prefs(NULL);
     prefs.m_recordAudio = TRUE;
     prefs.m_captureRate = CRational(15, 1, 1);
+    prefs.m_playbackRate = CRational(15, 1, 1);
     const WAVEFORMATEX wf = mediatest::PcmFormat(22050, 1, 16);
     prefs.SetAudioFormat(&wf);
     RecordingTrackInfo info;
@@ -178,13 +179,20 @@ TEST(RecordingOutput, RecoveryNoteDescribesTheRecording)
     EXPECT_EQ("xrvc codec", std::string(codec));
     EXPECT_EQ(22050u, format.nSamplesPerSec);
 
-    // The frame rate is whole unless time lapse is on.
+    // The frame rate is the exact playback rate the AVI is written with,
+    // with or without time lapse (a whole number would turn 29.97 into 29
+    // and 1/2 into 0; the capture rate of a time lapse is not the playback's).
     const struct {
         BOOL timeLapse;
+        DWORD captureRate, captureScale, rate, scale;
         double fps;
-    } rates[] = { { FALSE, 0.0 }, { TRUE, 0.5 } };
+    } rates[] = { { FALSE, 1, 2, 1, 2, 0.5 },
+                  { TRUE, 1, 5, 15, 1, 15.0 },
+                  { FALSE, 30000, 1001, 30000, 1001, 29.970030 },
+                  { FALSE, 15, 1, 0, 1, 15.0 } };   // no playback rate: the capture rate
     for (const auto& r : rates) {
-        prefs.m_captureRate = CRational(1, 2, 1);
+        prefs.m_captureRate = CRational(r.captureRate, r.captureScale, 1);
+        prefs.m_playbackRate = CRational(r.rate, r.scale, 1);
         prefs.m_timeLapse = r.timeLapse;
         CString empty;
         ASSERT_TRUE(WriteRecordingPackage(empty, media, prefs, info, noMarks, false, NULL));
@@ -192,7 +200,7 @@ TEST(RecordingOutput, RecoveryNoteDescribesTheRecording)
         CRecordingData again;
         ASSERT_TRUE(again.Load(empty));
         again.GetVideoTrack(NULL, NULL, NULL, &fps, NULL, NULL, NULL, NULL, NULL, NULL);
-        EXPECT_DOUBLE_EQ(r.fps, fps) << r.timeLapse;
+        EXPECT_NEAR(r.fps, fps, 1e-9) << r.timeLapse << " " << r.rate << "/" << r.scale;
     }
     // The sound track is the recording's sound file wherever it is listed,
     // and none when the recording has no sound file.
