@@ -70,6 +70,9 @@ TEST_F(JoinerTest, JoinsEveryFrameWithEachSoundUnderItsSegment)
     EXPECT_EQ("5/1", ProbeEntry(output, "v:0", "r_frame_rate"));
     EXPECT_EQ("64", ProbeEntry(output, "v:0", "width"));
 
+    // The sound keeps the recorded format.
+    EXPECT_EQ("22050", ProbeEntry(output, "a:0", "sample_rate"));
+    EXPECT_EQ("1", ProbeEntry(output, "a:0", "channels"));
     const DWORD rate = 22050;
     std::vector<int> sound = mediatest::DecodeAudio16(output, dir.File("decoded.raw"), rate);
     // As long as the video within one frame.
@@ -183,6 +186,34 @@ TEST_F(JoinerTest, JoinsXrvcSegmentsAtTheirExactRate)
     EXPECT_NEAR(880.0, mediatest::LoudToneFrequency(std::vector<int>(sound.begin() + rate * 16 / 10,
                                                                      sound.begin() + rate * 24 / 10), rate, &loud),
                 5.0);
+}
+
+// A recording stopped just after a split leaves a last segment without
+// frames and a sound without samples: the join leaves them out.
+TEST_F(JoinerTest, AnEmptyLastSegmentIsLeftOut)
+{
+    dextest::AviPlan avi;
+    avi.width = 64;
+    avi.height = 48;
+    avi.fps = 5;
+    ASSERT_EQ("", dextest::WriteAvi(dir.File("empty.avi"), avi));
+    ASSERT_TRUE(dextest::WriteToneWav(dir.File("empty.wav"), 22050, 660.0, 0));
+    segments.Add(dir.File("empty.avi").c_str());
+    sounds.Add(dir.File("empty.wav").c_str());
+    std::string output = dir.File("joined.avi");
+    CTimelineJoiner joiner;
+    ASSERT_EQ(1, joiner.JoinSegments(segments, sounds, output.c_str(), &settings));
+    EXPECT_EQ("15", ProbeEntry(output, "v:0", "nb_read_frames"));
+    std::vector<int> sound = mediatest::DecodeAudio16(output, dir.File("decoded.raw"), 22050);
+    EXPECT_NEAR(3.0, (double)sound.size() / 22050, 0.2);
+
+    // Segments that are all empty give nothing to join.
+    CStringArray onlyEmpty, onlyEmptySound;
+    onlyEmpty.Add(dir.File("empty.avi").c_str());
+    onlyEmptySound.Add(dir.File("empty.wav").c_str());
+    std::string none = dir.File("none.avi");
+    EXPECT_EQ(0, joiner.JoinSegments(onlyEmpty, onlyEmptySound, none.c_str(), &settings));
+    EXPECT_FALSE(Exists(none));
 }
 
 TEST_F(JoinerTest, FailedJoinKeepsEveryFileAndWritesNothing)
