@@ -3,6 +3,7 @@
 // line that ends as a saved AVI.
 #include "app/AppMessages.h"
 #include "resources/ids_app.h"
+#include "resources/ids_finishing.h"
 #include "resources/ids_settings.h"
 #include "tests/support/MediaTestUtil.h"
 #include "tests/support/TestSupport.h"
@@ -999,5 +1000,115 @@ TEST(VexcapProgram, SplitRecordingIsJoinedIntoOneAvi)
         }
         EXPECT_EQ(0u, differ) << stem << ": " << compare << " samples from " << begin;
         startFrames += frames[i];
+    }
+}
+
+namespace {
+
+// The visible top-level window with a static text of `text`, or NULL.
+HWND FindBoxWithText(const std::string& text)
+{
+    HWND w = NULL;
+    while ((w = ::FindWindowExA(NULL, w, NULL, NULL)) != NULL) {
+        if (!::IsWindowVisible(w))
+            continue;
+        HWND child = NULL;
+        while ((child = ::FindWindowExA(w, child, "Static", NULL)) != NULL) {
+            char inner[512] = "";
+            ::GetWindowTextA(child, inner, sizeof(inner));
+            if (text == inner)
+                return w;
+        }
+    }
+    return NULL;
+}
+
+}  // namespace
+
+// A join that fails (a finished segment is held where the program cannot
+// read it) ends with the program's message, and every segment, every sound,
+// the recovery note and LastRecDir stay for a later recovery.
+TEST(VexcapProgram, AJoinThatFailsKeepsEveryFile)
+{
+    ASSERT_EQ(0, CountRecorderWindows());
+    ScratchDir out("vxjoinfail");
+    DemoPrefs prefs(out.Path(), 0);
+    const DWORD on = 1, device = WAVE_MAPPER;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(prefs.Key(), "RecordAudio", 0, REG_DWORD, (const BYTE*)&on, 4));
+    ::RegSetValueExA(prefs.Key(), "AudioDeviceID", 0, REG_DWORD, (const BYTE*)&device, 4);
+    ::RegDeleteValueA(prefs.Key(), "MuteAudio");
+    ASSERT_TRUE(::SetEnvironmentVariableA(kSegmentLimitVariable, "120000"));
+    ASSERT_TRUE(mediatest::PlayToneInBackground(440.0, 14.0, 0.5));
+    Program first("/R");
+    ::SetEnvironmentVariableA(kSegmentLimitVariable, NULL);
+    HWND main = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (main = ::FindWindowA(RECORDER_CLASS_NAME, NULL)) != NULL; }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_RECORDING); }, 20000));
+    const std::string folder = LastRecordingFolder();
+    ASSERT_FALSE(folder.empty());
+    // Once the second segment has begun, the first is finished: hold it
+    // with no sharing at all.
+    HANDLE held = INVALID_HANDLE_VALUE;
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            const std::vector<std::string> firstSegment = mediatest::ListFiles(folder, "*_Screen.avi");
+            if (mediatest::ListFiles(folder, "*_Screen1.avi").empty() || firstSegment.empty())
+                return false;
+            held = ::CreateFileA((folder + "\\" + firstSegment[0]).c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0,
+                                 NULL);
+            return held != INVALID_HANDLE_VALUE;
+        },
+        30000));
+    Pump(1000);
+    EXPECT_EQ(1, RunProgram("/S"));
+    CString failed;
+    failed.LoadString(IDS_CANNOT_RENDER_AVI);
+    EXPECT_TRUE(PumpUntil([&] { return FindBoxWithText((LPCSTR)failed) != NULL; }, 60000)) << VisibleWindowTexts();
+    const std::vector<std::string> kept = mediatest::ListFiles(folder, "*");
+    // The message, and the one that says where the files were kept, are
+    // answered until the recorder is idle.
+    std::string answered;
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            HWND w = NULL;
+            while ((w = ::FindWindowExA(NULL, w, "#32770", NULL)) != NULL) {
+                DWORD pid = 0;
+                ::GetWindowThreadProcessId(w, &pid);
+                if (pid != ::GetCurrentProcessId() && ::IsWindowVisible(w)) {
+                    answered += VisibleWindowTexts() + "; ";
+                    ::PostMessageA(w, WM_COMMAND, IDOK, 0);
+                }
+            }
+            Pump(200);
+            return TitleShows(main, IDS_RECORD_STATE_IDLE);
+        },
+        30000))
+        << answered;
+    ::CloseHandle(held);
+    EXPECT_EQ(0, RunProgram("/X"));
+    EXPECT_EQ(0, first.Wait(30000));
+
+    std::string names;
+    for (const std::string& n : kept)
+        names += n + " ";
+    EXPECT_EQ(1u, mediatest::ListFiles(folder, "RecInfo.xml").size()) << names;
+    EXPECT_EQ(1u, mediatest::ListFiles(folder, "*_Screen.avi").size()) << names;
+    EXPECT_GE(mediatest::ListFiles(folder, "*_Screen*.avi").size(), 2u) << names;
+    EXPECT_GE(mediatest::ListFiles(folder, "*_Audio.wav").size(), 2u) << names;
+    for (const std::string& n : kept) {
+        if (n != "." && n != "..")
+            EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA((folder + "\\" + n).c_str())) << n;
+    }
+    EXPECT_EQ(folder, LastRecordingFolder()) << "the recording is left for recovery";
+    EXPECT_TRUE(mediatest::ListFiles(out.Path(), "*.avi").empty()) << "nothing saved";
+
+    // The test's own clean-up: the kept recording goes.
+    for (const std::string& n : mediatest::ListFiles(folder, "*"))
+        ::DeleteFileA((folder + "\\" + n).c_str());
+    ::RemoveDirectoryA(folder.c_str());
+    HKEY key = NULL;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kProductKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        ::RegSetValueExA(key, "LastRecDir", 0, REG_SZ, (const BYTE*)"", 1);
+        ::RegCloseKey(key);
     }
 }
