@@ -107,6 +107,7 @@ public:
     REFERENCE_TIME FrameTime() const { return 10000000 / m_fps; }
     long FrameBytes() const { return (long)(Stride(m_width, m_bits) * m_height); }
     int m_width, m_height, m_bits, m_fps, m_count;
+    int m_shortFrame = -1;   // this frame is sent with half its bytes
 };
 
 CPatternPin::CPatternPin(CPatternSource* owner) : CSourceStreamPin(owner, L"Out"), m_owner(owner) {}
@@ -138,7 +139,7 @@ HRESULT CPatternPin::FillBuffer(IMediaSample* sample)
     sample->GetPointer(&data);
     std::string frame = PatternFrame(m_owner->m_width, m_owner->m_height, m_owner->m_bits, m_next);
     CopyMemory(data, frame.data(), frame.size());
-    sample->SetActualDataLength((long)frame.size());
+    sample->SetActualDataLength((long)(m_next == m_owner->m_shortFrame ? frame.size() / 2 : frame.size()));
     REFERENCE_TIME start = m_next * m_owner->FrameTime(), stop = start + m_owner->FrameTime();
     sample->SetTime(&start, &stop);
     sample->SetSyncPoint(TRUE);
@@ -351,6 +352,26 @@ TEST_F(XrvcCompressorTest, AviOfTheSequenceIsReadByFfprobe)
     std::string flags = Host("ffprobe -v error -select_streams v:0 -show_entries packet=flags -of csv=p=0 '" +
                              testsupport::UnixPath(path) + "' | cut -c1 | tr -d '\\n'");
     EXPECT_EQ("K___K___K_", flags);
+}
+
+// A frame shorter than its format is refused (the codec would read past it)
+// and the run ends with an error, not a crash; the frames before it went out.
+TEST_F(XrvcCompressorTest, AShortFrameEndsTheRunWithAnError)
+{
+    TestGraph g;
+    CPatternSource* source = new CPatternSource(64, 48, 32, 10, 8);
+    source->m_shortFrame = 3;
+    Ref<IBaseFilter> sourceFilter, sinkFilter;
+    source->QueryInterface(IID_IBaseFilter, (void**)&sourceFilter);
+    CFrameSink* sink = new CFrameSink;
+    sink->QueryInterface(IID_IBaseFilter, (void**)&sinkFilter);
+    ASSERT_EQ(S_OK, g.Chain({sourceFilter, compressor, sinkFilter}));
+    Ref<IMediaFilter> mf;
+    g.graph->QueryInterface(IID_IMediaFilter, (void**)&mf);
+    mf->SetSyncSource(NULL);
+    EXPECT_EQ(EC_ERRORABORT, g.RunToCompletion());
+    g.Stop();
+    EXPECT_EQ(3u, sink->m_packets.size());
 }
 
 TEST_F(XrvcCompressorTest, SettingsAndInfo)
