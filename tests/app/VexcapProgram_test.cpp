@@ -763,6 +763,16 @@ namespace {
 const char kSegmentLimitVariable[] = "VEXCAP_TEST_SEGMENT_LIMIT";
 const char kProductKey[] = "Software\\Kestravon\\Skorvale Studio\\3.0";
 
+void ClearLastRecordingFolder()
+{
+    HKEY key = NULL;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, kProductKey, 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL) ==
+        ERROR_SUCCESS) {
+        ::RegSetValueExA(key, "LastRecDir", 0, REG_SZ, (const BYTE*)"", 1);
+        ::RegCloseKey(key);
+    }
+}
+
 std::string LastRecordingFolder()
 {
     char folder[MAX_PATH + 1] = "";
@@ -880,6 +890,7 @@ TEST(VexcapProgram, SplitRecordingIsJoinedIntoOneAvi)
     ::RegSetValueExA(prefs.Key(), "AudioDeviceID", 0, REG_DWORD, (const BYTE*)&device, 4);
     ::RegDeleteValueA(prefs.Key(), "MuteAudio");
     // The sound alone passes 120 KB about every 3 s.
+    ClearLastRecordingFolder();
     ASSERT_TRUE(::SetEnvironmentVariableA(kSegmentLimitVariable, "120000"));
     ASSERT_TRUE(mediatest::PlayToneInBackground(440.0, 20.0, 0.5));
     Program first("/R");
@@ -888,8 +899,9 @@ TEST(VexcapProgram, SplitRecordingIsJoinedIntoOneAvi)
     ASSERT_TRUE(PumpUntil([&] { return (main = ::FindWindowA(RECORDER_CLASS_NAME, NULL)) != NULL; }, 20000));
     ASSERT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_RECORDING); }, 20000))
         << "recording began; title: " << WindowTitle(main);
-    const std::string folder = LastRecordingFolder();
-    ASSERT_FALSE(folder.empty());
+    // The recording names its folder as it starts.
+    std::string folder;
+    ASSERT_TRUE(PumpUntil([&] { return !(folder = LastRecordingFolder()).empty(); }, 15000));
     SegmentWatch watch(folder);
     PumpUntil([&] {
         watch.Poll();
@@ -1037,6 +1049,7 @@ TEST(VexcapProgram, AJoinThatFailsKeepsEveryFile)
     ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(prefs.Key(), "RecordAudio", 0, REG_DWORD, (const BYTE*)&on, 4));
     ::RegSetValueExA(prefs.Key(), "AudioDeviceID", 0, REG_DWORD, (const BYTE*)&device, 4);
     ::RegDeleteValueA(prefs.Key(), "MuteAudio");
+    ClearLastRecordingFolder();
     ASSERT_TRUE(::SetEnvironmentVariableA(kSegmentLimitVariable, "120000"));
     ASSERT_TRUE(mediatest::PlayToneInBackground(440.0, 14.0, 0.5));
     Program first("/R");
@@ -1044,8 +1057,9 @@ TEST(VexcapProgram, AJoinThatFailsKeepsEveryFile)
     HWND main = NULL;
     ASSERT_TRUE(PumpUntil([&] { return (main = ::FindWindowA(RECORDER_CLASS_NAME, NULL)) != NULL; }, 20000));
     ASSERT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_RECORDING); }, 20000));
-    const std::string folder = LastRecordingFolder();
-    ASSERT_FALSE(folder.empty());
+    // The recording names its folder as it starts.
+    std::string folder;
+    ASSERT_TRUE(PumpUntil([&] { return !(folder = LastRecordingFolder()).empty(); }, 15000));
     // Once the second segment has begun, the first is finished: hold it
     // with no sharing at all.
     HANDLE held = INVALID_HANDLE_VALUE;
@@ -1106,9 +1120,5 @@ TEST(VexcapProgram, AJoinThatFailsKeepsEveryFile)
     for (const std::string& n : mediatest::ListFiles(folder, "*"))
         ::DeleteFileA((folder + "\\" + n).c_str());
     ::RemoveDirectoryA(folder.c_str());
-    HKEY key = NULL;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kProductKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-        ::RegSetValueExA(key, "LastRecDir", 0, REG_SZ, (const BYTE*)"", 1);
-        ::RegCloseKey(key);
-    }
+    ClearLastRecordingFolder();
 }
