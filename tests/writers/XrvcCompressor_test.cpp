@@ -558,6 +558,20 @@ TEST_F(XrvcCompressorTest, CategoryNameBindsThisFilter)
         Ref<IAMVfwCompressDialogs> d;
         EXPECT_EQ(S_OK, found->QueryInterface(IID_IAMVfwCompressDialogs, (void**)&d));
     }
+
+    // Without its entry in the category (a registration that could not be
+    // written), the name still binds ours, not the wrapper.
+    Ref<IFilterMapper2> mapper;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterMapper2, NULL, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                                     (void**)&mapper));
+    ASSERT_EQ(S_OK, mapper->UnregisterFilter(&CLSID_VideoCompressorCategory, NULL, CLSID_XrvScreenCodecFilter));
+    Ref<IBaseFilter> unregistered;
+    HRESULT found = FindCompressorFilter(1, kXrvcCompressorName, &unregistered);
+    EXPECT_EQ(S_OK, RegisterXrvcCompressorFilter());
+    ASSERT_EQ(S_OK, found);
+    CLSID id = GUID_NULL;
+    unregistered->GetClassID(&id);
+    EXPECT_TRUE(IsEqualCLSID(id, CLSID_XrvScreenCodecFilter));
 }
 
 }  // namespace
