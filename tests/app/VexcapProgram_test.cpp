@@ -998,7 +998,17 @@ TEST(VexcapProgram, SplitRecordingIsJoinedIntoOneAvi)
         // The joiner places a segment's sound to the sample its start
         // time rounds down to: one sample either way of this count.
         const size_t shorter = own.size() < length ? own.size() : length;
-        ASSERT_GT(shorter, 2000u) << stem << ": the segment has its sound";
+        // The last segment's sound ends when the sound input stops, which
+        // may be before its pictures end (or at once): what it has is
+        // compared; every earlier segment has its sound to its end.
+        const bool last = i + 1 == segments.size();
+        if (!last) {
+            EXPECT_GT(shorter, length / 2) << stem << ": the segment has its sound";
+        }
+        if (shorter < 4) {
+            startFrames += frames[i];
+            continue;
+        }
         const size_t compare = shorter - 2;
         ASSERT_LE(begin + compare + 1, joined.size()) << stem;
         size_t differ = compare;
@@ -1110,8 +1120,9 @@ TEST(VexcapProgram, AJoinThatFailsKeepsEveryFile)
     EXPECT_GE(mediatest::ListFiles(folder, "*_Screen*.avi").size(), 2u) << names;
     EXPECT_GE(mediatest::ListFiles(folder, "*_Audio.wav").size(), 2u) << names;
     for (const std::string& n : kept) {
-        if (n != "." && n != "..")
+        if (n != "." && n != "..") {
             EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA((folder + "\\" + n).c_str())) << n;
+        }
     }
     EXPECT_EQ(folder, LastRecordingFolder()) << "the recording is left for recovery";
     EXPECT_TRUE(mediatest::ListFiles(out.Path(), "*.avi").empty()) << "nothing saved";
