@@ -232,6 +232,10 @@ HRESULT FindCompressorFilter(int kind, LPCWSTR name, IBaseFilter** out)
         }
         monikers->Release();
     }
+    // Our compressor's name binds ours even where its registration could not
+    // be written (a user without the right to the class registry).
+    if (!*out && kind != 0 && _wcsicmp(name, kXrvcCompressorName) == 0)
+        DexCreateInstance(CLSID_XrvScreenCodecFilter, NULL, CLSCTX_INPROC_SERVER, IID_IBaseFilter, (void**)out);
     if (!*out && other)
         other->BindToObject(NULL, NULL, IID_IBaseFilter, (void**)out);
     if (other)

@@ -109,7 +109,7 @@ BOOL ReadAviVideoFacts(LPCSTR path, AviVideoFacts* facts)
         facts->width = bih.biWidth;
         facts->height = bih.biHeight < 0 ? -bih.biHeight : bih.biHeight;
         facts->compression = bih.biCompression;
-        ok = ok && facts->frames > 0;
+        ok = ok && facts->frames >= 0;
     }
     if (stream)
         AVIStreamRelease(stream);
@@ -139,13 +139,37 @@ int CTimelineJoiner::Join(const CStringArray& segments, const CStringArray& audi
                           CRecordSettings* settings)
 {
     AVIFileInit();
-    std::vector<AviVideoFacts> facts(segments.GetSize());
+    std::vector<AviVideoFacts> allFacts(segments.GetSize());
     BOOL readable = TRUE;
     for (int i = 0; i < segments.GetSize() && readable; ++i)
-        readable = ReadAviVideoFacts(segments[i], &facts[i]);
+        readable = ReadAviVideoFacts(segments[i], &allFacts[i]);
     AVIFileExit();
     if (!readable)
         return 0;
+    // A recording stopped just after a split leaves a last segment without
+    // frames (and its sound without samples): it adds nothing and is left
+    // out, with its sound when each segment has its own.
+    CStringArray kept, keptSounds;
+    std::vector<AviVideoFacts> facts;
+    const bool soundPerSegment = audioFiles.GetSize() == segments.GetSize();
+    for (int i = 0; i < segments.GetSize(); ++i) {
+        if (allFacts[i].frames == 0)
+            continue;
+        kept.Add(segments[i]);
+        facts.push_back(allFacts[i]);
+        if (soundPerSegment)
+            keptSounds.Add(audioFiles[i]);
+    }
+    if (!soundPerSegment)
+        keptSounds.Copy(audioFiles);
+    if (facts.empty())
+        return 0;
+    return JoinFrames(kept, keptSounds, facts, output, settings);
+}
+
+int CTimelineJoiner::JoinFrames(const CStringArray& segments, const CStringArray& audioFiles,
+                                const std::vector<AviVideoFacts>& facts, LPCSTR output, CRecordSettings* settings)
+{
     std::vector<LONGLONG> starts(segments.GetSize() + 1, 0);
     for (int i = 0; i < segments.GetSize(); ++i)
         starts[i + 1] = starts[i] + FramesToTime(facts[i].frames, facts[i]);
@@ -155,8 +179,9 @@ int CTimelineJoiner::Join(const CStringArray& segments, const CStringArray& audi
     folder = slash >= 0 ? folder.Left(slash) : CString(".");
 
     CString joinedSound;
+    std::vector<BYTE> format;
     if (audioFiles.GetSize() > 0) {
-        std::vector<BYTE> format, all;
+        std::vector<BYTE> all;
         const WAVEFORMATEX* wfx = NULL;
         const bool perSegment = audioFiles.GetSize() == segments.GetSize();
         for (int i = 0; i < audioFiles.GetSize(); ++i) {
@@ -219,6 +244,23 @@ int CTimelineJoiner::Join(const CStringArray& segments, const CStringArray& audi
         if (built && !joinedSound.IsEmpty())
             built = SUCCEEDED(timeline.AddAudioFileToTimeline(joinedSound, 0, starts.back(), 0, starts.back(), 0, TRUE,
                                                               FALSE, FALSE, FALSE));
+        // The sound keeps the recorded format: the audio group renders in
+        // it (by default the group would resample it to its own).
+        CComPtr<IAMTimelineGroup> audioGroup;
+        if (built && !joinedSound.IsEmpty() && SUCCEEDED(timeline.GetAudioGroup(&audioGroup)) && audioGroup) {
+            WAVEFORMATEX wave = {};
+            CopyMemory(&wave, format.data(), 16);
+            wave.cbSize = 0;
+            AM_MEDIA_TYPE mt = {};
+            mt.majortype = MEDIATYPE_Audio;
+            mt.subtype = MEDIASUBTYPE_PCM;
+            mt.bFixedSizeSamples = TRUE;
+            mt.lSampleSize = wave.nBlockAlign;
+            mt.formattype = FORMAT_WaveFormatEx;
+            mt.cbFormat = sizeof(wave);
+            mt.pbFormat = (BYTE*)&wave;
+            built = SUCCEEDED(audioGroup->SetMediaType(&mt));
+        }
         if (built) {
             XRVDSFileWriter writer;
             writer.m_strWorkFolder = folder;

@@ -9,6 +9,8 @@
 #include "capture/RecordingFinish.h"
 #include "XRVDirectShow/WriterProgress.h"
 
+#include <vector>
+
 class XRVDSFileWriter;
 
 class CTimelineJoiner : public IRecordingJoiner {
@@ -22,6 +24,8 @@ public:
 
 private:
     int Join(const CStringArray& segments, const CStringArray& audioFiles, LPCSTR output, CRecordSettings* settings);
+    int JoinFrames(const CStringArray& segments, const CStringArray& audioFiles,
+                   const std::vector<struct AviVideoFacts>& facts, LPCSTR output, CRecordSettings* settings);
 };
 
 // Runs the writer's worker without a dialog: a message-only window takes
@@ -53,8 +57,8 @@ private:
     UINT_PTR m_timer;
 };
 
-// The frames, rate (rate / scale) and size of an AVI's video stream; FALSE
-// when it cannot be read.
+// The frames (0 for a stream without any), rate (rate / scale) and size of
+// an AVI's video stream; FALSE when it cannot be read.
 struct AviVideoFacts {
     LONG frames;
     DWORD rate, scale;

@@ -475,6 +475,12 @@ HRESULT XRVDSTimeline::UpdateFilterGraph(BOOL forOutput, BOOL reconnectOnly)
             if (forOutput && m_pOutputFormat) {
                 width = m_pOutputFormat->m_nOutputWidth;
                 height = m_pOutputFormat->m_nOutputHeight;
+                // The sources' rate comes rounded to whole frames; an output
+                // rate of the settings that rounds to it is the exact one
+                // (29.97 stays 30000/1001 instead of becoming 30).
+                const ULONGLONG r = m_pOutputFormat->m_FrameRate.m_nRate, sc = m_pOutputFormat->m_FrameRate.m_nScale;
+                if (r > 0 && sc > 0 && (double)((r + sc / 2) / sc) == rate)
+                    rate = (double)r / (double)sc;
             }
             if (width > 0 && height > 0)
                 SetTimedValues(width, height, 5, rate, 1, 1);

@@ -11,6 +11,9 @@
 #include "app/ShapeImageEditor.h"
 #include "XRVDirectShow/GraphBuilderCallback.h"
 #include "XRVDirectShow/RecordingJoiner.h"
+#include "capture/RecorderEngine.h"
+
+#include <stdlib.h>
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand)
 {
@@ -23,6 +26,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     if (SUCCEEDED(CoInitializeEx(NULL, COINIT_APARTMENTTHREADED))) {
         EnsureOwnCompressorsRegistered();
         CoUninitialize();
+    }
+    // Test hook: VEXCAP_TEST_SEGMENT_LIMIT (bytes, at least 64 KB) lowers the
+    // segment size, so that a short recording is split and joined.
+    char limit[32];
+    const DWORD n = GetEnvironmentVariableA("VEXCAP_TEST_SEGMENT_LIMIT", limit, sizeof(limit));
+    if (n > 0 && n < sizeof(limit)) {
+        const unsigned long long bytes = strtoull(limit, NULL, 10);
+        if (bytes >= 65536)
+            CRecorderEngine::SetSegmentLimit(bytes);
     }
     theApp.m_makeCatalogue = &MakeCatalogueWindow;
     // The screen notes edit pictures and icons in the image editor.

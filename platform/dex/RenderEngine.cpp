@@ -134,12 +134,22 @@ struct RenderPlan {
     }
 };
 
-// A double frame rate as a fraction (to 1/1000 frame per second).
+// A double frame rate as a fraction (to 1/1000 frame per second). The
+// rates of the k * 1000 / 1001 family (29.97 is 30000/1001) are kept exact
+// when the double is that quotient, so that a timeline at a recording's
+// playback rate stamps its frames as the recording did.
 void RateFraction(double fps, DWORD* num, DWORD* den)
 {
     if (fps <= 0)
         fps = 15.0;
     LONGLONG milli = (LONGLONG)floor(fps * 1000.0 + 0.5);
+    const double whole = fps * 1001.0 / 1000.0;
+    const LONGLONG k = (LONGLONG)floor(whole + 0.5);
+    if (milli % 1000 != 0 && k > 0 && k < 4000000 && fabs(whole - (double)k) < 1e-7 * (double)k) {
+        *num = (DWORD)(k * 1000);
+        *den = 1001;
+        return;
+    }
     if (milli % 1000 == 0) {
         *num = (DWORD)(milli / 1000);
         *den = 1;
@@ -218,6 +228,7 @@ private:
     HRESULT ComposeLayers(size_t from, size_t upto, REFERENCE_TIME t, BYTE* out, LONG W, LONG H);
     HRESULT Blend(const Transition& x, REFERENCE_TIME t, const BYTE* below, BYTE* out, LONG W, LONG H);
     HRESULT DrawClip(const Clip& clip, REFERENCE_TIME t, BYTE* out, LONG W, LONG H);
+    HRESULT DrawWholeFrame(REFERENCE_TIME t, BYTE* out, LONG W, LONG H, BOOL* filled);
 
     CFrontEndFilter* m_owner;
     int m_group;
@@ -319,11 +330,18 @@ HRESULT CGroupPin::FillVideo(IMediaSample* sample)
         m_packed.resize((size_t)W * H * 4);
         frame = m_packed.data();
     }
-    ZeroMemory(frame, (size_t)W * H * 4);
     RenderPlan& plan = m_owner->Plan();
     {
         CDsAutoLock lock(&plan.readerLock);
-        HRESULT hr = ComposeLayers(0, g.layers.size(), t, frame, W, H);
+        // A frame that one picture fills exactly (a join, a plain render)
+        // is read straight into the frame; anything else is composed on
+        // black.
+        BOOL filled = FALSE;
+        HRESULT hr = DrawWholeFrame(t, frame, W, H, &filled);
+        if (SUCCEEDED(hr) && !filled) {
+            ZeroMemory(frame, (size_t)W * H * 4);
+            hr = ComposeLayers(0, g.layers.size(), t, frame, W, H);
+        }
         if (FAILED(hr))
             return hr;
     }
@@ -358,6 +376,35 @@ HRESULT CGroupPin::DrawClip(const Clip& clip, REFERENCE_TIME t, BYTE* out, LONG 
         return hr;
     FramePlace place = PlacePicture(s.width, s.height, W, H, clip.stretch);
     DrawPicture(m_picture.data(), s.width, s.height, out, W, H, place);
+    return S_OK;
+}
+
+// When the highest layer that shows anything at t shows one clip, without
+// a transition, whose picture lands on the frame pixel for pixel, reads that
+// picture straight into `out` and sets *filled; otherwise leaves `out`.
+HRESULT CGroupPin::DrawWholeFrame(REFERENCE_TIME t, BYTE* out, LONG W, LONG H, BOOL* filled)
+{
+    *filled = FALSE;
+    const GroupPlan& g = Plan();
+    for (size_t l = g.layers.size(); l-- > 0;) {
+        const Layer& layer = g.layers[l];
+        const Clip* hit = ClipAt(layer, t);
+        if (TransitionAt(layer, t))
+            return S_OK;
+        if (!hit)
+            continue;
+        if (hit->reader < 0)
+            return S_OK;
+        CMediaReader* reader = m_owner->Plan().readers[hit->reader].get();
+        const MediaStreamInfo& s = reader->Stream(hit->stream);
+        const FramePlace place = PlacePicture(s.width, s.height, W, H, hit->stretch);
+        if (place.x != 0 || place.y != 0 || place.w != W || place.h != H || s.width != W || s.height != H)
+            return S_OK;
+        HRESULT hr = reader->ReadFrame(hit->stream, FrameAtTime(s, MediaTimeAt(*hit, t)), out);
+        if (SUCCEEDED(hr))
+            *filled = TRUE;
+        return hr;
+    }
     return S_OK;
 }
 

@@ -12,7 +12,9 @@ const DWORD kDefaultRiffLimit = 0x40000000;   // 1 GiB
 const int kSuperEntries = 256;                // RIFF forms a super index can list
 const DWORD kHeaderAlign = 2048;
 const size_t kQueueCap = 32 * 1024 * 1024;    // buffered bytes before time order gives way
-const long kBufferSize = 65536;
+// Output buffers: a full-screen frame goes to the file writer in few writes.
+const long kBufferSize = 1024 * 1024;
+const size_t kSpareChunks = 8;
 const DWORD kMaxInfoText = 65536;
 
 volatile LONG g_riffLimit = 0;
@@ -427,6 +429,12 @@ public:
             DWORD part = (DWORD)(length - done) < piece ? (DWORD)(length - done) : piece;
             Chunk c;
             c.time = start + (s->video ? 0 : BytesToTime(done));
+            // A buffer of a chunk already written is filled again: a fresh
+            // one for every full-screen frame would cost new pages each time.
+            if (!m_spare.empty()) {
+                c.data.swap(m_spare.back());
+                m_spare.pop_back();
+            }
             c.data.assign(data + done, data + done + part);
             c.key = key;
             m_buffered += part;
@@ -761,6 +769,8 @@ private:
             best->queue.pop_front();
             m_buffered -= c.data.size();
             HRESULT hr = WriteChunk(*best, c.data.data(), (DWORD)c.data.size(), c.key, c.time);
+            if (m_spare.size() < kSpareChunks)
+                m_spare.push_back(std::move(c.data));
             if (FAILED(hr))
                 return hr;
         }
@@ -957,6 +967,7 @@ private:
     std::vector<std::pair<std::string, std::string>> m_info;
 
     std::vector<Stream> m_streams;
+    std::vector<std::vector<BYTE>> m_spare;   // buffers of written chunks, to be filled again
     bool m_started = false;
     HRESULT m_error = S_OK;
     size_t m_buffered = 0;

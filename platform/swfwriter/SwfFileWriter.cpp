@@ -1,4 +1,5 @@
 #include "platform/swfwriter/SwfFileWriter.h"
+#include <stdlib.h>
 #include <string.h>
 #include <zlib.h>
 
@@ -61,6 +62,23 @@ private:
     int m_used = 0;
 };
 
+// The step sizes of IMA ADPCM, and how the SWF variant moves through them
+// for each code size (2..5 bits; the sign bit is not part of the index).
+const int kAdpcmSteps[89] = {
+    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,    25,    28,
+    31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,    88,    97,    107,   118,
+    130,   143,   157,   173,   190,   209,   230,   253,   279,   307,   337,   371,   408,   449,   494,
+    544,   598,   658,   724,   796,   876,   963,   1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,
+    2272,  2499,  2749,  3024,  3327,  3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,
+    9493,  10442, 11487, 12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
+const int kAdpcmIndexMoves[4][16] = {
+    {-1, 2},
+    {-1, -1, 2, 4},
+    {-1, -1, -1, -1, 2, 4, 6, 8},
+    {-1, -1, -1, -1, -1, -1, -1, -1, 1, 2, 4, 6, 8, 10, 13, 16},
+};
+const int kAdpcmPacketSamples = 4096;   // an initial sample and 4095 codes a packet
+
 int SoundRateCode(uint32_t rate)
 {
     switch (rate) {
@@ -115,7 +133,9 @@ bool CSwfFileWriter::Open(FILE* file, const MovieSettings& settings, std::string
     }
     if (settings.soundRate && (SoundRateCode(settings.soundRate) < 0 ||
                                (settings.soundChannels != 1 && settings.soundChannels != 2) ||
-                               (settings.soundBits != 8 && settings.soundBits != 16))) {
+                               (settings.soundBits != 8 && settings.soundBits != 16) ||
+                               (settings.soundAdpcmBits != 0 &&
+                                (settings.soundAdpcmBits < 2 || settings.soundAdpcmBits > 5)))) {
         *error = "sound format SWF cannot carry";
         return false;
     }
@@ -126,6 +146,7 @@ bool CSwfFileWriter::Open(FILE* file, const MovieSettings& settings, std::string
     m_sound.clear();
     m_soundSent = 0;
     m_soundFrameBytes = (uint32_t)(settings.soundChannels * settings.soundBits / 8);
+    m_adpcmIndex[0] = m_adpcmIndex[1] = 0;
     m_prev.assign((size_t)settings.width * settings.height * 3, 0);
     m_cur = m_prev;
 
@@ -158,8 +179,11 @@ bool CSwfFileWriter::Open(FILE* file, const MovieSettings& settings, std::string
     WriteTag(kTagSetBackgroundColor, background);
     if (settings.soundRate) {
         const int code = SoundRateCode(settings.soundRate);
-        const int format = settings.soundBits == 16 ? 3 : 0;
-        const uint8_t bits = (uint8_t)((code << 2) | ((settings.soundBits == 16) << 1) | (settings.soundChannels == 2));
+        // ADPCM decodes to 16-bit samples.
+        const bool adpcm = settings.soundAdpcmBits != 0;
+        const int format = adpcm ? 1 : settings.soundBits == 16 ? 3 : 0;
+        const bool wide = adpcm || settings.soundBits == 16;
+        const uint8_t bits = (uint8_t)((code << 2) | (wide << 1) | (settings.soundChannels == 2));
         std::string head;
         head.push_back((char)bits);
         head.push_back((char)((format << 4) | bits));
@@ -211,10 +235,123 @@ std::string CSwfFileWriter::SoundBlock(bool last)
     uint64_t have = m_sound.size() / m_soundFrameBytes;
     if (last || want > have)
         want = have;
+    if (m_s.soundAdpcmBits)
+        want = AdpcmWholeSamples((size_t)want, last);
     std::string block = m_sound.substr(0, (size_t)(want * m_soundFrameBytes));
     m_sound.erase(0, block.size());
+    const bool first = m_soundSent == 0;
     m_soundSent += want;
+    if (m_s.soundAdpcmBits && !block.empty())
+        return AdpcmBlock(block, first);
     return block;
+}
+
+// A block's bits end in padding to the byte; a decoder takes padding as
+// wide as a sample's codes for one more sample. So a block holds a count of
+// samples whose padding is narrower (the rest waits for the next block);
+// the last block is made up to such a count by AdpcmBlock instead.
+size_t CSwfFileWriter::AdpcmWholeSamples(size_t samples, bool last) const
+{
+    if (last)
+        return samples;
+    const uint64_t ch = (uint64_t)m_s.soundChannels, code = (uint64_t)m_s.soundAdpcmBits;
+    for (size_t n = samples; n > 0 && samples - n < 8; --n) {
+        const uint64_t packets = (n + kAdpcmPacketSamples - 1) / kAdpcmPacketSamples;
+        const uint64_t bits = 2 + packets * 22 * ch + (n - packets) * code * ch;
+        if ((8 - bits % 8) % 8 < code * ch)
+            return n;
+    }
+    return 0;
+}
+
+// SWF ADPCM: a 2-bit code size, then packets of 4096 samples, each with
+// every channel's first sample (16 bits) and step index (6 bits) followed by
+// 4095 codes per channel, interleaved; bits are written high first. The
+// encoder follows the decoder's arithmetic exactly, so that its prediction
+// stays in step with what players reconstruct.
+std::string CSwfFileWriter::AdpcmBlock(const std::string& pcm, bool first)
+{
+    const int ch = m_s.soundChannels, code = m_s.soundAdpcmBits;
+    const size_t frameBytes = m_soundFrameBytes;
+    std::vector<int> samples;
+    samples.reserve(pcm.size() / frameBytes * ch);
+    for (size_t i = 0; i + frameBytes <= pcm.size(); i += frameBytes)
+        for (int c = 0; c < ch; ++c) {
+            if (m_s.soundBits == 16) {
+                const uint8_t* p = (const uint8_t*)pcm.data() + i + 2 * c;
+                samples.push_back((int16_t)(uint16_t)(p[0] | (p[1] << 8)));
+            } else {
+                samples.push_back(((int)(uint8_t)pcm[i + c] - 128) * 256);
+            }
+        }
+    // Repeats the last sample until the padding is narrower than a sample.
+    for (;;) {
+        const uint64_t n = samples.size() / ch;
+        const uint64_t packets = (n + kAdpcmPacketSamples - 1) / kAdpcmPacketSamples;
+        const uint64_t bits = 2 + packets * 22 * ch + (n - packets) * code * ch;
+        if ((8 - bits % 8) % 8 < (uint64_t)(code * ch))
+            break;
+        for (int c = 0; c < ch; ++c)
+            samples.push_back(samples[samples.size() - ch]);
+    }
+    const int* moves = kAdpcmIndexMoves[code - 2];
+    const int signBit = 1 << (code - 1);
+    const int topBit = 1 << (code - 2);
+    Bits out;
+    out.Put((uint32_t)(code - 2), 2);
+    int predictor[2] = {0, 0};
+    const size_t frames = samples.size() / ch;
+    for (size_t f = 0; f < frames; ++f) {
+        if (f % kAdpcmPacketSamples == 0) {
+            for (int c = 0; c < ch; ++c) {
+                predictor[c] = samples[f * ch + c];
+                // The sound's first packet starts at the step that fits its
+                // first change; later ones go on from the last step. A
+                // packet header holds indexes up to 63 only: the encoder
+                // goes on from what the decoder will read.
+                if (first && f == 0 && frames > 1) {
+                    const int change = abs(samples[ch + c] - samples[c]);
+                    int index = 0;
+                    while (index < 63 && kAdpcmSteps[index] * 2 < change)
+                        ++index;
+                    m_adpcmIndex[c] = index;
+                }
+                if (m_adpcmIndex[c] > 63)
+                    m_adpcmIndex[c] = 63;
+                out.Put((uint32_t)(uint16_t)(int16_t)predictor[c], 16);
+                out.Put((uint32_t)m_adpcmIndex[c], 6);
+            }
+            continue;
+        }
+        for (int c = 0; c < ch; ++c) {
+            int step = kAdpcmSteps[m_adpcmIndex[c]];
+            int diff = samples[f * ch + c] - predictor[c];
+            int delta = 0;
+            if (diff < 0) {
+                delta = signBit;
+                diff = -diff;
+            }
+            int change = 0;
+            for (int k = topBit; k; k >>= 1) {
+                if (diff >= step) {
+                    delta |= k;
+                    diff -= step;
+                    change += step;
+                }
+                step >>= 1;
+            }
+            change += step;
+            predictor[c] += (delta & signBit) ? -change : change;
+            if (predictor[c] > 32767)
+                predictor[c] = 32767;
+            if (predictor[c] < -32768)
+                predictor[c] = -32768;
+            int index = m_adpcmIndex[c] + moves[delta & ~signBit];
+            m_adpcmIndex[c] = index < 0 ? 0 : index > 88 ? 88 : index;
+            out.Put((uint32_t)delta, code);
+        }
+    }
+    return out.Take();
 }
 
 std::string CSwfFileWriter::EncodeFrame(const uint8_t* dib, bool key)

@@ -1,7 +1,8 @@
 #pragma once
 // Writes SWF movies of one Screen Video stream (SWF video codec 3, read by
-// Flash players and by ffmpeg's flashsv decoder) and one stream sound (raw
-// little-endian PCM, SWF sound format 3 for 16-bit and 0 for 8-bit). Frames
+// Flash players and by ffmpeg's flashsv decoder) and one stream sound: raw
+// little-endian PCM (SWF sound format 3 for 16-bit and 0 for 8-bit), or SWF
+// ADPCM (format 1, 2 to 5 bits a sample; ffmpeg's adpcm_swf decodes it). Frames
 // are BGR blocks of 64 x 64 pixels, each deflated on its own; a key frame
 // carries every block, the others only the blocks that changed. The frame
 // count, file length and the video stream's frame count are filled in at
@@ -26,6 +27,9 @@ struct MovieSettings {
     uint32_t soundRate = 0;
     int soundChannels = 1;         // 1 or 2
     int soundBits = 16;            // 8 (unsigned) or 16 (signed)
+    // 0 stores the sound as PCM; 2..5 compresses it to SWF ADPCM with that
+    // many bits a sample (4 is the usual choice); it decodes to 16 bits.
+    int soundAdpcmBits = 0;
 };
 
 class CSwfFileWriter {
@@ -54,6 +58,8 @@ private:
     bool Put(const std::string& bytes);
     std::string EncodeFrame(const uint8_t* dib, bool key);
     std::string SoundBlock(bool last);
+    std::string AdpcmBlock(const std::string& pcm, bool first);
+    size_t AdpcmWholeSamples(size_t samples, bool last) const;
 
     FILE* m_file = nullptr;
     MovieSettings m_s;
@@ -67,6 +73,7 @@ private:
     std::string m_sound;              // sound not yet sent
     uint64_t m_soundSent = 0;         // sample frames sent
     uint32_t m_soundFrameBytes = 0;
+    int m_adpcmIndex[2] = {0, 0};     // the ADPCM step index of each channel
 };
 
 }  // namespace swf

@@ -96,7 +96,14 @@ public:
         m_settings.smoothing = smooth != 0;
         return S_OK;
     }
-    STDMETHODIMP Reserved13() override { return E_NOTIMPL; }
+    STDMETHODIMP SetSoundCompression(DWORD adpcmBits) override
+    {
+        if (adpcmBits != 0 && (adpcmBits < 2 || adpcmBits > 5))
+            return E_INVALIDARG;
+        CDsAutoLock lock(FilterLock());
+        m_settings.soundAdpcmBits = (int)adpcmBits;
+        return S_OK;
+    }
     STDMETHODIMP SetRange(LONGLONG start, LONGLONG stop) override
     {
         if (start < 0 || stop < start)

@@ -45,7 +45,9 @@ struct ISwfWriterSettings : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE SetKeyFrameEvery(DWORD frames) = 0;
     // 12: non-zero asks players to smooth the video when they scale it.
     virtual HRESULT STDMETHODCALLTYPE SetSmoothing(DWORD smooth) = 0;
-    virtual HRESULT STDMETHODCALLTYPE Reserved13() = 0;
+    // 13: the stream sound's coding: 0 PCM (the default), 2..5 SWF ADPCM
+    // with that many bits a sample. Set before the filter starts.
+    virtual HRESULT STDMETHODCALLTYPE SetSoundCompression(DWORD adpcmBits) = 0;
     // 14: the timeline range the movie is made from (100 ns), recorded.
     virtual HRESULT STDMETHODCALLTYPE SetRange(LONGLONG start, LONGLONG stop) = 0;
 };

@@ -3,6 +3,7 @@
 // line that ends as a saved AVI.
 #include "app/AppMessages.h"
 #include "resources/ids_app.h"
+#include "resources/ids_finishing.h"
 #include "resources/ids_settings.h"
 #include "tests/support/MediaTestUtil.h"
 #include "tests/support/TestSupport.h"
@@ -10,6 +11,8 @@
 
 #include <gtest/gtest.h>
 #include <commctrl.h>
+
+#include <map>
 
 using namespace apptest;
 using testsupport::RunHost;
@@ -850,4 +853,380 @@ TEST(VexcapProgram, RecordButtonAndTrayIconFollowTheRecordingState)
                                        TitleShows(main, IDS_RECORD_STATE_IDLE); }, 60000));
     EXPECT_EQ(0, RunProgram("/X"));
     EXPECT_EQ(0, first.Wait(30000));
+}
+
+namespace {
+
+const char kSegmentLimitVariable[] = "VEXCAP_TEST_SEGMENT_LIMIT";
+const char kProductKey[] = "Software\\Kestravon\\Skorvale Studio\\3.0";
+
+void ClearLastRecordingFolder()
+{
+    HKEY key = NULL;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, kProductKey, 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL) ==
+        ERROR_SUCCESS) {
+        ::RegSetValueExA(key, "LastRecDir", 0, REG_SZ, (const BYTE*)"", 1);
+        ::RegCloseKey(key);
+    }
+}
+
+std::string LastRecordingFolder()
+{
+    char folder[MAX_PATH + 1] = "";
+    DWORD size = MAX_PATH;
+    HKEY key = NULL;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kProductKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "";
+    ::RegQueryValueExA(key, "LastRecDir", NULL, NULL, (BYTE*)folder, &size);
+    ::RegCloseKey(key);
+    folder[MAX_PATH] = 0;
+    std::string text(folder);
+    while (!text.empty() && text.back() == '\\')
+        text.pop_back();
+    return text;
+}
+
+// Opens every segment and sound file of a recording folder as it appears,
+// sharing read, write and delete, so that what the program writes and later
+// deletes can still be read here: each is copied out at the end.
+class SegmentWatch {
+public:
+    explicit SegmentWatch(const std::string& folder) : m_folder(folder) {}
+    ~SegmentWatch()
+    {
+        for (auto& f : m_files)
+            ::CloseHandle(f.second);
+    }
+    void Poll()
+    {
+        for (const std::string& pattern : {std::string("*_Screen*.avi"), std::string("*_Audio.wav")})
+            for (const std::string& name : mediatest::ListFiles(m_folder, pattern)) {
+                if (m_files.count(name))
+                    continue;
+                HANDLE h = ::CreateFileA((m_folder + "\\" + name).c_str(), GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
+                                         0, NULL);
+                if (h != INVALID_HANDLE_VALUE)
+                    m_files[name] = h;
+            }
+    }
+    // Copies each file as it is now into `to`, under its own name.
+    bool CopyAll(const std::string& to)
+    {
+        for (auto& f : m_files) {
+            std::string bytes;
+            LARGE_INTEGER size;
+            if (!::GetFileSizeEx(f.second, &size))
+                return false;
+            bytes.resize((size_t)size.QuadPart);
+            DWORD read = 0;
+            ::SetFilePointer(f.second, 0, NULL, FILE_BEGIN);
+            if (!bytes.empty() && (!::ReadFile(f.second, &bytes[0], (DWORD)bytes.size(), &read, NULL) ||
+                                   read != bytes.size()))
+                return false;
+            if (!testsupport::WriteFileBytes(to + "\\" + f.first, bytes.data(), bytes.size()))
+                return false;
+        }
+        return true;
+    }
+    size_t Count() const { return m_files.size(); }
+
+private:
+    std::string m_folder;
+    std::map<std::string, HANDLE> m_files;
+};
+
+// The texts of the visible top-level windows and of their static
+// controls (a message box's text), for failure messages.
+std::string VisibleWindowTexts()
+{
+    std::string texts;
+    HWND w = NULL;
+    while ((w = ::FindWindowExA(NULL, w, NULL, NULL)) != NULL) {
+        if (!::IsWindowVisible(w))
+            continue;
+        char text[256] = "";
+        ::GetWindowTextA(w, text, sizeof(text));
+        texts += std::string("[") + text;
+        HWND child = NULL;
+        while ((child = ::FindWindowExA(w, child, "Static", NULL)) != NULL) {
+            char inner[256] = "";
+            ::GetWindowTextA(child, inner, sizeof(inner));
+            if (inner[0])
+                texts += std::string(": ") + inner;
+        }
+        texts += "] ";
+    }
+    return texts;
+}
+
+int ProbeInt(const std::string& file, const std::string& stream, const std::string& entry)
+{
+    std::string out;
+    RunHost("ffprobe -v error -count_packets -select_streams " + stream + " -show_entries stream=" + entry +
+                " -of default=nw=1:nk=1 '" + UnixPath(file) + "'",
+            &out);
+    return atoi(out.c_str());
+}
+
+}  // namespace
+
+// With the segment size lowered by the test hook, a recording with sound is
+// split into xrvc segments, each with its own sound. Stopping it joins them
+// into the saved AVI: ffprobe counts the segments' frames in it, at their
+// rate; its sound is as long as its pictures within a frame; and the sound
+// under each segment's pictures is that segment's sound, sample for sample.
+TEST(VexcapProgram, SplitRecordingIsJoinedIntoOneAvi)
+{
+    ASSERT_EQ(0, CountRecorderWindows());
+    ScratchDir out("vxjoin");
+    ScratchDir copies("vxjoinseg");
+    DemoPrefs prefs(out.Path(), 0);
+    const DWORD on = 1, device = WAVE_MAPPER;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(prefs.Key(), "RecordAudio", 0, REG_DWORD, (const BYTE*)&on, 4));
+    ::RegSetValueExA(prefs.Key(), "AudioDeviceID", 0, REG_DWORD, (const BYTE*)&device, 4);
+    ::RegDeleteValueA(prefs.Key(), "MuteAudio");
+    // The sound alone passes 120 KB about every 3 s.
+    ClearLastRecordingFolder();
+    ASSERT_TRUE(::SetEnvironmentVariableA(kSegmentLimitVariable, "120000"));
+    ASSERT_TRUE(mediatest::PlayToneInBackground(440.0, 20.0, 0.5));
+    Program first("/R");
+    ::SetEnvironmentVariableA(kSegmentLimitVariable, NULL);
+    HWND main = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (main = ::FindWindowA(RECORDER_CLASS_NAME, NULL)) != NULL; }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_RECORDING); }, 20000))
+        << "recording began; title: " << WindowTitle(main);
+    // The recording names its folder as it starts.
+    std::string folder;
+    ASSERT_TRUE(PumpUntil([&] { return !(folder = LastRecordingFolder()).empty(); }, 15000));
+    SegmentWatch watch(folder);
+    PumpUntil([&] {
+        watch.Poll();
+        return mediatest::ListFiles(folder, "*_Screen2.avi").size() > 0;
+    }, 30000);
+    Pump(2000);
+    watch.Poll();
+    const std::string saved = out.File("Capture-1.avi");
+    // The recording goes on (and may split again) until the stop is taken.
+    EXPECT_EQ(1, RunProgram("/S"));
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            watch.Poll();
+            return ::GetFileAttributesA(saved.c_str()) != INVALID_FILE_ATTRIBUTES &&
+                   TitleShows(main, IDS_RECORD_STATE_IDLE);
+        },
+        60000))
+        << "windows: " << VisibleWindowTexts() << "; folder: " << [&] {
+               std::string names;
+               for (const std::string& n : mediatest::ListFiles(folder, "*"))
+                   names += n + " ";
+               return names;
+           }();
+    ASSERT_TRUE(watch.CopyAll(copies.Path()));
+    EXPECT_EQ(0, RunProgram("/X"));
+    EXPECT_EQ(0, first.Wait(30000));
+
+    std::vector<std::string> segments = {"_Screen.avi"};
+    for (int i = 1; !mediatest::ListFiles(copies.Path(), "*_Screen" + std::to_string(i) + ".avi").empty(); ++i)
+        segments.push_back("_Screen" + std::to_string(i) + ".avi");
+    int total = 0;
+    std::vector<int> frames;
+    for (const std::string& tail : segments) {
+        const std::vector<std::string> found = mediatest::ListFiles(copies.Path(), "*" + tail);
+        ASSERT_EQ(1u, found.size()) << tail;
+        // Frames in the stream's time slots (a frame the recorder dropped
+        // keeps its slot), as the joiner reads them.
+        frames.push_back(ProbeInt(copies.File(found[0]), "v:0", "nb_frames"));
+        total += frames.back();
+    }
+    // A split just before the stop leaves a last segment without frames.
+    if (frames.back() == 0) {
+        frames.pop_back();
+        segments.pop_back();
+    }
+    for (int f : frames)
+        EXPECT_GT(f, 0);
+    ASSERT_GE(segments.size(), 2u) << "the recording was split";
+    std::string rate, tag, segmentRate, segmentTag;
+    const std::string firstSegment = copies.File(mediatest::ListFiles(copies.Path(), "*_Screen.avi")[0]);
+    const std::string entries = "ffprobe -v error -select_streams v:0 -of default=nw=1:nk=1 -show_entries stream=";
+    RunHost(entries + "r_frame_rate '" + UnixPath(saved) + "'", &rate);
+    RunHost(entries + "codec_tag_string '" + UnixPath(saved) + "'", &tag);
+    RunHost(entries + "r_frame_rate '" + UnixPath(firstSegment) + "'", &segmentRate);
+    RunHost(entries + "codec_tag_string '" + UnixPath(firstSegment) + "'", &segmentTag);
+    EXPECT_EQ(segmentRate, rate) << "the rate of the segments";
+    EXPECT_EQ("xrvc\n", tag);
+    EXPECT_EQ(segmentTag, tag);
+    EXPECT_EQ(total, ProbeInt(saved, "v:0", "nb_frames")) << "every frame of every segment";
+    EXPECT_EQ(total, ProbeInt(saved, "v:0", "nb_read_packets")) << "every frame of every segment";
+
+    // The sound: each segment's own under its pictures.
+    // The first segment's sound is "<name>_Audio.wav", each later one's
+    // "<name>_ScreenN_Audio.wav".
+    std::vector<std::string> sounds;
+    for (const std::string& name : mediatest::ListFiles(copies.Path(), "*_Audio.wav"))
+        if (name.find("_Screen") == std::string::npos)
+            sounds.push_back(name);
+    ASSERT_EQ(1u, sounds.size());
+    for (size_t i = 1; i < segments.size(); ++i) {
+        const std::vector<std::string> wav =
+            mediatest::ListFiles(copies.Path(), "*" + segments[i].substr(0, segments[i].size() - 4) + "_Audio.wav");
+        ASSERT_EQ(1u, wav.size()) << segments[i];
+        sounds.push_back(wav[0]);
+    }
+    const mediatest::WavInfo first0 = mediatest::ReadWav(copies.File(sounds[0]));
+    ASSERT_TRUE(first0.ok) << first0.layout;
+    const WAVEFORMATEX* wfx = (const WAVEFORMATEX*)first0.format.data();
+    ASSERT_EQ(1, wfx->nChannels);
+    const DWORD sampleRate = wfx->nSamplesPerSec;
+    const std::vector<int> joined = mediatest::DecodeAudio16(saved, out.File("joined.raw"), sampleRate);
+    const int num = atoi(rate.c_str());
+    const size_t slash = rate.find('/');
+    const int den = slash == std::string::npos ? 1 : atoi(rate.c_str() + slash + 1);
+    ASSERT_GT(num, 0);
+    const double videoSeconds = (double)total * den / num;
+    EXPECT_NEAR(videoSeconds, (double)joined.size() / sampleRate, (double)den / num) << "as long as the video";
+    long long startFrames = 0;
+    for (size_t i = 0; i < segments.size(); ++i) {
+        const std::string& stem = segments[i];
+        const std::vector<int> own = mediatest::Samples16(mediatest::ReadWav(copies.File(sounds[i])).data);
+        const size_t begin = (size_t)(startFrames * den * (long long)sampleRate / num);
+        const size_t length = (size_t)((startFrames + frames[i]) * den * (long long)sampleRate / num) - begin;
+        // The joiner places a segment's sound to the sample its start
+        // time rounds down to: one sample either way of this count.
+        const size_t shorter = own.size() < length ? own.size() : length;
+        // The last segment's sound ends when the sound input stops, which
+        // may be before its pictures end (or at once): what it has is
+        // compared; every earlier segment has its sound to its end.
+        const bool last = i + 1 == segments.size();
+        if (!last) {
+            EXPECT_GT(shorter, length / 2) << stem << ": the segment has its sound";
+        }
+        if (shorter < 4) {
+            startFrames += frames[i];
+            continue;
+        }
+        const size_t compare = shorter - 2;
+        ASSERT_LE(begin + compare + 1, joined.size()) << stem;
+        size_t differ = compare;
+        for (int shift = -1; shift <= 1; ++shift) {
+            if (begin == 0 && shift < 0)
+                continue;
+            size_t d = 0;
+            for (size_t k = 1; k < compare; ++k)
+                d += joined[begin + shift + k] != own[k];
+            differ = d < differ ? d : differ;
+        }
+        EXPECT_EQ(0u, differ) << stem << ": " << compare << " samples from " << begin;
+        startFrames += frames[i];
+    }
+}
+
+namespace {
+
+// The visible top-level window with a static text of `text`, or NULL.
+HWND FindBoxWithText(const std::string& text)
+{
+    HWND w = NULL;
+    while ((w = ::FindWindowExA(NULL, w, NULL, NULL)) != NULL) {
+        if (!::IsWindowVisible(w))
+            continue;
+        HWND child = NULL;
+        while ((child = ::FindWindowExA(w, child, "Static", NULL)) != NULL) {
+            char inner[512] = "";
+            ::GetWindowTextA(child, inner, sizeof(inner));
+            if (text == inner)
+                return w;
+        }
+    }
+    return NULL;
+}
+
+}  // namespace
+
+// A join that fails (a finished segment is held where the program cannot
+// read it) ends with the program's message, and every segment, every sound,
+// the recovery note and LastRecDir stay for a later recovery.
+TEST(VexcapProgram, AJoinThatFailsKeepsEveryFile)
+{
+    ASSERT_EQ(0, CountRecorderWindows());
+    ScratchDir out("vxjoinfail");
+    DemoPrefs prefs(out.Path(), 0);
+    const DWORD on = 1, device = WAVE_MAPPER;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(prefs.Key(), "RecordAudio", 0, REG_DWORD, (const BYTE*)&on, 4));
+    ::RegSetValueExA(prefs.Key(), "AudioDeviceID", 0, REG_DWORD, (const BYTE*)&device, 4);
+    ::RegDeleteValueA(prefs.Key(), "MuteAudio");
+    ClearLastRecordingFolder();
+    ASSERT_TRUE(::SetEnvironmentVariableA(kSegmentLimitVariable, "120000"));
+    ASSERT_TRUE(mediatest::PlayToneInBackground(440.0, 14.0, 0.5));
+    Program first("/R");
+    ::SetEnvironmentVariableA(kSegmentLimitVariable, NULL);
+    HWND main = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (main = ::FindWindowA(RECORDER_CLASS_NAME, NULL)) != NULL; }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_RECORDING); }, 20000));
+    // The recording names its folder as it starts.
+    std::string folder;
+    ASSERT_TRUE(PumpUntil([&] { return !(folder = LastRecordingFolder()).empty(); }, 15000));
+    // Once the second segment has begun, the first is finished: hold it
+    // with no sharing at all.
+    HANDLE held = INVALID_HANDLE_VALUE;
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            const std::vector<std::string> firstSegment = mediatest::ListFiles(folder, "*_Screen.avi");
+            if (mediatest::ListFiles(folder, "*_Screen1.avi").empty() || firstSegment.empty())
+                return false;
+            held = ::CreateFileA((folder + "\\" + firstSegment[0]).c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0,
+                                 NULL);
+            return held != INVALID_HANDLE_VALUE;
+        },
+        30000));
+    Pump(1000);
+    EXPECT_EQ(1, RunProgram("/S"));
+    CString failed;
+    failed.LoadString(IDS_CANNOT_RENDER_AVI);
+    EXPECT_TRUE(PumpUntil([&] { return FindBoxWithText((LPCSTR)failed) != NULL; }, 60000)) << VisibleWindowTexts();
+    const std::vector<std::string> kept = mediatest::ListFiles(folder, "*");
+    // The message, and the one that says where the files were kept, are
+    // answered until the recorder is idle.
+    std::string answered;
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            HWND w = NULL;
+            while ((w = ::FindWindowExA(NULL, w, "#32770", NULL)) != NULL) {
+                DWORD pid = 0;
+                ::GetWindowThreadProcessId(w, &pid);
+                if (pid != ::GetCurrentProcessId() && ::IsWindowVisible(w)) {
+                    answered += VisibleWindowTexts() + "; ";
+                    ::PostMessageA(w, WM_COMMAND, IDOK, 0);
+                }
+            }
+            Pump(200);
+            return TitleShows(main, IDS_RECORD_STATE_IDLE);
+        },
+        30000))
+        << answered;
+    ::CloseHandle(held);
+    EXPECT_EQ(0, RunProgram("/X"));
+    EXPECT_EQ(0, first.Wait(30000));
+
+    std::string names;
+    for (const std::string& n : kept)
+        names += n + " ";
+    EXPECT_EQ(1u, mediatest::ListFiles(folder, "RecInfo.xml").size()) << names;
+    EXPECT_EQ(1u, mediatest::ListFiles(folder, "*_Screen.avi").size()) << names;
+    EXPECT_GE(mediatest::ListFiles(folder, "*_Screen*.avi").size(), 2u) << names;
+    EXPECT_GE(mediatest::ListFiles(folder, "*_Audio.wav").size(), 2u) << names;
+    for (const std::string& n : kept) {
+        if (n != "." && n != "..") {
+            EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA((folder + "\\" + n).c_str())) << n;
+        }
+    }
+    EXPECT_EQ(folder, LastRecordingFolder()) << "the recording is left for recovery";
+    EXPECT_TRUE(mediatest::ListFiles(out.Path(), "*.avi").empty()) << "nothing saved";
+
+    // The test's own clean-up: the kept recording goes.
+    for (const std::string& n : mediatest::ListFiles(folder, "*"))
+        ::DeleteFileA((folder + "\\" + n).c_str());
+    ::RemoveDirectoryA(folder.c_str());
+    ClearLastRecordingFolder();
 }

@@ -129,6 +129,93 @@ TEST(SwfFileWriter, FfmpegReadsScreenVideoAndSoundAndDecodesTheSourceFrames)
     EXPECT_TRUE(sound == tone) << "decoded " << sound.size() << " bytes of " << tone.size();
 }
 
+// Stream sound as SWF ADPCM: ffmpeg decodes every sample back (no more, no
+// fewer) close to the source, each channel its own tone, for every code
+// size, both sample sizes, loud sound at a low rate (the step index passes
+// what a packet header can carry), sound that runs past the frames, and
+// blocks longer than one 4096-sample packet (one frame a second).
+TEST(SwfFileWriter, AdpcmSoundDecodesCloseToTheSource)
+{
+    struct Case {
+        const char* name;
+        uint32_t rate;
+        int channels, bits, adpcmBits, frameRate;
+        double maxRelativeError;   // RMS error / RMS signal
+    } cases[] = {
+        {"mono 4-bit codes", 22050, 1, 16, 4, 10, 0.05},
+        {"stereo 4-bit codes", 11025, 2, 16, 4, 10, 0.05},
+        {"mono 5-bit codes", 44100, 1, 16, 5, 15, 0.01},
+        {"stereo 3-bit codes", 22050, 2, 16, 3, 12, 0.1},
+        {"mono 2-bit codes", 11025, 1, 16, 2, 10, 0.2},
+        {"8-bit source, 4-bit codes", 22050, 1, 8, 4, 10, 0.05},
+        {"stereo, a packet and more per frame", 11025, 2, 16, 4, 1, 0.05},
+    };
+    const double tones[2] = {500.0, 830.0};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::ScratchDir dir("swfa");
+        const std::string path = dir.File("movie.swf");
+        FILE* file = fopen(path.c_str(), "w+b");
+        ASSERT_TRUE(file != nullptr);
+        swf::MovieSettings settings;
+        settings.width = 32;
+        settings.height = 16;
+        settings.frameRate = c.frameRate;
+        settings.soundRate = c.rate;
+        settings.soundChannels = c.channels;
+        settings.soundBits = c.bits;
+        settings.soundAdpcmBits = c.adpcmBits;
+        swf::CSwfFileWriter writer;
+        std::string error;
+        ASSERT_TRUE(writer.Open(file, settings, &error)) << error;
+        // 2.3 s of sound (an odd count) under 2 s of frames.
+        const int samples = (int)(c.rate * 23 / 10) | 1;
+        std::vector<std::vector<double>> source(c.channels);
+        std::string pcm;
+        for (int i = 0; i < samples; ++i)
+            for (int ch = 0; ch < c.channels; ++ch) {
+                const double v = 12000 * sin(2 * 3.14159265358979 * tones[ch] * i / c.rate);
+                if (c.bits == 16) {
+                    const short s16 = (short)v;
+                    pcm.push_back((char)(s16 & 0xFF));
+                    pcm.push_back((char)((s16 >> 8) & 0xFF));
+                    source[ch].push_back(s16);
+                } else {
+                    const int u8 = 128 + (int)(v / 256);
+                    pcm.push_back((char)u8);
+                    source[ch].push_back((u8 - 128) * 256.0);
+                }
+            }
+        ASSERT_TRUE(writer.AddSound((const uint8_t*)pcm.data(), pcm.size()));
+        std::vector<uint8_t> frame((size_t)32 * 16 * 4, 0x80);
+        for (int n = 0; n < 2 * c.frameRate; ++n)
+            ASSERT_TRUE(writer.WriteFrame(frame.data())) << n;
+        ASSERT_TRUE(writer.Close(&error)) << error;
+        fclose(file);
+
+        EXPECT_EQ("adpcm_swf", Probe(path, "a:0", "stream=codec_name"));
+        EXPECT_EQ(std::to_string(c.rate), Probe(path, "a:0", "stream=sample_rate"));
+        EXPECT_EQ(std::to_string(c.channels), Probe(path, "a:0", "stream=channels"));
+        std::string sound = Decode(path, "-map 0:a:0 -f s16le -acodec pcm_s16le");
+        // Every sample, at most one more to fill the last block's bits.
+        const size_t decoded = sound.size() / 2 / c.channels;
+        ASSERT_GE(decoded, (size_t)samples);
+        ASSERT_LE(decoded, (size_t)samples + 1);
+        for (int ch = 0; ch < c.channels; ++ch) {
+            double error2 = 0, signal2 = 0;
+            for (int i = 0; i < samples; ++i) {
+                const size_t at = ((size_t)i * c.channels + ch) * 2;
+                const double got = (short)((uint8_t)sound[at] | ((uint8_t)sound[at + 1] << 8));
+                error2 += (got - source[ch][i]) * (got - source[ch][i]);
+                signal2 += source[ch][i] * source[ch][i];
+            }
+            const double relative = sqrt(error2 / signal2);
+            printf("%s, channel %d: relative error %.4f\n", c.name, ch, relative);
+            EXPECT_LT(relative, c.maxRelativeError) << "channel " << ch;
+        }
+    }
+}
+
 TEST(SwfFileWriter, RefusesWhatSwfCannotCarry)
 {
     struct Case {
@@ -136,13 +223,16 @@ TEST(SwfFileWriter, RefusesWhatSwfCannotCarry)
         int width, height, rate;
         uint32_t soundRate;
         int channels, bits;
+        int adpcmBits;
     } cases[] = {
-        {"zero width", 0, 10, 10, 0, 1, 16},
-        {"width over 4095", 5000, 10, 10, 0, 1, 16},
-        {"frame rate 0", 10, 10, 0, 0, 1, 16},
-        {"sound at 8000 Hz", 10, 10, 10, 8000, 1, 16},
-        {"three channels", 10, 10, 10, 11025, 3, 16},
-        {"24-bit sound", 10, 10, 10, 11025, 1, 24},
+        {"zero width", 0, 10, 10, 0, 1, 16, 0},
+        {"width over 4095", 5000, 10, 10, 0, 1, 16, 0},
+        {"frame rate 0", 10, 10, 0, 0, 1, 16, 0},
+        {"sound at 8000 Hz", 10, 10, 10, 8000, 1, 16, 0},
+        {"three channels", 10, 10, 10, 11025, 3, 16, 0},
+        {"24-bit sound", 10, 10, 10, 11025, 1, 24, 0},
+        {"1-bit ADPCM", 10, 10, 10, 11025, 1, 16, 1},
+        {"6-bit ADPCM", 10, 10, 10, 11025, 1, 16, 6},
     };
     for (const Case& c : cases) {
         swf::MovieSettings s;
@@ -152,6 +242,7 @@ TEST(SwfFileWriter, RefusesWhatSwfCannotCarry)
         s.soundRate = c.soundRate;
         s.soundChannels = c.channels;
         s.soundBits = c.bits;
+        s.soundAdpcmBits = c.adpcmBits;
         FILE* file = tmpfile();
         ASSERT_TRUE(file != nullptr);
         swf::CSwfFileWriter writer;

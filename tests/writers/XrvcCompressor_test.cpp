@@ -107,6 +107,7 @@ public:
     REFERENCE_TIME FrameTime() const { return 10000000 / m_fps; }
     long FrameBytes() const { return (long)(Stride(m_width, m_bits) * m_height); }
     int m_width, m_height, m_bits, m_fps, m_count;
+    int m_shortFrame = -1;   // this frame is sent with half its bytes
 };
 
 CPatternPin::CPatternPin(CPatternSource* owner) : CSourceStreamPin(owner, L"Out"), m_owner(owner) {}
@@ -138,7 +139,7 @@ HRESULT CPatternPin::FillBuffer(IMediaSample* sample)
     sample->GetPointer(&data);
     std::string frame = PatternFrame(m_owner->m_width, m_owner->m_height, m_owner->m_bits, m_next);
     CopyMemory(data, frame.data(), frame.size());
-    sample->SetActualDataLength((long)frame.size());
+    sample->SetActualDataLength((long)(m_next == m_owner->m_shortFrame ? frame.size() / 2 : frame.size()));
     REFERENCE_TIME start = m_next * m_owner->FrameTime(), stop = start + m_owner->FrameTime();
     sample->SetTime(&start, &stop);
     sample->SetSyncPoint(TRUE);
@@ -353,6 +354,26 @@ TEST_F(XrvcCompressorTest, AviOfTheSequenceIsReadByFfprobe)
     EXPECT_EQ("K___K___K_", flags);
 }
 
+// A frame shorter than its format is refused (the codec would read past it)
+// and the run ends with an error, not a crash; the frames before it went out.
+TEST_F(XrvcCompressorTest, AShortFrameEndsTheRunWithAnError)
+{
+    TestGraph g;
+    CPatternSource* source = new CPatternSource(64, 48, 32, 10, 8);
+    source->m_shortFrame = 3;
+    Ref<IBaseFilter> sourceFilter, sinkFilter;
+    source->QueryInterface(IID_IBaseFilter, (void**)&sourceFilter);
+    CFrameSink* sink = new CFrameSink;
+    sink->QueryInterface(IID_IBaseFilter, (void**)&sinkFilter);
+    ASSERT_EQ(S_OK, g.Chain({sourceFilter, compressor, sinkFilter}));
+    Ref<IMediaFilter> mf;
+    g.graph->QueryInterface(IID_IMediaFilter, (void**)&mf);
+    mf->SetSyncSource(NULL);
+    EXPECT_EQ(EC_ERRORABORT, g.RunToCompletion());
+    g.Stop();
+    EXPECT_EQ(3u, sink->m_packets.size());
+}
+
 TEST_F(XrvcCompressorTest, SettingsAndInfo)
 {
     WCHAR version[64], description[8192 / sizeof(WCHAR)];
@@ -537,6 +558,20 @@ TEST_F(XrvcCompressorTest, CategoryNameBindsThisFilter)
         Ref<IAMVfwCompressDialogs> d;
         EXPECT_EQ(S_OK, found->QueryInterface(IID_IAMVfwCompressDialogs, (void**)&d));
     }
+
+    // Without its entry in the category (a registration that could not be
+    // written), the name still binds ours, not the wrapper.
+    Ref<IFilterMapper2> mapper;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterMapper2, NULL, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                                     (void**)&mapper));
+    ASSERT_EQ(S_OK, mapper->UnregisterFilter(&CLSID_VideoCompressorCategory, NULL, CLSID_XrvScreenCodecFilter));
+    Ref<IBaseFilter> unregistered;
+    HRESULT found = FindCompressorFilter(1, kXrvcCompressorName, &unregistered);
+    EXPECT_EQ(S_OK, RegisterXrvcCompressorFilter());
+    ASSERT_EQ(S_OK, found);
+    CLSID id = GUID_NULL;
+    unregistered->GetClassID(&id);
+    EXPECT_TRUE(IsEqualCLSID(id, CLSID_XrvScreenCodecFilter));
 }
 
 }  // namespace
