@@ -337,6 +337,11 @@ TEST_F(RecoveryFlow, RecoversIntoAPlainAvi)
         c.r.segments = 3;
         c.r.sound = true;
         cases.push_back(c);
+        c = { "two segments with sound at 29.97 fps", {} };
+        c.r.shape = { 64, 48, 24, 30000, 1001, 0, 30 };
+        c.r.segments = 2;
+        c.r.sound = true;
+        cases.push_back(c);
         c = { "xrvc", {} };
         c.r.shape = { 64, 48, 24, 10, 1, kXrvc, 12 };
         c.r.codec = "xrvc";
