@@ -52,3 +52,6 @@
 #define IDS_NARRATION_NAME_IN_USE    10930 // "该文件当前正在时间线上使用。请选择其它文件名。"
 #define IDS_NARRATION_NAME_LOCKED    10931 // "这个文件因为要支持撤销操作仍在被应用程序使用。请选择其它文件名。"
 #define IDS_NARRATION_CONFIRM_DISCARD 10932 // "你确实想删除当前视频旁白吗？"
+
+// Clip edits.
+#define IDS_SPLIT_AT_CLIP_EDGE       10904 // "分割剪辑最后帧不是一个有效的动作。"
