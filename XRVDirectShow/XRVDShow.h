@@ -251,6 +251,8 @@ public:
     DWORD UnregisterObject(DWORD key);
     DWORD LookupRegisteredObject(DWORD key, void** object);
     DWORD NextObjectId();
+    // The file's properties as text and values (XRVDShowMedia::GetFileProperties).
+    HRESULT GetMediaFileProperties(LPCTSTR file, CString* text, struct MediaFileProperties* values);
 
 protected:
     // Tells the user a split at a clip's edge is refused (a message box).
@@ -309,5 +311,30 @@ HRESULT GetMediaInformation(LPCTSTR fileName, BOOL* hasVideo, BOOL* hasAudio, LO
 // The 16-bit PCM form of an audio stream's format (22050 Hz mono when the
 // stream reports a rate of 0).
 void PcmFormOf(const WAVEFORMATEX& in, WAVEFORMATEX* out);
+
+}  // namespace XRVDShowMedia
+
+// What GetFileProperties reports of a media file.
+struct MediaFileProperties {
+    BOOL hasVideo = FALSE;
+    BOOL hasAudio = FALSE;
+    CString videoKind;              // "DV-Avi", "Mpeg" or "Unknown"; empty without video
+    int width = 0;
+    int height = 0;
+    double frameRate = 0.0;
+    WORD channels = 0;              // the audio stream's own format
+    DWORD samplesPerSec = 0;
+    WORD bitsPerSample = 0;
+    LONGLONG length = 0;            // the longest stream, 100-ns units
+    ULONGLONG fileSize = 0;
+    FILETIME writeTime = {0, 0};
+};
+
+namespace XRVDShowMedia {
+
+// A descriptive text of the file, one "label<TAB>value" line each: audio
+// format, video kind, picture size and rate, duration (h:mm:ss.ss), file size
+// and modification time. E_FAIL when the file cannot be read or probed.
+HRESULT GetFileProperties(LPCTSTR fileName, CString* text, MediaFileProperties* values);
 
 }  // namespace XRVDShowMedia

@@ -5,6 +5,7 @@
 #include "XRVDirectShow/XRVDShow.h"
 
 #include "XRVDirectShow/MediaTypes.h"
+#include "platform/dex/DexFactory.h"
 #include "XRVDirectShow/TimelineObjectRegistry.h"
 #include "XRVDirectShow/TimelineReport.h"
 #include "framework/WinApp.h"
@@ -12,6 +13,8 @@
 #include "settings/XmlNode.h"
 
 #include <windows.h>
+#include <dvdmedia.h>
+#include <qedit.h>
 
 namespace {
 
@@ -509,4 +512,176 @@ DWORD XRVDShow::LookupRegisteredObject(DWORD key, void** object)
 DWORD XRVDShow::NextObjectId()
 {
     return m_pTimeline ? ::NextObjectId() : 0;
+}
+
+// ---------------------------------------------------------------------------
+// File properties.
+
+namespace {
+
+void ReportProperties(int line, const char* text)
+{
+    ReportTimelineFailure(kFacadeSource, line, text);
+}
+
+// Seconds to 100-ns units through whole milliseconds, as the other length
+// queries count.
+LONGLONG Units(double seconds)
+{
+    return seconds > 0.0 ? (LONGLONG)(seconds * 1000.0) * 10000 : 0;
+}
+
+CString VideoKindOf(REFGUID formatType)
+{
+    if (IsEqualGUID(formatType, FORMAT_DvInfo))
+        return "DV-Avi";
+    if (IsEqualGUID(formatType, FORMAT_MPEGVideo) || IsEqualGUID(formatType, FORMAT_MPEG2Video))
+        return "Mpeg";
+    return "Unknown";
+}
+
+const BITMAPINFOHEADER* PictureOf(const AM_MEDIA_TYPE& mt)
+{
+    if (!mt.pbFormat)
+        return NULL;
+    if (IsEqualGUID(mt.formattype, FORMAT_VideoInfo) && mt.cbFormat >= sizeof(VIDEOINFOHEADER))
+        return &((const VIDEOINFOHEADER*)mt.pbFormat)->bmiHeader;
+    if (IsEqualGUID(mt.formattype, FORMAT_VideoInfo2) && mt.cbFormat >= sizeof(VIDEOINFOHEADER2))
+        return &((const VIDEOINFOHEADER2*)mt.pbFormat)->bmiHeader;
+    if (IsEqualGUID(mt.formattype, FORMAT_MPEGVideo) && mt.cbFormat >= sizeof(MPEG1VIDEOINFO))
+        return &((const MPEG1VIDEOINFO*)mt.pbFormat)->hdr.bmiHeader;
+    if (IsEqualGUID(mt.formattype, FORMAT_MPEG2Video) && mt.cbFormat >= sizeof(MPEG2VIDEOINFO))
+        return &((const MPEG2VIDEOINFO*)mt.pbFormat)->hdr.bmiHeader;
+    return NULL;
+}
+
+// Asks the media detector for every stream of the file.
+HRESULT ProbeProperties(LPCTSTR fileName, MediaFileProperties* p)
+{
+    CComPtr<IMediaDet> det;
+    if (FAILED(DexCreate(CLSID_MediaDet, &det)) || !det) {
+        ReportProperties(__LINE__, "CoCreateInstance() failed for CLSID_MediaDet in GetFileProperties()");
+        return E_FAIL;
+    }
+    const CStringW wide(fileName);
+    if (FAILED(SetMediaDetSource(det, ::SysAllocString(wide))))
+        return E_FAIL;
+    long streams = 0;
+    if (FAILED(det->get_OutputStreams(&streams))) {
+        ReportProperties(__LINE__, "get_OutputStreams() failed for pMediaDet in GetFileProperties()");
+        return E_FAIL;
+    }
+    for (long s = 0; s < streams; ++s) {
+        GUID type = GUID_NULL;
+        if (FAILED(det->put_CurrentStream(s)) || FAILED(det->get_StreamType(&type)))
+            continue;
+        const BOOL video = IsEqualGUID(type, MEDIATYPE_Video);
+        const BOOL audio = IsEqualGUID(type, MEDIATYPE_Audio);
+        if (!video && !audio)
+            continue;
+        double seconds = 0.0;
+        if (FAILED(det->get_StreamLength(&seconds)))
+            ReportProperties(__LINE__, video ? "get_StreamLength(video) failed for pMediaDet in GetFileProperties()"
+                                             : "get_StreamLength(audio) failed for pMediaDet in GetFileProperties()");
+        if (Units(seconds) > p->length)
+            p->length = Units(seconds);
+        AM_MEDIA_TYPE mt;
+        memset(&mt, 0, sizeof(mt));
+        if (FAILED(det->get_StreamMediaType(&mt))) {
+            ReportProperties(__LINE__, video ? "get_StreamType(video) failed for pMediaDet in GetFileProperties()"
+                                             : "get_StreamType(audio) failed for pMediaDet in GetFileProperties()");
+            continue;
+        }
+        if (video && !p->hasVideo) {
+            p->hasVideo = TRUE;
+            p->videoKind = VideoKindOf(mt.formattype);
+            det->get_FrameRate(&p->frameRate);
+            if (const BITMAPINFOHEADER* bih = PictureOf(mt)) {
+                p->width = bih->biWidth;
+                p->height = bih->biHeight < 0 ? -bih->biHeight : bih->biHeight;
+            } else if (IsEqualGUID(mt.formattype, FORMAT_DvInfo)) {
+                p->width = 720;
+                p->height = 480;
+            }
+        } else if (audio && !p->hasAudio) {
+            if (!mt.pbFormat || mt.cbFormat < sizeof(PCMWAVEFORMAT)) {
+                ReportProperties(__LINE__, "mt.pbFormat (lpwf) was null for pMediaDet in GetFileProperties()");
+            } else {
+                const WAVEFORMATEX* wf = (const WAVEFORMATEX*)mt.pbFormat;
+                p->hasAudio = TRUE;
+                p->channels = wf->nChannels;
+                p->samplesPerSec = wf->nSamplesPerSec;
+                p->bitsPerSample = wf->wBitsPerSample;
+            }
+        }
+        FreeMediaType(mt);
+    }
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT XRVDShowMedia::GetFileProperties(LPCTSTR fileName, CString* text, MediaFileProperties* values)
+{
+    if (text)
+        text->Empty();
+    if (values)
+        *values = MediaFileProperties();
+    if (!fileName || !*fileName || (!text && !values))
+        return E_FAIL;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(fileName, GetFileExInfoStandard, &data))
+        return E_FAIL;
+    MediaFileProperties p;
+    p.fileSize = ((ULONGLONG)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+    p.writeTime = data.ftLastWriteTime;
+    HRESULT hr = ProbeProperties(fileName, &p);
+    if (FAILED(hr))
+        return hr;
+    if (values)
+        *values = p;
+    if (!text)
+        return S_OK;
+
+    CString line;
+    if (p.hasAudio)
+        line.Format(IDS_FILEPROP_AUDIO, (unsigned)p.channels, (unsigned long)p.samplesPerSec,
+                    (unsigned)p.bitsPerSample);
+    else
+        line.LoadString(IDS_FILEPROP_NO_AUDIO);
+    *text += line + "\r\n";
+    if (p.hasVideo) {
+        line.Format(IDS_FILEPROP_VIDEO, p.videoKind.GetString());
+        *text += line + "\r\n";
+        line.Format(IDS_FILEPROP_FRAME, p.width, p.height, p.frameRate);
+        *text += line + "\r\n";
+    }
+    // Whole hundredths of a second, split without floating point.
+    const ULONGLONG hundredths = (ULONGLONG)p.length / 100000;
+    CString duration;
+    duration.Format("%01u:%02u:%05.2f", (unsigned)(hundredths / 360000), (unsigned)(hundredths / 6000 % 60),
+                    (double)(hundredths % 6000) / 100.0);
+    line.Format(IDS_FILEPROP_DURATION, duration.GetString());
+    *text += line + "\r\n";
+    CString size;
+    size.Format("%I64u", p.fileSize);
+    line.Format(IDS_FILEPROP_FILE_SIZE, size.GetString());
+    *text += line + "\r\n";
+    FILETIME local;
+    SYSTEMTIME st;
+    char date[64] = "", time[64] = "";
+    if (::FileTimeToLocalFileTime(&p.writeTime, &local) && ::FileTimeToSystemTime(&local, &st)) {
+        ::GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, NULL, date, sizeof(date));
+        ::GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &st, NULL, time, sizeof(time));
+    }
+    CString when;
+    when.Format("%s %s", date, time);
+    line.Format(IDS_FILEPROP_MODIFIED, when.GetString());
+    *text += line + "\r\n";
+    return S_OK;
+}
+
+HRESULT XRVDShow::GetMediaFileProperties(LPCTSTR file, CString* text, MediaFileProperties* values)
+{
+    return XRVDShowMedia::GetFileProperties(file, text, values);
 }

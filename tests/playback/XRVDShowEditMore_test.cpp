@@ -454,4 +454,88 @@ TEST_F(FacadeEditMoreTest, ObjectRegistry)
     delete zoom;
 }
 
+// A file's properties from a real probe: an AVI with a tone, a WAVE file,
+// and files that cannot be read as media.
+TEST_F(FacadeEditMoreTest, FilePropertiesDescribeTheFile)
+{
+    AviPlan avi;
+    avi.frameColours.assign(5, kBlue);   // 1 s at 5 frames a second
+    avi.toneRate = 22050;
+    avi.toneSamples = 33075;             // 1.5 s: the longest stream
+    const std::string movie = dir.File("movie.avi");
+    ASSERT_EQ("", WriteAvi(movie, avi));
+    const std::string tone = dir.File("tone.wav");
+    ASSERT_TRUE(WriteToneWav(tone, 11025, 440, 11025 * 2));
+    const std::string junk = dir.File("junk.avi");
+    ASSERT_TRUE(testsupport::WriteFileBytes(junk, "not a movie", 11));
+
+    auto line = [](UINT id, auto... args) {
+        CString s;
+        s.Format(id, args...);
+        return std::string(s.GetString()) + "\r\n";
+    };
+    auto fileSize = [](const std::string& path) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        EXPECT_TRUE(GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data));
+        return std::to_string(((ULONGLONG)data.nFileSizeHigh << 32) | data.nFileSizeLow);
+    };
+    CString noAudio;
+    noAudio.LoadString(IDS_FILEPROP_NO_AUDIO);
+    struct Case {
+        const char* what;
+        std::string file;
+        HRESULT hr;
+        std::string head;   // the text up to the modification time
+        bool video, audio;
+        LONGLONG length;
+    } cases[] = {
+        {"movie with sound", movie, S_OK,
+         line(IDS_FILEPROP_AUDIO, 1u, 22050ul, 16u) + line(IDS_FILEPROP_VIDEO, "Unknown") +
+             line(IDS_FILEPROP_FRAME, 32, 24, 5.0) + line(IDS_FILEPROP_DURATION, "0:00:01.50") +
+             line(IDS_FILEPROP_FILE_SIZE, fileSize(movie).c_str()),
+         true, true, S(1.5)},
+        {"sound only", tone, S_OK,
+         line(IDS_FILEPROP_AUDIO, 1u, 11025ul, 16u) + line(IDS_FILEPROP_DURATION, "0:00:02.00") +
+             line(IDS_FILEPROP_FILE_SIZE, fileSize(tone).c_str()),
+         false, true, S(2)},
+        {"not media", junk, E_FAIL, "", false, false, 0},
+        {"missing", dir.File("none.avi"), E_FAIL, "", false, false, 0},
+    };
+    XRVDShow facade(TRUE);
+    for (const Case& c : cases) {
+        CString text = "stale";
+        MediaFileProperties values;
+        values.width = 99;
+        const HRESULT hr = facade.GetMediaFileProperties(c.file.c_str(), &text, &values);
+        EXPECT_EQ(c.hr, hr) << c.what;
+        const std::string got(text.GetString());
+        EXPECT_EQ(c.head, got.substr(0, c.head.size())) << c.what;
+        EXPECT_EQ(c.video, values.hasVideo != FALSE) << c.what;
+        EXPECT_EQ(c.audio, values.hasAudio != FALSE) << c.what;
+        EXPECT_EQ(c.length, values.length) << c.what;
+        if (FAILED(c.hr)) {
+            EXPECT_TRUE(got.empty()) << c.what;
+            EXPECT_EQ(0, values.width) << c.what;
+            continue;
+        }
+        // The last line: the modification time, local date and time.
+        CString modified;
+        modified.LoadString(IDS_FILEPROP_MODIFIED);
+        const std::string label = std::string(modified.GetString()).substr(0, modified.Find('\t') + 1);
+        const std::string rest = got.substr(c.head.size());
+        EXPECT_EQ(0u, rest.find(label)) << c.what << ": " << rest;
+        EXPECT_GT(rest.size(), label.size() + 8) << c.what;
+    }
+    // The values alone, without the text.
+    MediaFileProperties values;
+    EXPECT_EQ(S_OK, XRVDShowMedia::GetFileProperties(movie.c_str(), NULL, &values));
+    EXPECT_EQ(32, values.width);
+    EXPECT_EQ(24, values.height);
+    EXPECT_DOUBLE_EQ(5.0, values.frameRate);
+    EXPECT_EQ(22050u, values.samplesPerSec);
+    EXPECT_STREQ("Unknown", values.videoKind);
+    EXPECT_EQ(E_FAIL, XRVDShowMedia::GetFileProperties(movie.c_str(), NULL, NULL));
+    EXPECT_EQ(E_FAIL, XRVDShowMedia::GetFileProperties(NULL, NULL, &values));
+}
+
 }  // namespace
