@@ -218,6 +218,10 @@ public:
     HRESULT AppendMediaFileAfterClipEx(int kind, int clip, LPCTSTR file, LONGLONG mediaStart, LONGLONG mediaStop);
     HRESULT InsertMediaFileAt(int kind, int clip, LPCTSTR file);
     HRESULT InsertBlankAfterClip(int kind, int clip, LONGLONG length);
+    // A new audio mix composition holding the sound file over [0, its
+    // length); E_FAIL without the audio group or for a file without length
+    // (no empty composition is left behind).
+    HRESULT AddAudioMixComp(LPCTSTR file);
     // Splits a clip at a time (video: with the audio clip of the same span).
     // E_FAIL and no change when a transition holds the time or the time is
     // within a frame of the clip's ends (the user is told).

@@ -287,6 +287,36 @@ HRESULT XRVDShow::InsertBlankAfterClip(int kind, int clip, LONGLONG length)
     return InsertBlank(kind, at, length);
 }
 
+HRESULT XRVDShow::AddAudioMixComp(LPCTSTR file)
+{
+    if (!m_pTimeline || !file || !*file || !m_pTimeline->HasAudioGroup())
+        return E_FAIL;
+    const LONGLONG length = XRVDShowMedia::GetStreamLength(file);
+    if (length <= 0)
+        return E_FAIL;
+    TimelineLock guard(m_pTimeline);
+    if (!guard.Acquire(FALSE))
+        return E_FAIL;
+    CComPtr<IAMTimelineGroup> group;
+    CComPtr<IAMTimelineComp> comp;
+    HRESULT hr = m_pTimeline->GetAudioGroup(&group);
+    if (SUCCEEDED(hr))
+        hr = m_pTimeline->AddCompToGroup(group, &comp, -1);
+    if (FAILED(hr)) {
+        ReportTimelineCall(kFacadeSource, __LINE__, "m_pTimeline->AddCompToGroup( pAudioGroup, &pMixAudioComp )",
+                           "AddAudioMixComp");
+        guard.Release();
+        return hr;
+    }
+    m_pTimeline->m_nAudioCompSecond = m_pTimeline->m_nAudioCompCount++;
+    const int saved = m_pTimeline->GetCurAudioComp();
+    m_pTimeline->SetCurAudioComp(m_pTimeline->m_nAudioCompSecond);
+    hr = m_pTimeline->AddAudioFileToTimeline(file, 0, length, 0, length, 0, FALSE, FALSE, FALSE, TRUE);
+    m_pTimeline->SetCurAudioComp(saved);
+    guard.Release();
+    return hr;
+}
+
 // ---------------------------------------------------------------------------
 // Splitting.
 

@@ -365,6 +365,36 @@ TEST_F(FacadeEditMoreTest, AddMediaPlacesTheFile)
     }
 }
 
+// The audio mix composition: a new composition of the audio group holding
+// the sound file over its length; the main audio stays as it was.
+TEST_F(FacadeEditMoreTest, AudioMixCompositionHoldsTheSound)
+{
+    const std::string tone = dir.File("mix.wav");
+    ASSERT_TRUE(WriteToneWav(tone, 22050, 440, 22050 * 2));
+    const std::wstring w(tone.begin(), tone.end());
+    struct Case {
+        const char* what;
+        BOOL audioGroup;
+        std::string file;
+        HRESULT hr;
+        std::vector<Clip> mix;
+    } cases[] = {
+        {"a sound file", TRUE, tone, S_OK, {{0, 2, w}}},
+        {"a missing file", TRUE, dir.File("none.wav"), E_FAIL, {}},
+        {"no audio group", FALSE, tone, E_FAIL, {}},
+    };
+    for (const Case& c : cases) {
+        XRVDShow facade(FALSE);
+        facade.SetTimeline(new XRVDSTimeline(TRUE, c.audioGroup), TRUE);
+        Build(facade, kThree, c.audioGroup != FALSE);
+        const std::string mainBefore = Text(Clips(facade, 1));
+        EXPECT_EQ(c.hr, facade.AddAudioMixComp(c.file.c_str())) << c.what;
+        EXPECT_EQ(SUCCEEDED(c.hr) ? 0 : 1, facade.IsCompNumberUnset(2)) << c.what;
+        EXPECT_EQ(Text(c.mix), Text(Clips(facade, 2))) << c.what;
+        EXPECT_EQ(mainBefore, Text(Clips(facade, 1))) << c.what;
+    }
+}
+
 // Transition records added through the facade, loaded from text, switched
 // on and off in the timeline.
 TEST_F(FacadeEditMoreTest, TransitionsByRecord)
