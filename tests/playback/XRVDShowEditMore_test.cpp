@@ -107,6 +107,41 @@ protected:
 
 const std::vector<Clip> kThree = {{0, 2, L"A"}, {2, 5, L"B"}, {5, 6, L"C"}};
 
+// A player window standing still at a position (only the position is asked).
+class CStillPlayer : public IPlayerWindow {
+public:
+    explicit CStillPlayer(LONGLONG position) : m_position(position) {}
+    LONGLONG GetPosition() override { return m_position; }
+    LONGLONG GetDuration() override { return 0; }
+    void Close() override {}
+    void Play() override {}
+    void PlayTo(LONGLONG) override {}
+    BOOL IsRunning() override { return FALSE; }
+    void Pause() override {}
+    BOOL IsPaused() override { return TRUE; }
+    void Stop() override {}
+    BOOL IsStopped() override { return FALSE; }
+    BOOL SetFullScreen(BOOL) override { return FALSE; }
+    BOOL IsFullScreen() override { return FALSE; }
+    BOOL HasPlayerMedia() override { return TRUE; }
+    void StepForward() override {}
+    void StepBack() override {}
+    LONGLONG NextFrameTime(LONGLONG t) override { return t; }
+    LONGLONG PrevFrameTime(LONGLONG t) override { return t; }
+    void Seek(LONGLONG, BOOL) override {}
+    BOOL IsMediaReady() override { return TRUE; }
+    void SeekPrevMark() override {}
+    void SeekNextMark() override {}
+    double GetFrameRate() override { return 10.0; }
+    LONGLONG GetFrameDuration() override { return 1000000; }
+    void Refresh() override {}
+    void SetPanCursor(BOOL) override {}
+    BOOL OnKey(const MSG*) override { return FALSE; }
+
+private:
+    LONGLONG m_position;
+};
+
 // Splitting: a cut strictly more than a frame inside the clip makes two
 // clips that play on where the first stopped; at a clip's edge (within a
 // frame), under a transition or on no clip nothing changes, and only the
@@ -413,6 +448,14 @@ TEST_F(FacadeEditMoreTest, TransitionsByRecord)
     for (const At& a : at)
         EXPECT_EQ(a.index, facade.GetTransitionAtTime(S(a.time))) << a.time;
     EXPECT_EQ(-1, facade.GetTransitionAtTime(-1)) << "no preview to ask";
+    // A negative time stands for the preview's position.
+    const At positions[] = {{1.5, 0}, {3.0, -1}, {4.5, 1}};
+    for (const At& p : positions) {
+        CStillPlayer player(S(p.time));
+        facade.SetPreviewWindow(&player);
+        EXPECT_EQ(p.index, facade.GetTransitionAtTime(-1)) << p.time;
+        facade.SetPreviewWindow(NULL);
+    }
 
     for (BOOL on : {FALSE, TRUE}) {
         EXPECT_EQ(S_OK, facade.EnableTransitions(on));
