@@ -47,3 +47,8 @@ DWORD NextObjectId()
 {
     return (DWORD)InterlockedIncrement(&g_lastObjectId);
 }
+
+DWORD LastObjectId()
+{
+    return (DWORD)InterlockedCompareExchange(&g_lastObjectId, 0, 0);
+}

@@ -22,3 +22,5 @@ BOOL UnregisterObject(DWORD key);
 
 // Increments the program-wide counter of object ids and returns the new value.
 DWORD NextObjectId();
+// The counter's current value (the id NextObjectId gave last).
+DWORD LastObjectId();

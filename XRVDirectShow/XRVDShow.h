@@ -185,6 +185,83 @@ public:
     BOOL IsFileLocked(LPCTSTR name);
     HRESULT AddAudioFile(LPCTSTR file, LONGLONG start, LONGLONG end, LONGLONG mediaStart, LONGLONG mediaStop);
 
+    // Further editing, player, overlay and registry operations
+    // (XRVDShowEditMore.cpp). Kinds as above; times in 100 ns.
+    // Tracks of the video composition.
+    HRESULT GetTrackCount(long* count);
+    // As GetClipIndexAtTime, then by the clips' exact spans (no frame grid).
+    int GetClipIndexAtTimeEx(int kind, LONGLONG time);
+    // The media file of the clip's first source.
+    HRESULT GetClipMediaName(int kind, int clip, CString* name);
+    // A track's span; a composition's span over its tracks.
+    HRESULT GetClipTimes(IAMTimelineTrack* track, LONGLONG* start, LONGLONG* stop);
+    HRESULT GetCompStartStop(IAMTimelineObj* object, LONGLONG* start, LONGLONG* stop);
+    // The end of the kind's composition; 0 when it has no clips or is missing.
+    LONGLONG GetCompStop(int kind);
+    HRESULT GetClip(int kind, int clip, IAMTimelineTrack** track);
+    HRESULT GetClipObj(int kind, int clip, IAMTimelineObj** object);
+    HRESULT GetTrackObj(int kind, IAMTimelineObj** object);
+    HRESULT GetClipMediaStartStop(int kind, int clip, LONGLONG* start, LONGLONG* stop);
+    HRESULT GetClipMediaLength(int kind, int clip, LONGLONG* length);
+    // Adding a file with a video stream (video kind only) with its sound.
+    // Negative times are not given: the timeline takes the file's length.
+    // With insert, what lies after start moves back to make room.
+    HRESULT AddMediaFileEx(int kind, LPCTSTR file, LONGLONG start, LONGLONG stop, LONGLONG mediaStart,
+                           LONGLONG mediaStop, BOOL insert);
+    HRESULT AddMediaFileAt(int kind, LPCTSTR file, LONGLONG start);
+    // [start, start + length) of the timeline plays the file from its start.
+    HRESULT AddMediaFileForLength(int kind, LPCTSTR file, LONGLONG start, LONGLONG length);
+    // At the clip's stop (past the last clip: the last clip's stop; no clips:
+    // time 0).
+    HRESULT AppendMediaFileAfterClip(int kind, int clip, LPCTSTR file, LONGLONG mediaStart, LONGLONG mediaStop,
+                                     BOOL insert);
+    HRESULT AppendMediaFileAfterClipEx(int kind, int clip, LPCTSTR file, LONGLONG mediaStart, LONGLONG mediaStop);
+    HRESULT InsertMediaFileAt(int kind, int clip, LPCTSTR file);
+    HRESULT InsertBlankAfterClip(int kind, int clip, LONGLONG length);
+    // A new audio mix composition holding the sound file over [0, its
+    // length); E_FAIL without the audio group or for a file without length
+    // (no empty composition is left behind).
+    HRESULT AddAudioMixComp(LPCTSTR file);
+    // Splits a clip at a time (video: with the audio clip of the same span).
+    // E_FAIL and no change when a transition holds the time or the time is
+    // within a frame of the clip's ends (the user is told).
+    HRESULT SplitClip(int kind, int clip, LONGLONG time);
+    HRESULT NotImplemented8() { return E_FAIL; }
+    HRESULT NotImplemented7() { return E_FAIL; }
+    // Adds the transition record; with update the preview is rebuilt.
+    HRESULT InsertTransition(const TransitionInfo& info, BOOL update);
+    HRESULT AddTransitionAndUpdate(int ignored, const TransitionInfo& info);
+    HRESULT EnableTransitions(BOOL enable);
+    HRESULT UpdateGraphEx(int a, int b, int flag, int d, int e, int f);
+    // The transition records from their XML text.
+    HRESULT LoadTransitions(LPCSTR xml);
+    HRESULT GrabSampleBitmapToFile(LONGLONG time, LPCTSTR file, BOOL zoom);
+    HRESULT GetCachedMaxProperties(BOOL force);
+    HRESULT InitializeRenderEngine();
+    // The video group's format.
+    HRESULT GetVideoFormat(VIDEOINFOHEADER* format);
+    // The transition record whose span holds time; a negative time stands
+    // for the preview's position. -1 when none.
+    int GetTransitionAtTime(LONGLONG time);
+    // The overlay filter's value (0 without a filter).
+    HRESULT GetOverlayFilterValue(LONG* value);
+    // TRUE when time lies after the end of the video composition.
+    BOOL IsPastVideoEnd(LONGLONG time);
+    // The process-wide object registry; without a timeline nothing is done
+    // and 0 is returned.
+    ZoomRectInfo* NewZoomRectInfo();
+    DWORD GetLastObjectId();
+    DWORD RegisterObject(void* object);
+    DWORD UnregisterObject(DWORD key);
+    DWORD LookupRegisteredObject(DWORD key, void** object);
+    DWORD NextObjectId();
+    // The file's properties as text and values (XRVDShowMedia::GetFileProperties).
+    HRESULT GetMediaFileProperties(LPCTSTR file, CString* text, struct MediaFileProperties* values);
+
+protected:
+    // Tells the user a split at a clip's edge is refused (a message box).
+    virtual void ShowSplitRefused();
+
 protected:
     // The grab itself (the timeline's GrabSampleBitmap); tests replace it.
     virtual HRESULT GrabFrame(LONGLONG time, HBITMAP* bitmap, int option, int grabArg);
@@ -238,5 +315,30 @@ HRESULT GetMediaInformation(LPCTSTR fileName, BOOL* hasVideo, BOOL* hasAudio, LO
 // The 16-bit PCM form of an audio stream's format (22050 Hz mono when the
 // stream reports a rate of 0).
 void PcmFormOf(const WAVEFORMATEX& in, WAVEFORMATEX* out);
+
+}  // namespace XRVDShowMedia
+
+// What GetFileProperties reports of a media file.
+struct MediaFileProperties {
+    BOOL hasVideo = FALSE;
+    BOOL hasAudio = FALSE;
+    CString videoKind;              // "DV-Avi", "Mpeg" or "Unknown"; empty without video
+    int width = 0;
+    int height = 0;
+    double frameRate = 0.0;
+    WORD channels = 0;              // the audio stream's own format
+    DWORD samplesPerSec = 0;
+    WORD bitsPerSample = 0;
+    LONGLONG length = 0;            // the longest stream, 100-ns units
+    ULONGLONG fileSize = 0;
+    FILETIME writeTime = {0, 0};
+};
+
+namespace XRVDShowMedia {
+
+// A descriptive text of the file, one "label<TAB>value" line each: audio
+// format, video kind, picture size and rate, duration (h:mm:ss.ss), file size
+// and modification time. E_FAIL when the file cannot be read or probed.
+HRESULT GetFileProperties(LPCTSTR fileName, CString* text, MediaFileProperties* values);
 
 }  // namespace XRVDShowMedia

@@ -52,3 +52,15 @@
 #define IDS_NARRATION_NAME_IN_USE    10930 // "该文件当前正在时间线上使用。请选择其它文件名。"
 #define IDS_NARRATION_NAME_LOCKED    10931 // "这个文件因为要支持撤销操作仍在被应用程序使用。请选择其它文件名。"
 #define IDS_NARRATION_CONFIRM_DISCARD 10932 // "你确实想删除当前视频旁白吗？"
+
+// Clip edits.
+#define IDS_SPLIT_AT_CLIP_EDGE       10904 // "分割剪辑最后帧不是一个有效的动作。"
+
+// The lines of a media file's properties text (label, tab, value).
+#define IDS_FILEPROP_AUDIO           10940 // "音频格式:\t%u 声道, %lu Hz, %u 位"
+#define IDS_FILEPROP_NO_AUDIO        10941 // "音频格式:\t无"
+#define IDS_FILEPROP_VIDEO           10942 // "视频类型:\t%s"
+#define IDS_FILEPROP_FRAME           10943 // "帧大小:\t%d x %d, %.2f 帧/秒"
+#define IDS_FILEPROP_DURATION        10944 // "持续时间:\t%s"
+#define IDS_FILEPROP_FILE_SIZE       10945 // "文件大小:\t%s 字节"
+#define IDS_FILEPROP_MODIFIED        10946 // "修改时间:\t%s"
