@@ -1,5 +1,6 @@
 // The test camera itself: the formats it offers through IAMStreamConfig, the
 // frames it delivers on the graph clock, and the dummy's failures.
+#include "tests/camera/CameraGraphTestUtil.h"
 #include "tests/camera/CameraPicture.h"
 #include "tests/camera/CameraTestSupport.h"
 #include "tests/camera/TestCameraIds.h"
@@ -10,69 +11,6 @@
 #include <vector>
 
 namespace {
-
-const CLSID kSampleGrabber = {0xc1f400a0, 0x3f08, 0x11d3, {0x9f, 0x0b, 0x00, 0x60, 0x08, 0x03, 0x9e, 0x37}};
-const CLSID kNullRenderer = {0xc1f400a4, 0x3f08, 0x11d3, {0x9f, 0x0b, 0x00, 0x60, 0x08, 0x03, 0x9e, 0x37}};
-
-// Collects what the grabber hands over: picture and sample time.
-class FrameCollector : public ISampleGrabberCB {
-public:
-    struct Frame {
-        CameraPicture picture;
-        REFERENCE_TIME start;
-        long length;
-    };
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (riid == IID_IUnknown || riid == IID_ISampleGrabberCB) {
-            *ppv = this;
-            return S_OK;
-        }
-        *ppv = NULL;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP SampleCB(double, IMediaSample* sample) override
-    {
-        BYTE* bits = NULL;
-        sample->GetPointer(&bits);
-        REFERENCE_TIME start = 0, stop = 0;
-        sample->GetTime(&start, &stop);
-        Frame f = {ReadCameraPicture(bits, width, height), start, sample->GetActualDataLength()};
-        EnterCriticalSection(&lock);
-        frames.push_back(f);
-        LeaveCriticalSection(&lock);
-        return S_OK;
-    }
-    STDMETHODIMP BufferCB(double, BYTE*, long) override { return S_OK; }
-
-    FrameCollector() { InitializeCriticalSection(&lock); }
-    ~FrameCollector() { DeleteCriticalSection(&lock); }
-    std::vector<Frame> Take()
-    {
-        EnterCriticalSection(&lock);
-        std::vector<Frame> out = frames;
-        LeaveCriticalSection(&lock);
-        return out;
-    }
-    LONG width = 320, height = 240;
-
-private:
-    CRITICAL_SECTION lock;
-    std::vector<Frame> frames;
-};
-
-template <class T> struct Ptr {
-    T* p = NULL;
-    ~Ptr()
-    {
-        if (p)
-            p->Release();
-    }
-    T** operator&() { return &p; }
-    T* operator->() const { return p; }
-};
 
 // camera -> Sample Grabber -> Null Renderer.
 struct CameraGraph {
