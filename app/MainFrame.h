@@ -22,6 +22,7 @@ class CRecorderEngine;
 class CRecorderPrefs;
 class CVideoFocusWnd;
 class CScreenDrawWnd;
+class XRVCameraConfig;
 
 class CMainFrame : public CFrameWnd,
                    public IMainWindowStart,
@@ -39,6 +40,7 @@ public:
     CFrameWnd* GetFrame() override { return this; }
     CRecorderPrefs* GetPrefs() override { return m_prefs.get(); }
     void RestorePlacement() override;
+    void CreateCamera();
     void RunRecordWizard() override;
 
     // IRecorderWindow
@@ -188,6 +190,9 @@ private:
     std::unique_ptr<CRecorderPrefs> m_prefs;
     std::unique_ptr<CRecorderPrefs> m_recordPrefs;   // the running recording's copy
     std::unique_ptr<CRecorderEngine> m_engine;
+    // The camera that records beside the screen, for the program's life;
+    // its settings are loaded at creation and saved when the window closes.
+    std::unique_ptr<XRVCameraConfig> m_camera;
     int m_recordState;         // 0 idle, 1 recording, 2 paused
     int m_recordedBitDepth;
     float m_zoomFactor;

@@ -20,6 +20,8 @@
 
 #include <stdlib.h>
 #include <vector>
+// Last: its DirectShow headers would rename framework members.
+#include "camera/XRVCameraConfig.h"
 
 // The whole screen of a single monitor and a fixed region at its start point
 // are recorded at once; a window, a region, a fixed region that follows the
@@ -129,7 +131,7 @@ void CMainFrame::ReleaseChild()
 BOOL CMainFrame::StartEngine(RECT* area, BOOL live, BOOL restart)
 {
     m_recordPrefs.reset(new CRecorderPrefs(*m_prefs));
-    m_engine.reset(new CRecorderEngine(m_recordPrefs.get(), this, NULL));
+    m_engine.reset(new CRecorderEngine(m_recordPrefs.get(), this, live ? NULL : m_camera.get()));
     ApplyScreenDrawEffects();
     if (live)
         m_engine->SetLive(TRUE, restart);
@@ -237,6 +239,20 @@ void CMainFrame::SaveFinishedRecording()
         info.outputWidth = m_engine->GetOutputWidth();
         info.outputHeight = m_engine->GetOutputHeight();
         info.outputBitDepth = m_recordedBitDepth;
+        if (m_camera) {
+            info.cameraCodec = m_camera->GetCodecName();
+            info.cameraProfileWithAudio = "Skorvale Studio Camera Video and Audio (CBR)";
+            info.cameraProfileWithoutAudio = "Skorvale Studio Camera Video (CBR)";
+            int width = 0, height = 0;
+            if (m_camera->GetVideoSize(&width, &height)) {
+                info.cameraWidth = width;
+                info.cameraHeight = height < 0 ? -height : height;
+                info.cameraBitCount = 24;
+                const AM_MEDIA_TYPE& mt = m_camera->GetSettings()->m_mediaType;
+                if (mt.formattype == FORMAT_VideoInfo && mt.cbFormat >= sizeof(VIDEOINFOHEADER))
+                    info.cameraBitCount = ((const VIDEOINFOHEADER*)mt.pbFormat)->bmiHeader.biBitCount;
+            }
+        }
         CRecordingOutput output(this, *m_recordPrefs, info, m_engine->GetRecordingFiles(), m_engine->GetBaseName(),
                                 m_engine->GetSegmentFiles().GetSize() > 1, m_bookmarks);
         result = output.SaveRecordingOutput();

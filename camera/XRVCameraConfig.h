@@ -58,6 +58,7 @@ public:
     BOOL PauseCapture(BOOL wait, int timeoutMs) override;
     BOOL StopCapture(BOOL wait, int timeoutMs) override;
     IXrvPushSource* GetPushSource() override;
+    void EndVideo() override;
 
     // --- Preview: the live picture in the owner window's preview rectangle.
     // Refused (FALSE) at once while a recording holds the graph.

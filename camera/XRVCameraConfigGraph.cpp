@@ -96,7 +96,9 @@ void XRVCameraConfig::SetFrameSkip(LONG skip)
     CComPtr<IXrvFrameSkip> video, audio;
     if (m_frameSkipFilter && SUCCEEDED(m_frameSkipFilter->QueryInterface(IID_IXrvFrameSkip, (void**)&video.p)))
         video->SetSkip(skip);
-    if (m_settings && m_settings->m_recordAudio && m_audioFrameSkip &&
+    // Pushed sound is paused at its source (the engine's wave recorder): a
+    // skip here would drop what is still queued and shift the times after.
+    if (m_settings && m_settings->m_recordAudio && !m_settings->m_pushSourceAudio && m_audioFrameSkip &&
         SUCCEEDED(m_audioFrameSkip->QueryInterface(IID_IXrvFrameSkip, (void**)&audio.p)))
         audio->SetSkip(skip);
 }
@@ -739,6 +741,13 @@ BOOL XRVCameraConfig::PauseGraph(BOOL wait, int timeoutMs)
     m_capturing = FALSE;
     m_prepared = TRUE;
     return ok;
+}
+
+void XRVCameraConfig::EndVideo()
+{
+    CComPtr<IXrvFrameSkip> video;
+    if (m_frameSkipFilter && SUCCEEDED(m_frameSkipFilter->QueryInterface(IID_IXrvFrameSkip, (void**)&video.p)))
+        video->SetSkip(1);
 }
 
 BOOL XRVCameraConfig::StopCapture(BOOL wait, int timeoutMs)

@@ -20,6 +20,9 @@ public:
     virtual BOOL StartCapture(BOOL wait, int timeoutMs, BOOL pauseAfterBuilding, HWND window) = 0;
     virtual BOOL PauseCapture(BOOL wait, int timeoutMs) = 0;
     virtual BOOL StopCapture(BOOL wait, int timeoutMs) = 0;
+    // Takes no more pictures while the sound still comes in (the recording
+    // stops: the wave recorder drains before the graph stops).
+    virtual void EndVideo() = 0;
     // The push source of the graph built last (a new reference), or null.
     virtual IXrvPushSource* GetPushSource() = 0;
 };

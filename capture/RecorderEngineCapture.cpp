@@ -440,6 +440,8 @@ BOOL CRecorderEngine::WaitWhilePaused()
 BOOL CRecorderEngine::StopCapture(DWORD skippedLast)
 {
     ::InterlockedExchange(&m_grabberStop, 1);
+    if (m_cameraRunning)
+        m_camera->EndVideo();
     EndWaveRecording();
     StopCameraCapture();
     if (m_focusFrame && m_focusFrame->GetSafeHwnd())
