@@ -638,7 +638,11 @@ BOOL XRVCameraConfig::RunPrepared(BOOL wait, int timeoutMs, BOOL pauseAfterBuild
     CComPtr<IMediaControl> control;
     if (FAILED(m_pGraph->QueryInterface(IID_IMediaControl, (void**)&control.p)))
         return FALSE;
-    if (FAILED(control->Run())) {
+    // Wine's graph answers Run with success even when a filter refused to
+    // run: the camera's own state tells.
+    FILTER_STATE cameraState = State_Stopped;
+    if (FAILED(control->Run()) ||
+        (m_captureFilter && SUCCEEDED(m_captureFilter->GetState(0, &cameraState)) && cameraState != State_Running)) {
         control->Stop();
         return FALSE;
     }

@@ -165,6 +165,8 @@ protected:
     BOOL LoadKeyboardSound();
     void StartCameraCapture();
     void StopCameraCapture();
+    void DropCamera(BOOL nothingRecorded);
+    void ShowCameraFailure();
     // The PCM format the wave recorder records for the wanted format (the
     // system's suggestion when that one is not PCM).
     static BOOL AudioCaptureFormat(const WAVEFORMATEX* wanted, WAVEFORMATEX* pcm);

@@ -163,10 +163,12 @@ UINT CRecorderEngine::CaptureThread()
             SetCapturePriority(THREAD_PRIORITY_HIGHEST);
             raised = TRUE;
         }
+        // The camera runs before the sound resumes: a camera that fails
+        // here takes no sound with it.
+        if (m_cameraRunning && !m_camera->StartCapture(FALSE, 5000, FALSE, m_cameraWindow))
+            DropCamera(TRUE);
         if (m_waveIn)
             m_waveIn->Resume();
-        if (m_cameraRunning)
-            m_camera->StartCapture(FALSE, 5000, FALSE, m_cameraWindow);
         m_pacer.Restart(::GetTickCount());
 
         // The frame loop.
@@ -501,10 +503,10 @@ BOOL CRecorderEngine::ResumeCapture()
     }
     if (RaisePriority())
         SetCapturePriority(THREAD_PRIORITY_HIGHEST);
+    if (m_cameraRunning && !m_camera->StartCapture(FALSE, 5000, FALSE, m_cameraWindow))
+        DropCamera(FALSE);
     if (m_waveIn)
         m_waveIn->Resume();
-    if (m_cameraRunning)
-        m_camera->StartCapture(FALSE, 5000, FALSE, m_cameraWindow);
     return TRUE;
 }
 

@@ -262,7 +262,7 @@ void CRecorderEngine::StartCameraCapture()
         m_camera->StopCapture(FALSE, 5000);
         m_prefs->m_recordCamera = FALSE;
         ::DeleteFileA(file);
-        AfxMessageBox(IDS_CAMERA_START_FAILED, MB_ICONEXCLAMATION);
+        ShowCameraFailure();
         return;
     }
     m_cameraRunning = TRUE;
@@ -275,6 +275,45 @@ void CRecorderEngine::StartCameraCapture()
             push->Release();
         m_audioSink = m_cameraSink.get();
     }
+}
+
+// A camera whose graph does not run leaves the recording: it is dropped from
+// this recording's preferences and the sound goes to its own file from now
+// on, as after a segment change. A camera file that holds nothing yet (the
+// first run failed) is taken off the list and deleted; one that recorded
+// before stays in the folder.
+void CRecorderEngine::DropCamera(BOOL nothingRecorded)
+{
+    StopCameraCapture();
+    m_prefs->m_recordCamera = FALSE;
+    if (nothingRecorded) {
+        for (INT_PTR i = m_recordingFiles.GetSize() - 1; i >= 1; --i) {
+            if (m_recordingFiles[i] == m_cameraFile)
+                m_recordingFiles.RemoveAt(i);
+        }
+        ::DeleteFileA(m_cameraFile);
+    }
+    m_cameraFile.Empty();
+    if (m_audioSink == m_cameraSink.get()) {
+        m_audioSink = NULL;
+        if (m_waveIn) {
+            StopAudioCapture();
+            StartAudioCapture();
+        }
+    }
+    m_cameraSink.reset();
+    ShowCameraFailure();
+}
+
+// The message has no owner window: the capture thread must not wait for the
+// UI thread, which may be waiting for it.
+void CRecorderEngine::ShowCameraFailure()
+{
+    CString text, caption;
+    text.LoadString(IDS_CAMERA_START_FAILED);
+    if (AfxGetApp())
+        caption = AfxGetApp()->m_pszAppName;
+    ::MessageBoxA(NULL, text, caption, MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
 }
 
 // Stops the camera graph once (stop, discard, or the end of the thread);

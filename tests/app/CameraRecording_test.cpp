@@ -138,13 +138,20 @@ bool RecordPauseResumeStop(const std::string& saved, int* boxes)
         ADD_FAILURE() << "the recording began";
         return false;
     }
-    Pump(2000);
+    auto pumpDismissing = [&](DWORD ms) {
+        const DWORD begin = ::GetTickCount();
+        PumpUntil([&] {
+            *boxes += DismissMessageBoxes();
+            return ::GetTickCount() - begin >= ms;
+        }, ms + 1000);
+    };
+    pumpDismissing(2000);
     EXPECT_EQ(1, RunProgram("/P"));
     EXPECT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_PAUSED); }, 10000));
-    Pump(1000);
+    pumpDismissing(1000);
     EXPECT_EQ(1, RunProgram("/R"));
     EXPECT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_RECORDING); }, 10000));
-    Pump(2000);
+    pumpDismissing(2000);
     EXPECT_EQ(1, RunProgram("/S"));
     const bool done = PumpUntil(
         [&] {
