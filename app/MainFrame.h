@@ -11,6 +11,7 @@
 #include "capture/RecorderWindow.h"
 #include "framework/Sync.h"
 #include "media/RecordingOutput.h"
+#include "camera/CameraPreviewDlg.h"
 
 #include <memory>
 
@@ -25,6 +26,7 @@ class CScreenDrawWnd;
 class XRVCameraConfig;
 
 class CMainFrame : public CFrameWnd,
+                   public ICameraPreviewOwner,
                    public IMainWindowStart,
                    public IRecorderWindow,
                    public IRecordingOutputHost,
@@ -54,7 +56,9 @@ public:
     int ShowPreviewDialog(LPCSTR screenFile, LPCSTR cameraFile) override;
     BOOL AskOutputFileName(CString& name) override;
     BOOL MakeNumberedFileName(LPCSTR folder, LPCSTR prefix, LPCSTR extension, CString& name) override;
-    BOOL IsCameraPreviewShown() override { return FALSE; }
+    BOOL IsCameraPreviewShown() override;
+    void OnCameraPreviewCancel() override;
+    void OnCameraPreviewCommand();
     void ShowCameraPreview(BOOL allowTips) override;
     void PrepareForPreview() override;
     int RunPostSaveOptions() override;
@@ -193,6 +197,7 @@ private:
     // The camera that records beside the screen, for the program's life;
     // its settings are loaded at creation and saved when the window closes.
     std::unique_ptr<XRVCameraConfig> m_camera;
+    std::unique_ptr<CCameraPreviewDlg> m_cameraPreview;
     int m_recordState;         // 0 idle, 1 recording, 2 paused
     int m_recordedBitDepth;
     float m_zoomFactor;

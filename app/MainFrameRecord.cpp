@@ -132,6 +132,9 @@ BOOL CMainFrame::StartEngine(RECT* area, BOOL live, BOOL restart)
 {
     m_recordPrefs.reset(new CRecorderPrefs(*m_prefs));
     m_engine.reset(new CRecorderEngine(m_recordPrefs.get(), this, live ? NULL : m_camera.get()));
+    // The shown preview shows the picture while recording.
+    if (!live && IsCameraPreviewShown())
+        m_engine->SetCameraWindow(m_cameraPreview->m_hWnd);
     ApplyScreenDrawEffects();
     if (live)
         m_engine->SetLive(TRUE, restart);
@@ -200,6 +203,10 @@ void CMainFrame::DeleteEngine()
 {
     m_engine.reset();
     m_recordPrefs.reset();
+    // The recording gave the camera back: a shown preview runs again and is
+    // opaque again.
+    if (m_camera && IsCameraPreviewShown() && !m_camera->IsPreviewRunning())
+        m_camera->StartPreview(m_cameraPreview->m_hWnd);
 }
 
 LRESULT CMainFrame::OnRecorderFinished(WPARAM failure, LPARAM)
@@ -338,9 +345,56 @@ BOOL CMainFrame::MakeNumberedFileName(LPCSTR folder, LPCSTR prefix, LPCSTR exten
     return FALSE;
 }
 
+BOOL CMainFrame::IsCameraPreviewShown()
+{
+    return m_cameraPreview && m_cameraPreview->m_hWnd && ::IsWindowVisible(m_cameraPreview->m_hWnd);
+}
+
+// Shows the camera preview when it is hidden, hides it when it is shown.
+// While a recording holds the camera the picture comes through its graph;
+// the preview graph itself starts only when the camera is free.
 void CMainFrame::ShowCameraPreview(BOOL /*allowTips*/)
 {
-    // The camera preview window is not built yet.
+    if (!m_camera)
+        return;
+    if (IsCameraPreviewShown()) {
+        m_camera->StopPreview();
+        m_cameraPreview->ShowWindow(SW_HIDE);
+        return;
+    }
+    if (!m_cameraPreview) {
+        m_cameraPreview.reset(new CCameraPreviewDlg(this));
+        if (!m_cameraPreview->Create(IDD_CAMERA_PREVIEW, NULL)) {
+            m_cameraPreview.reset();
+            return;
+        }
+    }
+    int width = 320, height = 240;
+    if (m_camera->GetVideoSize(&width, &height) && height < 0)
+        height = -height;
+    m_cameraPreview->FitClientTo(width, height);
+    const RECT picture = {0, 0, width, height};
+    m_camera->SetPreviewRect(picture);
+    m_cameraPreview->ShowWindow(SW_SHOWNOACTIVATE);
+    if (!m_engine) {
+        m_camera->EnsureDevice(TRUE);
+        if (!m_camera->StartPreview(m_cameraPreview->m_hWnd)) {
+            CString text;
+            text.LoadString(IDS_CAMERA_REOPEN_FAILED);
+            m_cameraPreview->SetStatusText(text);
+        }
+    }
+}
+
+void CMainFrame::OnCameraPreviewCancel()
+{
+    if (IsCameraPreviewShown())
+        ShowCameraPreview(FALSE);
+}
+
+void CMainFrame::OnCameraPreviewCommand()
+{
+    ShowCameraPreview(TRUE);
 }
 
 void CMainFrame::PrepareForPreview()

@@ -798,8 +798,18 @@ BOOL XRVCameraConfig::StartPreview(HWND owner)
 {
     if (!::TryEnterCriticalSection(&m_graphLock))
         return FALSE;
+    if (m_previewRunning) {
+        ::LeaveCriticalSection(&m_graphLock);
+        return TRUE;
+    }
+    if (owner) {
+        typedef BOOL(WINAPI * SetLayered)(HWND, COLORREF, BYTE, DWORD);
+        SetLayered set = (SetLayered)::GetProcAddress(::GetModuleHandleA("user32.dll"), "SetLayeredWindowAttributes");
+        if (set && (::GetWindowLongA(owner, GWL_EXSTYLE) & WS_EX_LAYERED))
+            set(owner, 0, 255, LWA_ALPHA);
+    }
     BOOL ok = FALSE;
-    if (!m_capturing && !m_prepared && m_progress == nullptr && !m_previewRunning) {
+    if (!m_capturing && !m_prepared && m_progress == nullptr) {
         if (m_recordGraphBuilt)
             TearDownGraph();
         HRESULT hr = InitCapFilters(FALSE);

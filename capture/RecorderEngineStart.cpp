@@ -258,7 +258,8 @@ void CRecorderEngine::StartCameraCapture()
             m_camera->SetAudioFormat(&format);
     }
     m_camera->StopPreview();
-    if (!m_camera->StartCapture(FALSE, 5000, TRUE, NULL)) {
+    // The shown preview window gets the picture through the graph's tee.
+    if (!m_camera->StartCapture(FALSE, 5000, TRUE, m_cameraWindow)) {
         m_camera->StopCapture(FALSE, 5000);
         m_prefs->m_recordCamera = FALSE;
         ::DeleteFileA(file);

@@ -8,6 +8,7 @@
 #include "app/AppMessages.h"
 #include "media/RecordingData.h"
 #include "resources/ids_app.h"
+#include "resources/ids_capture.h"
 #include "tests/camera/CameraPicture.h"
 #include "tests/camera/TestCameraIds.h"
 #include "tests/camera/TestCameraRegistry.h"
@@ -374,6 +375,114 @@ TEST_F(CameraRecordingTest, WithoutAWorkingCameraTheSoundStaysWithTheScreen)
         size_t loud = 0;
         EXPECT_NEAR(440.0, mediatest::LoudToneFrequency(samples, 22050, &loud), 5.0);
     }
+}
+
+// Reads the picture shown in the client area of `window` from the screen.
+CameraPicture ShownPicture(HWND window, int width, int height)
+{
+    POINT origin = {0, 0};
+    ::ClientToScreen(window, &origin);
+    HDC screen = ::GetDC(NULL);
+    HDC memory = ::CreateCompatibleDC(screen);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    void* bits = NULL;
+    HBITMAP bitmap = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, NULL, 0);
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
+    ::GdiFlush();
+    const CameraPicture picture = ReadCameraPicture((const BYTE*)bits, width, height);
+    ::SelectObject(memory, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(NULL, screen);
+    return picture;
+}
+
+// Two looks a second apart at the preview: camera A's picture, readable,
+// its counter advanced.
+void ExpectMovingPicture(HWND preview, const char* when)
+{
+    SCOPED_TRACE(when);
+    RECT client;
+    ::GetClientRect(preview, &client);
+    EXPECT_EQ(320, client.right);
+    EXPECT_EQ(240, client.bottom);
+    CameraPicture first = {};
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            first = ShownPicture(preview, 320, 240);
+            return first.readable && first.background[2] == kTestCameraColour[0][2];
+        },
+        15000))
+        << "the picture shows";
+    Pump(1000);
+    const CameraPicture second = ShownPicture(preview, 320, 240);
+    EXPECT_TRUE(second.readable);
+    EXPECT_EQ(kTestCameraColour[0][0], second.background[0]);
+    EXPECT_EQ(kTestCameraColour[0][1], second.background[1]);
+    EXPECT_EQ(kTestCameraColour[0][2], second.background[2]);
+    EXPECT_GE(second.frame, first.frame + 10) << "a second of frames later";
+    EXPECT_LE(second.frame, first.frame + 20);
+}
+
+// The main window's preview command shows the camera's picture in the
+// preview window; while recording the picture's window stays in it, the
+// window then translucent (alpha 178); the command again hides it.
+TEST_F(CameraRecordingTest, PreviewShowsThePictureAlsoWhileRecording)
+{
+    ScratchDir out("vxcamprev");
+    CameraPrefs prefs(out.Path());
+    ASSERT_TRUE(prefs.Key() != NULL);
+    Program first("");
+    HWND main = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (main = ::FindWindowA(RECORDER_CLASS_NAME, NULL)) != NULL; }, 20000));
+    ::PostMessageA(main, WM_COMMAND, ID_MAIN_CAMERA_PREVIEW, 0);
+    HWND preview = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (preview = ::FindWindowA(NULL, "相机预览")) != NULL && ::IsWindowVisible(preview); },
+                          15000));
+    ExpectMovingPicture(preview, "preview");
+
+    EXPECT_EQ(1, RunProgram("/R"));
+    ASSERT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_RECORDING); }, 30000));
+    // Xvfb does not compose a translucent window's pixels: while recording
+    // the picture's window is checked, a visible child over the client area.
+    HWND video = NULL;
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            video = NULL;
+            for (HWND c = ::GetWindow(preview, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
+                RECT r;
+                ::GetClientRect(c, &r);
+                if (::IsWindowVisible(c) && r.right == 320 && r.bottom == 240)
+                    video = c;
+            }
+            return video != NULL;
+        },
+        15000))
+        << "the picture's window is in the preview";
+    typedef BOOL(WINAPI * GetLayered)(HWND, COLORREF*, BYTE*, DWORD*);
+    GetLayered get = (GetLayered)::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetLayeredWindowAttributes");
+    ASSERT_TRUE(get != NULL);
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    EXPECT_TRUE(PumpUntil([&] { return get(preview, NULL, &alpha, &flags) && alpha == 178; }, 15000))
+        << "alpha " << (int)alpha;
+    EXPECT_TRUE(flags & LWA_ALPHA);
+
+    EXPECT_EQ(1, RunProgram("/S"));
+    const std::string saved = out.File("Capture-1.skorec");
+    ASSERT_TRUE(PumpUntil([&] { return ::GetFileAttributesA(saved.c_str()) != INVALID_FILE_ATTRIBUTES &&
+                                       TitleShows(main, IDS_RECORD_STATE_IDLE); },
+                          60000));
+    ::PostMessageA(main, WM_COMMAND, ID_MAIN_CAMERA_PREVIEW, 0);
+    EXPECT_TRUE(PumpUntil([&] { return !::IsWindowVisible(preview); }, 10000)) << "the command hides it again";
+    EXPECT_EQ(0, RunProgram("/X"));
+    EXPECT_EQ(0, first.Wait(30000));
 }
 
 }  // namespace
