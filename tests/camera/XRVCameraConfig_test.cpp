@@ -259,4 +259,74 @@ TEST_F(XRVCameraConfigTest, ProfileFolderFallsBackToTheProgramFolder)
     EXPECT_STREQ(expected, folder) << "no App Paths entry in the test prefix";
 }
 
+// The settings the engine gives per recording, the lists and the size.
+TEST_F(XRVCameraConfigTest, RecordingSettingsListsAndSize)
+{
+    // The sound format: six fields copied, the extra-size word kept.
+    WAVEFORMATEX wf = mediatest::PcmFormat(44100, 2, 16);
+    wf.cbSize = 22;
+    camera->SetAudioFormat(&wf);
+    const WAVEFORMATEX& kept = camera->GetSettings()->m_audioFormat;
+    EXPECT_EQ(44100u, kept.nSamplesPerSec);
+    EXPECT_EQ(2, kept.nChannels);
+    EXPECT_EQ(176400u, kept.nAvgBytesPerSec);
+    EXPECT_EQ(4, kept.nBlockAlign);
+    EXPECT_EQ(16, kept.wBitsPerSample);
+    EXPECT_EQ(WAVE_FORMAT_PCM, kept.wFormatTag);
+    EXPECT_EQ(0xFFFF, kept.cbSize);
+
+    int w = 0, h = 0;
+    ASSERT_TRUE(camera->GetVideoSize(&w, &h));
+    EXPECT_EQ(320, w);
+    EXPECT_EQ(240, h);
+
+    // The device list: both cameras, never our own driver; cached.
+    CStringArray devices;
+    camera->BuildDeviceList(&devices);
+    ASSERT_EQ(2, devices.GetSize());
+    for (INT_PTR i = 0; i < devices.GetSize(); ++i)
+        EXPECT_STRNE("Skorvale Studio Video Capture Driver", devices[i]);
+    UseCameras(kCameraA);
+    camera->BuildDeviceList(&devices);
+    EXPECT_EQ(2, devices.GetSize()) << "the list is built once";
+    UseCameras(kCamerasAll);
+
+    // Without the list-compressors flag the codec list is the default entry.
+    CStringArray codecs;
+    camera->BuildCodecList(&codecs);
+    ASSERT_EQ(1, codecs.GetSize());
+    EXPECT_STREQ("默认编码", codecs[0]);
+    EXPECT_TRUE(camera->UsesDefaultCodec());
+
+    // A camera is picked only when none is set.
+    EXPECT_TRUE(camera->GetDeviceName().IsEmpty());
+    EXPECT_FALSE(camera->EnsureDevice(FALSE));
+    EXPECT_TRUE(camera->EnsureDevice(TRUE));
+    EXPECT_STREQ(devices[0], camera->GetDeviceName());
+    EXPECT_FALSE(camera->SetDevice("No Such Camera"));
+    EXPECT_STREQ(devices[0], camera->GetDeviceName());
+}
+
+// The preview: a second start while it runs answers TRUE; the recording's
+// start stops it first; the stop of a preview that does not run is harmless.
+TEST_F(XRVCameraConfigTest, PreviewStartsOnceAndGivesWayToARecording)
+{
+    ASSERT_TRUE(camera->GetSettings()->SelectDevice(Narrow(TEST_CAMERA_B_NAME)));
+    camera->StopPreview();
+    EXPECT_FALSE(camera->IsPreviewRunning());
+    ASSERT_TRUE(camera->StartPreview(NULL));
+    EXPECT_TRUE(camera->IsPreviewRunning());
+    EXPECT_TRUE(camera->StartPreview(NULL));
+    ScratchDir dir("vxcam");
+    camera->SetCodecFlag(FALSE);
+    camera->SetOutputName(dir.File("p_Camera.wmv").c_str());
+    camera->StopPreview();
+    EXPECT_FALSE(camera->IsPreviewRunning());
+    ASSERT_TRUE(camera->StartCapture(TRUE, 5000, FALSE, NULL));
+    EXPECT_FALSE(camera->StartPreview(NULL)) << "refused while recording";
+    EXPECT_TRUE(camera->StopCapture(TRUE, 5000));
+    EXPECT_TRUE(camera->StartPreview(NULL)) << "free again";
+    camera->StopPreview();
+}
+
 }  // namespace
