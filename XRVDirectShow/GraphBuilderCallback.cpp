@@ -2,6 +2,7 @@
 #include "XRVDirectShow/TimelineReport.h"
 #include "platform/dex/DexFactory.h"
 #include "platform/dex/PcmConverter.h"
+#include "platform/filters/XrvcCompressor.h"
 
 #include <wchar.h>
 
@@ -161,34 +162,94 @@ HRESULT CreateCategoryEnumerator(REFCLSID category, IEnumMoniker** out)
     return hr;
 }
 
+namespace {
+
+// The class id a category moniker binds to (its "CLSID" value).
+BOOL MonikerClassId(IMoniker* moniker, CLSID* clsid)
+{
+    IPropertyBag* bag = NULL;
+    if (FAILED(moniker->BindToStorage(NULL, NULL, IID_IPropertyBag, (void**)&bag)))
+        return FALSE;
+    VARIANT v;
+    VariantInit(&v);
+    BOOL ok = SUCCEEDED(bag->Read(L"CLSID", &v, NULL)) && v.vt == VT_BSTR && v.bstrVal &&
+              SUCCEEDED(CLSIDFromString(v.bstrVal, clsid));
+    VariantClear(&v);
+    bag->Release();
+    return ok;
+}
+
+BOOL IsOurCompressor(REFCLSID clsid) { return IsEqualCLSID(clsid, CLSID_XrvScreenCodecFilter); }
+
+} // namespace
+
+HRESULT BindCompressorMoniker(IMoniker* moniker, IBaseFilter** out)
+{
+    if (!moniker || !out)
+        return E_POINTER;
+    *out = NULL;
+    CLSID clsid;
+    if (MonikerClassId(moniker, &clsid) && IsOurCompressor(clsid))
+        return DexCreateInstance(clsid, NULL, CLSCTX_INPROC_SERVER, IID_IBaseFilter, (void**)out);
+    return moniker->BindToObject(NULL, NULL, IID_IBaseFilter, (void**)out);
+}
+
+// Our own compressor of a name wins over another entry of the same name
+// (Wine lists every installed codec under its description, wrapped in its
+// own compressor), wherever the category lists it.
 HRESULT FindCompressorFilter(int kind, LPCWSTR name, IBaseFilter** out)
 {
     if (!name || !out)
         return E_POINTER;
     *out = NULL;
+    if (kind != 0 && _wcsicmp(name, kXrvcCompressorName) == 0)
+        EnsureOwnCompressorsRegistered();
     IEnumMoniker* monikers = NULL;
     HRESULT hr = CreateCategoryEnumerator(kind == 0 ? CLSID_AudioCompressorCategory : CLSID_VideoCompressorCategory,
                                           &monikers);
+    IMoniker* other = NULL;   // the first entry of that name that is not ours
     if (hr == S_OK && monikers) {
         IMoniker* moniker = NULL;
         while (!*out && monikers->Next(1, &moniker, NULL) == S_OK) {
             IPropertyBag* bag = NULL;
+            BOOL named = FALSE;
             if (SUCCEEDED(moniker->BindToStorage(NULL, NULL, IID_IPropertyBag, (void**)&bag))) {
                 VARIANT v;
                 VariantInit(&v);
-                if (SUCCEEDED(bag->Read(L"FriendlyName", &v, NULL)) && v.vt == VT_BSTR && v.bstrVal &&
-                    _wcsicmp(v.bstrVal, name) == 0)
-                    moniker->BindToObject(NULL, NULL, IID_IBaseFilter, (void**)out);
+                named = SUCCEEDED(bag->Read(L"FriendlyName", &v, NULL)) && v.vt == VT_BSTR && v.bstrVal &&
+                        _wcsicmp(v.bstrVal, name) == 0;
                 VariantClear(&v);
                 bag->Release();
+            }
+            CLSID clsid;
+            if (named && MonikerClassId(moniker, &clsid) && IsOurCompressor(clsid))
+                DexCreateInstance(clsid, NULL, CLSCTX_INPROC_SERVER, IID_IBaseFilter, (void**)out);
+            else if (named && !other) {
+                other = moniker;
+                other->AddRef();
             }
             moniker->Release();
         }
         monikers->Release();
     }
+    if (!*out && other)
+        other->BindToObject(NULL, NULL, IID_IBaseFilter, (void**)out);
+    if (other)
+        other->Release();
     if (*out)
         return S_OK;
     if (kind == 0 && _wcsicmp(name, L"PCM") == 0)
         return DexCreateInstance(CLSID_XrvPcmConverter, NULL, CLSCTX_INPROC_SERVER, IID_IBaseFilter, (void**)out);
     return E_FAIL;
+}
+
+HRESULT EnsureOwnCompressorsRegistered()
+{
+    static volatile LONG done = 0;
+    if (InterlockedCompareExchange(&done, 0, 0))
+        return S_OK;
+    HRESULT hr = RegisterXrvcCompressorFilter();
+    if (SUCCEEDED(hr))
+        InterlockedExchange(&done, 1);
+    return hr;
 }

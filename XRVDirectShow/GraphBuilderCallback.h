@@ -46,6 +46,15 @@ BOOL GetInprocServerPath(const char* clsidText, CString* path);
 HRESULT CreateCategoryEnumerator(REFCLSID category, IEnumMoniker** out);
 
 // The compressor of a category (kind 0 audio, 1 video) whose friendly name
-// equals `name` (any case). An audio "PCM" that the category lacks (Wine's
-// is empty) is our ACM converter.
+// equals `name` (any case); our own filter of that name is preferred to any
+// other entry (Wine's wrapper of the same codec). An audio "PCM" that the
+// category lacks (Wine's is empty) is our ACM converter.
 HRESULT FindCompressorFilter(int kind, LPCWSTR name, IBaseFilter** out);
+
+// Binds a compressor-category moniker: our own filters through our factory
+// (COM does not know their class ids), any other through the moniker.
+HRESULT BindCompressorMoniker(IMoniker* moniker, IBaseFilter** out);
+
+// Registers our own compressors in their categories once per process (the
+// program does it at start; finding one by name does it too).
+HRESULT EnsureOwnCompressorsRegistered();

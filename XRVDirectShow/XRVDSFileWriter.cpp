@@ -629,6 +629,24 @@ HRESULT XRVDSFileWriter::AddSwfWriter(IGraphBuilder* graph, LPCWSTR path, IBaseF
     return stages->addSwfWriter(this, graph, path, filter, videoIn, audioIn);
 }
 
+// The range of Render as the WAV write bounds it: TRUE when it is less than
+// the whole timeline.
+BOOL XRVDSFileWriter::RenderRange(LONGLONG* start, LONGLONG* stop) const
+{
+    *start = 0;
+    *stop = -1;
+    if (!m_pTimeline || (m_rtStart <= 0 && m_rtStop <= 0))
+        return FALSE;
+    const LONGLONG duration = m_pTimeline->GetDuration();
+    LONGLONG s = m_rtStart < 0 ? 0 : m_rtStart;
+    LONGLONG e = m_rtStop <= 0 || m_rtStop > duration ? duration : m_rtStop;
+    if (s >= e || (s == 0 && e == duration))
+        return FALSE;
+    *start = s;
+    *stop = e;
+    return TRUE;
+}
+
 HRESULT XRVDSFileWriter::BuildOutputGraph(LPCSTR path, BOOL withAudio)
 {
     if (!m_pTimeline || !m_pTimeline->m_pRenderEngine)
@@ -653,6 +671,11 @@ HRESULT XRVDSFileWriter::BuildOutputGraph(LPCSTR path, BOOL withAudio)
         m_pSettings->m_nOutputWidth = width;
         m_pSettings->m_nOutputHeight = height;
     }
+    // A range given to Render limits the video file as it does the sound
+    // file; samples then count from the range's start.
+    LONGLONG rangeStart = 0, rangeStop = -1;
+    if (RenderRange(&rangeStart, &rangeStop))
+        XRV_CHECK(t->m_pRenderEngine->SetRenderRange( rangeStart, rangeStop ));
     HRESULT hr = t->UpdateFilterGraph(TRUE, FALSE);
     if (FAILED(hr))
         hr = t->UpdateFilterGraph(TRUE, FALSE);
@@ -669,6 +692,12 @@ HRESULT XRVDSFileWriter::BuildOutputGraph(LPCSTR path, BOOL withAudio)
 
     CComPtr<IPin> videoSource;
     TakeOutPreviewEnd(graph, &videoSource);
+    // The overlays go into the file: the overlay filter follows the video
+    // group's output when the preview chain did not bring it, and draws
+    // at timeline time.
+    if (videoSource)
+        XRV_CHECK(t->AddOverlayStage(graph, &videoSource.p));
+    t->SetFilterStartTimes(rangeStart);
 
     const WideText widePath = Wide(path);
     CComPtr<IBaseFilter> mux;

@@ -86,6 +86,7 @@ public:
 private:
     static DWORD WINAPI AviWorker(void* parameter);
     static DWORD WINAPI WavWorker(void* parameter);
+    BOOL RenderRange(LONGLONG* start, LONGLONG* stop) const;
     HRESULT BuildOutputGraph(LPCSTR path, BOOL withAudio);
     HRESULT BuildWavGraph(LPCSTR path, LONGLONG start, LONGLONG stop);
     HRESULT TakeOutPreviewEnd(IGraphBuilder* graph, IPin** videoSource);

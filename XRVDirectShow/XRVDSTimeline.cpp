@@ -1,4 +1,5 @@
 #include "XRVDirectShow/XRVDSTimeline.h"
+#include "XRVDirectShow/GraphUtil.h"
 #include "XRVDirectShow/TimelineReport.h"
 #include "framework/FloatRound.h"
 #include "overlays/Overlay.h"
@@ -115,6 +116,8 @@ XRVDSTimeline::XRVDSTimeline(const XRVDSTimeline& source, BOOL initRenderEngine)
         const_cast<XRVDSTimeline&>(source).CopyGroups(m_pTimeline);
     if (CreateRenderEngine() != S_OK)
         Report(__LINE__, "CreateRenderEngine() failed (copy constructor)");
+    // The copy draws the same overlays, under the same lock.
+    m_pOverlayDrawer = source.m_pOverlayDrawer;
     CreateFilters();
     m_nAudioCompMain = source.m_nAudioCompMain;
     m_nAudioCompSecond = source.m_nAudioCompSecond;
@@ -556,6 +559,7 @@ HRESULT XRVDSTimeline::CreateFilters()
         DexCreateInstance(CLSID_VideoMixingRenderer, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pVMR7);
         DexCreateInstance(CLSID_VideoMixingRenderer9, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pVMR9);
     }
+    HandDrawerToOverlayFilter();
     HRESULT hr = DexCreateInstance(CLSID_VideoRenderer, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pVideoRenderer);
     if (FAILED(hr) || !m_pVideoRenderer) {
         Report(__LINE__, "CoCreateInstance() failed for CLSID_VideoRenderer in CreateFilters()");
@@ -651,19 +655,29 @@ HRESULT ZoomOf(IBaseFilter* filter, IZoomPIPFilter** zoom)
     return filter->QueryInterface(IID_IZoomPIPFilter, (void**)zoom);
 }
 
-// Adds a filter to the graph unless it is in a graph already.
-HRESULT AddOnce(IGraphBuilder* graph, IBaseFilter* filter, LPCWSTR name)
+} // namespace
+
+// Adds a filter to the graph unless it is there already. A filter still in
+// the graph an earlier rebuild replaced leaves that one first.
+HRESULT XRVDSTimeline::AddFilterOnce(IGraphBuilder* graph, IBaseFilter* filter, LPCWSTR name)
 {
+    if (!graph || !filter)
+        return E_POINTER;
     FILTER_INFO info;
     memset(&info, 0, sizeof(info));
     if (SUCCEEDED(filter->QueryFilterInfo(&info)) && info.pGraph) {
+        CComPtr<IUnknown> current, other;
+        graph->QueryInterface(IID_IUnknown, (void**)&current);
+        info.pGraph->QueryInterface(IID_IUnknown, (void**)&other);
+        const bool same = current == other;
+        if (!same)
+            info.pGraph->RemoveFilter(filter);
         info.pGraph->Release();
-        return S_OK;
+        if (same)
+            return S_OK;
     }
     return graph->AddFilter(filter, name);
 }
-
-} // namespace
 
 HRESULT XRVDSTimeline::UpdateZoomFilter(int width, int height, int stretchMode, int value1, int value2)
 {
@@ -700,10 +714,12 @@ HRESULT XRVDSTimeline::AddMovieZoomFilter()
         return E_FAIL;
     if (!m_pZoomFilter)
         XRV_CHECK(DexCreateInstance( CLSID_XrvZoomFilter, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pZoomFilter ));
-    if (!m_pOverlayFilter)
+    if (!m_pOverlayFilter) {
         XRV_CHECK(DexCreateInstance( CLSID_Overlay, NULL, CLSCTX_ALL, IID_IBaseFilter, (void**)&m_pOverlayFilter ));
-    XRV_CHECK(AddOnce( m_pGraph, m_pZoomFilter, L"Zoom" ));
-    XRV_CHECK(AddOnce( m_pGraph, m_pOverlayFilter, L"Overlay" ));
+        HandDrawerToOverlayFilter();
+    }
+    XRV_CHECK(AddFilterOnce( m_pGraph, m_pZoomFilter, L"Zoom" ));
+    XRV_CHECK(AddFilterOnce( m_pGraph, m_pOverlayFilter, L"Overlay" ));
     return S_OK;
 }
 
@@ -742,4 +758,42 @@ COverlay* XRVDSTimeline::CreateOverlayByName(LPCTSTR typeName)
 LPCTSTR XRVDSTimeline::GetOverlayTypeName(COverlay* overlay)
 {
     return overlay ? overlay->GetTypeName() : NULL;
+}
+
+// ---------------------------------------------------------------------------
+// The overlay list behind the overlay filter.
+
+void XRVDSTimeline::SetOverlayDrawer(IOverlayFrameDrawer* drawer)
+{
+    m_pOverlayDrawer = drawer;
+    HandDrawerToOverlayFilter();
+}
+
+void XRVDSTimeline::HandDrawerToOverlayFilter()
+{
+    if (!m_pOverlayFilter)
+        return;
+    CComQIPtr<IXrvOverlay> overlay(m_pOverlayFilter);
+    if (overlay)
+        overlay->SetDrawer(m_pOverlayDrawer);
+}
+
+HRESULT XRVDSTimeline::AddOverlayStage(IGraphBuilder* graph, IPin** videoSource)
+{
+    if (!graph || !videoSource || !*videoSource)
+        return E_POINTER;
+    if (!m_pOverlayFilter)
+        return S_FALSE;
+    CComPtr<IPin> in, out, peer;
+    if (FAILED(FindInputPin(m_pOverlayFilter, &in, 0)) || FAILED(FindOutputPin(m_pOverlayFilter, &out, 0)) || !in ||
+        !out)
+        return S_FALSE;
+    if (SUCCEEDED(in->ConnectedTo(&peer)) && peer)
+        return S_FALSE;   // already in the chain
+    HandDrawerToOverlayFilter();
+    XRV_CHECK(AddFilterOnce( graph, m_pOverlayFilter, L"Overlay" ));
+    XRV_CHECK(graph->ConnectDirect( *videoSource, in, NULL ));
+    (*videoSource)->Release();
+    *videoSource = out.Detach();
+    return S_OK;
 }

@@ -13,6 +13,7 @@
 #include "framework/ComPtr.h"
 #include "framework/String.h"
 #include "framework/Sync.h"
+#include "platform/dex/ChainFilters.h"
 #include "platform/dex/DexInterfaces.h"
 #include "settings/FileLockList.h"
 #include "XRVDirectShow/GraphBuilderCallback.h"
@@ -103,6 +104,7 @@ public:
     BOOL NormalizeWaveFormat(WAVEFORMATEX* format) const;
     BOOL HasAudioGroup() const { return m_nAudioPin != -1; }
     static HRESULT AddFilter(IGraphBuilder* graph, REFCLSID clsid, LPCWSTR name, IBaseFilter** out);
+    static HRESULT AddFilterOnce(IGraphBuilder* graph, IBaseFilter* filter, LPCWSTR name);
     // The output stages of the file writer (XRVDSTimelineOutput.cpp).
     HRESULT AddMovieVidComp(IPin* videoOut, IPin* muxIn);
     HRESULT AddMovieAudio(IPin* audioOut, IPin* targetIn);
@@ -124,6 +126,15 @@ public:
     HRESULT GrabSampleBitmap(LONGLONG time, HBITMAP* bitmap, int option, int grabArg);
     // Passes the timeline position to the zoom and overlay filters.
     HRESULT SetFilterStartTimes(LONGLONG time);
+    // What the overlay filter draws into each frame (the owner's overlay
+    // list, held; NULL: frames pass unchanged). Copies of the timeline share
+    // it; every overlay filter the timeline makes or connects gets it.
+    void SetOverlayDrawer(IOverlayFrameDrawer* drawer);
+    IOverlayFrameDrawer* GetOverlayDrawer() const { return m_pOverlayDrawer; }
+    // Puts the overlay filter after *videoSource in a graph whose chain left
+    // it out (the file writer's output graph) and moves *videoSource to its
+    // output. Nothing when the filter is already connected or missing.
+    HRESULT AddOverlayStage(IGraphBuilder* graph, IPin** videoSource);
     // Connects or disconnects the audio group's output and the audio renderer.
     HRESULT ToggleAudioRendering();
     // Tests without Direct3D force the plain video renderer: the mixing
@@ -290,8 +301,12 @@ public:
     // from: that object frees them. Records a copy adds or loads itself are
     // its own.
     CArray<TransitionInfo*, TransitionInfo*> m_BorrowedTransitions;
+    // The overlay list the overlay filters draw (shared with the copies).
+    CComPtr<IOverlayFrameDrawer> m_pOverlayDrawer;
 
 private:
+    // Hands m_pOverlayDrawer to the overlay filter, when there is one.
+    void HandDrawerToOverlayFilter();
     void InitMembers();
     void FreeRecords();
     // Frees a record unless it is borrowed.

@@ -164,7 +164,9 @@ HRESULT XRVDSTimeline::PlaceTransitionByTime(TransitionInfo* pTransInfo)
 
 // The clip the transition goes to is moved later by the transition's length;
 // its first frame is held on the transition composition's to-track over the
-// gap, and the transition spans exactly that held frame.
+// gap, and the transition spans exactly that held frame. The last frame of
+// the clip it comes from is held on the from-track below, so that the
+// transition blends the two clips rather than the incoming one with black.
 HRESULT XRVDSTimeline::PlaceTransitionBetweenClips(TransitionInfo* pTransInfo)
 {
     CComPtr<IAMTimelineComp> pCompVideo, pCompTrans;
@@ -175,8 +177,9 @@ HRESULT XRVDSTimeline::PlaceTransitionBetweenClips(TransitionInfo* pTransInfo)
     XRV_CHECK(GetVideoCompObj( &pCompTransObj, GetTransCompNum() ));
     XRV_CHECK(pCompTrans->GetVTrack( &pTransFromTrackObj, 0 ));
     XRV_CHECK(pCompTrans->GetVTrack( &pTransToTrackObj, 1 ));
-    CComQIPtr<IAMTimelineTrack> pTransToTrack(pTransToTrackObj);
+    CComQIPtr<IAMTimelineTrack> pTransToTrack(pTransToTrackObj), pTransFromTrack(pTransFromTrackObj);
     XRV_CHECK_PTR(pTransToTrack, "CComQIPtr(pTransToTrackObj)", "IAMTimelineTrack");
+    XRV_CHECK_PTR(pTransFromTrack, "CComQIPtr(pTransFromTrackObj)", "IAMTimelineTrack");
 
     CComPtr<IAMTimelineObj> pFromVideoTrackObj, pToVideoTrackObj;
     XRV_CHECK(pCompVideo->GetVTrack( &pFromVideoTrackObj, pTransInfo->uIndexStart ));
@@ -217,6 +220,30 @@ HRESULT XRVDSTimeline::PlaceTransitionBetweenClips(TransitionInfo* pTransInfo)
     // from the meeting point on moves later by the transition's length.
     XRV_CHECK(ShiftObjects( pCompVideo, rtSrcStop, rtTransLength, TRUE, FALSE ));
     XRV_CHECK(ShiftObjects( pCompTrans, rtSrcStop, rtTransLength, FALSE, FALSE ));
+
+    // The outgoing clip's last frame, held over the gap on the from-track.
+    REFERENCE_TIME rtMStart1 = 0, rtMStop1 = 0;
+    XRV_CHECK(pFromSource->GetMediaTimes( &rtMStart1, &rtMStop1 ));
+    double fromFps = 0;
+    pFromSource->GetDefaultFPS(&fromFps);
+    DefaultZeroTo15(&fromFps);
+    const REFERENCE_TIME rtFromTimePerFrame = (REFERENCE_TIME)(10000000.0 / fromFps + 0.5);
+    REFERENCE_TIME rtLastFrame = rtMStop1 - rtFromTimePerFrame;
+    if (rtLastFrame < rtMStart1)
+        rtLastFrame = rtMStart1;
+    BstrHolder bstrFile1;
+    XRV_CHECK(pFromSource->GetMediaName( &bstrFile1.p ));
+    CutImageMarker(bstrFile1.p);
+    CComPtr<IAMTimelineObj> pFromHeldObj;
+    XRV_CHECK(m_pTimeline->CreateEmptyNode( &pFromHeldObj, TIMELINE_MAJOR_TYPE_SOURCE ));
+    CComQIPtr<IAMTimelineSrc> pFromHeld(pFromHeldObj);
+    XRV_CHECK_PTR(pFromHeld, "CComQIPtr(pFromHeldObj)", "IAMTimelineSrc");
+    XRV_CHECK(pFromHeld->SetMediaName( bstrFile1.p ));
+    XRV_CHECK(pFromHeld->SetStretchMode( RESIZEF_CROP ));
+    XRV_CHECK(pFromHeldObj->SetStartStop( rtSrcStop, rtSrcStop + rtTransLength ));
+    XRV_CHECK(pFromHeld->SetMediaTimes( rtLastFrame, rtLastFrame + rtFromTimePerFrame ));
+    XRV_CHECK(pFromHeldObj->SetSubObjectGUID( FromSubObjectGUID ));
+    XRV_CHECK(pTransFromTrack->SrcAdd( pFromHeldObj ));
 
     CComPtr<IAMTimelineObj> pSourceObj;
     XRV_CHECK(m_pTimeline->CreateEmptyNode( &pSourceObj, TIMELINE_MAJOR_TYPE_SOURCE ));

@@ -244,7 +244,8 @@ HRESULT XRVDSTimeline::ConnectFiltersInGraph()
 
     HRESULT result = S_OK;
     if (pVidGroup && HasVideoTracks()) {
-        CComPtr<IPin> pGroupOutputVideoPin, pPreZoomSGIn, pPreZoomSGOut, pOverlayInPin, pOverlayOutPin;
+        CComPtr<IPin> pGroupOutputVideoPin, pPreZoomSGIn, pPreZoomSGOut, pPostZoomSGIn, pPostZoomSGOut;
+        CComPtr<IPin> pOverlayInPin, pOverlayOutPin;
         HRESULT hr = m_pRenderEngine->GetGroupOutputPin(m_nVideoPin, &pGroupOutputVideoPin);
         if (FAILED(hr)) {
             Report(__LINE__, "GetGroupOutputPin(m_nVideoPin) failed in ConnectFiltersInGraph()");
@@ -253,6 +254,10 @@ HRESULT XRVDSTimeline::ConnectFiltersInGraph()
         if (m_pPreZoomSG) {
             FindInputPin(m_pPreZoomSG, &pPreZoomSGIn, 0);
             FindOutputPin(m_pPreZoomSG, &pPreZoomSGOut, 0);
+        }
+        if (m_pPostZoomSG) {
+            FindInputPin(m_pPostZoomSG, &pPostZoomSGIn, 0);
+            FindOutputPin(m_pPostZoomSG, &pPostZoomSGOut, 0);
         }
         if (m_pOverlayFilter) {
             FindInputPin(m_pOverlayFilter, &pOverlayInPin, 0);
@@ -263,8 +268,17 @@ HRESULT XRVDSTimeline::ConnectFiltersInGraph()
         if (pPreZoomSGIn && pPreZoomSGOut) {
             XRV_CHECK(pGraph->ConnectDirect( tail, pPreZoomSGIn, NULL ));
             tail = pPreZoomSGOut;
+            // The zoom stage joins only between the two grabbers; without
+            // the post-zoom grabber or the zoom filter it is left out.
+            if (pPostZoomSGIn && pPostZoomSGOut && m_pZoomFilter) {
+                AddFilterOnce(pGraph, m_pPostZoomSG, L"SampleGrabber-Post Zoom");
+                AddFilterOnce(pGraph, m_pZoomFilter, L"Zoom");
+                if (ConnectZoomFilter(pGraph, pPreZoomSGOut, pPostZoomSGIn) == S_OK)
+                    tail = pPostZoomSGOut;
+            }
         }
         if (pOverlayInPin && pOverlayOutPin) {
+            HandDrawerToOverlayFilter();
             XRV_CHECK(pGraph->ConnectDirect( tail, pOverlayInPin, NULL ));
             tail = pOverlayOutPin;
         }

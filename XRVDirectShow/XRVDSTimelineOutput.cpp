@@ -62,6 +62,16 @@ HRESULT XRVDSTimeline::AddMovieVidComp(IPin* videoOut, IPin* muxIn)
         ReportTimelineFailure(XRV_TIMELINE_SOURCE, __LINE__, "FindCompressorFilter() failed in AddMovieVidComp()");
         return FAILED(hr) ? hr : E_FAIL;
     }
+    // The settings' key-frame rate and quality (ten-thousandths; negative
+    // leaves the codec's default) go to a compressor that takes them.
+    CComPtr<IAMVideoCompression> compression;
+    if (SUCCEEDED(compressor->QueryInterface(IID_IAMVideoCompression, (void**)&compression)) && compression &&
+        m_pOutputFormat) {
+        if (m_pOutputFormat->m_nKeyFrameRate > 0)
+            compression->put_KeyFrameRate(m_pOutputFormat->m_nKeyFrameRate);
+        if (m_pOutputFormat->m_nCodecQuality >= 0 && m_pOutputFormat->m_nCodecQuality <= 10000)
+            compression->put_Quality(m_pOutputFormat->m_nCodecQuality / 10000.0);
+    }
     return ConnectThrough(m_pGraph, compressor, wide.c_str(), videoOut, muxIn);
 }
 

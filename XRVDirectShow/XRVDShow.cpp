@@ -2,6 +2,7 @@
 
 #include "XRVDirectShow/TimelineReport.h"
 #include "overlays/Overlay.h"
+#include "overlays/OverlayList.h"
 
 #include <process.h>
 
@@ -32,8 +33,11 @@ XRVDShow::XRVDShow(BOOL createTimeline)
       m_bThreadRunning(0),
       m_bKill(0),
       m_hThreadDone(::CreateEventA(NULL, TRUE, TRUE, NULL)),
+      m_pOverlays(COverlayList::Create()),
       m_hThread(NULL)
 {
+    if (!m_pOverlays)
+        AfxThrowMemoryException();
     if (createTimeline)
         SetTimeline(new XRVDSTimeline(TRUE, TRUE), TRUE);
 }
@@ -60,9 +64,10 @@ XRVDShow::~XRVDShow()
     m_QueueLock.Unlock();
     DeleteObject(m_pTimeline);
     m_pTimeline = NULL;
-    for (INT_PTR i = 0; i < m_Overlays.GetSize(); ++i)
-        delete m_Overlays[i];
-    m_Overlays.RemoveAll();
+    // A writer's timeline copy may still hold the list; the last holder
+    // deletes the overlays.
+    m_pOverlays->Release();
+    m_pOverlays = NULL;
     if (m_hThreadDone)
         ::CloseHandle(m_hThreadDone);
 }
@@ -72,6 +77,8 @@ void XRVDShow::SetTimeline(XRVDSTimeline* timeline, BOOL takeOwnership)
     if (m_pTimeline && takeOwnership && m_pTimeline != timeline)
         delete m_pTimeline;
     m_pTimeline = timeline;
+    if (m_pTimeline)
+        m_pTimeline->SetOverlayDrawer(m_pOverlays);
 }
 
 void XRVDShow::DeleteObject(XRVDSTimeline* object)
@@ -433,10 +440,14 @@ HRESULT XRVDShow::SetFilterStartTimes(LONGLONG time)
     return m_pTimeline ? m_pTimeline->SetFilterStartTimes(time) : E_FAIL;
 }
 
-// Our preview chain has no maker overlay filter to receive the value.
-HRESULT XRVDShow::SetOverlayValue(INT_PTR, INT_PTR)
+// The overlay filter's value pair (a, event): while a is set, the filter
+// signals the event each time a frame has gone on. S_OK without a filter.
+HRESULT XRVDShow::SetOverlayValue(INT_PTR a, INT_PTR b)
 {
-    return m_pTimeline ? S_OK : E_FAIL;
+    if (!m_pTimeline)
+        return E_FAIL;
+    CComQIPtr<IXrvOverlay> overlay(m_pTimeline->m_pOverlayFilter);
+    return overlay ? overlay->SetValue((LONG)a, (LONG_PTR)b) : S_OK;
 }
 
 namespace {

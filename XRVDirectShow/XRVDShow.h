@@ -41,6 +41,7 @@ struct FrameGrabRequest {
 };
 
 class COverlay;
+class COverlayList;
 
 class XRVDShow {
 public:
@@ -89,14 +90,30 @@ public:
 
     // Overlays: queues a frame grab whose bitmap is posted to notifyWnd.
     HRESULT RequestFrameGrab(LONGLONG time, HWND notifyWnd, int option, int overlayValue, int grabArg);
-    // The overlay list (the facade owns its overlays). Indexes are clamped
-    // to the list: an overlay always lands in it.
+    // The overlay list: shared with the timeline's overlay filters (the
+    // preview's and every file writer's copy), which draw it into the frames
+    // under its lock. The list owns what it holds; the last holder deletes
+    // the overlays. Indexes are clamped to the list: an overlay always lands
+    // in it. Callers that change an overlay in the list take the list's lock
+    // (COverlayListLock over GetOverlayList()) so no frame shows half an edit.
+    COverlayList* GetOverlayList() const { return m_pOverlays; }
     HRESULT InsertOverlayFirst(COverlay* overlay, LONGLONG* length);
     int CountOverlays(int mask);
     HRESULT MoveOverlay(COverlay* overlay, int index);
     HRESULT MoveOverlayBehindImages(COverlay* overlay);
     COverlay* GetOverlay(int index);
+    // Removes under the list's lock (no frame is being drawn meanwhile), then
+    // deletes when asked.
     HRESULT RemoveOverlay(int overlayId, BOOL destroy);
+    HRESULT GetOverlayById(COverlay** overlay, int overlayId);
+    // Overlays active at a time, by the drawing rule: [Start - FadeIn,
+    // End + FadeOut) with fading, else [Start, End).
+    HRESULT GetOverlayCountAtTime(LONGLONG time, int* count);
+    // The n-th overlay active at `time` whose flags share a bit with mask.
+    HRESULT GetOverlayAtTime(LONGLONG time, int n, int mask, COverlay** overlay);
+    // Appends a copy of the transition record and puts it into the timeline
+    // (between its two clips, or by time); the preview is not updated.
+    HRESULT AppendTransition(const TransitionInfo& info);
 
     // Clips of a kind (0 video, 5 transitions, 1 audio, 2 audio mix): each
     // clip is a track of the kind's composition; clip n is the n-th track in
@@ -127,7 +144,7 @@ protected:
     HANDLE m_hThreadDone;
     CCriticalSection m_QueueLock;
     CArray<ActionItem*, ActionItem*> m_Actions;
-    CArray<COverlay*, COverlay*> m_Overlays;
+    COverlayList* m_pOverlays;   // one reference; never NULL after construction
 
 private:
     static unsigned __stdcall ActionThreadProc(void* param);

@@ -3,6 +3,7 @@
 
 #include "XRVDirectShow/TimelineReport.h"
 #include "overlays/Overlay.h"
+#include "overlays/OverlayList.h"
 
 #include <algorithm>
 #include <vector>
@@ -25,7 +26,7 @@ HRESULT XRVDShow::InsertOverlayFirst(COverlay* overlay, LONGLONG* length)
         *length = -1;
     if (!m_pTimeline || !overlay)
         return E_FAIL;
-    m_Overlays.InsertAt(0, overlay);
+    m_pOverlays->Insert(0, overlay);
     if (length) {
         const LONGLONG span = overlay->GetEnd() - overlay->GetStart();
         *length = span > 0 ? span : 0;
@@ -37,9 +38,10 @@ int XRVDShow::CountOverlays(int mask)
 {
     if (!m_pTimeline)
         return 0;
+    COverlayListLock lock(m_pOverlays);
     int n = 0;
-    for (INT_PTR i = 0; i < m_Overlays.GetSize(); ++i)
-        n += (m_Overlays[i]->m_overlayFlags & mask) != 0;
+    for (int i = 0, count = m_pOverlays->GetCount(); i < count; ++i)
+        n += (m_pOverlays->GetAt(i)->m_overlayFlags & mask) != 0;
     return n;
 }
 
@@ -47,18 +49,15 @@ HRESULT XRVDShow::MoveOverlay(COverlay* overlay, int index)
 {
     if (!m_pTimeline || !overlay)
         return E_FAIL;
-    INT_PTR at = -1;
-    for (INT_PTR i = 0; i < m_Overlays.GetSize(); ++i)
-        if (m_Overlays[i] == overlay)
+    COverlayListLock lock(m_pOverlays);
+    int at = -1;
+    for (int i = 0, count = m_pOverlays->GetCount(); i < count; ++i)
+        if (m_pOverlays->GetAt(i) == overlay)
             at = i;
     if (at < 0)
         return E_FAIL;
-    m_Overlays.RemoveAt(at);
-    if (index < 0)
-        index = 0;
-    if (index > m_Overlays.GetSize())
-        index = (int)m_Overlays.GetSize();
-    m_Overlays.InsertAt(index, overlay);
+    m_pOverlays->RemoveAt(at);
+    m_pOverlays->Insert(index, overlay);   // clamped into the list
     return S_OK;
 }
 
@@ -70,26 +69,93 @@ HRESULT XRVDShow::MoveOverlayBehindImages(COverlay* overlay)
 
 COverlay* XRVDShow::GetOverlay(int index)
 {
-    if (!m_pTimeline || index < 0 || index >= m_Overlays.GetSize())
+    if (!m_pTimeline)
         return NULL;
-    return m_Overlays[index];
+    return m_pOverlays->GetAt(index);
 }
 
+// The overlay filters draw under this same lock: once the overlay is out of
+// the list, no frame is drawing it, and it may go.
 HRESULT XRVDShow::RemoveOverlay(int overlayId, BOOL destroy)
 {
     if (!m_pTimeline)
         return E_FAIL;
-    for (INT_PTR i = 0; i < m_Overlays.GetSize(); ++i) {
-        COverlay* overlay = m_Overlays[i];
-        if (overlay->m_overlayId != overlayId)
-            continue;
-        m_Overlays.RemoveAt(i);
-        m_Overlays.FreeExtra();
-        if (destroy)
-            delete overlay;
-        return S_OK;
+    COverlay* removed = NULL;
+    {
+        COverlayListLock lock(m_pOverlays);
+        for (int i = 0, count = m_pOverlays->GetCount(); i < count && !removed; ++i)
+            if (m_pOverlays->GetAt(i)->m_overlayId == overlayId)
+                removed = m_pOverlays->RemoveAt(i);
+    }
+    if (!removed)
+        return E_FAIL;
+    if (destroy)
+        delete removed;
+    return S_OK;
+}
+
+HRESULT XRVDShow::GetOverlayById(COverlay** overlay, int overlayId)
+{
+    if (!overlay)
+        return E_POINTER;
+    *overlay = NULL;
+    if (!m_pTimeline)
+        return E_FAIL;
+    COverlayListLock lock(m_pOverlays);
+    for (int i = 0, count = m_pOverlays->GetCount(); i < count; ++i) {
+        COverlay* o = m_pOverlays->GetAt(i);
+        if (o->m_overlayId == overlayId) {
+            *overlay = o;
+            return S_OK;
+        }
     }
     return E_FAIL;
+}
+
+HRESULT XRVDShow::GetOverlayCountAtTime(LONGLONG time, int* count)
+{
+    if (!count)
+        return E_POINTER;
+    *count = 0;
+    if (!m_pTimeline)
+        return E_FAIL;
+    COverlayListLock lock(m_pOverlays);
+    for (int i = 0, n = m_pOverlays->GetCount(); i < n; ++i)
+        *count += m_pOverlays->GetAt(i)->IsActiveAt(time) ? 1 : 0;
+    return S_OK;
+}
+
+HRESULT XRVDShow::GetOverlayAtTime(LONGLONG time, int n, int mask, COverlay** overlay)
+{
+    if (!overlay)
+        return E_POINTER;
+    *overlay = NULL;
+    if (!m_pTimeline || n < 0)
+        return E_FAIL;
+    COverlayListLock lock(m_pOverlays);
+    for (int i = 0, count = m_pOverlays->GetCount(); i < count; ++i) {
+        COverlay* o = m_pOverlays->GetAt(i);
+        if ((o->m_overlayFlags & mask) == 0 || !o->IsActiveAt(time))
+            continue;
+        if (n-- == 0) {
+            *overlay = o;
+            return S_OK;
+        }
+    }
+    return E_FAIL;
+}
+
+HRESULT XRVDShow::AppendTransition(const TransitionInfo& info)
+{
+    if (!m_pTimeline)
+        return E_FAIL;
+    TimelineLock guard(m_pTimeline);
+    if (!guard.Acquire(FALSE))
+        return E_FAIL;
+    m_pTimeline->AddTransition(info, -1);
+    const HRESULT hr = m_pTimeline->IncorporateTransitionsInTimeline(m_pTimeline->GetTransitionCount() - 1);
+    guard.Release();
+    return hr;
 }
 
 // ---------------------------------------------------------------------------

@@ -52,6 +52,7 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
     ON_COMMAND(ID_APP_EXIT, OnExitCommand)
     ON_WM_MENUSELECT()
     ON_UPDATE_COMMAND_UI(ID_APP_EXIT, OnUpdateExit)
+    ON_COMMAND(ID_HELP_INDEX, OnHelpIndex)
     ON_COMMAND(ID_MAIN_OPT_WATERMARK, OnOptionsWatermark)
     ON_COMMAND(ID_CAT_HIDE, OnToggleCatalogue)
     ON_UPDATE_COMMAND_UI(ID_CAT_HIDE, OnUpdateToggleCatalogue)
@@ -79,13 +80,26 @@ CMainFrame::~CMainFrame()
 IMainWindowStart* CMainFrame::Make(LPCSTR className, LPCSTR title)
 {
     CMainFrame* frame = new CMainFrame;
-    if (!frame->Create(className, title, WS_OVERLAPPEDWINDOW, rectDefault, NULL, NULL)) {
+    frame->m_className = className;
+    // The title follows the recording state from the first moment
+    // (SetRecordState in OnCreate).
+    (void)title;
+    if (!frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW, NULL)) {
         // A window that was never made is not deleted by PostNcDestroy.
         if (!frame->m_hWnd)
             delete frame;
         return NULL;
     }
     return frame;
+}
+
+BOOL CMainFrame::PreCreateWindow(CREATESTRUCT& cs)
+{
+    if (!m_className.IsEmpty())
+        cs.lpszClass = m_className;
+    // Menu 2 shows in the menu bar only: the frame keeps no menu of its own.
+    cs.hMenu = NULL;
+    return CFrameWnd::PreCreateWindow(cs);
 }
 
 int CMainFrame::OnCreate(LPCREATESTRUCT /*cs*/)
@@ -106,8 +120,8 @@ int CMainFrame::OnCreate(LPCREATESTRUCT /*cs*/)
     CreateBars();
     RegisterHotKeys();
     m_tray.reset(new COXTaskbarIcon);
-    if (m_tray->Create(1, this))
-        m_tray->SetIcon(::LoadIconA(NULL, (LPCSTR)IDI_APPLICATION), FALSE);
+    m_tray->Create(1, this);
+    ShowIndicator(TRUE);
     SetRecordState(0);
     return 0;
 }
@@ -184,6 +198,8 @@ void CMainFrame::SetRecordState(int state)
     text.LoadString(id);
     SetWindowText(CString(AfxGetAppName()) + " - " + text);
     SetMessageText(text);
+    if (state == 0)
+        ShowIndicator(TRUE);
     UpdateTrayIcon(text);
 }
 
@@ -304,9 +320,12 @@ LRESULT CMainFrame::OnRecorderSelfPaused(WPARAM, LPARAM)
     return 0;
 }
 
-LRESULT CMainFrame::OnRecorderIndicator(WPARAM /*paused*/, LPARAM)
+// The engine blinks this while it records and sets it on pause.
+LRESULT CMainFrame::OnRecorderIndicator(WPARAM paused, LPARAM)
 {
-    // The tool-bar and tray images of the state come with those bars.
+    // A report that comes after the recording ended changes nothing.
+    if (m_engine)
+        ShowIndicator(paused != 0);
     return 0;
 }
 

@@ -35,8 +35,10 @@ public:
     CMainFrame();
     ~CMainFrame() override;
 
-    // Creates the window in the registered class, hidden.
+    // Creates the window in the registered class, hidden, from resource 2
+    // (its menu, taken by the menu bar, and its icon).
     static IMainWindowStart* Make(LPCSTR className, LPCSTR title);
+    BOOL PreCreateWindow(CREATESTRUCT& cs) override;
 
     // IMainWindowStart
     CFrameWnd* GetFrame() override { return this; }
@@ -129,6 +131,8 @@ public:
     void OnOptionsStampOrder();
     void OnOptionsTimeDate();
     void OnUpdateExit(CCmdUI* pCmdUI);
+    // Help, Index: the help file's index topic.
+    void OnHelpIndex();
     // The screen-notes window (app/MainFrameCatalogue.cpp): the menu command
     // shows or hides it (checked while shown), the window's close asks to
     // hide it; the visible flag of the preferences follows. The layout keys
@@ -191,6 +195,11 @@ private:
     // Keeps the engine's recording for recovery and tells the user where.
     void KeepRecording();
 
+    // Shows the recording (paused false) or the paused and idle image on the
+    // Record button and the tray icon.
+    void ShowIndicator(BOOL paused);
+
+    CString m_className;       // the window class start-up registered
     std::unique_ptr<CRecorderPrefs> m_prefs;
     std::unique_ptr<CRecorderPrefs> m_recordPrefs;   // the running recording's copy
     std::unique_ptr<CRecorderEngine> m_engine;

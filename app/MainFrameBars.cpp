@@ -1,18 +1,25 @@
 // The main window's menu bar, tool bar and status bar.
 #include "app/MainFrame.h"
 
+#include "app/RecorderApp.h"
 #include "app/WatermarkOptionsPage.h"
 #include "capture/StampOrderDlg.h"
 #include "framework/ui/PropertySheet.h"
 #include "settings/RecorderPrefs.h"
 #include "controls/SkoMenuBar.h"
 #include "controls/ToolBarEx.h"
+#include "controls/TaskbarIcon.h"
+#include "framework/Module.h"
 #include "framework/ui/Controls.h"
 #include "resources/ids_app.h"
 
 namespace {
 const UINT kToolButtons[] = { ID_MAIN_RECORD_PAUSE, ID_MAIN_STOP, ID_MAIN_DELETE };
 const UINT kToolTexts[] = { IDS_MAIN_TB_RECORD, IDS_MAIN_TB_STOP, IDS_MAIN_TB_DELETE };
+// Images of the tool-bar strip: the three buttons', then the Record button's
+// pause image, shown while a recording runs.
+const int kImageRecord = 0;
+const int kImagePause = 3;
 }  // namespace
 
 void CMainFrame::CreateBars()
@@ -95,6 +102,27 @@ void CMainFrame::OnOptionsStampOrder()
 void CMainFrame::OnOptionsTimeDate()
 {
     m_prefs->m_timeDateFormat.EditWithDialog(this);
+}
+
+void CMainFrame::OnHelpIndex()
+{
+    static_cast<CRecorderApp*>(AfxGetApp())->OpenHelpIndex();
+}
+
+void CMainFrame::ShowIndicator(BOOL paused)
+{
+    if (m_toolBar && m_toolBar->m_hWnd != NULL)
+        m_toolBar->SendMessage(TB_CHANGEBITMAP, ID_MAIN_RECORD_PAUSE,
+                               MAKELPARAM(paused ? kImageRecord : kImagePause, 0));
+    if (m_tray && m_tray->m_hWnd != NULL) {
+        // Shared icons: the system keeps them for the life of the program.
+        HICON icon = (HICON)::LoadImageA(AfxGetResourceHandle(),
+                                         MAKEINTRESOURCEA(paused ? IDI_MAIN_TRAY_PAUSED : IDI_MAIN_TRAY_RECORDING),
+                                         IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                                         ::GetSystemMetrics(SM_CYSMICON), LR_SHARED);
+        if (icon != NULL && icon != m_tray->GetIcon())
+            m_tray->SetIcon(icon, TRUE);
+    }
 }
 
 void CMainFrame::OnMenuSelect(UINT nItemID, UINT nFlags, HMENU hSysMenu)

@@ -44,6 +44,8 @@ public:
     // Start-up: the main-window class, the single instance, the command line
     // and its forwarding to a running instance, the main window.
     BOOL InitApplication() override;
+    // Opens the help file's index topic (the /H switch and Help, Index).
+    void OpenHelpIndex();
     BOOL InitInstance() override;
     int ExitInstance() override;
     // The window layer's part of the message loop (dialog keys, tool tips,
@@ -63,6 +65,7 @@ public:
     BOOL IsLayeredSupported() override { return m_layeredSupported; }
     CWnd* GetNoteMainWindow() override;
     BOOL GetDefaultNoteStyle(CNoteStyle* style) override;
+    CRecorderPrefs* GetNotePrefs() override;
     // The version check of the start-up; tests replace it (NULL restores it).
     typedef BOOL (*VersionQuery)(OSVERSIONINFOA* version);
     static void SetVersionQuery(VersionQuery query);

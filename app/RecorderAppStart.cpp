@@ -83,6 +83,11 @@ void CRecorderApp::SetVersionQuery(VersionQuery query)
     g_versionQuery = query ? query : QuerySystemVersion;
 }
 
+void CRecorderApp::OpenHelpIndex()
+{
+    OpenHelpTopic(m_programFolder + kHelpFile, kHelpTopicIndex);
+}
+
 BOOL CRecorderApp::InitApplication()
 {
     // GDI+ is up before any start-up step; the guard itself is made, not yet
@@ -184,7 +189,7 @@ BOOL CRecorderApp::InitInstance()
     if (switches.wizard)
         main->RunRecordWizard();
     if (switches.help)
-        OpenHelpTopic(m_programFolder + kHelpFile, kHelpTopicIndex);
+        OpenHelpIndex();
     if (switches.record)
         m_pMainWnd->PostMessage(WM_APP_RECORD, 0, 0);
     // 15. First run: the default screen-notes libraries. The answer is kept
@@ -302,6 +307,11 @@ BOOL CRecorderApp::GetDefaultNoteStyle(CNoteStyle* style)
         return FALSE;
     style->AssignFrom(prefs->m_textNoteStyle);
     return TRUE;
+}
+
+CRecorderPrefs* CRecorderApp::GetNotePrefs()
+{
+    return m_mainStart ? m_mainStart->GetPrefs() : NULL;
 }
 
 BOOL CRecorderApp::PreTranslateMessage(MSG* pMsg)

@@ -1,5 +1,6 @@
 #include "app/ShapeImageEditor.h"
 
+
 #include "controls/Dib.h"
 #include "framework/ui/DC.h"
 #include "framework/ui/GdiObject.h"
@@ -16,6 +17,9 @@ CPntEditSettings EditorSettings(CWnd* parent, const ShapeEditorSettings* setting
     edit.owner = owner ? owner->GetSafeHwnd() : NULL;
     if (settings)
         edit.transparentColour = settings->transparentColour;
+    // The main window's preferences remember the text tool's tip.
+    INoteHost* host = GetNoteHost();
+    edit.prefs = host ? host->GetNotePrefs() : NULL;
     return edit;
 }
 

@@ -11,6 +11,7 @@
 #include "catalogue/Floater.h"
 #include "catalogue/NewShapeDlg.h"
 #include "catalogue/NoteDialogs.h"
+#include "controls/ImageTipDlg.h"
 #include "framework/Exceptions.h"
 #include "framework/File.h"
 #include "framework/Module.h"
@@ -19,6 +20,8 @@
 #include "framework/ui/AfxWin.h"
 #include "framework/ui/Menu.h"
 #include "resources/ids_catwin.h"
+#include "resources/ids_pickers.h"
+#include "settings/RecorderPrefs.h"
 
 #include <algorithm>
 #include <commdlg.h>
@@ -562,8 +565,28 @@ void CMyCatWnd::OnLButtonDown(UINT flags, CPoint point)
         EnsureCurrentFormat();
         return;
     }
-    m_showHotKeyTip = FALSE;
+    if (m_showHotKeyTip && IsLayoutPage()) {
+        m_showHotKeyTip = FALSE;
+        OfferHotKeyTip();
+    }
     CCatWnd::OnLButtonDown(flags, point);
+}
+
+// The layout keys are set in the hot-key options: said once, and never
+// again once the user unticks "show again".
+BOOL CMyCatWnd::OfferHotKeyTip()
+{
+    INoteHost* host = GetNoteHost();
+    CRecorderPrefs* prefs = host ? host->GetNotePrefs() : NULL;
+    if (!prefs || (prefs->m_flags & kFlagNoHotKeyTip))
+        return FALSE;
+    CImageTipDlg tip(this, IDS_PICKER_TIP_CAPTION);
+    tip.SetShowAgain(TRUE);
+    tip.SetTipStrings(IDS_CAT_TIP_TITLE, IDS_CAT_TIP_TEXT);
+    tip.DoModal();
+    if (!tip.GetShowAgain())
+        prefs->SetFlags(kFlagNoHotKeyTip, TRUE);
+    return TRUE;
 }
 
 void CMyCatWnd::OnLButtonUp(UINT, CPoint point)

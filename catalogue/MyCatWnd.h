@@ -11,6 +11,8 @@ class CDataLayoutObject;
 #define WM_CAT_DRAG_OUT (WM_USER + 205)
 // Posted to the main window when the catalogue asks to be hidden.
 #define WM_CAT_HIDE (WM_USER + 208)
+// Preference flag: the tip about the layout hot keys is not shown again.
+const DWORD kFlagNoHotKeyTip = 0x400000;
 
 // The recorder's item grid: catalogue items become screen notes. Makes new
 // shapes and text notes, edits the selected item, opens items as floaters
@@ -24,6 +26,9 @@ public:
     ~CMyCatWnd() override;
 
     CNoteDesk& GetDesk() { return m_desk; }
+    // The first press on the layout library tells where the layout keys are
+    // set (once, unless the user unticked it before); TRUE when shown.
+    BOOL OfferHotKeyTip();
 
     // INoteDeskSite.
     CWnd* GetDeskWindow() override { return this; }

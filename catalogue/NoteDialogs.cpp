@@ -10,6 +10,7 @@
 #include "resources/ids_notes.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 #include <stdlib.h>
 
 namespace {
@@ -97,13 +98,73 @@ void COpacityDlg::OnCancel()
 
 BEGIN_MESSAGE_MAP(CTextNoteDlg, CDialog)
     ON_EN_CHANGE(IDC_TEXT_NOTE_TEXT, OnTextChange)
+    ON_BN_CLICKED(IDC_TEXT_NOTE_FONT, OnFont)
+    ON_BN_CLICKED(IDC_TEXT_NOTE_BACKGROUND, OnBackground)
+    ON_BN_CLICKED(IDC_TEXT_NOTE_FRAME_COLOUR, OnFrameColour)
+    ON_BN_CLICKED(IDC_TEXT_NOTE_WRAP, OnLayoutChange)
+    ON_CBN_SELCHANGE(IDC_TEXT_NOTE_ALIGN, OnLayoutChange)
+    ON_CBN_SELCHANGE(IDC_TEXT_NOTE_VALIGN, OnLayoutChange)
+    ON_CBN_SELCHANGE(IDC_TEXT_NOTE_FRAME, OnLayoutChange)
     ON_WM_CTLCOLOR()
 END_MESSAGE_MAP()
+
+namespace {
+
+// Frame kinds in the order of the frame list.
+const DWORD kFrameKinds[4] = { CNoteStyle::kFrameNone, CNoteStyle::kFrameSolid, CNoteStyle::kFrameBevel,
+                               CNoteStyle::kFrameRaised };
+const char* const kFrameNames[4] = { "无", "实线", "凹陷", "凸起" };
+const char* const kAlignNames[3] = { "左", "居中", "右" };
+const char* const kVAlignNames[3] = { "顶端", "中间", "底端" };
+// The layout bits: horizontal 0 left, 2 centred, 1 right; vertical 0 top,
+// 8 middle, 4 bottom (as the note's edit reads them).
+const DWORD kAlignBits[3] = { 0, 2, 1 };
+const DWORD kVAlignBits[3] = { 0, 8, 4 };
+
+void FillList(CWnd* dialog, int id, const char* const* names, int count, int selected)
+{
+    HWND list = ::GetDlgItem(dialog->m_hWnd, id);
+    ::SendMessageA(list, CB_RESETCONTENT, 0, 0);
+    for (int i = 0; i < count; ++i)
+        ::SendMessageA(list, CB_ADDSTRING, 0, (LPARAM)names[i]);
+    ::SendMessageA(list, CB_SETCURSEL, selected, 0);
+}
+
+int Selected(const CWnd* dialog, int id)
+{
+    return (int)::SendDlgItemMessageA(dialog->m_hWnd, id, CB_GETCURSEL, 0, 0);
+}
+
+}  // namespace
+
+int CTextNoteDlg::AlignIndex(DWORD flags)
+{
+    const DWORD bits = flags & 3;
+    return bits == 2 ? 1 : bits == 1 ? 2 : 0;
+}
+
+int CTextNoteDlg::VAlignIndex(DWORD flags)
+{
+    const DWORD bits = flags & 0x0C;
+    return bits == 8 ? 1 : bits == 4 ? 2 : 0;
+}
+
+DWORD CTextNoteDlg::WithAlignment(DWORD flags, int alignIndex, int valignIndex)
+{
+    flags &= ~(DWORD)0x0F;
+    if (alignIndex >= 0 && alignIndex < 3)
+        flags |= kAlignBits[alignIndex];
+    if (valignIndex >= 0 && valignIndex < 3)
+        flags |= kVAlignBits[valignIndex];
+    return flags;
+}
 
 CTextNoteDlg::CTextNoteDlg(CDataTextObject* data, const CNoteStyle* defaults, CWnd* parent)
     : CDialog(IDD_TEXT_NOTE, parent), m_data(data), m_defaults(defaults), m_preview(NULL), m_font(NULL),
       m_brush(NULL)
 {
+    for (COLORREF& c : m_customColours)
+        c = RGB(255, 255, 255);
 }
 
 CTextNoteDlg::~CTextNoteDlg()
@@ -118,26 +179,62 @@ CTextNoteDlg::~CTextNoteDlg()
 BOOL CTextNoteDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    if (m_data && m_data->m_text.IsEmpty() && m_defaults) {
-        // A new note starts from the main window's defaults, keeping its text.
-        const CString text = m_data->m_text;
-        m_data->CopyBody(*m_defaults);
-        m_data->m_text = text;
-    }
     if (!m_data)
         return TRUE;
-    SetDlgItemText(IDC_TEXT_NOTE_TEXT, m_data->m_text);
-    SetDlgItemInt(IDC_TEXT_NOTE_WIDTH, m_data->m_noteWidth, FALSE);
-    SetDlgItemInt(IDC_TEXT_NOTE_HEIGHT, m_data->m_noteHeight, FALSE);
-    const int vertical = m_data->m_flags & 0x0C;
+    m_style.CopyBody(*m_data);
+    if (m_data->m_text.IsEmpty() && m_defaults) {
+        // A new note starts from the main window's defaults, keeping its text.
+        m_style.CopyBody(*m_defaults);
+        m_style.m_text = m_data->m_text;
+    }
+    SetDlgItemText(IDC_TEXT_NOTE_TEXT, m_style.m_text);
+    SetDlgItemInt(IDC_TEXT_NOTE_WIDTH, m_style.m_noteWidth, FALSE);
+    SetDlgItemInt(IDC_TEXT_NOTE_HEIGHT, m_style.m_noteHeight, FALSE);
+    SetDlgItemInt(IDC_TEXT_NOTE_FRAME_WIDTH, m_style.m_frameWidth, FALSE);
+    int frame = 0;
+    for (int i = 0; i < 4; ++i)
+        if ((m_style.m_flags & CNoteStyle::kFrameMask) == kFrameKinds[i])
+            frame = i;
+    FillList(this, IDC_TEXT_NOTE_FRAME, kFrameNames, 4, frame);
+    FillList(this, IDC_TEXT_NOTE_ALIGN, kAlignNames, 3, AlignIndex(m_style.m_flags));
+    FillList(this, IDC_TEXT_NOTE_VALIGN, kVAlignNames, 3, VAlignIndex(m_style.m_flags));
+    ::CheckDlgButton(m_hWnd, IDC_TEXT_NOTE_WRAP, (m_style.m_flags & CNoteStyle::kWordWrap) ? BST_CHECKED : BST_UNCHECKED);
     m_preview = new CAutoSizeEdit;
-    m_preview->SubclassEdit(vertical == 4 ? 3 : vertical == 8 ? 2 : 1, IDC_TEXT_NOTE_PREVIEW, this);
-    m_font = m_data->CreateNoteFont(0);
-    m_brush = ::CreateSolidBrush(m_data->m_backgroundColor);
+    m_preview->SubclassEdit(1, IDC_TEXT_NOTE_PREVIEW, this);
+    RefreshPreview();
+    return TRUE;
+}
+
+void CTextNoteDlg::RefreshPreview()
+{
+    if (!m_preview || !m_preview->GetSafeHwnd())
+        return;
+    if (m_font)
+        ::DeleteObject(m_font);
+    LOGFONTA lf;
+    memset(&lf, 0, sizeof(lf));
+    lf.lfHeight = m_style.m_fontHeight;
+    lf.lfWeight = m_style.m_fontWeight;
+    lf.lfItalic = (BYTE)m_style.m_fontItalic;
+    lf.lfUnderline = (BYTE)m_style.m_fontUnderline;
+    lf.lfStrikeOut = (BYTE)m_style.m_fontStrikeOut;
+    lf.lfCharSet = (BYTE)m_style.m_fontCharSet;
+    lf.lfPitchAndFamily = (BYTE)m_style.m_fontPitchFamily;
+    lstrcpynA(lf.lfFaceName, m_style.m_faceName, LF_FACESIZE);
+    m_font = ::CreateFontIndirectA(&lf);
+    if (m_brush)
+        ::DeleteObject(m_brush);
+    m_brush = ::CreateSolidBrush(m_style.m_backgroundColor);
+    const int vertical = (int)(m_style.m_flags & 0x0C);
+    m_preview->SetMode(vertical == 4 ? 3 : vertical == 8 ? 2 : 1);
+    const DWORD horizontal = m_style.m_flags & 3;
+    m_preview->ModifyStyle(ES_CENTER | ES_RIGHT, horizontal == 1 ? ES_RIGHT : horizontal == 2 ? ES_CENTER : 0);
     if (m_font)
         m_preview->SendMessage(WM_SETFONT, (WPARAM)m_font, TRUE);
-    m_preview->SetWindowText(m_data->m_text);
-    return TRUE;
+    CString text;
+    GetDlgItemText(IDC_TEXT_NOTE_TEXT, text);
+    m_preview->SetWindowText(text);
+    m_preview->Invalidate();
 }
 
 void CTextNoteDlg::OnTextChange()
@@ -149,11 +246,84 @@ void CTextNoteDlg::OnTextChange()
     m_preview->SetWindowText(text);
 }
 
+// The font dialog starts from the note's font and text colour.
+void CTextNoteDlg::OnFont()
+{
+    LOGFONTA lf;
+    memset(&lf, 0, sizeof(lf));
+    lf.lfHeight = m_style.m_fontHeight;
+    lf.lfWeight = m_style.m_fontWeight;
+    lf.lfItalic = (BYTE)m_style.m_fontItalic;
+    lf.lfUnderline = (BYTE)m_style.m_fontUnderline;
+    lf.lfStrikeOut = (BYTE)m_style.m_fontStrikeOut;
+    lf.lfCharSet = (BYTE)m_style.m_fontCharSet;
+    lf.lfPitchAndFamily = (BYTE)m_style.m_fontPitchFamily;
+    lstrcpynA(lf.lfFaceName, m_style.m_faceName, LF_FACESIZE);
+    CHOOSEFONTA cf;
+    memset(&cf, 0, sizeof(cf));
+    cf.lStructSize = sizeof(cf);
+    cf.hwndOwner = m_hWnd;
+    cf.lpLogFont = &lf;
+    cf.Flags = CF_SCREENFONTS | CF_EFFECTS | CF_INITTOLOGFONTSTRUCT;
+    cf.rgbColors = m_style.m_textColor;
+    if (!::ChooseFontA(&cf))
+        return;
+    m_style.m_fontHeight = lf.lfHeight;
+    m_style.m_fontWeight = lf.lfWeight;
+    m_style.m_fontItalic = lf.lfItalic;
+    m_style.m_fontUnderline = lf.lfUnderline;
+    m_style.m_fontStrikeOut = lf.lfStrikeOut;
+    m_style.m_fontCharSet = lf.lfCharSet;
+    m_style.m_fontPitchFamily = lf.lfPitchAndFamily;
+    m_style.m_faceName = lf.lfFaceName;
+    m_style.m_textColor = cf.rgbColors;
+    RefreshPreview();
+}
+
+BOOL CTextNoteDlg::ChooseColour(COLORREF* colour)
+{
+    CHOOSECOLORA cc;
+    memset(&cc, 0, sizeof(cc));
+    cc.lStructSize = sizeof(cc);
+    cc.hwndOwner = m_hWnd;
+    cc.rgbResult = *colour;
+    cc.lpCustColors = m_customColours;
+    cc.Flags = CC_RGBINIT | CC_FULLOPEN;
+    if (!::ChooseColorA(&cc))
+        return FALSE;
+    *colour = cc.rgbResult;
+    return TRUE;
+}
+
+void CTextNoteDlg::OnBackground()
+{
+    if (ChooseColour(&m_style.m_backgroundColor))
+        RefreshPreview();
+}
+
+void CTextNoteDlg::OnFrameColour()
+{
+    ChooseColour(&m_style.m_frameColor);
+}
+
+void CTextNoteDlg::OnLayoutChange()
+{
+    DWORD flags = WithAlignment(m_style.m_flags, Selected(this, IDC_TEXT_NOTE_ALIGN), Selected(this, IDC_TEXT_NOTE_VALIGN));
+    flags &= ~(DWORD)(CNoteStyle::kFrameMask | CNoteStyle::kWordWrap);
+    const int frame = Selected(this, IDC_TEXT_NOTE_FRAME);
+    if (frame >= 0 && frame < 4)
+        flags |= kFrameKinds[frame];
+    if (::IsDlgButtonChecked(m_hWnd, IDC_TEXT_NOTE_WRAP) == BST_CHECKED)
+        flags |= CNoteStyle::kWordWrap;
+    m_style.m_flags = flags;
+    RefreshPreview();
+}
+
 HBRUSH CTextNoteDlg::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT ctlColor)
 {
     if (m_data && m_brush && pWnd && pWnd->GetDlgCtrlID() == IDC_TEXT_NOTE_PREVIEW) {
-        ::SetBkColor(pDC->GetSafeHdc(), m_data->m_backgroundColor);
-        ::SetTextColor(pDC->GetSafeHdc(), m_data->m_textColor);
+        ::SetBkColor(pDC->GetSafeHdc(), m_style.m_backgroundColor);
+        ::SetTextColor(pDC->GetSafeHdc(), m_style.m_textColor);
         return m_brush;
     }
     return CDialog::OnCtlColor(pDC, pWnd, ctlColor);
@@ -168,10 +338,19 @@ void CTextNoteDlg::OnOK()
         GetDlgItem(w < 20 || w > 2000 ? IDC_TEXT_NOTE_WIDTH : IDC_TEXT_NOTE_HEIGHT)->SetFocus();
         return;
     }
+    const int frameWidth = ReadWholeNumber(this, IDC_TEXT_NOTE_FRAME_WIDTH, 2);
+    if (frameWidth < 0 || frameWidth > 20) {
+        AfxMessageBox(IDS_TEXT_NOTE_BAD_FRAME, MB_ICONINFORMATION);
+        GetDlgItem(IDC_TEXT_NOTE_FRAME_WIDTH)->SetFocus();
+        return;
+    }
     if (m_data) {
+        OnLayoutChange();
+        m_data->CopyBody(m_style);
         GetDlgItemText(IDC_TEXT_NOTE_TEXT, m_data->m_text);
         m_data->m_noteWidth = w;
         m_data->m_noteHeight = h;
+        m_data->m_frameWidth = frameWidth;
     }
     EndDialog(IDOK);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "framework/AfxPlatform.h"
+#include "catalogue/NoteStyle.h"
 #include "framework/ui/Dialog.h"
 
 class CDataGenericObject;
@@ -30,25 +31,46 @@ protected:
     CWnd* m_preview;
 };
 
-// A text note's text and size, with a preview of the text in the note's
+// A text note's text, size and style (font and text colour through the font
+// dialog, background and frame colours through the colour dialog, frame kind
+// and width, alignment, word wrap), with a preview of the text in the note's
 // colours and layout. Constructed with the main window's default style,
-// which the note starts from when it has no text.
+// which the note starts from when it has no text. Edits a copy of the style:
+// the note changes only on OK. UI thread.
 class CTextNoteDlg : public CDialog {
 public:
     CTextNoteDlg(CDataTextObject* data, const CNoteStyle* defaults, CWnd* parent = NULL);
     ~CTextNoteDlg() override;
     BOOL OnInitDialog() override;
     void OnOK() override;
+    // The style being edited (text and size are read from the fields on OK).
+    const CNoteStyle& GetStyle() const { return m_style; }
+
+    // Horizontal alignment index (0 left, 1 centred, 2 right) and vertical
+    // index (0 top, 1 middle, 2 bottom) of the style's layout bits, and back.
+    static int AlignIndex(DWORD flags);
+    static int VAlignIndex(DWORD flags);
+    static DWORD WithAlignment(DWORD flags, int alignIndex, int valignIndex);
 
 protected:
     void OnTextChange();
+    void OnFont();
+    void OnBackground();
+    void OnFrameColour();
+    void OnLayoutChange();
     HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT ctlColor);
+    // The colour dialog from `colour`; FALSE when cancelled.
+    BOOL ChooseColour(COLORREF* colour);
+    // The preview in the edited style's font, colours and layout.
+    void RefreshPreview();
     DECLARE_MESSAGE_MAP()
     CDataTextObject* m_data;
     const CNoteStyle* m_defaults;
+    CNoteStyle m_style;
     class CAutoSizeEdit* m_preview;
     HFONT m_font;
     HBRUSH m_brush;
+    COLORREF m_customColours[16];
 };
 
 // A shape's horizontal and vertical scale, 10..600 percent, optionally

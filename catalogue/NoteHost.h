@@ -4,6 +4,7 @@
 class CDataShapeObject;
 class CDib;
 class CNoteStyle;
+class CRecorderPrefs;
 class CWnd;
 
 // What the screen notes need of the application that runs them: window
@@ -24,6 +25,9 @@ public:
     virtual CWnd* GetNoteMainWindow() = 0;
     // The main window's default style of new text notes; FALSE when none.
     virtual BOOL GetDefaultNoteStyle(CNoteStyle* style) = 0;
+    // The preferences whose flag word remembers the catalogue's tips; null
+    // when there are none (then no tip is shown).
+    virtual CRecorderPrefs* GetNotePrefs() { return NULL; }
 };
 
 void SetNoteHost(INoteHost* host);

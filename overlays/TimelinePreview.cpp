@@ -122,3 +122,17 @@ LRESULT CTimelinePreview::OnZeroDuration(WPARAM, LPARAM)
         m_zeroDurationTarget->OnPlayStateChanged(this);
     return 0;
 }
+
+HRESULT CTimelinePreview::ApplyPosition()
+{
+    if (m_player)
+        m_player->SetFilterStartTimes(SnapToFrame(Get64(m_position)));
+    return CMediaPlayerWnd::ApplyPosition();
+}
+
+HRESULT CTimelinePreview::PlayRangeGraph()
+{
+    if (m_player)
+        m_player->SetFilterStartTimes(GetPosition());
+    return CMediaPlayerWnd::PlayRangeGraph();
+}

@@ -32,6 +32,10 @@ protected:
     HRESULT RefreshDuration() override;
     BOOL BeginStep() override;
     void EndStep() override;
+    // The graph's samples count from 0 again after a seek: the overlay and
+    // zoom filters first learn the timeline position the samples start at.
+    HRESULT ApplyPosition() override;
+    HRESULT PlayRangeGraph() override;
 
     void OnShowWindow(BOOL show, UINT status);
     LRESULT OnZeroDuration(WPARAM, LPARAM);

@@ -1,12 +1,35 @@
 #include "painter/ImageEditDlg.h"
 
 #include "catalogue/DataShapeObject.h"
+#include "controls/ImageTipDlg.h"
 #include "resources/ids_painter.h"
+#include "resources/ids_pickers.h"
+#include "settings/RecorderPrefs.h"
 
 IMPLEMENT_DYNCREATE(CImageEditDlg, CPntBitmapEditDlg)
 
-CImageEditDlg::CImageEditDlg(CWnd* parent) : CPntBitmapEditDlg(parent), m_textTipPending(TRUE)
+BEGIN_MESSAGE_MAP(CImageEditDlg, CPntBitmapEditDlg)
+    ON_MESSAGE(WM_PNT_TEXT_BAR_OPENED, OnTextBarOpened)
+END_MESSAGE_MAP()
+
+CImageEditDlg::CImageEditDlg(CWnd* parent) : CPntBitmapEditDlg(parent), m_textTipPending(TRUE), m_prefs(NULL)
 {
+}
+
+// Shown at most once per run, and never again once the user unticks
+// "show again".
+LRESULT CImageEditDlg::OnTextBarOpened(WPARAM, LPARAM)
+{
+    if (!m_prefs || (m_prefs->m_flags & kFlagNoTextToolTip) || !m_textTipPending)
+        return 0;
+    m_textTipPending = FALSE;
+    CImageTipDlg tip(this, IDS_PICKER_TIP_CAPTION);
+    tip.SetShowAgain(TRUE);
+    tip.SetTipStrings(IDS_PNT_TEXT_TIP_TITLE, IDS_PNT_TEXT_TIP_TEXT);
+    tip.DoModal();
+    if (!tip.GetShowAgain())
+        m_prefs->SetFlags(kFlagNoTextToolTip, TRUE);
+    return 0;
 }
 
 BOOL CImageEditDlg::OnInitDialog()
@@ -26,6 +49,7 @@ BOOL EditShapeImage(CPntEditSettings& settings, CDataShapeObject* shape)
     if (!shape)
         return FALSE;
     CImageEditDlg dlg(CWnd::FromHandle(settings.owner));
+    dlg.SetPrefs(settings.prefs);
     CPaintControl& ctrl = dlg.GetPaintCtrl();
     ctrl.SetForeColor(settings.drawColour);
     ctrl.SetTransparentColor(settings.transparentColour);

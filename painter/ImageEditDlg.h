@@ -2,6 +2,10 @@
 #include "painter/PntBitmapEditDlg.h"
 
 class CDataShapeObject;
+class CRecorderPrefs;
+
+// Preference flag: the text tool's tip is not shown again.
+const DWORD kFlagNoTextToolTip = 0x800000;
 
 // The bitmap edit dialog as the recorder uses it for shape pictures: the
 // scale group stays hidden. UI thread.
@@ -11,9 +15,17 @@ public:
     explicit CImageEditDlg(CWnd* parent = NULL);
 
     BOOL OnInitDialog() override;
+    // The preferences whose flag word remembers the text tip (may be null:
+    // then the tip is not shown).
+    void SetPrefs(CRecorderPrefs* prefs) { m_prefs = prefs; }
 
 protected:
+    // The text bar opened over this dialog: the one-time tip.
+    LRESULT OnTextBarOpened(WPARAM, LPARAM);
+    DECLARE_MESSAGE_MAP()
+
     BOOL m_textTipPending;
+    CRecorderPrefs* m_prefs;
 };
 
 // The editor settings a caller keeps between runs of EditShapeImage.
@@ -26,6 +38,8 @@ struct CPntEditSettings {
     // Where the owner keeps the dialog that is open now (set while an item
     // editor runs, cleared afterwards), so it can forward to it; may be null.
     CDialog** openDialog = nullptr;
+    // The preferences of the text tool's tip; may be null.
+    CRecorderPrefs* prefs = nullptr;
 };
 
 // Edits a shape's picture in CImageEditDlg. On OK the settings take back the

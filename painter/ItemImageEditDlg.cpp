@@ -1,6 +1,7 @@
 #include "painter/ItemImageEditDlg.h"
 
 #include "catalogue/DataShapeObject.h"
+#include "painter/PntTextFmtBar.h"
 #include "resources/ids_painter.h"
 
 #include <cstring>
@@ -31,6 +32,7 @@ void SetupSlider(CSliderCtrl& slider, int position)
 BEGIN_MESSAGE_MAP(CItemImageEditDlg, MyCPntBitmapEditDlg)
     ON_WM_HSCROLL()
     ON_BN_CLICKED(IDC_PNT_SCALE_KEEP, OnKeepClicked)
+    ON_MESSAGE(WM_PNT_FOCUS_TEXT, OnFocusText)
 END_MESSAGE_MAP()
 
 CItemImageEditDlg::CItemImageEditDlg(CDataShapeObject* shape) : MyCPntBitmapEditDlg(NULL), m_shape(shape)
@@ -87,6 +89,7 @@ BOOL CItemImageEditDlg::OnInitDialog()
             m_ctrl.SetSelection(CRect(c.m_rect));
         m_ctrl.SetForeColor(c.m_textColor);
         m_ctrl.SetText(c.m_text);
+        m_ctrl.GetTextBar().SetText(c.m_text);
         widthPercent = m_shape->m_widthPercent;
         heightPercent = m_shape->m_heightPercent;
     }
@@ -104,10 +107,23 @@ BOOL CItemImageEditDlg::OnInitDialog()
     AddLayoutRule(IDC_PNT_CTRL, CFlexHorzRule(0, 1), CFlexVertRule(0, 1));
     for (UINT id = IDC_PNT_SCALE_V; id <= IDC_PNT_SCALE_MAX; ++id)
         AddLayoutRule(id, CFlexHorzRule(0, 0), CFlexVertRule(1, 1));
+    CPntTextFmtBar& bar = m_ctrl.GetTextBar();
+    if (bar.m_hWnd) {
+        m_ctrl.ApplyFontToTextBar();
+        bar.ModifyStyle(0, WS_VISIBLE | WS_CAPTION);
+        bar.ModifyStyleEx(0, WS_EX_TOOLWINDOW);
+    }
     CRect client;
     GetClientRect(&client);
     PostMessage(WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.Width(), client.Height()));
+    PostMessage(WM_PNT_FOCUS_TEXT);
     return TRUE;
+}
+
+LRESULT CItemImageEditDlg::OnFocusText(WPARAM, LPARAM)
+{
+    m_ctrl.GetTextBar().FocusText();
+    return 0;
 }
 
 void CItemImageEditDlg::OnHScroll(UINT, UINT, CScrollBar* bar)

@@ -23,6 +23,7 @@ public:
 protected:
     void OnHScroll(UINT code, UINT pos, CScrollBar* bar);
     void OnKeepClicked();
+    LRESULT OnFocusText(WPARAM, LPARAM);
     DECLARE_MESSAGE_MAP()
 
     CSliderCtrl m_scaleX;

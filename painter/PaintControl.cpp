@@ -5,6 +5,7 @@
 #include "controls/Dib.h"
 #include "framework/ui/FrameWnd.h"
 #include "painter/PntBitmapSizeDlg.h"
+#include "painter/PntTextFmtBar.h"
 #include "painter/PntTracker.h"
 #include "resources/ids_painter.h"
 
@@ -114,6 +115,10 @@ CPaintControl::CPaintControl(Variant variant)
       m_textFormat(DT_WORDBREAK | DT_NOPREFIX), m_modified(FALSE), m_selection(0, 0, 0, 0),
       m_sourceRect(0, 0, 0, 0), m_cutOnMove(FALSE), m_pastePalette(TRUE)
 {
+    if (variant == kRecorder)
+        m_textBar.reset(new MyCPntTextFmtBar);
+    else
+        m_textBar.reset(new CPntTextFmtBar(CPntTextFmtBar::kCatalogue));
     RegisterPaintCtrlClass();
     SelectAll();
     LOGFONT system;
@@ -123,6 +128,7 @@ CPaintControl::CPaintControl(Variant variant)
 
 CPaintControl::~CPaintControl()
 {
+    m_textBar.reset();
     m_backup.reset();
     ClearHistory();
     if (m_hWnd)
@@ -502,6 +508,8 @@ void CPaintControl::OnSize(UINT, int, int)
 
 void CPaintControl::OnDestroy()
 {
+    if (m_textBar && m_textBar->m_hWnd)
+        m_textBar->DestroyWindow();
     if (m_sprayTimerRunning) {
         KillTimer(m_sprayTimerRunning);
         m_sprayTimerRunning = 0;
@@ -786,6 +794,59 @@ BOOL CPaintControl::TrackSelection(CPntTracker& tracker)
     return tracked;
 }
 
+// The text is taken back out while the frame moves and drawn again at the
+// frame's new place, as one step of the history.
+BOOL CPaintControl::TrackText(CPntTracker& tracker)
+{
+    const int hit = tracker.GetHit();
+    if (hit == CRectTracker::hitNothing) {
+        if (m_variant == kRecorder)
+            return FALSE;
+        m_floating = FALSE;   // a click outside ends the block; its text stays
+    }
+    if (m_floating && !m_text.IsEmpty()) {
+        const CRect selection = m_selection;
+        Undo();
+        m_selection = selection;
+        m_floating = TRUE;
+    } else {
+        m_text.Empty();
+        m_textBar->ClearText();
+        m_textBar->Show(this);
+    }
+    const BOOL hasText = !m_text.IsEmpty();
+    if (hasText)
+        SaveBackup();
+    m_trackerShown = FALSE;
+    Redraw();
+    OnBeginTrack();
+    const BOOL tracked = hit == CRectTracker::hitNothing ? tracker.TrackRubberBand(TRUE) : tracker.Track(!hasText);
+    OnEndTrack();
+    const BOOL restored = hasText ? RestoreBackup(TRUE) : TRUE;
+    m_trackerShown = TRUE;
+    m_floating = TRUE;
+    if (!tracked || !restored) {
+        if (hasText && restored) {
+            // The text goes back where it was.
+            PushUndo();
+            if (m_variant == kCatalogue)
+                m_image.DrawTextIn(m_text, m_selection, m_textFormat, m_foreColour, &m_textFont);
+            EditDone();
+        }
+        Redraw();
+        return FALSE;
+    }
+    m_selection = tracker.GetImageRect();
+    if (hasText) {
+        PushUndo();
+        if (m_variant == kCatalogue)
+            m_image.DrawTextIn(m_text, m_selection, m_textFormat, m_foreColour, &m_textFont);
+        EditDone();
+    }
+    Redraw();
+    return TRUE;
+}
+
 COLORREF CPaintControl::EraseColour() const
 {
     return m_transparent != kNoColour ? m_transparent : 0x02FFFFFF;
@@ -811,6 +872,10 @@ BOOL CPaintControl::ClearArea(const CRect* rect, BOOL withUndo)
 
 BOOL CPaintControl::Copy()
 {
+    if (m_tool == kText) {
+        m_textBar->CopyText();
+        return TRUE;
+    }
     if (!HasImage())
         return FALSE;
     return m_image.CopyToClipboard(&m_selection, m_hWnd);
@@ -819,6 +884,10 @@ BOOL CPaintControl::Copy()
 // Clears only pixels that reached the clipboard.
 BOOL CPaintControl::Cut()
 {
+    if (m_tool == kText) {
+        m_textBar->CutText();
+        return TRUE;
+    }
     if (!Copy())
         return FALSE;
     return ClearArea(&m_selection, TRUE);
@@ -930,6 +999,8 @@ void CPaintControl::ClearHistory()
 
 void CPaintControl::OnEditUndo()
 {
+    if (m_tool == kText && ClearTextBarTakesTextOut())
+        return;
     Undo();
 }
 
@@ -1030,7 +1101,11 @@ int CPaintControl::AskPasteLarger()
 // the snapshot: nothing is stamped on the picture.
 BOOL CPaintControl::Paste()
 {
-    if (m_tool == kText || !HasImage())
+    if (m_tool == kText) {
+        m_textBar->PasteText();
+        return TRUE;
+    }
+    if (!HasImage())
         return FALSE;
     const CSize clip = CDIBSection::GetClipboardBitmapSize();
     const CRect sel = m_selection;
@@ -1218,6 +1293,30 @@ int CPaintControl::GetScalePercentX() const
 int CPaintControl::GetScalePercentY() const
 {
     return (int)std::floor(RoundToDouble(GetScaleY() * 100.0) + 1e-6);
+}
+
+BOOL CPaintControl::TextBarShown() const
+{
+    return m_textBar && m_textBar->IsShown();
+}
+
+// Clearing the edits hands the control an empty text, which takes the shown
+// text back out with one undo; a second undo would also take back the edit
+// before the text.
+BOOL CPaintControl::ClearTextBarTakesTextOut()
+{
+    const BOOL hadText = m_floating && !m_text.IsEmpty();
+    m_textBar->ClearText();
+    if (hadText && !m_text.IsEmpty())
+        SetText("");   // a bar without window: take it out here
+    return hadText;
+}
+
+void CPaintControl::ApplyFontToTextBar()
+{
+    LOGFONT lf;
+    GetTextFont(&lf);
+    m_textBar->ApplyFont(lf, FALSE);
 }
 
 void CPaintControl::DrawTextLayer(CDC* pDC, const CRect& imageClient)

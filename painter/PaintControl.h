@@ -14,6 +14,7 @@
 // construction, picks the twin's texts. UI thread only.
 class CDib;
 class CPntTracker;
+class CPntTextFmtBar;
 
 class CPaintControl : public CWnd {
 public:
@@ -74,6 +75,7 @@ public:
     void SetCentered(BOOL centred);
     void SetGrid(BOOL on, int minPercent);
     void ShowTransparency(BOOL show);
+    BOOL IsShowingTransparency() const { return m_showTransparency; }
     void SetTransparentColor(COLORREF colour);
     COLORREF GetTransparentColor() const { return m_transparent; }
     CPoint ImageToClient(CPoint image) const;
@@ -104,6 +106,11 @@ public:
     // 0 left, 1 centred, 2 right: the DT_ alignment bits of the text format.
     int GetTextAlignment() const { return (int)(m_textFormat & (DT_CENTER | DT_RIGHT)); }
     void SetTextAlignment(int alignment);
+    // The text tool's bar (its window exists once the text tool was chosen
+    // with the control shown).
+    CPntTextFmtBar& GetTextBar() { return *m_textBar; }
+    // Gives the bar's current edit the control's text font.
+    void ApplyFontToTextBar();
 
     // --- Tools
     void SetTool(int tool);
@@ -129,6 +136,9 @@ public:
     // With `live` the floating content (tool 2) follows the new rectangle.
     void SetSelection(const CRect& rect, BOOL live = FALSE);
     BOOL TrackSelection(CPntTracker& tracker);
+    // Tool 9 pressed: moves or resizes the text block, or (outside it) ends
+    // the block and draws a new one; the text is drawn again at the result.
+    BOOL TrackText(CPntTracker& tracker);
     BOOL ClearArea(const CRect* rect, BOOL withUndo);
     BOOL Copy();
     BOOL Cut();
@@ -184,6 +194,10 @@ protected:
     double FactorX() const;
     double FactorY() const;
     void DrawTextLayer(CDC* pDC, const CRect& imageClient);
+    BOOL TextBarShown() const;
+    // Escape and Ctrl+Z with the text tool: clearing the bar's edits takes a
+    // shown text back out (one undo); TRUE when that happened.
+    BOOL ClearTextBarTakesTextOut();
 
     void OnPaint();
     BOOL OnEraseBkgnd(CDC* pDC);
@@ -208,6 +222,7 @@ protected:
     DECLARE_MESSAGE_MAP()
 
     const Variant m_variant;
+    std::unique_ptr<CPntTextFmtBar> m_textBar;
     CDIBSection m_image;
     std::vector<std::unique_ptr<CDIBSection>> m_history;   // oldest first
     int m_historyPos;                                        // -1: the image is newer than every snapshot

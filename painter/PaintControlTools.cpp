@@ -1,6 +1,7 @@
 // The drawing tools of the paint control: mouse, keyboard, airbrush timer.
 #include "painter/PaintControl.h"
 
+#include "painter/PntTextFmtBar.h"
 #include "painter/PntTracker.h"
 
 #include <cmath>
@@ -29,6 +30,7 @@ void CPaintControl::SetTool(int tool)
 {
     m_floating = FALSE;
     m_text.Empty();
+    m_textBar->ClearText();
     SelectAll();
     if (m_tool == kSelect || m_tool == kText) {
         m_trackerShown = m_savedTracker;
@@ -45,8 +47,12 @@ void CPaintControl::SetTool(int tool)
             Invalidate();
     }
     Notify(Codes().modeChanged);
-    if (tool == kText)
+    if (tool == kText) {
+        m_textBar->Show(this);
         m_floating = TRUE;   // the text block is active
+    } else {
+        m_textBar->Hide();
+    }
 }
 
 void CPaintControl::DrawToolShape(int x1, int y1, int x2, int y2)
@@ -126,12 +132,19 @@ void CPaintControl::OnLButtonDown(UINT, CPoint point)
             Redraw();
             return;
         }
-        // The text block is framed by the text tool's own bar; here the
-        // selection tool tracks.
-        const BOOL tracked = m_tool == kSelect ? TrackSelection(tracker) : FALSE;
+        if (m_tool == kText) {
+            // A move that failed or was escaped keeps the frame, where the
+            // text stays drawn.
+            if (TrackText(tracker))
+                m_selection = tracker.GetImageRect();
+            Redraw();
+            if (m_variant == kRecorder)
+                SetText(CString(m_text));
+            return;
+        }
+        const BOOL tracked = TrackSelection(tracker);
         if (tracked)
-            m_selection = m_tool == kSelect && tracker.GetHit() == CRectTracker::hitMiddle ? m_selection
-                                                                                            : tracker.GetImageRect();
+            m_selection = tracker.GetHit() == CRectTracker::hitMiddle ? m_selection : tracker.GetImageRect();
         else
             SelectAll();
         Redraw();
@@ -156,8 +169,13 @@ void CPaintControl::OnLButtonDown(UINT, CPoint point)
 void CPaintControl::OnMouseMove(UINT flags, CPoint point)
 {
     Default();
-    if (::GetFocus() != m_hWnd)
+    if (m_tool == kText && TextBarShown()) {
+        const HWND focus = ::GetFocus();
+        if (focus != m_textBar->m_hWnd && !::IsChild(m_textBar->m_hWnd, focus))
+            m_textBar->FocusText();
+    } else if (::GetFocus() != m_hWnd) {
         SetFocus();
+    }
     if (!(flags & MK_LBUTTON) || m_cancelled || GetZoomPercent() == 0)
         return;
     if (m_tool == kNoTool || m_tool == kSelect || m_tool == kZoom || m_tool == kFill || m_tool == kPicker ||
@@ -272,9 +290,16 @@ void CPaintControl::OnChar(UINT ch, UINT, UINT)
             }
             if (m_buttonDown)
                 Undo();
-        } else {
+        } else if (!(m_tool == kText && ClearTextBarTakesTextOut())) {
             Undo();
         }
+    } else if (ch != 27 && m_tool == kText && m_floating && TextBarShown()) {
+        // Sent on as the character it is, so the first one typed on the
+        // picture is not lost.
+        const LPARAM lParam = GetCurrentMessage()->lParam;
+        m_textBar->FocusText();
+        m_textBar->SendMessage(WM_CHAR, ch, lParam);
+        return;
     }
     Default();
 }
@@ -291,12 +316,23 @@ void CPaintControl::OnKeyDown(UINT key, UINT, UINT)
         }
         SelectAll();
     } else if (KeyHeld(VK_CONTROL) && !m_buttonDown && (key == 'Z' || key == 'Y')) {
-        if (key == 'Z')
-            Undo();
-        else
+        if (key == 'Z') {
+            if (!(m_tool == kText && ClearTextBarTakesTextOut()))
+                Undo();
+        } else {
             Redo();
-        if (m_tool == kText)
+        }
+        if (m_tool == kText) {
+            // The boxes empty without taking anything more out.
+            m_text.Empty();
+            m_textBar->ClearText();
             return;
+        }
+    } else if (m_tool == kText && m_floating && TextBarShown()) {
+        const LPARAM lParam = GetCurrentMessage()->lParam;
+        m_textBar->FocusText();
+        m_textBar->SendMessage(WM_KEYDOWN, key, lParam);
+        return;
     }
     Default();
 }

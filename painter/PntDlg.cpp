@@ -8,14 +8,15 @@ BEGIN_MESSAGE_MAP(CPntDlg, CNSFlexDialog)
     ON_WM_WINDOWPOSCHANGED()
 END_MESSAGE_MAP()
 
-CPntDlg::CPntDlg(UINT templateId, CWnd* parent) : CNSFlexDialog(templateId, parent, 0), m_templateId(templateId), m_sizeRestored(FALSE)
+CPntDlg::CPntDlg(UINT templateId, CWnd* parent) : CNSFlexDialog(templateId, parent, 0), m_templateId(templateId), m_sectionPrefix("PaintDlg:"),
+      m_sizeRestored(FALSE)
 {
 }
 
-CString CPntDlg::SectionFor(UINT templateId)
+CString CPntDlg::SectionFor(UINT templateId, LPCSTR prefix)
 {
     CString section;
-    section.Format("%s%d", "PaintDlg:", (int)templateId);
+    section.Format("%s%d", prefix, (int)templateId);
     return section;
 }
 
@@ -34,7 +35,7 @@ BOOL CPntDlg::SaveSize()
         return TRUE;
     CRect r;
     GetWindowRect(&r);
-    const CString section = SectionFor(m_templateId);
+    const CString section = SectionFor(m_templateId, m_sectionPrefix);
     app->WriteProfileInt(section, "X", r.left);
     app->WriteProfileInt(section, "Y", r.top);
     app->WriteProfileInt(section, "Width", r.Width());
@@ -53,7 +54,7 @@ BOOL CPntDlg::RestoreSize()
         work = CRect(0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN));
     int x = -1, y = -1, w = -1, h = -1;
     if (CWinApp* app = AfxGetApp()) {
-        const CString section = SectionFor(m_templateId);
+        const CString section = SectionFor(m_templateId, m_sectionPrefix);
         x = (int)app->GetProfileInt(section, "X", -1);
         y = (int)app->GetProfileInt(section, "Y", -1);
         w = (int)app->GetProfileInt(section, "Width", -1);

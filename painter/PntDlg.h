@@ -10,7 +10,7 @@ class CPntDlg : public CNSFlexDialog {
 public:
     CPntDlg(UINT templateId, CWnd* parent);
 
-    static CString SectionFor(UINT templateId);
+    static CString SectionFor(UINT templateId, LPCSTR prefix = "PaintDlg:");
     virtual BOOL SaveSize();
     virtual BOOL RestoreSize();
 
@@ -21,5 +21,6 @@ protected:
     DECLARE_MESSAGE_MAP()
 
     UINT m_templateId;
+    LPCSTR m_sectionPrefix;   // "PaintDlg:", or another prefix a subclass sets
     BOOL m_sizeRestored;   // moves before the restore are not saved
 };

@@ -19,7 +19,10 @@
 
 // The main window's menu (resource 2) and tool bar.
 #define IDR_MAINFRAME                2
-#define IDB_MAIN_TOOLBAR             33106   // 48 x 16: record, stop, delete
+#define IDB_MAIN_TOOLBAR             33106   // 64 x 16: record, stop, delete, pause
+#define IDI_MAIN_PROGRAM             2       // the program's icon
+#define IDI_MAIN_TRAY_RECORDING      33114   // tray images of the recording state
+#define IDI_MAIN_TRAY_PAUSED         33115
 #define ID_APP_EXIT                  0xE141  // 57665
 #define ID_HELP_INDEX                0xE142  // 57666
 #define AFX_IDS_IDLEMESSAGE_TEXT     0xE001  // 57345: the status bar's idle text

@@ -3,7 +3,7 @@
 // headers, the recorder's item window and the host dialog.
 
 // Icons.
-#define IDI_CAT_HOST                  2       // the host dialog's icon
+#define IDI_CAT_HOST                  2       // the host dialog's icon: the program's own
 #define IDI_CAT_NEW_SHAPE_BROWSE      275
 #define IDI_CAT_LAYOUT_ITEM           276
 #define IDI_CAT_LOCK                  28577

@@ -17,6 +17,15 @@
 #define IDC_TEXT_NOTE_WIDTH           (IDD_TEXT_NOTE * 10 + 2)
 #define IDC_TEXT_NOTE_HEIGHT          (IDD_TEXT_NOTE * 10 + 3)
 #define IDC_TEXT_NOTE_PREVIEW         (IDD_TEXT_NOTE * 10 + 4)
+#define IDC_TEXT_NOTE_FONT            (IDD_TEXT_NOTE * 10 + 5)   // font and text colour
+#define IDC_TEXT_NOTE_BACKGROUND      (IDD_TEXT_NOTE * 10 + 6)
+#define IDC_TEXT_NOTE_FRAME           (IDD_TEXT_NOTE * 10 + 7)   // frame kind
+#define IDC_TEXT_NOTE_FRAME_COLOUR    (IDD_TEXT_NOTE * 10 + 8)
+#define IDC_TEXT_NOTE_FRAME_WIDTH     (IDD_TEXT_NOTE * 10 + 9)
+#define IDC_TEXT_NOTE_ALIGN           (IDD_TEXT_NOTE * 100 + 10)  // left, centred, right
+#define IDC_TEXT_NOTE_VALIGN          (IDD_TEXT_NOTE * 100 + 11)  // top, middle, bottom
+#define IDC_TEXT_NOTE_WRAP            (IDD_TEXT_NOTE * 100 + 12)
+#define IDS_TEXT_NOTE_BAD_FRAME       61296   // "边框宽度必须是 0 到 20 之间的整数。"
 
 // Shape resize dialog.
 #define IDD_ANNOTATION_RESIZE         270

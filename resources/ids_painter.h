@@ -44,3 +44,41 @@
 
 // The caption of the recorder's item image dialog.
 #define IDS_PNT_ITEM_CAPTION         135
+
+// The text tool's bar ("文字工具"), its controls and button bitmaps.
+#define IDD_PNT_TEXT_BAR             28104
+#define IDC_PNT_TEXT_FONT            28013   // "字体(&F)..."
+#define IDC_PNT_TEXT_EDIT_LEFT       28014   // one edit per alignment
+#define IDC_PNT_TEXT_EDIT_CENTRE     28015
+#define IDC_PNT_TEXT_EDIT_RIGHT      28016
+#define IDC_PNT_TEXT_ALIGN_LEFT      28017
+#define IDC_PNT_TEXT_ALIGN_CENTRE    28018
+#define IDC_PNT_TEXT_ALIGN_RIGHT     28019
+#define IDC_PNT_TEXT_BOLD            28020
+#define IDC_PNT_TEXT_ITALIC          28021
+#define IDC_PNT_TEXT_UNDERLINE       28022
+#define IDB_PNT_TEXT_FIRST           28134   // 28134..28139: left, centre, right, bold, italic, underline
+// The recorder's bar caption.
+#define IDS_PNT_TEXT_CAPTION         205
+// The recorder image dialog's one-time tip about the text tool.
+#define IDS_PNT_TEXT_TIP_TEXT        61263
+#define IDS_PNT_TEXT_TIP_TITLE       61264
+// Posted by the text bar to an open "编辑图像" dialog of this process.
+#define WM_PNT_TEXT_BAR_OPENED       (WM_USER + 18)
+// Posted by the item dialog to itself: the text bar's edit takes the focus.
+#define WM_PNT_FOCUS_TEXT            (WM_USER + 17)
+
+// The paint control's tool cursors.
+#define IDC_PNT_CURSOR_SHAPE         28145   // line and shapes, and outside the tracker
+#define IDC_PNT_CURSOR_PICKER        28146
+#define IDC_PNT_CURSOR_PEN           28147
+#define IDC_PNT_CURSOR_ZOOM          28148
+#define IDC_PNT_CURSOR_AIRBRUSH      28149
+#define IDC_PNT_CURSOR_FILL          28150
+#define IDC_PNT_CURSOR_ERASER        28151
+
+// The recorder's tool bar: tips of the 29 buttons (138 + position in the bar),
+// of the embedded controls (167, 169-171), its caption and the no-colour entry.
+#define IDS_PNT_TOOL_TIP_FIRST       138
+#define IDS_PNT_TOOLBAR_CAPTION      168
+#define IDS_PNT_NO_COLOUR            242

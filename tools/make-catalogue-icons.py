@@ -61,12 +61,6 @@ def sheet(c, fill=WHITE):
 
 
 def icons():
-    note = Canvas()
-    sheet(note, YELLOW)
-    for y in (9, 13, 17, 21):
-        note.rect(9, y, 23, y + 1, GREY)
-    yield "cat_host.ico", note
-
     text_item = Canvas()
     sheet(text_item)
     for y in (8, 12, 16, 20, 24):

@@ -132,9 +132,16 @@ void CFrameWnd::OnMenuSelect(UINT nItemID, UINT nFlags, HMENU)
 {
     if (nFlags == 0xFFFF) {
         SetMessageText("");   // menu closed
-    } else if (!(nFlags & (MF_SEPARATOR | MF_POPUP))) {
-        SetMessageText(nItemID);
+        return;
     }
+    // A command shows its prompt; a popup, a separator or a command without
+    // a prompt shows the idle text.
+    CString prompt;
+    if (!(nFlags & (MF_SEPARATOR | MF_POPUP)))
+        GetMessageString(nItemID, prompt);
+    if (prompt.IsEmpty())
+        GetMessageString(AFX_IDS_IDLEMESSAGE, prompt);
+    SetMessageText(prompt);
 }
 
 void CFrameWnd::OnClose()

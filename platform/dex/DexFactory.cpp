@@ -13,6 +13,7 @@
 #include "platform/filters/FileWriter.h"
 #include "platform/filters/MediaPropertyBag.h"
 #include "platform/filters/WaveDest.h"
+#include "platform/filters/XrvcCompressor.h"
 #include "platform/swfwriter/SwfWriterFilter.h"
 #include "platform/wmwriter/AsfWriterFilter.h"
 
@@ -132,6 +133,10 @@ HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID
         return outer ? CLASS_E_NOAGGREGATION : DsCreateFileWriter(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_XrvWaveDest))
         return outer ? CLASS_E_NOAGGREGATION : DsCreateWaveDest(riid, ppv);
+    // The xrvc compressor filter is ours; Wine would wrap the same codec in
+    // its own compressor, which lacks the settings interfaces.
+    if (IsEqualCLSID(clsid, CLSID_XrvScreenCodecFilter))
+        return outer ? CLASS_E_NOAGGREGATION : DsCreateXrvcCompressor(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_WMAsfWriter))
         return outer ? CLASS_E_NOAGGREGATION : CreateAsfWriterFilter(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_XrvSwfWriter))

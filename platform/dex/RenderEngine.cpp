@@ -67,9 +67,15 @@ struct Transition {
     BOOL swap;                              // the layer goes out instead of coming in
 };
 
+// A track's clips and transitions. A composition's transitions go on a
+// layer of their own after the composition's tracks: compBase is then the
+// composition's first layer, and the transition blends what the layers
+// below the composition show with what the composition shows.
 struct Layer {
     std::vector<Clip> clips;               // in time order
     std::vector<Transition> transitions;   // in time order
+    size_t compBase = (size_t)-1;          // set on a composition's layer
+    bool IsComposition() const { return compBase != (size_t)-1; }
 };
 
 const Clip* ClipAt(const Layer& layer, REFERENCE_TIME t)
@@ -207,7 +213,9 @@ private:
     }
     HRESULT FillVideo(IMediaSample* sample);
     HRESULT FillAudio(IMediaSample* sample);
-    HRESULT ComposeLayers(size_t upto, REFERENCE_TIME t, BYTE* out, LONG W, LONG H);
+    // Layers [from, upto) over `out`.
+    HRESULT ComposeLayers(size_t from, size_t upto, REFERENCE_TIME t, BYTE* out, LONG W, LONG H);
+    HRESULT Blend(const Transition& x, REFERENCE_TIME t, const BYTE* below, BYTE* out, LONG W, LONG H);
     HRESULT DrawClip(const Clip& clip, REFERENCE_TIME t, BYTE* out, LONG W, LONG H);
 
     CFrontEndFilter* m_owner;
@@ -305,7 +313,7 @@ HRESULT CGroupPin::FillVideo(IMediaSample* sample)
     RenderPlan& plan = m_owner->Plan();
     {
         CDsAutoLock lock(&plan.readerLock);
-        HRESULT hr = ComposeLayers(g.layers.size(), t, out, W, H);
+        HRESULT hr = ComposeLayers(0, g.layers.size(), t, out, W, H);
         if (FAILED(hr))
             return hr;
     }
@@ -341,14 +349,17 @@ HRESULT CGroupPin::DrawClip(const Clip& clip, REFERENCE_TIME t, BYTE* out, LONG 
     return S_OK;
 }
 
-// Draws into `out` (bottom-up, W x H, black) what layers [0, upto) show at
-// t. The highest layer with a clip or a transition at t decides: a clip alone
-// hides the layers below; a transition blends the layer's picture (black
-// where it has no clip) with what the layers below show.
-HRESULT CGroupPin::ComposeLayers(size_t upto, REFERENCE_TIME t, BYTE* out, LONG W, LONG H)
+// Draws into `out` (bottom-up, W x H, black) what layers [from, upto) show
+// at t. The highest layer with a clip or a transition at t decides: a clip
+// alone hides the layers below; a transition blends the layer's picture
+// (black where it has no clip) with what the layers below show. A
+// composition's transition blends what its own layers show with what the
+// layers below the composition show; without one at t, its layers decide
+// as any others.
+HRESULT CGroupPin::ComposeLayers(size_t from, size_t upto, REFERENCE_TIME t, BYTE* out, LONG W, LONG H)
 {
     const GroupPlan& g = Plan();
-    for (size_t l = upto; l-- > 0;) {
+    for (size_t l = upto; l-- > from;) {
         const Layer& layer = g.layers[l];
         const Transition* x = TransitionAt(layer, t);
         const Clip* hit = ClipAt(layer, t);
@@ -360,35 +371,49 @@ HRESULT CGroupPin::ComposeLayers(size_t upto, REFERENCE_TIME t, BYTE* out, LONG 
         const size_t bytes = (size_t)W * H * 4;
         if (m_layerFrames.size() < g.layers.size())
             m_layerFrames.resize(g.layers.size());
+        // The scratch frame of this layer holds what lies below it (below
+        // the composition for a composition's layer).
+        const size_t base = layer.IsComposition() ? std::max(from, std::min(layer.compBase, l)) : l;
         std::vector<BYTE>& below = m_layerFrames[l];
         below.assign(bytes, 0);
-        HRESULT hr = ComposeLayers(l, t, below.data(), W, H);
-        if (SUCCEEDED(hr) && hit)
-            hr = DrawClip(*hit, t, out, W, H);
+        HRESULT hr = ComposeLayers(from, base, t, below.data(), W, H);
+        if (SUCCEEDED(hr)) {
+            if (layer.IsComposition())
+                hr = ComposeLayers(base, l, t, out, W, H);
+            else if (hit)
+                hr = DrawClip(*hit, t, out, W, H);
+        }
         if (FAILED(hr))
             return hr;
-        // Unswapped, the layers below go out and this layer comes in.
-        const BYTE* outgoing = x->swap ? out : below.data();
-        const BYTE* incoming = x->swap ? below.data() : out;
-        if (!x->routine) {
-            if (t < x->cut && outgoing != out)
-                memcpy(out, outgoing, bytes);
-            else if (t >= x->cut && incoming != out)
-                memcpy(out, incoming, bytes);
-            return S_OK;
-        }
-        // The routines take frames with row 0 at the top.
-        m_flipOut.resize(bytes);
-        m_flipIn.resize(bytes);
-        FlipRows(outgoing, m_flipOut.data(), W, H);
-        FlipRows(incoming, m_flipIn.data(), W, H);
-        SoftFrameInfo info = {0, (int32_t)W, (int32_t)H};
-        if (!SoftApplyTransition(*x->routine, TransitionProgress(*x, t), &info, (const uint32_t*)m_flipOut.data(),
-                                 (uint32_t*)m_flipIn.data()))
-            return E_OUTOFMEMORY;
-        FlipRows(m_flipIn.data(), out, W, H);
+        return Blend(*x, t, below.data(), out, W, H);
+    }
+    return S_OK;
+}
+
+// `out` shows the layer's picture, `below` what it comes in over; the result
+// goes into `out`. Unswapped, the layers below go out and the layer comes in.
+HRESULT CGroupPin::Blend(const Transition& x, REFERENCE_TIME t, const BYTE* below, BYTE* out, LONG W, LONG H)
+{
+    const size_t bytes = (size_t)W * H * 4;
+    const BYTE* outgoing = x.swap ? out : below;
+    const BYTE* incoming = x.swap ? below : out;
+    if (!x.routine) {
+        if (t < x.cut && outgoing != out)
+            memcpy(out, outgoing, bytes);
+        else if (t >= x.cut && incoming != out)
+            memcpy(out, incoming, bytes);
         return S_OK;
     }
+    // The routines take frames with row 0 at the top.
+    m_flipOut.resize(bytes);
+    m_flipIn.resize(bytes);
+    FlipRows(outgoing, m_flipOut.data(), W, H);
+    FlipRows(incoming, m_flipIn.data(), W, H);
+    SoftFrameInfo info = {0, (int32_t)W, (int32_t)H};
+    if (!SoftApplyTransition(*x.routine, TransitionProgress(x, t), &info, (const uint32_t*)m_flipOut.data(),
+                             (uint32_t*)m_flipIn.data()))
+        return E_OUTOFMEMORY;
+    FlipRows(m_flipIn.data(), out, W, H);
     return S_OK;
 }
 
@@ -503,8 +528,17 @@ struct PlanBuilder {
             IAMTimelineComp* inner = NULL;
             IAMTimelineTrack* track = NULL;
             if (SUCCEEDED(obj->QueryInterface(IID_IAMTimelineComp, (void**)&inner))) {
+                const size_t base = g.layers.size();
                 hr = AddComp(inner, g, muted || objMuted);
                 inner->Release();
+                // The composition's own transitions, over its tracks.
+                if (SUCCEEDED(hr) && g.video && transitions && !muted && !objMuted) {
+                    Layer layer;
+                    layer.compBase = base;
+                    AddTransitions(obj, layer);
+                    if (!layer.transitions.empty())
+                        g.layers.push_back(layer);
+                }
             } else if (SUCCEEDED(obj->QueryInterface(IID_IAMTimelineTrack, (void**)&track))) {
                 hr = muted || objMuted ? S_OK : AddTrack(track, g);
                 track->Release();
@@ -536,7 +570,7 @@ struct PlanBuilder {
     }
 
     // The track's transitions in time order; muted ones are left out.
-    static void AddTransitions(IAMTimelineTrack* track, Layer& layer)
+    static void AddTransitions(IUnknown* track, Layer& layer)
     {
         IAMTimelineTransable* transable = NULL;
         if (FAILED(track->QueryInterface(IID_IAMTimelineTransable, (void**)&transable)))

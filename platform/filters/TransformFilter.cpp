@@ -51,6 +51,8 @@ STDMETHODIMP CTransformOutputPin::QueryInterface(REFIID riid, void** ppv)
         AddRef();
         return S_OK;
     }
+    if (ppv && SUCCEEDED(m_owner->OutputPinInterface(riid, ppv)))
+        return S_OK;
     return COutputPinBase::QueryInterface(riid, ppv);
 }
 

@@ -62,6 +62,14 @@ public:
     virtual HRESULT DecideOutputAllocator(IMemInputPin* input, IMemAllocator** allocator);
     // Handles one sample; the in-place filter overrides it.
     virtual HRESULT ReceiveSample(IMediaSample* sample);
+    // Further interfaces the output pin answers for (a compressor's
+    // settings); by default none.
+    virtual HRESULT OutputPinInterface(REFIID riid, void** ppv)
+    {
+        (void)riid;
+        (void)ppv;
+        return E_NOINTERFACE;
+    }
 
 protected:
     // Copies times and flags of a sample onto the one going downstream.

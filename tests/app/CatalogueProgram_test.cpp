@@ -8,6 +8,7 @@
 #include "catalogue/CataloguePropertyObject.h"
 #include "catalogue/CatalogueOb.h"
 #include "catalogue/DataGenericObject.h"
+#include "catalogue/DataShapeObject.h"
 #include "catalogue/DataTextObject.h"
 #include "resources/ids_app.h"
 #include "resources/ids_catwin.h"
@@ -16,7 +17,13 @@
 #include "AppTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <commctrl.h>
 #include <shlobj.h>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -307,6 +314,311 @@ TEST_F(CatalogueProgram, ShippedLibrariesNotesLayoutsAndARestart)
     EXPECT_EQ(notesBefore + 1, ItemCount(notes, 2));
     EXPECT_EQ(1, ItemCount(layouts, 0));
     Quit();
+}
+
+
+// The shape of item `index` of a shapes library, or null.
+std::unique_ptr<CDataShapeObject> ShapeOf(const std::string& path, int index)
+{
+    CCataloguePropertyObject cat;
+    cat.m_pageType = 1;
+    if (cat.Open(path.c_str()) != 0 || index >= cat.GetItemCount())
+        return nullptr;
+    const CCatalogueOb* item = cat.GetItem(index);
+    const int r = item->FindRendering(CDataShapeObject::kTypeName);
+    if (r < 0)
+        return nullptr;
+    const CCatalogueOb::Rendering& bytes = item->GetRendering(r);
+    CDataGenericObject* shape = CDataGenericObject::ReadRendering(
+        CDataShapeObject::kTypeName, bytes.bytes.data(), (DWORD)bytes.bytes.size(), cat.m_version, "s");
+    return std::unique_ptr<CDataShapeObject>(static_cast<CDataShapeObject*>(shape));
+}
+
+// The packed bytes of an item's icon picture, empty when none.
+std::vector<BYTE> IconOf(const std::string& path, int index)
+{
+    CCataloguePropertyObject cat;
+    cat.m_pageType = 1;
+    if (cat.Open(path.c_str()) != 0 || index >= cat.GetItemCount() || !cat.GetItem(index)->GetIconImage())
+        return {};
+    const CDib* icon = cat.GetItem(index)->GetIconImage();
+    return std::vector<BYTE>(icon->GetBlock(), icon->GetBlock() + icon->GetBlockSize());
+}
+
+// A shape's picture written as a .bmp file and read back by ImageMagick:
+// every pixel, rows top-down; empty when it could not be read.
+std::vector<COLORREF> PictureByImageMagick(const CDataShapeObject& shape, const std::string& file, int* width)
+{
+    std::vector<COLORREF> pixels;
+    if (!testsupport::WriteFileBytes(file, shape.m_image.GetBlock(), shape.m_image.GetBlockSize()))
+        return pixels;
+    std::string out;
+    if (testsupport::RunHost("convert '" + testsupport::UnixPath(file) + "' -depth 8 txt:-", &out) != 0)
+        return pixels;
+    std::istringstream lines(out);
+    std::string line;
+    int maxX = -1;
+    while (std::getline(lines, line)) {
+        int x, y, r, g, b;
+        if (std::sscanf(line.c_str(), "%d,%d: (%d,%d,%d", &x, &y, &r, &g, &b) == 5) {
+            pixels.push_back(RGB(r, g, b));
+            maxX = std::max(maxX, x);
+        }
+    }
+    *width = maxX + 1;
+    return pixels;
+}
+
+// The program's own dialog with this caption.
+HWND ProgramDialog(HWND main, const char* caption)
+{
+    HWND w = ::FindWindowA("#32770", caption);
+    DWORD pid = 0, mainPid = 0;
+    ::GetWindowThreadProcessId(w, &pid);
+    ::GetWindowThreadProcessId(main, &mainPid);
+    return w && pid == mainPid && ::IsWindowVisible(w) ? w : NULL;
+}
+
+// A press-drag-release over a window's client area, from and to points
+// given as fractions of the client size.
+void DragIn(HWND w, double x0, double y0, double x1, double y1)
+{
+    RECT c = {};
+    ::GetClientRect(w, &c);
+    POINT a = { (LONG)(c.right * x0), (LONG)(c.bottom * y0) }, b = { (LONG)(c.right * x1), (LONG)(c.bottom * y1) };
+    ::ClientToScreen(w, &a);
+    ::ClientToScreen(w, &b);
+    MouseTo(a.x, a.y);
+    MouseButton(MOUSEEVENTF_LEFTDOWN);
+    MouseTo((a.x + b.x) / 2, (a.y + b.y) / 2);
+    MouseTo(b.x, b.y);
+    MouseButton(MOUSEEVENTF_LEFTUP);
+    Pump(300);
+}
+
+// The shapes of the shipped library edited from the running program: a
+// filled rectangle drawn in the picture editor reaches the library file (its
+// picture read back by ImageMagick), the item editor changes only the
+// caption and the scales, and the icon editor changes the item's icon.
+TEST_F(CatalogueProgram, ShapePicturesTextAndIconsAreEditedIntoTheLibrary)
+{
+    ASSERT_TRUE(Start());
+    const std::string shapes = LibraryFolder() + "\\我的形状.skoo";
+    ASSERT_GT(ItemCount(shapes, 1), 0);
+    std::unique_ptr<CDataShapeObject> before = ShapeOf(shapes, 0);
+    ASSERT_TRUE(before != nullptr);
+    ::PostMessageA(main, WM_COMMAND, ID_CAT_HIDE, 0);
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(catalogue) != 0; }, 5000));
+    ::SetWindowPos(catalogue, HWND_TOP, 860, 100, 260, 420, SWP_SHOWWINDOW);
+    Pump(500);
+    ClickHeader(1, 0);
+    ::PostMessageA(Items(), WM_KEYDOWN, VK_HOME, 0);
+    Pump(300);
+
+    // 编辑图像: a filled rectangle over the middle of the picture, then OK.
+    ::PostMessageA(Items(), WM_COMMAND, ID_CAT_EDIT_SHAPE_IMAGE, 0);
+    HWND editor = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (editor = ProgramDialog(main, "编辑图像")) != NULL; }, 10000));
+    ::SetWindowPos(editor, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
+    Pump(500);
+    ::PostMessageA(::GetDlgItem(editor, 28133), WM_COMMAND, 52792, 0);   // Filled Rectangle
+    Pump(300);
+    HWND picture = ::GetDlgItem(editor, 28004);
+    DragIn(picture, 0.42, 0.42, 0.58, 0.58);
+    testsupport::ScratchDir dir("catshape");
+    ::PostMessageA(editor, WM_COMMAND, IDOK, 0);
+    std::unique_ptr<CDataShapeObject> after;
+    ASSERT_TRUE(PumpUntil([&] {
+        after = ShapeOf(shapes, 0);
+        return after && after->m_image.GetBlockSize() == before->m_image.GetBlockSize() &&
+               std::memcmp(after->m_image.GetBlock(), before->m_image.GetBlock(), before->m_image.GetBlockSize()) != 0;
+    }, 10000)) << "the edited picture is in the library file";
+    int width = 0, widthBefore = 0;
+    const std::vector<COLORREF> old = PictureByImageMagick(*before, dir.File("before.bmp"), &widthBefore);
+    const std::vector<COLORREF> now = PictureByImageMagick(*after, dir.File("after.bmp"), &width);
+    ASSERT_FALSE(now.empty());
+    ASSERT_EQ(old.size(), now.size());
+    ASSERT_EQ(widthBefore, width);
+    int left = width, top = 1 << 20, right = -1, bottom = -1, changed = 0;
+    for (size_t i = 0; i < now.size(); ++i) {
+        if (now[i] == old[i])
+            continue;
+        ++changed;
+        EXPECT_EQ(RGB(0, 0, 0), now[i]) << "pixel " << i % width << "," << i / width << " drawn in black";
+        const int x = (int)(i % width), y = (int)(i / width);
+        left = std::min(left, x);
+        right = std::max(right, x);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+    }
+    ASSERT_GT(changed, 0);
+    for (int y = top; y <= bottom; ++y)
+        for (int x = left; x <= right; ++x)
+            EXPECT_EQ(RGB(0, 0, 0), now[(size_t)y * width + x]) << x << "," << y << ": the rectangle is filled";
+    EXPECT_GT(left, 0);
+    EXPECT_LT(right, width - 1) << "drawn in the middle, not across the picture";
+
+    // 编辑文字: the horizontal scale to 250 and a caption; the picture stays.
+    ::PostMessageA(Items(), WM_COMMAND, ID_CAT_EDIT_SHAPE_ITEM, 0);
+    HWND item = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (item = ProgramDialog(main, "编辑文字")) != NULL; }, 10000));
+    Pump(800);
+    HWND slider = ::GetDlgItem(item, 28028);
+    ::SendMessageA(slider, TBM_SETPOS, TRUE, 250);
+    ::SendMessageA(item, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 250), (LPARAM)slider);
+    for (WORD key : { 'O', 'K' })
+        PressKey(key);   // into the text bar, which has the focus
+    Pump(300);
+    ::PostMessageA(item, WM_COMMAND, IDOK, 0);
+    std::unique_ptr<CDataShapeObject> captioned;
+    ASSERT_TRUE(PumpUntil([&] {
+        captioned = ShapeOf(shapes, 0);
+        return captioned && captioned->m_widthPercent == 250;
+    }, 10000));
+    EXPECT_EQ(after->m_heightPercent, captioned->m_heightPercent);
+    EXPECT_NE(std::string::npos, std::string(captioned->m_caption.m_text).find("ok"))
+        << (const char*)captioned->m_caption.m_text;
+    ASSERT_EQ(after->m_image.GetBlockSize(), captioned->m_image.GetBlockSize());
+    EXPECT_EQ(0, std::memcmp(after->m_image.GetBlock(), captioned->m_image.GetBlock(), after->m_image.GetBlockSize()))
+        << "the picture is unchanged";
+
+    // The icon editor: a filled rectangle changes the item's icon.
+    const std::vector<BYTE> iconBefore = IconOf(shapes, 0);
+    ::PostMessageA(Items(), WM_COMMAND, ID_CAT_EDIT_ICON, 0);
+    HWND icon = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (icon = ProgramDialog(main, "图标编辑器")) != NULL; }, 10000));
+    Pump(500);
+    ::PostMessageA(::GetDlgItem(icon, 28133), WM_COMMAND, 52792, 0);
+    Pump(300);
+    DragIn(::GetDlgItem(icon, 28004), 0.3, 0.3, 0.7, 0.7);
+    ::PostMessageA(icon, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(PumpUntil([&] {
+        const std::vector<BYTE> now = IconOf(shapes, 0);
+        return !now.empty() && now != iconBefore;
+    }, 10000)) << "the new icon is in the library file";
+    Quit();
+}
+
+
+bool TitleEndsWith(HWND w, UINT stateId)
+{
+    char title[256] = "";
+    ::GetWindowTextA(w, title, sizeof(title));
+    CString state;
+    state.LoadString(stateId);
+    const std::string t = title, st = (const char*)state;
+    return t.size() >= st.size() && t.compare(t.size() - st.size(), st.size(), st) == 0;
+}
+
+// A new shape made from a GIF with a transparent palette entry is named
+// "形状-1", floats at (0, 0) with its key colour see-through, a recording
+// of the screen shows it, and a double click re-places it at a new scale.
+TEST_F(CatalogueProgram, AShapeFromAGifFloatsSeeThroughAndIsRecorded)
+{
+    testsupport::ScratchDir dir("catgif");
+    const std::string gif = dir.File("shape.gif");
+    std::string out;
+    // 60 x 40: magenta (the transparent entry) around a blue block at 20..39, 10..29.
+    ASSERT_EQ(0, testsupport::RunHost("convert -size 60x40 xc:magenta -fill blue -draw 'rectangle 20,10 39,29' "
+                                      "-transparent magenta '" + testsupport::UnixPath(gif) + "'", &out)) << out;
+    // Record the screen uncompressed into the scratch folder, with nothing
+    // to answer after the recording.
+    HKEY key = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_CURRENT_USER, kPrefsKey, 0, KEY_ALL_ACCESS, &key));
+    const struct { const char* name; DWORD value; } numbers[] = {
+        { "VideoInput", 0 }, { "PrevAfterRec", 0 }, { "OptionsAfterRec", 0 }, { "CreateSkoRecFile", 0 },
+        { "VideoFileNaming", 2 }, { "VideoMinimize", 0 }, { "VideoUseStartPt", 0 }, { "AviAutoConfig", 0 },
+        { "AviHandler", mmioFOURCC('D', 'I', 'B', ' ') }, { "AviFRRate", 5 }, { "AviFRScale", 1 }, { "AviFRTime", 1 },
+        { "AviPBRate", 5 }, { "AviPBScale", 1 }, { "AviPBTime", 1 }, { "RecordAudio", 0 },
+    };
+    for (const auto& n : numbers)
+        ::RegSetValueExA(key, n.name, 0, REG_DWORD, (const BYTE*)&n.value, sizeof(DWORD));
+    const std::string folder = dir.Path() + "\\";
+    ::RegSetValueExA(key, "VideoFileOutputDir", 0, REG_SZ, (const BYTE*)folder.c_str(), (DWORD)folder.size() + 1);
+    ::RegSetValueExA(key, "VideoAutoFilePrefix", 0, REG_SZ, (const BYTE*)"Capture-", 9);
+    ::RegCloseKey(key);
+
+    ASSERT_TRUE(Start());
+    const std::string shapes = LibraryFolder() + "\\我的形状.skoo";
+    const int shapesBefore = ItemCount(shapes, 1);
+    ASSERT_GT(shapesBefore, 0);
+    ::PostMessageA(main, WM_COMMAND, ID_CAT_HIDE, 0);
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(catalogue) != 0; }, 5000));
+    ::SetWindowPos(catalogue, HWND_TOP, 860, 100, 260, 420, SWP_SHOWWINDOW);
+    Pump(500);
+    ClickHeader(1, 0);
+    const COLORREF desktopAtKey = Pixel(5, 5);
+
+    ::PostMessageA(Items(), WM_COMMAND, ID_CAT_NEW_SHAPE, 0);
+    HWND dialog = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (dialog = ProgramDialog(main, "新建形状")) != NULL; }, 10000));
+    char name[64] = "";
+    ::GetDlgItemTextA(dialog, IDC_SHAPE_NAME, name, sizeof(name));
+    EXPECT_EQ("形状-1", std::string(name));
+    ::CheckRadioButton(dialog, IDC_SHAPE_BLANK, IDC_SHAPE_FILE, IDC_SHAPE_FILE);
+    ::SetDlgItemTextA(dialog, IDC_SHAPE_PATH, gif.c_str());
+    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    std::string lastName;
+    ASSERT_TRUE(PumpUntil([&] { return ItemCount(shapes, 1, nullptr, &lastName) == shapesBefore + 1; }, 10000));
+    EXPECT_EQ("形状-1", lastName);
+    HWND floater = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (floater = FloaterAt(main, 0, 0)) != NULL; }, 5000));
+    Pump(500);
+    EXPECT_EQ(RGB(0, 0, 255), Pixel(30, 20)) << "the picture";
+    EXPECT_EQ(desktopAtKey, Pixel(5, 5)) << "the key colour shows what is behind";
+    EXPECT_NE(RGB(255, 0, 255), Pixel(5, 5));
+
+    // A recording of the screen holds the note (the mouse, which the
+    // recording draws, kept away from it).
+    MouseTo(1200, 700);
+    EXPECT_EQ(1, RunProgram("/R"));
+    ASSERT_TRUE(PumpUntil([&] { return TitleEndsWith(main, IDS_RECORD_STATE_RECORDING); }, 20000));
+    Pump(1500);
+    EXPECT_EQ(1, RunProgram("/S"));
+    const std::string saved = dir.File("Capture-1.avi");
+    ASSERT_TRUE(PumpUntil([&] {
+        return ::GetFileAttributesA(saved.c_str()) != INVALID_FILE_ATTRIBUTES && TitleEndsWith(main, IDS_RECORD_STATE_IDLE);
+    }, 60000)) << "saved as " << saved;
+
+    // A double click on the floater opens the item editor; both scales at
+    // 200 % re-place the note twice as large.
+    ClickAt(30, 20);
+    ClickAt(30, 20);
+    HWND item = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (item = ProgramDialog(main, "编辑文字")) != NULL; }, 10000));
+    Pump(500);
+    ::CheckDlgButton(item, 28029, BST_CHECKED);
+    ::SendMessageA(item, WM_COMMAND, MAKEWPARAM(28029, BN_CLICKED), (LPARAM)::GetDlgItem(item, 28029));
+    HWND slider = ::GetDlgItem(item, 28028);
+    ::SendMessageA(slider, TBM_SETPOS, TRUE, 200);
+    ::SendMessageA(item, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 200), (LPARAM)slider);
+    ::PostMessageA(item, WM_COMMAND, IDOK, 0);
+    HWND larger = NULL;
+    EXPECT_TRUE(PumpUntil([&] {
+        larger = FloaterAt(main, 0, 0);
+        const RECT r = Rect(larger);
+        return larger && r.right - r.left == 120 && r.bottom - r.top == 80;
+    }, 10000)) << "re-placed at 120 x 80";
+    EXPECT_EQ(1u, Floaters(main).size()) << "the old floater is gone";
+    Quit();
+    const std::string frame = dir.File("frame.rgb");
+    ASSERT_EQ(0, testsupport::RunHost("ffmpeg -v error -y -i '" + testsupport::UnixPath(saved) +
+                                      "' -vframes 1 -vf crop=80:50:0:0 -f rawvideo -pix_fmt rgb24 '" +
+                                      testsupport::UnixPath(frame) + "'", &out)) << out;
+    std::string rgb;
+    ASSERT_TRUE(testsupport::ReadFileBytes(frame, &rgb));
+    ASSERT_EQ(80u * 50u * 3u, rgb.size());
+    auto at = [&](int x, int y) {
+        const size_t i = ((size_t)y * 80 + x) * 3;
+        return RGB((BYTE)rgb[i], (BYTE)rgb[i + 1], (BYTE)rgb[i + 2]);
+    };
+    EXPECT_EQ(RGB(0, 0, 255), at(30, 20)) << "the note is in the recording";
+    // (The first frame carries a cursor-like mark in the screen's top-left
+    // corner, so the key pixels looked at lie away from it.)
+    for (const POINT& key : { POINT{ 55, 5 }, POINT{ 50, 35 }, POINT{ 10, 35 } }) {
+        EXPECT_NE(RGB(255, 0, 255), at(key.x, key.y)) << "and its key colour is not";
+        EXPECT_EQ(at(75, 45), at(key.x, key.y)) << key.x << "," << key.y << ": what is behind the note shows";
+    }
 }
 
 }  // namespace

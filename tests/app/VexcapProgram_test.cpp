@@ -630,6 +630,27 @@ void SaveScreenBmp(const std::string& path, const RECT& r)
 
 }  // namespace
 
+// A tool-bar button's rectangle in another process: the message writes into
+// memory of the bar's own process, which is read back from there.
+bool RemoteItemRect(HWND toolBar, int index, RECT* rect)
+{
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(toolBar, &pid);
+    HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process)
+        return false;
+    bool ok = false;
+    void* remote = ::VirtualAllocEx(process, NULL, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
+    if (remote) {
+        SIZE_T read = 0;
+        ok = ::SendMessageA(toolBar, TB_GETITEMRECT, index, (LPARAM)remote) != 0 &&
+             ::ReadProcessMemory(process, remote, rect, sizeof(RECT), &read) && read == sizeof(RECT);
+        ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    ::CloseHandle(process);
+    return ok;
+}
+
 // The main window's menu bar, tool bar and status bar: Alt makes the first
 // menu button hot in the highlight colour, a hovered tool-bar button rises,
 // the status bar shows the state. A screenshot is left in the build folder.
@@ -660,7 +681,7 @@ TEST(VexcapProgram, MainWindowBarsRespondToKeysAndMouse)
     TapKey(VK_MENU);
     Pump(500);
     RECT item;
-    ::SendMessageA(menuBar, TB_GETITEMRECT, 0, (LPARAM)&item);
+    ASSERT_TRUE(RemoteItemRect(menuBar, 0, &item));
     POINT pt = { item.left + 2, item.top + 2 };
     ::ClientToScreen(menuBar, &pt);
     HDC screen = ::GetDC(NULL);
@@ -668,7 +689,7 @@ TEST(VexcapProgram, MainWindowBarsRespondToKeysAndMouse)
     TapKey(VK_MENU);
     Pump(300);
 
-    ::SendMessageA(toolBar, TB_GETITEMRECT, 0, (LPARAM)&item);
+    ASSERT_TRUE(RemoteItemRect(toolBar, 0, &item));
     POINT tl = { item.left, item.top };
     ::ClientToScreen(toolBar, &tl);
     MouseTo(tl.x + 20, tl.y + 10);
@@ -753,4 +774,80 @@ TEST(VexcapProgram, OptionsEntriesOpenTheirDialogs)
     DWORD size = sizeof(order);
     EXPECT_EQ(ERROR_SUCCESS, ::RegQueryValueExA(key, "SystemStampOrder2", NULL, NULL, (BYTE*)order, &size));
     EXPECT_NE(std::string::npos, std::string(order).find("TIMEDATE")) << order;
+}
+
+namespace {
+
+// The colour (0xRRGGBB) at the centre of a window, read from the screen.
+DWORD CentrePixel(HWND window)
+{
+    RECT r;
+    ::GetWindowRect(window, &r);
+    HDC screen = ::GetDC(NULL);
+    const COLORREF c = ::GetPixel(screen, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    ::ReleaseDC(NULL, screen);
+    return (DWORD)(GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c));
+}
+
+bool IsRecordingRed(DWORD rgb) { return (rgb >> 16) >= 180 && ((rgb >> 8) & 0xFF) < 60 && (rgb & 0xFF) < 60; }
+
+}  // namespace
+
+// The window comes from resource 2 with the program's icon. The Record
+// button shows the pause image while the recording runs (the engine blinks
+// it) and the record image when idle or paused; the tray icon shows red
+// while recording and the grey paused image once paused.
+TEST(VexcapProgram, RecordButtonAndTrayIconFollowTheRecordingState)
+{
+    ASSERT_EQ(0, CountRecorderWindows());
+    ScratchDir out("vxindicator");
+    DemoPrefs prefs(out.Path(), 0);
+    Program first("");
+    HWND main = WaitForMainWindow();
+    ASSERT_TRUE(main != NULL);
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 10000));
+    // The program's icon (a red dot on a screen) shows at the caption's left;
+    // the caption is otherwise blue and white. (Icons of another process's
+    // windows cannot be asked for under Wine.)
+    RECT frame;
+    ::GetWindowRect(main, &frame);
+    int red = 0;
+    HDC screen = ::GetDC(NULL);
+    for (int y = frame.top; y < frame.top + 24; ++y)
+        for (int x = frame.left; x < frame.left + 24; ++x) {
+            const COLORREF c = ::GetPixel(screen, x, y);
+            red += GetRValue(c) >= 180 && GetGValue(c) < 60 && GetBValue(c) < 60;
+        }
+    ::ReleaseDC(NULL, screen);
+    EXPECT_GT(red, 4) << "the program's icon in the caption";
+    HWND toolBar = ::GetDlgItem(main, 0xE800);
+    ASSERT_TRUE(toolBar != NULL);
+    const int kRecordImage = 0, kPauseImage = 3;
+    auto image = [&] { return (int)::SendMessageA(toolBar, TB_GETBITMAP, ID_MAIN_RECORD_PAUSE, 0); };
+    EXPECT_EQ(kRecordImage, image()) << "idle";
+
+    TapKey(VK_F9);
+    ASSERT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_RECORDING); }, 20000));
+    EXPECT_TRUE(PumpUntil([&] { return image() == kPauseImage; }, 10000)) << "the pause image while recording";
+    ASSERT_TRUE(PumpUntil([&] { return TrayIcons().size() == 1; }, 5000));
+    EXPECT_TRUE(PumpUntil([&] { return IsRecordingRed(CentrePixel(TrayIcons()[0])); }, 10000))
+        << std::hex << CentrePixel(TrayIcons()[0]);
+
+    TapKey(VK_F9);
+    ASSERT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_PAUSED); }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return image() == kRecordImage; }, 5000)) << "the record image once paused";
+    // No blinking while paused: the image and the tray stay as they are.
+    for (int i = 0; i < 6; ++i) {
+        Pump(250);
+        EXPECT_EQ(kRecordImage, image());
+        ASSERT_EQ(1u, TrayIcons().size());
+        const DWORD tray = CentrePixel(TrayIcons()[0]);
+        EXPECT_FALSE(IsRecordingRed(tray)) << std::hex << tray;
+    }
+
+    TapKey(VK_F10);
+    ASSERT_TRUE(PumpUntil([&] { return FileExists(out.File("Capture-1.avi")) &&
+                                       TitleShows(main, IDS_RECORD_STATE_IDLE); }, 60000));
+    EXPECT_EQ(0, RunProgram("/X"));
+    EXPECT_EQ(0, first.Wait(30000));
 }

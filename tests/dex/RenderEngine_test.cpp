@@ -549,6 +549,114 @@ TEST_F(RenderEngineTest, TransitionsBlendTheTrackWithTheTracksBelow)
     }
 }
 
+// A transition on a composition: A (red) on a track over 0-2 s; above it a
+// composition of two tracks, B (blue) over 1-3 s and a green still over
+// 2.5-3 s, with the transition on the composition over 1-2 s. The
+// composition's picture comes in over A as a track's would; after the
+// transition its own layers decide (the still over B).
+TEST_F(RenderEngineTest, TransitionsOnACompositionBlendWhatItShows)
+{
+    struct Case {
+        const char* what;
+        const char* clsid;
+        BOOL swap;
+        TransitionCase::Probe probes[5];
+    } cases[] = {
+        {"Fade", kFade, FALSE,
+         {{9, 160, 120, kRed}, {15, 160, 120, 0x7F007F}, {20, 160, 120, kBlue}, {25, 160, 120, kGreen},
+          {29, 5, 5, kGreen}}},
+        {"Inset", kInset, FALSE,
+         {{15, 2, 2, kBlue}, {15, 158, 118, kBlue}, {15, 162, 122, kRed}, {15, 317, 237, kRed}, {22, 2, 2, kBlue}}},
+        {"Inset, swapped inputs", kInset, TRUE,
+         {{15, 2, 2, kRed}, {15, 158, 118, kRed}, {15, 162, 122, kBlue}, {15, 317, 237, kBlue}, {25, 5, 5, kGreen}}},
+        {"Unknown transform: a cut at the cut point", "{01234567-89AB-CDEF-0123-456789ABCDEF}", FALSE,
+         {{14, 160, 120, kRed}, {15, 160, 120, kBlue}, {19, 0, 0, kBlue}, {20, 0, 0, kBlue}, {26, 0, 0, kGreen}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        IAMTimeline* tl = NULL;
+        ASSERT_EQ(S_OK, DexCreate(CLSID_AMTimeline, &tl));
+        IAMTimelineTrack* lower = AddGroup(tl, true);
+        AddSource(tl, lower, Wide(media.a), 0, 2, 0);
+        IAMTimelineObj* groupObj = NULL;
+        ASSERT_EQ(S_OK, tl->GetGroup(&groupObj, 0));
+        IAMTimelineComp* group = NULL;
+        groupObj->QueryInterface(IID_IAMTimelineComp, (void**)&group);
+        IAMTimelineObj* compObj = NULL;
+        tl->CreateEmptyNode(&compObj, TIMELINE_MAJOR_TYPE_COMPOSITE);
+        ASSERT_EQ(S_OK, group->VTrackInsBefore(compObj, -1));
+        IAMTimelineComp* comp = NULL;
+        compObj->QueryInterface(IID_IAMTimelineComp, (void**)&comp);
+        for (int i = 0; i < 2; ++i) {
+            IAMTimelineObj* trackObj = NULL;
+            tl->CreateEmptyNode(&trackObj, TIMELINE_MAJOR_TYPE_TRACK);
+            ASSERT_EQ(S_OK, comp->VTrackInsBefore(trackObj, -1));
+            IAMTimelineTrack* track = NULL;
+            trackObj->QueryInterface(IID_IAMTimelineTrack, (void**)&track);
+            if (i == 0)
+                AddSource(tl, track, Wide(media.b), 1, 3, 0);
+            else
+                AddSource(tl, track, Wide(media.s) + L".XRVImg3", 2.5, 3, 0);
+            track->Release();
+            trackObj->Release();
+        }
+        IAMTimelineObj* transObj = NULL;
+        tl->CreateEmptyNode(&transObj, TIMELINE_MAJOR_TYPE_TRANSITION);
+        GUID sub = GUID_NULL;
+        CLSIDFromString((LPOLESTR)Wide(c.clsid).c_str(), &sub);
+        transObj->SetSubObjectGUID(sub);
+        transObj->SetStartStop(1 * kSec, 2 * kSec);
+        IAMTimelineTrans* trans = NULL;
+        transObj->QueryInterface(IID_IAMTimelineTrans, (void**)&trans);
+        trans->SetSwapInputs(c.swap);
+        trans->SetCutPoint(kHalfSec);
+        IAMTimelineTransable* transable = NULL;
+        ASSERT_EQ(S_OK, compObj->QueryInterface(IID_IAMTimelineTransable, (void**)&transable));
+        ASSERT_EQ(S_OK, transable->TransAdd(transObj));
+
+        IRenderEngine* engine = NULL;
+        ASSERT_EQ(S_OK, DexCreate(CLSID_RenderEngine, &engine));
+        ASSERT_EQ(S_OK, engine->SetTimelineObject(tl));
+        ASSERT_EQ(S_OK, engine->ConnectFrontEnd());
+        CKeepSink* video = new CKeepSink();
+        video->AddRef();
+        IGraphBuilder* graph = NULL;
+        engine->GetFilterGraph(&graph);
+        graph->AddFilter(video, L"Video Sink");
+        IPin* pin = NULL;
+        ASSERT_EQ(S_OK, engine->GetGroupOutputPin(0, &pin));
+        ASSERT_EQ(S_OK, graph->ConnectDirect(pin, video->InputPin(0), NULL));
+        pin->Release();
+        IMediaControl* control = NULL;
+        IMediaEvent* events = NULL;
+        graph->QueryInterface(IID_IMediaControl, (void**)&control);
+        graph->QueryInterface(IID_IMediaEvent, (void**)&events);
+        long code = 0;
+        ASSERT_GE(control->Run(), 0);
+        ASSERT_EQ(S_OK, events->WaitForCompletion(60000, &code));
+        control->Stop();
+        ASSERT_EQ(30u, video->data_.size());
+        for (const TransitionCase::Probe& p : c.probes)
+            EXPECT_EQ(p.colour, Pixel(video->data_[p.frame], p.x, p.y))
+                << "frame " << p.frame << " at " << p.x << "," << p.y;
+
+        events->Release();
+        control->Release();
+        graph->Release();
+        video->Release();
+        engine->Release();
+        transable->Release();
+        trans->Release();
+        transObj->Release();
+        comp->Release();
+        compObj->Release();
+        group->Release();
+        groupObj->Release();
+        lower->Release();
+        tl->Release();
+    }
+}
+
 // Marks the picture's top-left pixel of every frame it gets with white and
 // keeps the frame times it was given.
 class CMarkingDrawer : public IOverlayFrameDrawer {

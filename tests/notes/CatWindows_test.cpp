@@ -19,6 +19,8 @@
 #include "TestSupport.h"
 #include "UiTestSupport.h"
 #include "resources/ids_catwin.h"
+#include "resources/ids_controls.h"
+#include "settings/RecorderPrefs.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -548,3 +550,44 @@ TEST_F(RecorderCatalogue, PagesArePaintedInTheirKindsColours)
 }
 
 }  // namespace
+
+// The first press on the layout library shows the hot-key tip; unticking
+// "show again" keeps it away for good, also from a new catalogue window.
+TEST_F(RecorderCatalogue, TheFirstPressOnTheLayoutsShowsTheHotKeyTipOnce)
+{
+    for (bool untick : {false, true}) {
+        CRecorderPrefs prefs(NULL);
+        prefs.m_flags = 0;
+        fakeHost.prefs = &prefs;
+        int tips = 0;
+        for (int window = 0; window < 2; ++window) {
+            TearDown();
+            SetUp();
+            Open(WriteLibrary(dir, "n.skot", 2, {"A note"}), 2);
+            Open(WriteLibrary(dir, "l.skol", 0, {}), 0);
+            uitest::ModalAnswerer answerer([&](HWND dialog) {
+                char caption[128] = "";
+                ::GetWindowTextA(dialog, caption, sizeof(caption));
+                if (std::string(caption) != "Skorvale 录像器提示")
+                    return false;
+                ++tips;
+                if (untick)
+                    ::CheckDlgButton(dialog, IDC_TIP_SHOW_AGAIN, BST_UNCHECKED);
+                return uitest::ModalAnswerer::Press(dialog, IDOK);
+            });
+            // Two presses on the layout page, one on the notes page.
+            for (int press = 0; press < 2; ++press) {
+                items->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+                items->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+            }
+            manager->Activate(1);
+            items->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+            items->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+        }
+        EXPECT_EQ(untick ? 1 : 2, tips) << (untick ? "unticked" : "kept");
+        EXPECT_EQ(untick, (prefs.m_flags & kFlagNoHotKeyTip) != 0);
+        fakeHost.prefs = nullptr;
+    }
+    // Without preferences there is nothing to remember it in: no tip.
+    EXPECT_FALSE(items->OfferHotKeyTip());
+}

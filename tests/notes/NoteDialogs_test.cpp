@@ -271,3 +271,94 @@ TEST(NewShapeDialog, WithoutAnImageEditorABlankShapeCannotBeChosen)
 }
 
 }  // namespace
+
+namespace {
+
+// Chooses 20-point type in the real font dialog.
+Script::Step FontOf20Points()
+{
+    return [](HWND d) {
+        HWND size = ::GetDlgItem(d, 0x472);   // the size box
+        const LRESULT index = ::SendMessageA(size, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)"20");
+        if (index != CB_ERR) {
+            ::SendMessageA(size, CB_SETCURSEL, index, 0);
+            ::SendMessageA(d, WM_COMMAND, MAKEWPARAM(0x472, CBN_SELCHANGE), (LPARAM)size);
+        }
+        ::SetWindowTextA(size, "20");
+        return IDOK;
+    };
+}
+
+// Types red, green and blue into the real colour dialog.
+Script::Step Colour(int r, int g, int b)
+{
+    return [=](HWND d) {
+        ::SetDlgItemInt(d, 706, r, FALSE);
+        ::SetDlgItemInt(d, 707, g, FALSE);
+        ::SetDlgItemInt(d, 708, b, FALSE);
+        return IDOK;
+    };
+}
+
+}  // namespace
+
+// The style is edited through the font and colour dialogs and the lists, and
+// reaches the note only on OK; a bad frame width is refused.
+TEST(TextNoteDialog, EditsTheStyleAndKeepsItOnlyOnOk)
+{
+    FakeHost host;
+    HDC screen = ::GetDC(NULL);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(NULL, screen);
+    for (int button : {IDCANCEL, IDOK}) {
+        CDataTextObject note;
+        note.m_text = "styled";
+        const CNoteStyle before = note;
+        Script script({[](HWND) { return IDC_TEXT_NOTE_FONT; }, FontOf20Points(),
+                       [](HWND) { return IDC_TEXT_NOTE_BACKGROUND; }, Colour(10, 20, 30),
+                       [](HWND) { return IDC_TEXT_NOTE_FRAME_COLOUR; }, Colour(200, 100, 50),
+                       [](HWND d) {
+                           ::SendDlgItemMessageA(d, IDC_TEXT_NOTE_FRAME, CB_SETCURSEL, 1, 0);
+                           ::SendDlgItemMessageA(d, IDC_TEXT_NOTE_ALIGN, CB_SETCURSEL, 2, 0);
+                           ::SendDlgItemMessageA(d, IDC_TEXT_NOTE_VALIGN, CB_SETCURSEL, 1, 0);
+                           ::CheckDlgButton(d, IDC_TEXT_NOTE_WRAP, BST_UNCHECKED);
+                           ::SetDlgItemTextA(d, IDC_TEXT_NOTE_FRAME_WIDTH, "21");
+                           return IDOK;   // refused: the frame is too wide
+                       },
+                       [=](HWND d) {
+                           ::SetDlgItemTextA(d, IDC_TEXT_NOTE_FRAME_WIDTH, "6");
+                           return button;
+                       }});
+        CTextNoteDlg dlg(&note, NULL, NULL);
+        EXPECT_EQ(button, dlg.DoModal());
+        EXPECT_EQ(0u, script.Left());
+        if (button == IDCANCEL) {
+            EXPECT_EQ(before.m_fontHeight, note.m_fontHeight);
+            EXPECT_EQ(before.m_backgroundColor, note.m_backgroundColor);
+            EXPECT_EQ(before.m_flags, note.m_flags);
+            EXPECT_EQ(before.m_frameWidth, note.m_frameWidth);
+            continue;
+        }
+        EXPECT_EQ(std::vector<std::string>{Str(IDS_TEXT_NOTE_BAD_FRAME)}, script.Messages());
+        EXPECT_EQ(-::MulDiv(20, dpi, 72), note.m_fontHeight);
+        EXPECT_EQ(RGB(10, 20, 30), note.m_backgroundColor);
+        EXPECT_EQ(RGB(200, 100, 50), note.m_frameColor);
+        EXPECT_EQ((DWORD)CNoteStyle::kFrameSolid, note.m_flags & CNoteStyle::kFrameMask);
+        EXPECT_EQ(2, CTextNoteDlg::AlignIndex(note.m_flags)) << "right";
+        EXPECT_EQ(1, CTextNoteDlg::VAlignIndex(note.m_flags)) << "middle";
+        EXPECT_EQ(0u, note.m_flags & CNoteStyle::kWordWrap);
+        EXPECT_EQ(6, note.m_frameWidth);
+        EXPECT_STREQ("styled", (const char*)note.m_text);
+    }
+}
+
+TEST(TextNoteDialog, AlignmentIndexesAndLayoutBitsMapBothWays)
+{
+    for (int h = 0; h < 3; ++h)
+        for (int v = 0; v < 3; ++v) {
+            const DWORD flags = CTextNoteDlg::WithAlignment(0xF0, h, v);
+            EXPECT_EQ(0xF0u, flags & 0xF0u) << "other bits are kept";
+            EXPECT_EQ(h, CTextNoteDlg::AlignIndex(flags));
+            EXPECT_EQ(v, CTextNoteDlg::VAlignIndex(flags));
+        }
+}

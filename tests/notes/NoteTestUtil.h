@@ -34,8 +34,11 @@ public:
         return TRUE;
     }
 
+    CRecorderPrefs* GetNotePrefs() override { return prefs; }
+
     int count = 0;
     BOOL layered = TRUE;
+    CRecorderPrefs* prefs = nullptr;
     CNoteStyle defaults;
     std::vector<std::pair<HWND, int>> alphaCalls;
 };

@@ -305,6 +305,74 @@ TEST(SoftTransitions, FadeHalfwayFromRedToBlueIsPurple)
     EXPECT_EQ(127u, blue & 0xFF) << "blue";
 }
 
+// Every pair of bytes at weights from 0 to 1, the largest products
+// included: each byte is (incoming x a + outgoing x (2^24 - a)) >> 24 with
+// a = trunc(t x 2^24), computed without overflow in every lane.
+TEST(SoftTransitions, FadeIsExactForEveryBytePair)
+{
+    std::vector<uint32_t> outgoing(256 * 256 / 4), incoming(outgoing.size()), before;
+    uint8_t* a = reinterpret_cast<uint8_t*>(outgoing.data());
+    uint8_t* b = reinterpret_cast<uint8_t*>(incoming.data());
+    for (double t : {0.0, 1e-9, 0.25, 0.5, 0.999, 1.0 - 1e-9, 1.0}) {
+        for (int i = 0; i < 256 * 256; ++i) {
+            a[i] = (uint8_t)(i >> 8);
+            b[i] = (uint8_t)i;
+        }
+        SoftFrameInfo frame = {0, 128, 128};   // 65536 bytes
+        SoftFade(t, &frame, outgoing.data(), incoming.data());
+        const uint64_t w = (uint64_t)(t * 16777216.0);
+        int wrong = 0;
+        for (int i = 0; i < 256 * 256; ++i) {
+            const uint64_t want = ((uint64_t)(i & 0xFF) * w + (uint64_t)(i >> 8) * (16777216 - w)) >> 24;
+            if (b[i] != want && wrong++ < 3)
+                ADD_FAILURE() << "t " << t << ": outgoing " << (i >> 8) << ", incoming " << (i & 0xFF) << " gave "
+                              << (int)b[i] << " instead of " << want;
+        }
+        EXPECT_EQ(0, wrong) << "t " << t;
+    }
+}
+
+// GradientWipe's soft edge over a full-width row of varied bytes: pixel x of
+// the band takes the outgoing bytes at weight (x - (pos - band)) x step,
+// against the formula in 64 bits.
+TEST(SoftTransitions, GradientWipeEdgeIsExact)
+{
+    const int w = 1920, h = 2;
+    const int64_t band = 384;                   // trunc(1920 x 0.2)
+    const uint64_t step = 16777216 / band;
+    for (double t : {0.1, 0.5, 0.9}) {
+        std::vector<uint32_t> outgoing((size_t)w * h), incoming(outgoing.size());
+        for (size_t i = 0; i < outgoing.size(); ++i) {
+            outgoing[i] = (uint32_t)(i * 2654435761u);
+            incoming[i] = (uint32_t)(i * 40503u + 0x9E3779B9u);
+        }
+        const std::vector<uint32_t> before = incoming;
+        SoftFrameInfo frame = {0, w, h};
+        SoftGradientWipe(t, &frame, outgoing.data(), incoming.data());
+        const int64_t pos = (int64_t)((w + band) * t), start = pos - band;
+        int wrong = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const size_t i = (size_t)y * w + x;
+                uint32_t want = before[i];
+                if (x >= pos) {
+                    want = outgoing[i];
+                } else if (x >= start) {
+                    const uint64_t wa = (uint64_t)(x - start) * step;
+                    want = 0;
+                    for (int c = 0; c < 32; c += 8)
+                        want |= (uint32_t)(((((outgoing[i] >> c) & 0xFF) * wa +
+                                             ((before[i] >> c) & 0xFF) * (16777216 - wa)) >> 24)
+                                           << c);
+                }
+                if (incoming[i] != want && wrong++ < 3)
+                    ADD_FAILURE() << "t " << t << " at " << x << "," << y << ": " << std::hex << incoming[i]
+                                  << " instead of " << want;
+            }
+        EXPECT_EQ(0, wrong) << "t " << t;
+    }
+}
+
 // The random transitions: t = 0 shows only the outgoing frame and t = 1 only
 // the incoming one; in between a row (RandomBars) or pixel (RandomDissolve)
 // is incoming exactly when its random value is below t * 32768.

@@ -1,7 +1,11 @@
 #include "painter/ImageEditDlg.h"
 
 #include "catalogue/DataShapeObject.h"
+#include "framework/WinApp.h"
+#include "painter/PntTextFmtBar.h"
+#include "resources/ids_controls.h"
 #include "resources/ids_painter.h"
+#include "settings/RecorderPrefs.h"
 
 #include "TestSupport.h"
 #include "UiTestSupport.h"
@@ -284,4 +288,173 @@ TEST(EditShapeImage, ToolBarAndMouseDrawAndUndoThroughTheDialog)
                 EXPECT_EQ(kRed, c) << x << "," << y;
         }
     EXPECT_EQ(10 * 5, red) << "the filled rectangle, undone and redone, and nothing else";
+}
+
+namespace {
+
+void Key(WORD vk)
+{
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = vk;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(2, in, sizeof(INPUT));
+    ::Sleep(80);
+}
+
+POINT CentreOf(HWND window)
+{
+    RECT r = {};
+    ::GetWindowRect(window, &r);
+    POINT p = { (r.left + r.right) / 2, (r.top + r.bottom) / 2 };
+    return p;
+}
+
+}  // namespace
+
+// The text tool driven by the mouse and keyboard only: the tool-bar button
+// opens the text bar, a character typed on the picture starts the text, the
+// frame's corner handles are dragged in, more is typed, Bold and right
+// alignment are pressed; the text inks only inside its frame and the bar's
+// choices are kept under "Text Tool".
+TEST(EditShapeImage, TextTypedInTheBarInksOnlyItsFrameAndIsRemembered)
+{
+    testsupport::ScratchRegKey scratch("Software\\VexcapTextToolTest");
+    CWinApp app("TextToolTestApp");
+    app.SetRegistryKey("VexcapTextToolTest");
+
+    CDataShapeObject shape;
+    MakePicture(shape.m_image, 160, 100);
+    CPntEditSettings settings;
+    settings.drawColour = kRed;
+    std::thread script;
+    CRect frame;
+    std::string typed;
+    int alignment = -1;
+    uitest::ModalAnswerer answerer([&](HWND dialog) {
+        CPaintControl* ctrl = ControlOf(dialog);
+        HWND bar = ::GetDlgItem(dialog, IDC_PNT_TOOLBAR);
+        if (!ctrl || !bar || script.joinable())
+            return false;
+        const POINT textButton = ButtonPoint(bar, 52780);
+        auto client = [&](int x, int y, int dx, int dy) {
+            const CPoint c = ctrl->ImageToClient(CPoint(x, y)) + CPoint(dx, dy);
+            POINT p = { c.x, c.y };
+            ::ClientToScreen(ctrl->m_hWnd, &p);
+            return p;
+        };
+        // The outside handles of the whole-picture frame, and where they go.
+        const POINT bottomRight = client(160, 100, 2, 2), bottomRightTo = client(140, 70, 2, 2);
+        const POINT topLeft = client(0, 0, -3, -3), topLeftTo = client(30, 20, -3, -3);
+        script = std::thread([=, &frame, &typed, &alignment] {
+            Click(textButton);
+            ::Sleep(300);
+            // The bar opens centred over the picture: out of the way with it.
+            HWND textBar = ctrl->GetTextBar().m_hWnd;
+            ::SetWindowPos(textBar, NULL, 0, ::GetSystemMetrics(SM_CYSCREEN) - 160, 0, 0,
+                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            Key('X');   // the picture still has the focus
+            Send(bottomRight, 0);
+            Send(bottomRight, MOUSEEVENTF_LEFTDOWN);
+            Send(bottomRightTo, 0);
+            Send(bottomRightTo, MOUSEEVENTF_LEFTUP);
+            Send(topLeft, 0);
+            Send(topLeft, MOUSEEVENTF_LEFTDOWN);
+            Send(topLeftTo, 0);
+            Send(topLeftTo, MOUSEEVENTF_LEFTUP);
+            Key('W');
+            Key('M');
+            Click(CentreOf(::GetDlgItem(textBar, IDC_PNT_TEXT_BOLD)));
+            Click(CentreOf(::GetDlgItem(textBar, IDC_PNT_TEXT_ALIGN_RIGHT)));
+            ::SendMessageA(dialog, WM_NULL, 0, 0);   // everything before is handled
+            frame = ctrl->GetSelection();
+            typed = ctrl->GetText();
+            alignment = ctrl->GetTextAlignment();
+            ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        });
+        return true;
+    });
+    EXPECT_TRUE(EditShapeImage(settings, &shape));
+    if (script.joinable())
+        script.join();
+    EXPECT_EQ("xwm", typed) << "the first character, typed on the picture, is kept";
+    EXPECT_EQ(2, alignment);
+    ASSERT_GE(frame.left, 28) << frame.left << "," << frame.top << "," << frame.right << "," << frame.bottom;
+    ASSERT_LE(frame.left, 32);
+    ASSERT_GE(frame.right, 138);
+    ASSERT_LE(frame.right, 142);
+
+    CPaintControl check(CPaintControl::kCatalogue);
+    ASSERT_TRUE(check.SetImage(&shape.m_image));
+    int ink = 0, inkRight = -1, outside = 0;
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 160; ++x) {
+            const COLORREF c = check.GetImage().GetPixel(x, y);
+            if ((x == 0 && y == 0) || c == RGB(255, 255, 255))
+                continue;
+            if (frame.PtInRect(CPoint(x, y))) {
+                ++ink;
+                inkRight = std::max(inkRight, x);
+            } else {
+                ++outside;
+            }
+        }
+    EXPECT_GT(ink, 0) << "the text is drawn";
+    EXPECT_EQ(0, outside) << "nothing outside the frame";
+    EXPECT_GT(inkRight, (frame.left + frame.right) / 2) << "right-aligned text ends in the frame's right half";
+
+    LOGFONT stored;
+    ASSERT_TRUE(CPntTextFmtBar::ParseFont(app.GetProfileString("Text Tool", "Font", ""), &stored));
+    EXPECT_EQ(700, stored.lfWeight);
+    EXPECT_EQ(2, (int)app.GetProfileInt("Text Tool", "Alignment", -1));
+}
+
+// The recorder's tip about the text tool shows the first time the text bar
+// opens over the edit dialog, once per run, and never again after the user
+// unticks "show again".
+TEST(EditShapeImage, TextTipShowsOnceAndNeverAfterUnticking)
+{
+    for (bool untick : { true, false }) {
+        CRecorderPrefs prefs(NULL);
+        prefs.m_flags = 0;
+        int tips = 0;
+        for (int run = 0; run < 2; ++run) {
+            CDataShapeObject shape;
+            MakePicture(shape.m_image, 64, 48);
+            CPntEditSettings settings;
+            settings.prefs = &prefs;
+            int stage = 0;
+            DWORD textChosenAt = 0;
+            uitest::ModalAnswerer answerer([&](HWND dialog) {
+                char caption[128] = "";
+                ::GetWindowTextA(dialog, caption, sizeof(caption));
+                if (std::string(caption) == "Skorvale 录像器提示") {
+                    ++tips;
+                    if (untick)
+                        ::CheckDlgButton(dialog, IDC_TIP_SHOW_AGAIN, BST_UNCHECKED);
+                    stage = 2;
+                    return uitest::ModalAnswerer::Press(dialog, IDOK);
+                }
+                if (std::string(caption) != "编辑图像")
+                    return false;
+                HWND bar = ::GetDlgItem(dialog, IDC_PNT_TOOLBAR);
+                CPaintControl* ctrl = ControlOf(dialog);
+                if (stage == 0 && bar && ctrl) {
+                    // Text tool, another tool, text again: the bar opens once.
+                    ::SendMessageA(bar, WM_COMMAND, 52780, 0);
+                    ::SendMessageA(bar, WM_COMMAND, 52784, 0);
+                    ::SendMessageA(bar, WM_COMMAND, 52780, 0);
+                    textChosenAt = ::GetTickCount();
+                    stage = 1;
+                    return true;
+                }
+                if (stage == 2 || (stage == 1 && ::GetTickCount() - textChosenAt > 800))
+                    return uitest::ModalAnswerer::Press(dialog, IDOK);
+                return false;
+            });
+            EditShapeImage(settings, &shape);
+        }
+        EXPECT_EQ(untick ? 1 : 2, tips) << (untick ? "unticked" : "kept ticked");
+        EXPECT_EQ(untick, (prefs.m_flags & kFlagNoTextToolTip) != 0);
+    }
 }

@@ -1,6 +1,7 @@
 #include "painter/ItemImageEditDlg.h"
 
 #include "catalogue/DataShapeObject.h"
+#include "painter/PntTextFmtBar.h"
 #include "resources/ids_painter.h"
 
 #include "UiTestSupport.h"
@@ -170,4 +171,55 @@ TEST(ItemImageEditor, CancelChangesNothing)
     EXPECT_EQ(120, shape.m_widthPercent);
     EXPECT_EQ(80, shape.m_heightPercent);
     EXPECT_EQ(before, std::vector<BYTE>(shape.m_image.GetBlock(), shape.m_image.GetBlock() + shape.m_image.GetBlockSize()));
+}
+
+// The text bar opens as a captioned tool window holding the shape's caption,
+// its edit takes the focus, and what is typed there becomes the caption.
+TEST(ItemImageEditor, TheTextBarHoldsTheCaptionAndTakesWhatIsTyped)
+{
+    CDataShapeObject shape;
+    MakePicture(shape.m_image, 30, 20);
+    shape.m_caption.m_text = "旧";
+    CPntEditSettings settings;
+    int stage = 0;
+    DWORD typedAt = 0;
+    std::string shownText;
+    bool focused = false, captioned = false, toolWindow = false;
+    uitest::ModalAnswerer answerer([&](HWND dialog) {
+        CPaintControl* ctrl = ControlOf(dialog);
+        if (!ctrl)
+            return false;
+        CPntTextFmtBar& bar = ctrl->GetTextBar();
+        HWND edit = bar.GetCurrentEdit() ? bar.GetCurrentEdit()->m_hWnd : NULL;
+        if (stage == 0) {
+            if (!edit)
+                return false;
+            char text[64] = "";
+            ::GetWindowTextA(edit, text, sizeof(text));
+            shownText = text;
+            focused = ::GetFocus() == edit;
+            captioned = (bar.GetStyle() & WS_CAPTION) == WS_CAPTION && ::IsWindowVisible(bar.m_hWnd);
+            toolWindow = (bar.GetExStyle() & WS_EX_TOOLWINDOW) != 0;
+            ::SendMessageA(edit, EM_SETSEL, 0, -1);
+            for (WORD key : { (WORD)'A', (WORD)'B' }) {
+                INPUT in[2] = {};
+                in[0].type = in[1].type = INPUT_KEYBOARD;
+                in[0].ki.wVk = in[1].ki.wVk = key;
+                in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+                ::SendInput(2, in, sizeof(INPUT));
+            }
+            typedAt = ::GetTickCount();
+            stage = 1;
+            return true;
+        }
+        if (::GetTickCount() - typedAt < 600)
+            return false;
+        return uitest::ModalAnswerer::Press(dialog, IDOK);
+    });
+    EXPECT_TRUE(OpenItemImageEditor(settings, &shape));
+    EXPECT_EQ("旧", shownText);
+    EXPECT_TRUE(focused) << "the bar's edit has the focus";
+    EXPECT_TRUE(captioned);
+    EXPECT_TRUE(toolWindow);
+    EXPECT_EQ("ab", std::string((LPCTSTR)shape.m_caption.m_text)) << "the typed text replaced the selected caption";
 }

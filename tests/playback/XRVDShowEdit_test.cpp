@@ -120,6 +120,81 @@ TEST_F(FacadeEditTest, OverlaysMoveWithinTheList)
     EXPECT_EQ(0, facade.CountOverlays(1));
 }
 
+// Lookups by time use the drawing rule: [Start - FadeIn, End + FadeOut)
+// while fading applies, else [Start, End); by id finds only what the list
+// holds. Without a timeline they fail.
+TEST_F(FacadeEditTest, OverlayLookupsByTimeFollowTheDrawingRule)
+{
+    XRVDShow facade(TRUE);
+    // Flags 4 (as spotlights) for two, 1 (an image) for the third; a text
+    // of flags 0 matches no mask.
+    COverlay* plain = new COverlayText;   // [1, 2)
+    plain->m_overlayFlags = 4;
+    plain->SetStart(S(1));
+    plain->SetEnd(S(2));
+    COverlay* faded = new COverlayText;   // [0.5, 2.5) with its fades
+    faded->m_overlayFlags = 4;
+    faded->SetStart(S(1));
+    faded->SetEnd(S(2));
+    faded->m_fadeIn = S(0.5);
+    faded->m_fadeOut = S(0.5);
+    COverlay* image = new COverlayText;   // fades switched off: [1, 2)
+    image->m_overlayFlags = 1;
+    image->SetStart(S(1));
+    image->SetEnd(S(2));
+    image->m_fadeIn = S(0.5);
+    image->m_fadeOut = S(0.5);
+    image->m_disableFading = 1;
+    COverlay* unflagged = new COverlayText;   // [1, 2), flags 0
+    unflagged->SetStart(S(1));
+    unflagged->SetEnd(S(2));
+    // List order: plain, faded, unflagged, image.
+    for (COverlay* o : {image, unflagged, faded, plain})
+        ASSERT_EQ(S_OK, facade.InsertOverlayFirst(o, NULL));
+    struct Case {
+        double at;
+        int count;
+        COverlay* first;   // the first active one with flags 1 or 4
+        COverlay* second;
+        COverlay* firstImage;
+    } cases[] = {
+        {0.49, 0, NULL, NULL, NULL},    {0.5, 1, faded, NULL, NULL},   {0.99, 1, faded, NULL, NULL},
+        {1.0, 4, plain, faded, image}, {1.99, 4, plain, faded, image}, {2.0, 1, faded, NULL, NULL},
+        {2.49, 1, faded, NULL, NULL},  {2.5, 0, NULL, NULL, NULL},
+    };
+    for (const Case& c : cases) {
+        int count = -1;
+        EXPECT_EQ(S_OK, facade.GetOverlayCountAtTime(S(c.at), &count)) << c.at;
+        EXPECT_EQ(c.count, count) << c.at;
+        COverlay* got = NULL;
+        EXPECT_EQ(c.first ? S_OK : E_FAIL, facade.GetOverlayAtTime(S(c.at), 0, 5, &got)) << c.at;
+        EXPECT_EQ(c.first, got) << c.at;
+        EXPECT_EQ(c.second ? S_OK : E_FAIL, facade.GetOverlayAtTime(S(c.at), 1, 4, &got)) << c.at;
+        EXPECT_EQ(c.second, got) << c.at;
+        EXPECT_EQ(c.firstImage ? S_OK : E_FAIL, facade.GetOverlayAtTime(S(c.at), 0, 1, &got)) << c.at;
+        EXPECT_EQ(c.firstImage, got) << c.at;
+    }
+    COverlay* got = NULL;
+    EXPECT_EQ(E_FAIL, facade.GetOverlayAtTime(S(1), -1, 5, &got));
+    EXPECT_EQ(E_FAIL, facade.GetOverlayAtTime(S(1), 0, 2, &got)) << "no overlay has flag 2";
+    EXPECT_EQ(E_POINTER, facade.GetOverlayAtTime(S(1), 0, 5, NULL));
+    EXPECT_EQ(S_OK, facade.GetOverlayById(&got, faded->m_overlayId));
+    EXPECT_EQ(faded, got);
+    EXPECT_EQ(E_FAIL, facade.GetOverlayById(&got, -7));
+    EXPECT_EQ(NULL, got);
+    EXPECT_EQ(S_OK, facade.RemoveOverlay(faded->m_overlayId, FALSE)) << "given back, not deleted";
+    EXPECT_EQ(E_FAIL, facade.GetOverlayById(&got, faded->m_overlayId));
+    delete faded;
+
+    XRVDShow bare(FALSE);
+    int count = -1;
+    EXPECT_EQ(E_FAIL, bare.GetOverlayCountAtTime(S(1), &count));
+    EXPECT_EQ(0, count);
+    EXPECT_EQ(E_FAIL, bare.GetOverlayById(&got, 0));
+    EXPECT_EQ(E_FAIL, bare.SetOverlayValue(1, 0));
+    EXPECT_EQ(S_OK, facade.SetOverlayValue(0, 0));
+}
+
 std::vector<std::pair<LONGLONG, double>> VolumeKeys(IPropertySetter* setter, LONG* paramCount)
 {
     std::vector<std::pair<LONGLONG, double>> keys;

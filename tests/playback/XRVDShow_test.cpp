@@ -7,8 +7,11 @@
 #include "TimelineTestSupport.h"
 #include "TestSupport.h"
 
+#include "XRVDirectShow/GraphUtil.h"
 #include "XRVDirectShow/TimelinePlayer.h"
 #include "XRVDirectShow/XRVDShow.h"
+#include "overlays/OverlayList.h"
+#include "overlays/OverlayRectangle.h"
 
 #include <string>
 #include <vector>
@@ -312,6 +315,89 @@ TEST_F(FacadeGraphTest, FrameGrabPostsTheFrameAtTheTime)
     }
     player.KillActionThread(TRUE);
     EXPECT_FALSE(player.IsActionThreadRunning());
+}
+
+// The drawer the overlay filter of a timeline holds (NULL for none).
+CComPtr<IOverlayFrameDrawer> DrawerOf(XRVDSTimeline* t)
+{
+    CComPtr<IOverlayFrameDrawer> drawer;
+    CComQIPtr<IXrvOverlay> overlay(t ? t->m_pOverlayFilter : NULL);
+    if (overlay)
+        overlay->GetDrawer(&drawer);
+    return drawer;
+}
+
+bool InputConnected(IBaseFilter* filter)
+{
+    CComPtr<IPin> in, peer;
+    return filter && SUCCEEDED(FindInputPin(filter, &in, 0)) && in && SUCCEEDED(in->ConnectedTo(&peer)) && peer;
+}
+
+// The facade's overlay list is what the timeline's overlay filter draws: in
+// the preview chain, in a copy of the timeline (the file writer's) and in a
+// timeline attached later. The list
+// outlives the facade while a copy holds it, overlays included.
+TEST_F(FacadeGraphTest, OverlayListReachesEveryOverlayFilter)
+{
+    CComPtr<IOverlayFrameDrawer> copyDrawer;
+    {
+        CTimelinePlayer player;
+        IOverlayFrameDrawer* list = player.GetOverlayList();
+        ASSERT_TRUE(list != NULL);
+        ASSERT_EQ(S_OK, player.AddMediaFile(0, dir.File("colours.avi").c_str()));
+        EXPECT_EQ(list, DrawerOf(player.GetTimeline()).p) << "from the timeline's construction on";
+        ASSERT_EQ(S_OK, player.BuildPreviewGraph());
+        EXPECT_EQ(list, DrawerOf(player.GetTimeline()).p);
+        EXPECT_TRUE(InputConnected(player.GetTimeline()->m_pOverlayFilter)) << "in the preview chain";
+        // The frames pass through it: a pause shows one.
+        CComPtr<IMediaControl> control;
+        ASSERT_EQ(S_OK, player.GetMediaControl(&control));
+        control->Pause();
+        OAFilterState state;
+        control->GetState(5000, &state);
+        CComQIPtr<IXrvOverlay> overlay(player.GetTimeline()->m_pOverlayFilter);
+        ASSERT_TRUE(overlay != NULL);
+        EXPECT_TRUE(mediatest::PumpUntil([&] { return overlay->DrawnFrames() > 0; }, 5000));
+        control->Stop();
+
+        // SetOverlayValue reaches the filter.
+        HANDLE event = CreateEventA(NULL, FALSE, FALSE, NULL);
+        EXPECT_EQ(S_OK, player.SetOverlayValue(1, (INT_PTR)event));
+        LONG a = 0;
+        LONG_PTR b = 0;
+        EXPECT_EQ(S_OK, overlay->GetValue(&a, &b));
+        EXPECT_EQ(1, a);
+        EXPECT_EQ((LONG_PTR)event, b);
+        EXPECT_EQ(S_OK, player.SetOverlayValue(0, 0));
+        CloseHandle(event);
+
+        {
+            XRVDSTimeline copy(*player.GetTimeline(), FALSE);
+            EXPECT_EQ(list, DrawerOf(&copy).p) << "the writer's copy";
+            // What the copy's overlay filter holds stays held after both go.
+            copyDrawer = DrawerOf(&copy);
+        }
+
+        COverlayRectangle* box = new COverlayRectangle;
+        box->m_brushColor = 0xFF00FF00;
+        box->m_penColor = 0;
+        box->m_antiAliasShapes = 0;
+        box->m_movieWidth = 8;
+        box->m_movieHeight = 8;
+        box->m_shapeWidth = 8;
+        box->m_shapeHeight = 8;
+        box->m_end = Sec(1);
+        ASSERT_EQ(S_OK, player.InsertOverlayFirst(box, NULL));
+
+        XRVDSTimeline* later = new XRVDSTimeline(TRUE, TRUE);
+        player.SetTimeline(later, TRUE);
+        EXPECT_EQ(list, DrawerOf(later).p) << "a timeline attached later";
+    }
+    // The facade is gone; the list still holds and draws the box.
+    ASSERT_TRUE(copyDrawer != NULL);
+    std::vector<DWORD> frame(64, 0);
+    EXPECT_EQ(S_OK, copyDrawer->DrawFrame((BYTE*)frame.data(), 8, 8, 32, 0));
+    EXPECT_EQ(0x00FF00u, frame[27] & 0xFFFFFF);
 }
 
 }  // namespace

@@ -149,4 +149,108 @@ TEST_F(MainFrameDrawTest, EffectsFlagFollowsDrawingOnTheCurrentEngine)
     StopRecording();
 }
 
+// The shapes drawn while recording are in the recording where they were
+// drawn: over a white and a blue window (x 100-499 and 500-899, y 100-399,
+// the recorded area), a red width-8 frame (band red, inside unchanged), a
+// black width-8 arrow (head 36 long) and a translucent yellow highlight
+// (yellow over white, black over blue). U takes the highlight away again,
+// and after Escape the recording shows the live screen. The frames are
+// decoded by ffmpeg.
+TEST_F(MainFrameDrawTest, DrawingShowsInTheRecordingUntilEscape)
+{
+    ColourWindow white({100, 100, 500, 400}, RGB(255, 255, 255));
+    ColourWindow blue({500, 100, 900, 400}, RGB(0, 0, 255));
+    CRecorderPrefs* p = m_frame->GetPrefs();
+    ::SetRect(&p->m_fixedRect, 100, 100, 800, 300);   // x, y, width, height
+    p->m_drawTool = 0;
+    p->m_drawFrameWidth = 8;
+    p->m_drawFrameColor = RGB(255, 0, 0);
+    p->m_drawFrameTranslucent = FALSE;
+    p->m_drawArrowWidth = 8;
+    p->m_drawArrowColor = RGB(0, 0, 0);
+    p->m_drawArrowTranslucent = FALSE;
+    p->m_drawHighlightWidth = 1;
+    p->m_drawHighlightColor = RGB(255, 255, 0);
+    p->m_drawHighlightTranslucent = TRUE;
+    p->m_screenDrawKey = kF8Code;
+    m_frame->RegisterHotKeys();
+    ASSERT_TRUE(m_frame->GetRegisteredHotKeys() & (1u << CMainFrame::kHotScreenDraw));
+    MouseTo(880, 390);
+    PumpInput(300);
+
+    ASSERT_TRUE(m_frame->Record());
+    PumpInput(800);
+    PressKey(VK_F8);
+    ASSERT_TRUE(PumpInputUntil([&] { return m_frame->GetScreenDraw() != NULL; }, 3000)) << "F8 opens drawing";
+    PumpInput(300);
+    Drag({150, 150}, {300, 300});   // the frame
+    PressKey('A');
+    Drag({150, 360}, {400, 360});   // the arrow, its tip at 400
+    PressKey('H');
+    Drag({400, 150}, {600, 250});   // the highlight
+    MouseTo(880, 390);
+    PumpInput(1500);
+    PressKey('U');
+    PumpInput(1500);
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(PumpInputUntil([&] { return m_frame->GetScreenDraw() == NULL; }, 3000)) << "Escape ends drawing";
+    PumpInput(1500);
+    ASSERT_TRUE(m_frame->Stop());
+    ASSERT_TRUE(PumpInputUntil([&] { return m_frame->GetEngine() == NULL; }, 60000));
+    const std::string saved = m_temp.File("Capture-1.avi");
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(saved.c_str()));
+
+    const int W = 800, H = 300;
+    const std::string raw = m_temp.File("frames.raw");
+    std::string out;
+    ASSERT_EQ(0, testsupport::RunHost("ffmpeg -v error -y -i '" + testsupport::UnixPath(saved) +
+                                          "' -f rawvideo -pix_fmt rgb24 '" + testsupport::UnixPath(raw) + "'",
+                                      &out))
+        << out;
+    std::string bytes;
+    ASSERT_TRUE(testsupport::ReadFileBytes(raw, &bytes));
+    const size_t frameBytes = (size_t)W * H * 3;
+    const size_t frames = bytes.size() / frameBytes;
+    ASSERT_GE(frames, 10u);
+    // Screen points and what each state of the drawing shows there.
+    const DWORD kRedC = 0xFF0000, kWhiteC = 0xFFFFFF, kBlueC = 0x0000FF, kYellowC = 0xFFFF00, kBlackC = 0;
+    struct Point {
+        int x, y;
+        DWORD all, undone, live;   // all three shapes; the highlight undone; drawing ended
+    } points[] = {
+        {153, 220, kRedC, kRedC, kWhiteC},         // the frame's band
+        {220, 220, kWhiteC, kWhiteC, kWhiteC},     // inside the frame
+        {297, 220, kRedC, kRedC, kWhiteC},
+        {250, 360, kBlackC, kBlackC, kWhiteC},     // the arrow's shaft
+        {395, 360, kBlackC, kBlackC, kWhiteC},     // near its tip
+        {366, 370, kBlackC, kBlackC, kWhiteC},     // the head, 36 back from the tip
+        {366, 350, kBlackC, kBlackC, kWhiteC},
+        {405, 360, kWhiteC, kWhiteC, kWhiteC},     // past the tip
+        {450, 200, kYellowC, kWhiteC, kWhiteC},    // highlight over white
+        {550, 200, kBlackC, kBlueC, kBlueC},       // highlight over blue
+        {550, 300, kBlueC, kBlueC, kBlueC},
+    };
+    auto pixel = [&](size_t f, int x, int y) {
+        const unsigned char* px = (const unsigned char*)bytes.data() + f * frameBytes +
+                                  ((size_t)(y - 100) * W + (x - 100)) * 3;
+        return (DWORD)(px[0] << 16 | px[1] << 8 | px[2]);
+    };
+    auto shows = [&](size_t f, int state) {
+        for (const Point& pt : points) {
+            const DWORD want = state == 0 ? pt.all : state == 1 ? pt.undone : pt.live;
+            if (pixel(f, pt.x, pt.y) != want)
+                return false;
+        }
+        return true;
+    };
+    // The states follow each other in this order, and the recording ends live.
+    size_t f = 0;
+    for (int state = 0; state < 3; ++state) {
+        while (f < frames && !shows(f, state))
+            ++f;
+        ASSERT_LT(f, frames) << "no frame shows state " << state;
+    }
+    EXPECT_TRUE(shows(frames - 1, 2));
+}
+
 }  // namespace

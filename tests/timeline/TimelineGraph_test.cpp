@@ -4,6 +4,7 @@
 // off and on, and a preview that runs on the clock to EC_COMPLETE, which
 // comes as a window message.
 #include "DexTestMedia.h"
+#include "MediaTestUtil.h"
 #include "TimelineTestSupport.h"
 #include "TestSupport.h"
 
@@ -18,6 +19,7 @@
 #include <qedit.h>
 
 #include <atomic>
+#include <cmath>
 #include <thread>
 
 namespace {
@@ -49,7 +51,7 @@ protected:
         XRVDSTimeline::s_bForcePlainRenderer = FALSE;
         ComTest::TearDown();
     }
-    void Build(XRVDSTimeline& t, const WAVEFORMATEX* wantedAudio = NULL)
+    void Build(XRVDSTimeline& t, const WAVEFORMATEX* wantedAudio = NULL, bool addZoom = false)
     {
         if (wantedAudio)
             t.m_WantedAudioFormat = *wantedAudio;
@@ -72,6 +74,9 @@ protected:
                                                  FALSE, FALSE));
         ASSERT_EQ(S_OK, t.InitializeRenderEngine(FALSE));
         ASSERT_EQ(S_OK, t.AddFiltersToGraph(FALSE));
+        if (addZoom) {
+            ASSERT_EQ(S_OK, t.AddMovieZoomFilter());
+        }
         ASSERT_EQ(S_OK, t.ConnectFiltersInGraph());
     }
     static bool InGraph(IGraphBuilder* graph, const wchar_t* name)
@@ -130,8 +135,53 @@ TEST_F(TimelineGraphTest, PreviewChainWithThePlainRenderer)
     EXPECT_FALSE(t.m_bAudioPreviewOff);
 }
 
-// The preview runs on the graph's clock: EC_COMPLETE, posted to a window,
-// comes only after the timeline's 5 s have played (not before 4.5 s).
+// The pixel of the X screen at (x, y) as 0xRRGGBB, read by ffmpeg's x11grab
+// (outside Wine); 0xFFFFFFFF when it could not be read.
+DWORD GrabScreenPixel(int x, int y)
+{
+    std::string out;
+    char cmd[256];
+    snprintf(cmd, sizeof(cmd),
+             "timeout 20 ffmpeg -v error -f x11grab -video_size 1x1 -i \"$DISPLAY+%d,%d\" -frames:v 1 -f rawvideo "
+             "-pix_fmt rgb24 - | od -An -tu1",
+             x, y);
+    if (testsupport::RunHost(cmd, &out) != 0)
+        return 0xFFFFFFFF;
+    unsigned r = 0, g = 0, b = 0;
+    if (sscanf(out.c_str(), "%u %u %u", &r, &g, &b) != 3)
+        return 0xFFFFFFFF;
+    return (DWORD)(r << 16 | g << 8 | b);
+}
+
+bool NearColour(DWORD rgb, DWORD want)
+{
+    for (int shift = 0; shift <= 16; shift += 8) {
+        const int a = (int)((rgb >> shift) & 0xFF), b = (int)((want >> shift) & 0xFF);
+        if (abs(a - b) > 8)
+            return false;
+    }
+    return true;
+}
+
+// The strength of one frequency in 16-bit samples (Goertzel), per sample.
+double ToneStrength(const std::vector<int>& samples, double frequency, double rate)
+{
+    const double k = 2.0 * cos(2.0 * 3.14159265358979 * frequency / rate);
+    double s1 = 0, s2 = 0;
+    for (int v : samples) {
+        const double s0 = v + k * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    const double power = s1 * s1 + s2 * s2 - k * s1 * s2;
+    return samples.empty() ? 0.0 : sqrt(power > 0 ? power : 0) / (double)samples.size();
+}
+
+// The preview runs on the graph's clock into a real window and the sound
+// sink: ffmpeg's x11grab sees red at 1 s and blue at 3 s at the video's
+// centre, the sink's monitor carries the 440 Hz tone, and EC_COMPLETE,
+// posted to a window, comes only after the timeline's 5 s have played (not
+// before 4.5 s).
 TEST_F(TimelineGraphTest, PreviewPlaysOnTheClockToCompletion)
 {
     XRVDSTimeline t(TRUE, TRUE);
@@ -139,16 +189,59 @@ TEST_F(TimelineGraphTest, PreviewPlaysOnTheClockToCompletion)
     ASSERT_TRUE(t.m_pMediaEvent != NULL);
     HWND hwnd = CreateWindowA("STATIC", "events", 0, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
     ASSERT_TRUE(hwnd != NULL);
+    // The renderer's own window, frameless and above every other. (A window
+    // of this thread as its owner would make the renderer's thread wait for
+    // this one while this one waits for the graph.)
+    const RECT area = {100, 100, 420, 340};
+    CComPtr<IVideoWindow> video;
+    ASSERT_EQ(S_OK, t.GetVideoWindow(&video));
+    video->put_WindowStyle(WS_POPUP | WS_CLIPSIBLINGS);
+    video->put_WindowStyleEx(WS_EX_TOPMOST);
+    video->SetWindowPosition(area.left, area.top, area.right - area.left, area.bottom - area.top);
+    video->put_Visible(OATRUE);
+    const int cx = (area.left + area.right) / 2, cy = (area.top + area.bottom) / 2;
+
     const UINT kGraphEvent = WM_APP + 7;
     ASSERT_EQ(S_OK, t.m_pMediaEvent->SetNotifyWindow((OAHWND)hwnd, kGraphEvent, 0));
     CComQIPtr<IMediaControl> control(t.m_pGraph);
+    CComQIPtr<IMediaSeeking> seeking(t.m_pGraph);
+    ASSERT_TRUE(seeking != NULL);
+    // 2 s of the sink's monitor from about 0.5 s on, written beside the test.
+    const std::string heard = dir.File("monitor.raw");
+    char parec[512];
+    snprintf(parec, sizeof(parec),
+             "(sleep 0.5; timeout 2 parec --raw --format=s16le --rate=22050 --channels=1 "
+             "--device=${VEXCAP_PULSE_SINK:-vexcap_sink}.monitor > '%s') >/dev/null 2>&1 &",
+             testsupport::UnixPath(heard).c_str());
+    std::string ignored;
+    ASSERT_EQ(0, testsupport::RunHost(parec, &ignored));
     DWORD started = GetTickCount();
     ASSERT_TRUE(SUCCEEDED(control->Run()));
     bool complete = false;
     DWORD elapsed = 0;
+    // Each picture is looked for while its clip shows (red 0.6-1.8 s,
+    // blue 2.6-3.8 s); a grab takes a moment, so several may be tried.
+    struct Look {
+        double from, to;
+        DWORD colour;
+        bool seen;
+        DWORD last;
+    } looks[] = {{0.6, 1.8, 0xFF0000, false, 0}, {2.6, 3.8, 0x0000FF, false, 0}};
     while (!complete && GetTickCount() - started < 30000) {
-        MSG msg;
-        if (PeekMessageA(&msg, hwnd, kGraphEvent, kGraphEvent, PM_REMOVE)) {
+        LONGLONG now = 0;
+        seeking->GetCurrentPosition(&now);
+        for (Look& look : looks) {
+            const double s = now / 1e7;
+            if (!look.seen && s >= look.from && s < look.to) {
+                look.last = GrabScreenPixel(cx, cy);
+                look.seen = NearColour(look.last, look.colour);
+            }
+        }
+        MSG msg = {};
+        const bool got = PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE) != FALSE;
+        if (got && msg.message != kGraphEvent) {
+            DispatchMessageA(&msg);
+        } else if (got) {
             long code = 0;
             LONG_PTR p1 = 0, p2 = 0;
             while (t.m_pMediaEvent->GetEvent(&code, &p1, &p2, 0) == S_OK) {
@@ -164,10 +257,22 @@ TEST_F(TimelineGraphTest, PreviewPlaysOnTheClockToCompletion)
         }
     }
     control->Stop();
+    video->put_Visible(OAFALSE);
     t.m_pMediaEvent->SetNotifyWindow(0, 0, 0);
     DestroyWindow(hwnd);
     EXPECT_TRUE(complete);
     EXPECT_GE(elapsed, 4500u);
+    for (const Look& look : looks)
+        EXPECT_TRUE(look.seen) << std::hex << "wanted " << look.colour << ", the screen showed " << look.last;
+    std::string pcm;
+    ASSERT_TRUE(testsupport::ReadFileBytes(heard, &pcm));
+    const std::vector<int> samples = mediatest::Samples16(pcm);
+    ASSERT_GT(samples.size(), 22050u) << "at least 1 s of the monitor";
+    // The tone stands far above its neighbours in the spectrum.
+    const double tone = ToneStrength(samples, 440.0, 22050.0);
+    EXPECT_GT(tone, 500.0);
+    EXPECT_GT(tone, 10.0 * ToneStrength(samples, 310.0, 22050.0));
+    EXPECT_GT(tone, 10.0 * ToneStrength(samples, 620.0, 22050.0));
 }
 
 // A wanted audio format puts the "PCM" converter between the group and the
@@ -671,3 +776,98 @@ TEST_F(TimelineGraphTest, ReconnectOnlyAnswers)
 }
 
 }  // namespace
+
+namespace {
+
+// Stands in for a mixing renderer: takes RGB32 video or refuses everything.
+const CLSID kFakeRenderer = {0x6e0e0c12, 0x4a47, 0x4f2b, {0x9e, 0x61, 0x3c, 0x2f, 0x0b, 0x6a, 0x00, 0x31}};
+class CFakeRenderer : public CSinkFilterBase {
+public:
+    explicit CFakeRenderer(bool accepts) : CSinkFilterBase(kFakeRenderer, 1), m_accepts(accepts) {}
+    HRESULT CheckSinkType(int, const AM_MEDIA_TYPE* mt) override
+    {
+        return m_accepts && IsEqualGUID(mt->subtype, MEDIASUBTYPE_RGB32) ? S_OK : S_FALSE;
+    }
+    HRESULT RenderSample(int, IMediaSample*) override { return S_OK; }
+
+private:
+    bool m_accepts;
+};
+
+// 0 absent, 1 present and refusing, 2 present and taking the video.
+IBaseFilter* MakeFakeRenderer(int kind)
+{
+    if (kind == 0)
+        return NULL;
+    IBaseFilter* f = new CFakeRenderer(kind == 2);
+    f->AddRef();
+    return f;
+}
+
+}  // namespace
+
+// The converter feeds the first renderer that takes the video, in the order
+// VMR7, VMR9, plain renderer; the one that connects sets the renderer mode,
+// and those that refused leave the graph.
+TEST_F(TimelineGraphTest, RendererChoiceFollowsWhatConnects)
+{
+    struct Row {
+        int vmr7, vmr9;
+        int mode;
+        const wchar_t* connected;
+    } rows[] = {
+        {2, 2, 1, L"VMR7"},
+        {1, 2, 0, L"VMR9"},
+        {0, 2, 0, L"VMR9"},
+        {1, 1, 2, L"Video Renderer"},
+        {0, 0, 2, L"Video Renderer"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "VMR7 " << row.vmr7 << ", VMR9 " << row.vmr9);
+        XRVDSTimeline t(TRUE, TRUE);
+        t.m_pVMR7.Attach(MakeFakeRenderer(row.vmr7));
+        t.m_pVMR9.Attach(MakeFakeRenderer(row.vmr9));
+        Build(t);
+        EXPECT_EQ(row.mode, t.m_nRendererMode);
+        const struct {
+            const wchar_t* name;
+            IBaseFilter* filter;
+        } renderers[] = {{L"VMR7", t.m_pVMR7}, {L"VMR9", t.m_pVMR9}, {L"Video Renderer", t.m_pVideoRenderer}};
+        for (const auto& r : renderers) {
+            const bool chosen = wcscmp(r.name, row.connected) == 0;
+            EXPECT_EQ(chosen, InGraph(t.m_pGraph, r.name)) << std::string(r.name, r.name + wcslen(r.name));
+            if (r.filter) {
+                EXPECT_EQ(chosen, InputConnected(r.filter)) << std::string(r.name, r.name + wcslen(r.name));
+            }
+        }
+        EXPECT_TRUE(t.GetActiveVideoRenderer() != NULL);
+    }
+}
+
+// The zoom filter joins the chain only between the two grabbers: with a
+// post-zoom grabber the pre-zoom grabber feeds the zoom filter, which feeds
+// the post-zoom grabber and then the overlay; without one the pre-zoom
+// grabber feeds the overlay and the zoom filter stays unconnected.
+TEST_F(TimelineGraphTest, ZoomStageJoinsOnlyBetweenTheGrabbers)
+{
+    for (int withPostZoom = 0; withPostZoom < 2; ++withPostZoom) {
+        SCOPED_TRACE(withPostZoom ? "with a post-zoom grabber" : "without a post-zoom grabber");
+        XRVDSTimeline t(TRUE, TRUE);
+        if (withPostZoom) {
+            ASSERT_EQ(S_OK, DexCreateInstance(CLSID_SampleGrabber, NULL, CLSCTX_ALL, IID_IBaseFilter,
+                                              (void**)&t.m_pPostZoomSG));
+        }
+        Build(t, NULL, true);
+        CComPtr<IPin> overlayIn, peer;
+        ASSERT_EQ(S_OK, FindInputPin(t.m_pOverlayFilter, &overlayIn, 0));
+        ASSERT_EQ(S_OK, overlayIn->ConnectedTo(&peer));
+        PIN_INFO info = {};
+        ASSERT_EQ(S_OK, peer->QueryPinInfo(&info));
+        IBaseFilter* feeder = info.pFilter;
+        EXPECT_TRUE(feeder == (withPostZoom ? t.m_pPostZoomSG.p : t.m_pPreZoomSG.p));
+        if (info.pFilter)
+            info.pFilter->Release();
+        EXPECT_EQ(withPostZoom != 0, InputConnected(t.m_pZoomFilter));
+        EXPECT_TRUE(InputConnected(t.m_pVideoRenderer));
+    }
+}
