@@ -1,6 +1,7 @@
 #include "camera/CameraSettings.h"
 #include "camera/CameraDevices.h"
 #include "resources/ids_finishing.h"
+#include "XRVDirectShow/GraphBuilderCallback.h"
 
 #include <dshow.h>
 #include <dvdmedia.h>
@@ -324,6 +325,8 @@ BOOL CameraSettings::SelectCodec(LPCSTR name)
         m_codecName = name;
         return TRUE;
     }
+    // Our own compressors are listed in the category once registered.
+    EnsureOwnCompressorsRegistered();
     IMoniker* moniker = m_codecMoniker;
     if (moniker)
         moniker->AddRef();

@@ -11,6 +11,7 @@
 #include "platform/dex/DexFactory.h"
 #include "resources/ids_capture.h"
 #include "settings/PathUtil.h"
+#include "XRVDirectShow/GraphBuilderCallback.h"
 #include "XRVDirectShow/GraphUtil.h"
 
 #include <dshow.h>
@@ -92,7 +93,8 @@ BOOL IsUsableCompressor(const CString& name)
         return FALSE;
     BOOL ok = FALSE;
     IBaseFilter* filter = NULL;
-    if (SUCCEEDED(moniker->BindToObject(NULL, NULL, IID_IBaseFilter, (void**)&filter)) && filter) {
+    const CStringW wide(name);
+    if (SUCCEEDED(FindCompressorFilter(1, wide, &filter)) && filter) {
         CameraSettings probe("3.0", "%s%s%s", "");
         IPin* in = NULL;
         if (SUCCEEDED(FindInputPin(filter, &in, 0)) && in) {
@@ -135,6 +137,7 @@ void XRVCameraConfig::BuildCodecList(CStringArray* names)
         CStringArray& list = m_settings->m_codecNames;
         list.RemoveAll();
         if (m_settings->m_listCompressors) {
+            EnsureOwnCompressorsRegistered();
             CStringArray all;
             ListDeviceNames(&all, CLSID_VideoCompressorCategory);
             // Wine lists an installed codec also under the name of its
@@ -196,6 +199,7 @@ BOOL XRVCameraConfig::SetDevice(LPCSTR name)
 
 BOOL XRVCameraConfig::SetCodec(LPCSTR name)
 {
+    EnsureOwnCompressorsRegistered();
     if (!m_settings || !m_settings->SelectCodec(name))
         return FALSE;
     InitCapFilters(FALSE);

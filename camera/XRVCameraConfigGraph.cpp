@@ -173,8 +173,11 @@ HRESULT XRVCameraConfig::InitCapFilters(BOOL previewFormatMode)
     CComPtr<IPin> captureOut;
     CAM_CHECK(FindOutputPin(m_captureFilter, &captureOut.p, 0));
     if (!UsesDefaultCodec() && m_settings->m_codecMoniker) {
+        // Through the category lookup: our own compressor of the name binds
+        // by its class id, which no COM server answers.
         m_compressorFilter.Release();
-        CAM_CHECK(m_settings->m_codecMoniker->BindToObject(NULL, NULL, IID_IBaseFilter, (void**)&m_compressorFilter.p));
+        const CStringW codec(m_settings->m_codecName);
+        CAM_CHECK(FindCompressorFilter(1, codec, &m_compressorFilter.p));
         ApplyCodecState();
     }
     if (SUCCEEDED(captureOut->QueryInterface(IID_IAMStreamConfig, (void**)&m_streamConfig.p)) &&
@@ -518,8 +521,12 @@ BOOL XRVCameraConfig::BuildRecordGraph(HWND window, CProgressDlg* progress)
         if (FAILED(m_pGraph->Connect(videoOut, videoIn)))
             return FALSE;
     } else {
-        if (FAILED(m_pGraph->ConnectDirect(videoOut, compIn, &m_settings->m_mediaType)) ||
-            FAILED(m_pGraph->Connect(compOut, muxIn0)))
+        // The stored type, or the type the camera really delivers where
+        // they differ in a detail (a bit rate the stored one lacks).
+        if (FAILED(m_pGraph->ConnectDirect(videoOut, compIn, &m_settings->m_mediaType)) &&
+            FAILED(m_pGraph->ConnectDirect(videoOut, compIn, NULL)))
+            return FALSE;
+        if (FAILED(m_pGraph->Connect(compOut, muxIn0)))
             return FALSE;
     }
     step(70);

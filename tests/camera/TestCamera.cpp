@@ -281,6 +281,8 @@ HRESULT CCameraPin::FillBuffer(IMediaSample* sample)
     REFERENCE_TIME start = m_nextTime, stop = m_nextTime + frameTime;
     sample->SetTime(&start, &stop);
     sample->SetSyncPoint(TRUE);
+    // Only the first frame of a run follows a gap.
+    sample->SetDiscontinuity(m_frame == 0);
     ++m_frame;
     m_nextTime += frameTime;
     return S_OK;

@@ -329,4 +329,46 @@ TEST_F(XRVCameraConfigTest, PreviewStartsOnceAndGivesWayToARecording)
     camera->StopPreview();
 }
 
+// A compressor chosen for the camera: the graph ends in the compressor, the
+// AVI mux and the file writer, and writes an xrvc AVI at the camera's size
+// and rate with a key frame every 30 frames (the stored settings reach the
+// compressor), over an older file.
+TEST_F(XRVCameraConfigTest, CompressorRoadWritesAnXrvcAvi)
+{
+    ASSERT_TRUE(camera->GetSettings()->SelectDevice(Narrow(TEST_CAMERA_A_NAME)));
+    ASSERT_TRUE(camera->SetCodec("Kestravon Screen Capture Codec")) << "the xrvc compressor is listed";
+    EXPECT_FALSE(camera->UsesDefaultCodec());
+    camera->GetSettings()->m_useDefaultCodecSettings = FALSE;
+    camera->GetSettings()->m_useKeyFrameRate = TRUE;
+    camera->GetSettings()->m_keyFrameRate = 30;
+    ASSERT_EQ(S_OK, camera->ApplyCodecState());
+    ScratchDir dir("vxcam");
+    const std::string file = dir.File("x_Camera.avi");
+    ASSERT_TRUE(WriteFileBytes(file, "an older, longer file to overwrite", 34));
+    camera->SetCodecFlag(FALSE);
+    camera->SetOutputName(file.c_str());
+    ASSERT_TRUE(camera->StartCapture(TRUE, 5000, FALSE, NULL));
+    for (LPCWSTR name : {L"Kestravon Avi Mux", L"Kestravon File Writer", L"Kestravon Screen Capture Codec"}) {
+        IBaseFilter* f = NULL;
+        EXPECT_EQ(S_OK, camera->Graph()->FindFilterByName(name, &f)) << CString(CStringW(name)).GetString();
+        if (f)
+            f->Release();
+    }
+    Sleep(3000);
+    ASSERT_TRUE(camera->StopCapture(TRUE, 5000));
+    const std::string unix = UnixPath(file);
+    const std::vector<std::string> video = HostLines("ffprobe -v error -select_streams v:0 -show_entries "
+                                                     "stream=codec_tag_string,width,height,r_frame_rate "
+                                                     "-of csv=p=0 '" + unix + "'");
+    ASSERT_EQ(1u, video.size());
+    EXPECT_EQ("xrvc,320,240,15/1", video[0]);
+    const std::vector<std::string> flags = HostLines("ffprobe -v error -select_streams v:0 -show_entries "
+                                                     "packet=flags -of csv=p=0 '" + unix + "'");
+    ASSERT_GE(flags.size(), 35u) << "about three seconds of frames";
+    // Every 30th frame is a key frame. (The codec marks the frames between
+    // as key frames too with this 24-bit input; that is the codec's.)
+    for (size_t i = 0; i < flags.size(); i += 30)
+        EXPECT_NE(std::string::npos, flags[i].find('K')) << "packet " << i;
+}
+
 }  // namespace
