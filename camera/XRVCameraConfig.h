@@ -42,6 +42,9 @@ public:
     void SetSettings(CameraSettings* settings);
     CameraSettings* GetSettings() const { return m_settings; }
     void SetProfileNames(LPCSTR withoutAudio, LPCSTR withAudio, LPCSTR folder);
+    // The audio capture device of the camera file's sound when it is not
+    // pushed (empty: the first one listed).
+    void SetAudioDeviceName(LPCSTR name) { m_audioDeviceName = name; }
     const CString& GetProfileFolderName() const { return m_profileFolder; }
     // The folder of the program's "Windows Media Profiles": from App Paths,
     // else the running program's own folder.
@@ -139,6 +142,7 @@ protected:
     CameraSettings* m_settings;
     CString m_profileWithoutAudio, m_profileWithAudio, m_profileFolder;
     HWND m_previewOwner = NULL;
+    CString m_audioDeviceName;
     // 13. Audio branch.
     CComPtr<IBaseFilter> m_audioFrameSkip, m_audioSource, m_audioCompressor, m_audioGrabberFilter;
     CComPtr<ISampleGrabber> m_audioGrabber;

@@ -16,6 +16,7 @@
 #include "settings/TimelineError.h"
 #include "XRVDirectShow/GraphBuilderCallback.h"
 #include "XRVDirectShow/GraphUtil.h"
+#include "camera/CameraDevices.h"
 
 #include <dshow.h>
 #include <dvdmedia.h>
@@ -383,9 +384,19 @@ HRESULT XRVCameraConfig::BuildAudioBranch(IPin** out)
         wf.cbSize = 0;
     }
     if (!m_settings->m_pushSourceAudio) {
+        // The audio capture device of that name (the first one without a name).
+        CString name = m_audioDeviceName;
+        if (name.IsEmpty()) {
+            CStringArray devices;
+            ListDeviceNames(&devices, CLSID_AudioInputDeviceCategory);
+            if (devices.GetSize() > 0)
+                name = devices[0];
+        }
+        CComPtr<IMoniker> moniker;
+        CString found;
         CComPtr<IBaseFilter> device;
-        const CStringW deviceName(m_strName1);
-        if (FAILED(FindCompressorFilter(2, deviceName, &device.p)) || !device)
+        if (name.IsEmpty() || !FindDeviceMoniker(CLSID_AudioInputDeviceCategory, &moniker.p, &found, name) ||
+            FAILED(moniker->BindToObject(NULL, NULL, IID_IBaseFilter, (void**)&device.p)) || !device)
             return E_FAIL;
         m_audioSource = device;
         CAM_CHECK(m_pGraph->AddFilter(m_audioSource, L"Kestravon Audio Capture Source"));

@@ -557,8 +557,9 @@ TEST(RecordingOutput, PackageTakesOnlyTheRecordedCameraFile)
         prefs.m_autoFilePrefix = "Camera-";
         RecordingFolder rec(dir, prefs);
         const std::string camera = rec.folder + "\\SkoCapture1_Camera.wmv";
-        if (c.cameraBytes)
+        if (c.cameraBytes) {
             ASSERT_TRUE(WriteFileBytes(camera, c.cameraBytes, strlen(c.cameraBytes)));
+        }
         if (c.listCamera)
             rec.files.Add(camera.c_str());
         rec.info.cameraCodec = "默认编码";

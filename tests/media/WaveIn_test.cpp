@@ -509,8 +509,9 @@ TEST(WaveIn, CameraRecordingsHandTheSoundToTheSink)
         EXPECT_EQ(positionSamples * 10000000 / 22050, sink.starts[i]) << "piece " << i;
         positionSamples += sink.lengths[i] / 2;
         EXPECT_EQ(positionSamples * 10000000 / 22050, sink.stops[i]) << "piece " << i;
-        if (i > 0)
+        if (i > 0) {
             EXPECT_EQ(sink.stops[i - 1], sink.starts[i]) << "piece " << i;
+        }
     }
     EXPECT_EQ(15000000, sink.stops.back());
     EXPECT_EQ(1, sink.lastFlags);
