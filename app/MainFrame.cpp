@@ -19,6 +19,9 @@
 #include "resources/ids_app.h"
 #include "resources/ids_screendraw.h"
 #include "settings/RecorderPrefs.h"
+#include "resources/ids_settings.h"
+// Last: its DirectShow headers would rename framework members.
+#include "camera/XRVCameraConfig.h"
 
 BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
     ON_WM_CREATE()
@@ -44,6 +47,8 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
     ON_COMMAND(ID_MAIN_STOP, OnStopCommand)
     ON_COMMAND(ID_MAIN_DELETE, OnDeleteCommand)
     ON_COMMAND(ID_MAIN_SHOW_WINDOW, OnShowWindowCommand)
+    ON_COMMAND(ID_MAIN_CAMERA_PREVIEW, OnCameraPreviewCommand)
+    ON_UPDATE_COMMAND_UI(ID_MAIN_CAMERA_PREVIEW, OnUpdateCameraPreview)
     ON_UPDATE_COMMAND_UI(ID_MAIN_STOP, OnUpdateWhileRecording)
     ON_UPDATE_COMMAND_UI(ID_MAIN_DELETE, OnUpdateWhileRecording)
     ON_COMMAND(ID_APP_EXIT, OnExitCommand)
@@ -105,6 +110,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCT /*cs*/)
     CRecorderApp* app = static_cast<CRecorderApp*>(AfxGetApp());
     m_prefs.reset(new CRecorderPrefs(app));
     m_prefs->Load();
+    CreateCamera();
     // Tool bars, status bar, menu bar, tray icon, hot keys, the foreground
     // timer and the recovery of an interrupted recording join here as they
     // are built.
@@ -133,6 +139,19 @@ int CMainFrame::OnCreate(LPCREATESTRUCT /*cs*/)
         CheckAndRecoverLastRecording(recovery, recovered, TRUE, ui);
     }
     return 0;
+}
+
+// The camera configuration with the program's registry strings, its stored
+// settings and its two Windows Media profiles.
+void CMainFrame::CreateCamera()
+{
+    CString section;
+    section.LoadString(IDS_PROFILE_NAME);
+    m_camera.reset(new XRVCameraConfig("3.0", "Software\\%s\\%s\\%s", section));
+    if (m_camera->GetSettings())
+        m_camera->GetSettings()->Load();
+    m_camera->SetProfileNames("Skorvale Studio Camera Video (CBR)", "Skorvale Studio Camera Video and Audio (CBR)",
+                              XRVCameraConfig::GetProfileFolder());
 }
 
 void CMainFrame::RestorePlacement()
@@ -168,6 +187,8 @@ void CMainFrame::OnClose()
         m_prefs->m_recorderWinRect = wp.rcNormalPosition;
     StoreCatalogueOnClose();
     m_prefs->Save();
+    if (m_camera && m_camera->GetSettings())
+        m_camera->GetSettings()->Save();
     CFrameWnd::OnClose();
 }
 

@@ -11,6 +11,7 @@
 #include "capture/RecorderWindow.h"
 #include "framework/Sync.h"
 #include "media/RecordingOutput.h"
+#include "camera/CameraPreviewDlg.h"
 
 #include <memory>
 
@@ -22,8 +23,10 @@ class CRecorderEngine;
 class CRecorderPrefs;
 class CVideoFocusWnd;
 class CScreenDrawWnd;
+class XRVCameraConfig;
 
 class CMainFrame : public CFrameWnd,
+                   public ICameraPreviewOwner,
                    public IMainWindowStart,
                    public IRecorderWindow,
                    public IRecordingOutputHost,
@@ -41,6 +44,7 @@ public:
     CFrameWnd* GetFrame() override { return this; }
     CRecorderPrefs* GetPrefs() override { return m_prefs.get(); }
     void RestorePlacement() override;
+    void CreateCamera();
     void RunRecordWizard() override;
 
     // IRecorderWindow
@@ -54,7 +58,11 @@ public:
     int ShowPreviewDialog(LPCSTR screenFile, LPCSTR cameraFile) override;
     BOOL AskOutputFileName(CString& name) override;
     BOOL MakeNumberedFileName(LPCSTR folder, LPCSTR prefix, LPCSTR extension, CString& name) override;
-    BOOL IsCameraPreviewShown() override { return FALSE; }
+    BOOL IsCameraPreviewShown() override;
+    void OnCameraPreviewCancel() override;
+    void OnCameraPreviewCommand();
+    // Checked while the camera preview shows.
+    void OnUpdateCameraPreview(CCmdUI* pCmdUI);
     void ShowCameraPreview(BOOL allowTips) override;
     void PrepareForPreview() override;
     int RunPostSaveOptions() override;
@@ -197,6 +205,10 @@ private:
     std::unique_ptr<CRecorderPrefs> m_prefs;
     std::unique_ptr<CRecorderPrefs> m_recordPrefs;   // the running recording's copy
     std::unique_ptr<CRecorderEngine> m_engine;
+    // The camera that records beside the screen, for the program's life;
+    // its settings are loaded at creation and saved when the window closes.
+    std::unique_ptr<XRVCameraConfig> m_camera;
+    std::unique_ptr<CCameraPreviewDlg> m_cameraPreview;
     int m_recordState;         // 0 idle, 1 recording, 2 paused
     int m_recordedBitDepth;
     float m_zoomFactor;

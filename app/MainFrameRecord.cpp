@@ -20,6 +20,8 @@
 
 #include <stdlib.h>
 #include <vector>
+// Last: its DirectShow headers would rename framework members.
+#include "camera/XRVCameraConfig.h"
 
 // The whole screen of a single monitor and a fixed region at its start point
 // are recorded at once; a window, a region, a fixed region that follows the
@@ -129,7 +131,10 @@ void CMainFrame::ReleaseChild()
 BOOL CMainFrame::StartEngine(RECT* area, BOOL live, BOOL restart)
 {
     m_recordPrefs.reset(new CRecorderPrefs(*m_prefs));
-    m_engine.reset(new CRecorderEngine(m_recordPrefs.get(), this, NULL));
+    m_engine.reset(new CRecorderEngine(m_recordPrefs.get(), this, live ? NULL : m_camera.get()));
+    // The shown preview shows the picture while recording.
+    if (!live && IsCameraPreviewShown())
+        m_engine->SetCameraWindow(m_cameraPreview->m_hWnd);
     ApplyScreenDrawEffects();
     if (live)
         m_engine->SetLive(TRUE, restart);
@@ -198,6 +203,10 @@ void CMainFrame::DeleteEngine()
 {
     m_engine.reset();
     m_recordPrefs.reset();
+    // The recording gave the camera back: a shown preview runs again and is
+    // opaque again.
+    if (m_camera && IsCameraPreviewShown() && !m_camera->IsPreviewRunning())
+        m_camera->StartPreview(m_cameraPreview->m_hWnd);
 }
 
 LRESULT CMainFrame::OnRecorderFinished(WPARAM failure, LPARAM)
@@ -237,6 +246,20 @@ void CMainFrame::SaveFinishedRecording()
         info.outputWidth = m_engine->GetOutputWidth();
         info.outputHeight = m_engine->GetOutputHeight();
         info.outputBitDepth = m_recordedBitDepth;
+        if (m_camera) {
+            info.cameraCodec = m_camera->GetCodecName();
+            info.cameraProfileWithAudio = "Skorvale Studio Camera Video and Audio (CBR)";
+            info.cameraProfileWithoutAudio = "Skorvale Studio Camera Video (CBR)";
+            int width = 0, height = 0;
+            if (m_camera->GetVideoSize(&width, &height)) {
+                info.cameraWidth = width;
+                info.cameraHeight = height < 0 ? -height : height;
+                info.cameraBitCount = 24;
+                const AM_MEDIA_TYPE& mt = m_camera->GetSettings()->m_mediaType;
+                if (mt.formattype == FORMAT_VideoInfo && mt.cbFormat >= sizeof(VIDEOINFOHEADER))
+                    info.cameraBitCount = ((const VIDEOINFOHEADER*)mt.pbFormat)->bmiHeader.biBitCount;
+            }
+        }
         CRecordingOutput output(this, *m_recordPrefs, info, m_engine->GetRecordingFiles(), m_engine->GetBaseName(),
                                 m_engine->GetSegmentFiles().GetSize() > 1, m_bookmarks);
         result = output.SaveRecordingOutput();
@@ -322,9 +345,61 @@ BOOL CMainFrame::MakeNumberedFileName(LPCSTR folder, LPCSTR prefix, LPCSTR exten
     return FALSE;
 }
 
+BOOL CMainFrame::IsCameraPreviewShown()
+{
+    return m_cameraPreview && m_cameraPreview->m_hWnd && ::IsWindowVisible(m_cameraPreview->m_hWnd);
+}
+
+// Shows the camera preview when it is hidden, hides it when it is shown.
+// While a recording holds the camera the picture comes through its graph;
+// the preview graph itself starts only when the camera is free.
 void CMainFrame::ShowCameraPreview(BOOL /*allowTips*/)
 {
-    // The camera preview window is not built yet.
+    if (!m_camera)
+        return;
+    if (IsCameraPreviewShown()) {
+        m_camera->StopPreview();
+        m_cameraPreview->ShowWindow(SW_HIDE);
+        return;
+    }
+    if (!m_cameraPreview) {
+        m_cameraPreview.reset(new CCameraPreviewDlg(this));
+        if (!m_cameraPreview->Create(IDD_CAMERA_PREVIEW, NULL)) {
+            m_cameraPreview.reset();
+            return;
+        }
+    }
+    int width = 320, height = 240;
+    if (m_camera->GetVideoSize(&width, &height) && height < 0)
+        height = -height;
+    m_cameraPreview->FitClientTo(width, height);
+    const RECT picture = {0, 0, width, height};
+    m_camera->SetPreviewRect(picture);
+    m_cameraPreview->ShowWindow(SW_SHOWNOACTIVATE);
+    if (!m_engine) {
+        m_camera->EnsureDevice(TRUE);
+        if (!m_camera->StartPreview(m_cameraPreview->m_hWnd)) {
+            CString text;
+            text.LoadString(IDS_CAMERA_REOPEN_FAILED);
+            m_cameraPreview->SetStatusText(text);
+        }
+    }
+}
+
+void CMainFrame::OnCameraPreviewCancel()
+{
+    if (IsCameraPreviewShown())
+        ShowCameraPreview(FALSE);
+}
+
+void CMainFrame::OnCameraPreviewCommand()
+{
+    ShowCameraPreview(TRUE);
+}
+
+void CMainFrame::OnUpdateCameraPreview(CCmdUI* pCmdUI)
+{
+    pCmdUI->SetCheck(IsCameraPreviewShown());
 }
 
 void CMainFrame::PrepareForPreview()

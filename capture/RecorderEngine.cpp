@@ -5,6 +5,8 @@
 #include "framework/Module.h"
 #include "framework/WinApp.h"
 #include "framework/WinThread.h"
+#include "capture/CameraAudioSink.h"
+#include "capture/CameraRecorder.h"
 #include "capture/CreateAviDlg.h"
 #include "capture/LiveOutputHeader.h"
 #include "capture/RecorderWindow.h"
@@ -16,7 +18,7 @@
 
 #include <vfw.h>
 
-CRecorderEngine::CRecorderEngine(CRecorderPrefs* prefs, IRecorderWindow* mainWindow, XRVCameraConfig* camera)
+CRecorderEngine::CRecorderEngine(CRecorderPrefs* prefs, IRecorderWindow* mainWindow, ICameraRecorder* camera)
     : m_grabberMode(FALSE), m_grabberStop(0), m_fullRedraw(0), m_grabWaitInfinite(0),
       m_grabRequest(NULL), m_grabDone(NULL), m_grabberEnded(NULL), m_inputFlag(FALSE),
       m_grabberScreenDC(NULL), m_grabberDC(NULL), m_grabberBitmap(NULL), m_grabberOldBitmap(NULL),

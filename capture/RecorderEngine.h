@@ -26,7 +26,8 @@ class CAudioSink;
 class CWaveIn;
 class CWinThread;
 class IRecorderWindow;
-class XRVCameraConfig;
+class ICameraRecorder;
+class CCameraAudioSink;
 struct LiveOutputHeader;
 struct FrameComposition;
 
@@ -46,7 +47,7 @@ enum RecorderCommand {
 
 class CRecorderEngine : public CObject {
 public:
-    CRecorderEngine(CRecorderPrefs* prefs, IRecorderWindow* mainWindow, XRVCameraConfig* camera);
+    CRecorderEngine(CRecorderPrefs* prefs, IRecorderWindow* mainWindow, ICameraRecorder* camera);
     ~CRecorderEngine() override;
 
     // --- Commands (UI thread)
@@ -163,6 +164,12 @@ protected:
     BOOL LoadClickSounds();
     BOOL LoadKeyboardSound();
     void StartCameraCapture();
+    void StopCameraCapture();
+    void DropCamera(BOOL nothingRecorded);
+    void ShowCameraFailure();
+    // The PCM format the wave recorder records for the wanted format (the
+    // system's suggestion when that one is not PCM).
+    static BOOL AudioCaptureFormat(const WAVEFORMATEX* wanted, WAVEFORMATEX* pcm);
     BOOL MeasureAutoFrameRate(HDC screen, HDC memDC);
 
     // Frame loop (capture thread).
@@ -358,8 +365,13 @@ private:
     // 20. Owners.
     CRecorderPrefs* m_prefs;
     IRecorderWindow* m_mainWindow;
-    XRVCameraConfig* m_camera;
+    ICameraRecorder* m_camera;
     HWND m_cameraWindow;
+    // Hands the wave recorder's buffers to the camera graph's push source
+    // while the camera records the sound.
+    std::unique_ptr<CCameraAudioSink> m_cameraSink;
+    CString m_cameraFile;   // the camera file of this recording once its graph started
+    BOOL m_cameraRunning = FALSE;
     // 21. Audio-script player.
     HWND m_mciWindow;
     // 22. Display acceleration.

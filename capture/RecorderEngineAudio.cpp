@@ -51,6 +51,11 @@ BOOL CaptureFormat(const WAVEFORMATEX* wanted, WAVEFORMATEX* pcm)
 
 }  // namespace
 
+BOOL CRecorderEngine::AudioCaptureFormat(const WAVEFORMATEX* wanted, WAVEFORMATEX* pcm)
+{
+    return CaptureFormat(wanted, pcm);
+}
+
 // Starts the wave recorder of the current output file (capture thread). The
 // recorder is created paused; it is resumed here only when the recording
 // already runs (sound switched on later), else by the frame loop's start.

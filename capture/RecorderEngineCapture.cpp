@@ -2,6 +2,8 @@
 // capture, the output, the frame loop with its pacing, pause, resume, stop and
 // discard, and the end of the recording.
 #include "capture/RecorderEngine.h"
+#include "capture/CameraAudioSink.h"
+#include "capture/CameraRecorder.h"
 
 #include "framework/WinApp.h"
 #include "framework/WinThread.h"
@@ -161,6 +163,10 @@ UINT CRecorderEngine::CaptureThread()
             SetCapturePriority(THREAD_PRIORITY_HIGHEST);
             raised = TRUE;
         }
+        // The camera runs before the sound resumes: a camera that fails
+        // here takes no sound with it.
+        if (m_cameraRunning && !m_camera->StartCapture(FALSE, 5000, FALSE, m_cameraWindow))
+            DropCamera(TRUE);
         if (m_waveIn)
             m_waveIn->Resume();
         m_pacer.Restart(::GetTickCount());
@@ -304,6 +310,12 @@ UINT CRecorderEngine::CaptureThread()
     if (firstFrame)
         ::GlobalFree(firstFrame);
     StopAudioCapture();
+    // A failure that ended the loop leaves the camera running: its file is
+    // finished here (after the wave recorder, which pushes into it).
+    StopCameraCapture();
+    if (m_audioSink == m_cameraSink.get())
+        m_audioSink = NULL;
+    m_cameraSink.reset();
     // The sound of a recording that wrote frames belongs to it until the
     // output is saved (a failed finish keeps it for recovery); the engine's
     // end deletes what no output took over. Sound without frames goes now.
@@ -401,6 +413,8 @@ BOOL CRecorderEngine::WaitWhilePaused()
     }
     if (m_waveIn)
         m_waveIn->Pause();
+    if (m_cameraRunning && GetCommand() == kCommandPause)
+        m_camera->PauseCapture(FALSE, 5000);
     if (RaisePriority())
         SetCapturePriority(THREAD_PRIORITY_NORMAL);
     if (m_transitionShownDrawn && m_screenDC) {
@@ -428,7 +442,10 @@ BOOL CRecorderEngine::WaitWhilePaused()
 BOOL CRecorderEngine::StopCapture(DWORD skippedLast)
 {
     ::InterlockedExchange(&m_grabberStop, 1);
+    if (m_cameraRunning)
+        m_camera->EndVideo();
     EndWaveRecording();
+    StopCameraCapture();
     if (m_focusFrame && m_focusFrame->GetSafeHwnd())
         ::ShowWindowAsync(m_focusFrame->GetSafeHwnd(), SW_HIDE);
     if (m_live) {
@@ -453,6 +470,7 @@ BOOL CRecorderEngine::DiscardCapture()
     m_framesWritten = FALSE;
     if (!m_live) {
         EndWaveRecording();
+        StopCameraCapture();
         CloseOutputAvi();
     } else if (m_liveHeader) {
         SetLiveFrameReady(0);
@@ -485,6 +503,8 @@ BOOL CRecorderEngine::ResumeCapture()
     }
     if (RaisePriority())
         SetCapturePriority(THREAD_PRIORITY_HIGHEST);
+    if (m_cameraRunning && !m_camera->StartCapture(FALSE, 5000, FALSE, m_cameraWindow))
+        DropCamera(FALSE);
     if (m_waveIn)
         m_waveIn->Resume();
     return TRUE;

@@ -5,6 +5,8 @@
 
 #include "framework/WinApp.h"
 #include "framework/WinThread.h"
+#include "capture/CameraAudioSink.h"
+#include "capture/CameraRecorder.h"
 #include "capture/CreateAviDlg.h"
 #include "capture/DesktopUtil.h"
 #include "media/WaveIn.h"
@@ -235,8 +237,92 @@ BOOL CRecorderEngine::BeginCapture(int bitCount, int* width, int* height, int* l
     return TRUE;
 }
 
-// The camera graph is built by the camera subsystem; until it exists no
-// camera stream is recorded beside the screen.
+// Prepares the camera graph of this recording (built and paused; the frame
+// loop runs it). With sound, the camera file takes it through the push
+// source, fed by this engine's wave recorder. A camera that cannot start is
+// dropped from this recording's preferences: the sound then goes to its own
+// file as without a camera. The camera file is listed only once started.
 void CRecorderEngine::StartCameraCapture()
 {
+    if (!m_camera || m_live)
+        return;
+    const BOOL withAudio = m_prefs->m_recordAudio;
+    const CString file = m_folder + m_name + (m_camera->UsesDefaultCodec() ? CString("_Camera.wmv")
+                                                                          : "_Camera." + m_extension);
+    m_camera->SetCodecFlag(withAudio);
+    m_camera->SetPushSourceAudio(TRUE);
+    m_camera->SetOutputName(file);
+    if (withAudio) {
+        WAVEFORMATEX format;
+        if (AudioCaptureFormat(m_prefs->GetAudioFormat(), &format))
+            m_camera->SetAudioFormat(&format);
+    }
+    m_camera->StopPreview();
+    // The shown preview window gets the picture through the graph's tee.
+    if (!m_camera->StartCapture(FALSE, 5000, TRUE, m_cameraWindow)) {
+        m_camera->StopCapture(FALSE, 5000);
+        m_prefs->m_recordCamera = FALSE;
+        ::DeleteFileA(file);
+        ShowCameraFailure();
+        return;
+    }
+    m_cameraRunning = TRUE;
+    m_cameraFile = file;
+    m_recordingFiles.Add(file);
+    if (withAudio) {
+        IXrvPushSource* push = m_camera->GetPushSource();
+        m_cameraSink.reset(new CCameraAudioSink(push));
+        if (push)
+            push->Release();
+        m_audioSink = m_cameraSink.get();
+    }
+}
+
+// A camera whose graph does not run leaves the recording: it is dropped from
+// this recording's preferences and the sound goes to its own file from now
+// on, as after a segment change. A camera file that holds nothing yet (the
+// first run failed) is taken off the list and deleted; one that recorded
+// before stays in the folder.
+void CRecorderEngine::DropCamera(BOOL nothingRecorded)
+{
+    StopCameraCapture();
+    m_prefs->m_recordCamera = FALSE;
+    if (nothingRecorded) {
+        for (INT_PTR i = m_recordingFiles.GetSize() - 1; i >= 1; --i) {
+            if (m_recordingFiles[i] == m_cameraFile)
+                m_recordingFiles.RemoveAt(i);
+        }
+        ::DeleteFileA(m_cameraFile);
+    }
+    m_cameraFile.Empty();
+    if (m_audioSink == m_cameraSink.get()) {
+        m_audioSink = NULL;
+        if (m_waveIn) {
+            StopAudioCapture();
+            StartAudioCapture();
+        }
+    }
+    m_cameraSink.reset();
+    ShowCameraFailure();
+}
+
+// The message has no owner window: the capture thread must not wait for the
+// UI thread, which may be waiting for it.
+void CRecorderEngine::ShowCameraFailure()
+{
+    CString text, caption;
+    text.LoadString(IDS_CAMERA_START_FAILED);
+    if (AfxGetApp())
+        caption = AfxGetApp()->m_pszAppName;
+    ::MessageBoxA(NULL, text, caption, MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
+}
+
+// Stops the camera graph once (stop, discard, or the end of the thread);
+// the camera file is complete when it returns.
+void CRecorderEngine::StopCameraCapture()
+{
+    if (!m_cameraRunning)
+        return;
+    m_cameraRunning = FALSE;
+    m_camera->StopCapture(TRUE, 5000);
 }

@@ -93,11 +93,58 @@ void RenameInRecoveryNote(const CString& note, const CString* oldPaths, const CS
         WriteNoteReplacing(data, note);
 }
 
+// The camera track of a manifest, from the recording's camera settings.
+void SetCameraTrackOf(CRecordingData& data, const CRecorderPrefs& prefs, const RecordingTrackInfo& info, double fps)
+{
+    CString defaultCodec;
+    defaultCodec.LoadString(IDS_DEFAULT_CODEC);
+    CString profile;
+    if (info.cameraCodec.CompareNoCase(defaultCodec) == 0)
+        profile = prefs.m_recordAudio ? info.cameraProfileWithAudio : info.cameraProfileWithoutAudio;
+    data.SetCameraTrack(info.cameraWidth, info.cameraHeight, info.cameraBitCount, fps, prefs.m_recordAudio,
+                        info.cameraCodec, profile, NULL, 1, 0, 1);
+}
+
+double TrackRate(const CRecorderPrefs& prefs)
+{
+    const DWORD rate = prefs.m_captureRate.m_nRate;
+    const DWORD scale = prefs.m_captureRate.m_nScale ? prefs.m_captureRate.m_nScale : 1;
+    if (!prefs.m_timeLapse)
+        return static_cast<double>(rate / scale);
+    return static_cast<double>(rate) / scale;
+}
+
+// The camera file the engine recorded: listed after the screen file under a
+// "_Camera." name, present and not empty. Anything else means no camera
+// stream (a camera that never started, or a file lost since).
+// Runs once per save, before any file of the recording moves.
+CString RecordedCameraFile(const CStringArray& files)
+{
+    for (INT_PTR i = files.GetSize() - 1; i >= 1; --i) {
+        const CString& file = files[i];
+        const int slash = file.ReverseFind('\\');
+        if (file.Mid(slash + 1).Find("_Camera.") < 0)
+            continue;
+        WIN32_FILE_ATTRIBUTE_DATA attributes;
+        if (!::GetFileAttributesExA(file, GetFileExInfoStandard, &attributes) ||
+            (attributes.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            return CString();
+        // An empty camera file holds nothing; it goes, so that the
+        // recording's folder can be removed after the save.
+        if (attributes.nFileSizeLow == 0 && attributes.nFileSizeHigh == 0) {
+            ::DeleteFileA(file);
+            return CString();
+        }
+        return file;
+    }
+    return CString();
+}
+
 // The package mode: media renamed after the output, manifest, package in the
 // temporary folder, checked, moved into place; the temporary folder is
 // cleared only after a package that checks out is in place.
 int WritePackageOutput(CString& outputPath, CStringArray& mediaList, const CRecorderPrefs& prefs,
-                       const CDWordArray* bookmarks, IRecordingOutputHost* host)
+                       const RecordingTrackInfo& info, const CDWordArray* bookmarks, IRecordingOutputHost* host)
 {
     // The names the recovery note knows the media by, before any rename.
     const BOOL noteWithCamera = prefs.m_recordCamera && mediaList.GetSize() > 1;
@@ -136,6 +183,7 @@ int WritePackageOutput(CString& outputPath, CStringArray& mediaList, const CReco
             } else {
                 data.AddFile(now, "Camera_Stream.wmv");
                 data.SetCameraTrackName("Camera_Stream.wmv");
+                SetCameraTrackOf(data, prefs, info, TrackRate(prefs));
             }
         }
 
@@ -265,7 +313,7 @@ int WriteRecordingPackage(CString& outputPath, CStringArray& mediaList, const CR
     if (mediaList.GetSize() == 0 || (prefs.m_fileType != 0 && prefs.m_fileType != 1))
         return 0;
     if (packageMode)
-        return outputPath.IsEmpty() ? 0 : WritePackageOutput(outputPath, mediaList, prefs, bookmarks, host);
+        return outputPath.IsEmpty() ? 0 : WritePackageOutput(outputPath, mediaList, prefs, info, bookmarks, host);
 
     CRecordingData data;
     data.SetIsPackage(prefs.m_createSkoRecFile);
@@ -303,15 +351,8 @@ int WriteRecordingPackage(CString& outputPath, CStringArray& mediaList, const CR
     data.SetVideoTrack(info.outputWidth, info.outputHeight, info.outputBitDepth, fps,
                        prefs.m_recordAudio && !prefs.m_recordCamera, info.codecName, prefs.GetAudioFormat(),
                        prefs.m_interleave, prefs.m_interleaveByFrames, static_cast<UINT>(prefs.m_interleaveRate));
-    if (prefs.m_recordCamera) {
-        CString defaultCodec;
-        defaultCodec.LoadString(IDS_DEFAULT_CODEC);
-        CString profile;
-        if (info.cameraCodec.CompareNoCase(defaultCodec) == 0)
-            profile = prefs.m_recordAudio ? info.cameraProfileWithAudio : info.cameraProfileWithoutAudio;
-        data.SetCameraTrack(info.cameraWidth, info.cameraHeight, info.cameraBitCount, fps, prefs.m_recordAudio,
-                            info.cameraCodec, profile, NULL, 1, 0, 1);
-    }
+    if (prefs.m_recordCamera)
+        SetCameraTrackOf(data, prefs, info, TrackRate(prefs));
     if (outputPath.IsEmpty() &&
         !CreateUniqueFileName(FolderOf(mediaList[0]), "SkoManifest", ".skoxml", outputPath, FALSE))
         return 0;
@@ -337,7 +378,7 @@ int CRecordingOutput::SaveRecordingOutput()
     if (m_files.GetSize() == 0 && !(m_useBaseName && !m_baseName.IsEmpty()))
         return kOutputDiscarded;
     const CString screen = m_useBaseName ? m_baseName : m_files[0];
-    const CString camera = m_prefs.m_recordCamera && m_files.GetSize() > 0 ? m_files[m_files.GetSize() - 1] : CString();
+    const CString camera = m_prefs.m_recordCamera ? RecordedCameraFile(m_files) : CString();
     BOOL previewSwitchedOff = FALSE;
     if ((m_prefs.m_previewAfterRecording || m_prefs.m_optionsAfterRecording) && m_host->IsCameraPreviewShown()) {
         m_host->ShowCameraPreview(FALSE);
@@ -387,6 +428,10 @@ int CRecordingOutput::SaveRecordingOutput()
             // engine's save takes for a part index past its file list.
             const int part = m_useBaseName ? static_cast<int>(m_files.GetSize()) : 0;
             if (m_host->SaveRecordingAs(name, part)) {
+                // The camera file goes beside the saved screen file, so that
+                // the recording's folder can go.
+                if (!camera.IsEmpty())
+                    MoveReplacing(camera, NameWithoutExtension(name) + "_Camera." + Extension(camera));
                 const CString recordingFolder = FolderOf(m_files.GetSize() ? m_files[0] : m_baseName);
                 ::DeleteFileA(recordingFolder + kRecoveryNote);
                 ::RemoveDirectoryA(recordingFolder);

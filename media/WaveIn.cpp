@@ -27,19 +27,11 @@ const LRESULT kMciModeStop = 525;
 const LRESULT kMciModePlay = 526;
 // The end of a stretch of recording that goes on.
 const LONGLONG kOpenSpan = 0x7FFFFFFFFFFFFFFFLL;
-// The sink's time stamps are snapped to the frames of a 2 frames/s grid.
-const LONGLONG kSinkFrame = 5000000;
-
 CString LoadText(UINT id)
 {
     CString text;
     text.LoadString(id);
     return text;
-}
-
-LONGLONG SnapToFrame(LONGLONG t)
-{
-    return (t + kSinkFrame / 2) / kSinkFrame * kSinkFrame;
 }
 
 }  // namespace
@@ -597,7 +589,9 @@ UINT CWaveIn::Run()
             }
         }
     }
-    const BOOL toFile = !WaveInRecordsCamera(m_settings);
+    // A camera recording hands the sound to its sink; without a sink it is
+    // written to the file like any other, never dropped.
+    const BOOL toFile = !WaveInRecordsCamera(m_settings) || !m_sink;
     DWORD existingLength = 0;
     if (ok && toFile && !OpenFile(&existingLength))
         ok = false;
@@ -703,8 +697,10 @@ UINT CWaveIn::Run()
                         m_dataEnd = static_cast<DWORD>(position) - m_dataChunk.dwDataOffset;
                 }
             } else {
-                const LONGLONG start = SnapToFrame(static_cast<LONGLONG>(m_currentMs) * 10000);
-                const LONGLONG stop = SnapToFrame((static_cast<LONGLONG>(m_currentMs) + 500) * 10000);
+                // Stamped with the buffer's own span: a shortened buffer
+                // ends where the next one starts.
+                const LONGLONG start = positionSamples * 10000000 / rate;
+                const LONGLONG stop = (positionSamples + length / block) * 10000000 / rate;
                 m_sink->ReceiveAudio(data, length, start, stop, 1);
             }
             MeasureLevel(data, length);

@@ -30,6 +30,7 @@
 #define IDS_MAIN_TB_STOP             33108
 #define IDS_MAIN_TB_DELETE           33109
 #define ID_MAIN_SCREEN_DRAW          33140   // opens or ends screen drawing
+#define ID_MAIN_CAMERA_PREVIEW       33141   // shows or hides the camera preview
 #define ID_MAIN_OPT_WATERMARK        33110   // the Options menu
 #define ID_MAIN_OPT_STAMP_ORDER      33111
 #define ID_MAIN_OPT_TIME_DATE        33112

@@ -42,3 +42,8 @@
 #define IDC_WAVE_SCRIPT_CONTINUE     (IDD_WAVE_SCRIPT_END + 1000)
 #define IDC_WAVE_SCRIPT_REPLAY       (IDD_WAVE_SCRIPT_END + 1001)
 #define IDC_WAVE_SCRIPT_STOP         (IDD_WAVE_SCRIPT_END + 1002)
+#define IDS_CAMERA_START_FAILED      436   // "在初始化相机进行捕获时遇到错误。将不能录制相机视频。"
+#define IDS_CAMERA_INITIALISING      16052 // "正在初始化相机"
+#define IDS_CAMERA_REOPEN_FAILED     16065
+#define IDD_CAMERA_PREVIEW           432   // "相机预览"
+#define IDC_CAMERA_PREVIEW_STATUS    1615

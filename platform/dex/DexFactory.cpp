@@ -1,4 +1,5 @@
 #include "platform/dex/DexFactory.h"
+#include "platform/camkit/CamKit.h"
 #include "platform/dex/ChainFilters.h"
 #include "platform/dex/DexInterfaces.h"
 #include "platform/dex/DexPropertySetter.h"
@@ -119,6 +120,12 @@ HRESULT DexCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID
     // Wine's AVI multiplexer cannot write and its file writer lacks
     // IFileSinkFilter2; the media property bag is not registered and the
     // wave destination is the maker's, not on the system at all.
+    if (IsEqualCLSID(clsid, CLSID_XrvFrameSkip))
+        return outer ? CLASS_E_NOAGGREGATION : CreateFrameSkipFilter(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_XrvVideoTee))
+        return outer ? CLASS_E_NOAGGREGATION : CreateVideoTeeFilter(riid, ppv);
+    if (IsEqualCLSID(clsid, CLSID_XrvPushSource))
+        return outer ? CLASS_E_NOAGGREGATION : CreatePushSourceFilter(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_AviDest))
         return outer ? CLASS_E_NOAGGREGATION : DsCreateAviMux(riid, ppv);
     if (IsEqualCLSID(clsid, CLSID_MediaPropertyBag))

@@ -537,3 +537,101 @@ TEST(RecordingOutput, FailedMediaMoveKeepsTheRecording)
     EXPECT_FALSE(Exists(dir.File("out.skorec")));
     EXPECT_EQ(1u, mediatest::MessageBoxes().size());
 }
+
+// The save step takes only the camera file the engine recorded. A camera
+// recording whose camera file is missing, empty or was never listed saves
+// the screen stream alone instead of failing the package for ever.
+TEST(RecordingOutput, PackageTakesOnlyTheRecordedCameraFile)
+{
+    struct Case {
+        const char* label;
+        bool listCamera;
+        const char* cameraBytes;   // null: no file on disk
+        bool expectCamera;
+    } cases[] = {
+        {"recorded camera file", true, "camera-bytes", true},
+        {"camera never listed", false, NULL, false},
+        {"listed but missing", true, NULL, false},
+        {"listed but empty", true, "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ScratchDir dir;
+        CRecorderPrefs prefs(NULL);
+        QuietPrefs(prefs, dir);
+        prefs.m_recordCamera = TRUE;
+        prefs.m_recordAudio = TRUE;
+        prefs.m_fileNaming = 2;
+        prefs.m_autoFilePrefix = "Camera-";
+        RecordingFolder rec(dir, prefs);
+        const std::string camera = rec.folder + "\\SkoCapture1_Camera.wmv";
+        if (c.cameraBytes) {
+            ASSERT_TRUE(WriteFileBytes(camera, c.cameraBytes, strlen(c.cameraBytes)));
+        }
+        if (c.listCamera)
+            rec.files.Add(camera.c_str());
+        rec.info.cameraCodec = "默认编码";
+        rec.info.cameraWidth = 320;
+        rec.info.cameraHeight = 240;
+        rec.info.cameraBitCount = 24;
+        rec.info.cameraProfileWithAudio = "Skorvale Studio Camera Video and Audio (CBR)";
+        rec.info.cameraProfileWithoutAudio = "Skorvale Studio Camera Video (CBR)";
+        FakeHost host(&rec.files);
+        CRecordingOutput out(&host, prefs, rec.info, rec.files, "", FALSE, CDWordArray());
+        mediatest::ResetMessageBoxes();
+        ASSERT_EQ(kOutputSaved, out.SaveRecordingOutput());
+        EXPECT_TRUE(mediatest::MessageBoxes().empty());
+        const std::string output = dir.File("Camera-1.skorec");
+        std::string list;
+        ASSERT_EQ(0, RunHost("gsf list '" + UnixPath(output) + "'", &list)) << list;
+        EXPECT_NE(std::string::npos, list.find("Screen_Stream.avi")) << list;
+        EXPECT_EQ(c.expectCamera, list.find("Camera_Stream.wmv") != std::string::npos) << list;
+        EXPECT_FALSE(Exists(rec.folder)) << "the recording's folder is removed";
+        if (!c.expectCamera)
+            continue;
+        std::string counted;
+        const std::string manifestCopy = dir.File("manifest.out");
+        ASSERT_EQ(0, RunHost("gsf cat '" + UnixPath(output) + "' manifest.skoxml > '" + UnixPath(manifestCopy) + "'",
+                             &list));
+        ASSERT_TRUE(ReadFileBytes(manifestCopy, &counted));
+        ASSERT_GT(counted.size(), 6u);
+        CRecordingData read;
+        ASSERT_TRUE(read.Parse(CString(CStringW(reinterpret_cast<const wchar_t*>(counted.data() + 4)))));
+        EXPECT_EQ("Camera_Stream.wmv", std::string(read.GetCameraTrackName()));
+        int w = 0, h = 0, bpp = 0, hasAudio = 0;
+        double fps = 0;
+        CString codec, profile;
+        read.GetCameraTrack(&w, &h, &bpp, &fps, &hasAudio, &codec, &profile, NULL, NULL, NULL, NULL);
+        EXPECT_EQ(320, w);
+        EXPECT_EQ(240, h);
+        EXPECT_EQ(24, bpp);
+        EXPECT_EQ(1, hasAudio);
+        EXPECT_STREQ("默认编码", codec);
+        EXPECT_STREQ("Skorvale Studio Camera Video and Audio (CBR)", profile);
+    }
+}
+
+// With the package off, the camera file is kept beside the saved AVI, and
+// the recording's folder can go.
+TEST(RecordingOutput, PlainSaveKeepsTheCameraFileBesideTheAvi)
+{
+    ScratchDir dir;
+    CRecorderPrefs prefs(NULL);
+    QuietPrefs(prefs, dir);
+    prefs.m_createSkoRecFile = FALSE;
+    prefs.m_recordCamera = TRUE;
+    prefs.m_fileNaming = 2;
+    prefs.m_autoFilePrefix = "Plain-";
+    RecordingFolder rec(dir, prefs);
+    const std::string camera = rec.folder + "\\SkoCapture1_Camera.wmv";
+    ASSERT_TRUE(WriteFileBytes(camera, "camera", 6));
+    rec.files.Add(camera.c_str());
+    FakeHost host(&rec.files);
+    CRecordingOutput out(&host, prefs, rec.info, rec.files, "", FALSE, CDWordArray());
+    EXPECT_EQ(kOutputSaved, out.SaveRecordingOutput());
+    EXPECT_TRUE(Exists(dir.File("Plain-1.avi")));
+    std::string kept;
+    ASSERT_TRUE(ReadFileBytes(dir.File("Plain-1_Camera.wmv"), &kept));
+    EXPECT_EQ("camera", kept);
+    EXPECT_FALSE(Exists(rec.folder)) << "the recording's folder is removed";
+}

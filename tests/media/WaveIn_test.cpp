@@ -476,7 +476,7 @@ public:
 }  // namespace
 
 // When the recording records the camera, no file is written: each buffer goes
-// to the sink with its place on a half-second grid in 100-ns units.
+// to the sink stamped with its own span in 100-ns units.
 TEST(WaveIn, CameraRecordingsHandTheSoundToTheSink)
 {
     testsupport::ScratchDir dir("vxwave");
@@ -499,20 +499,46 @@ TEST(WaveIn, CameraRecordingsHandTheSoundToTheSink)
     EXPECT_EQ(1500, waveIn->GetCurrentMs());
     delete waveIn;
     EXPECT_EQ(3u * 22050, sink.bytes);
-    // Half-second buffers; the first may be cut where the recorder resumed,
-    // and every piece is stamped at its position snapped to the grid.
+    // Half-second buffers; the first may be cut where the recorder resumed.
+    // Each piece spans its own length and starts where the previous ended,
+    // so a shortened piece never overlaps the next.
     ASSERT_GE(sink.starts.size(), 3u);
     ASSERT_LE(sink.starts.size(), 4u);
-    LONGLONG positionMs = 0, positionSamples = 0;
+    LONGLONG positionSamples = 0;
     for (size_t i = 0; i < sink.starts.size(); ++i) {
-        const LONGLONG start = (positionMs * 10000 + 2500000) / 5000000 * 5000000;
-        const LONGLONG stop = ((positionMs + 500) * 10000 + 2500000) / 5000000 * 5000000;
-        EXPECT_EQ(start, sink.starts[i]) << "piece " << i;
-        EXPECT_EQ(stop, sink.stops[i]) << "piece " << i;
+        EXPECT_EQ(positionSamples * 10000000 / 22050, sink.starts[i]) << "piece " << i;
         positionSamples += sink.lengths[i] / 2;
-        positionMs = (positionSamples * 1000 + 11025) / 22050;
+        EXPECT_EQ(positionSamples * 10000000 / 22050, sink.stops[i]) << "piece " << i;
+        if (i > 0) {
+            EXPECT_EQ(sink.stops[i - 1], sink.starts[i]) << "piece " << i;
+        }
     }
+    EXPECT_EQ(15000000, sink.stops.back());
     EXPECT_EQ(1, sink.lastFlags);
     EXPECT_TRUE(sink.silent);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(file.c_str())) << "no file in camera mode";
+}
+
+// A camera recording whose recorder got no sink (the camera did not start)
+// keeps its sound in the file.
+TEST(WaveIn, CameraRecordingWithoutSinkWritesTheFile)
+{
+    testsupport::ScratchDir dir("vxwave");
+    CRecorderPrefs prefs(NULL);
+    prefs.m_recordCamera = TRUE;
+    const std::string file = dir.File("camera.wav");
+    const WAVEFORMATEX format = PcmFormat(22050, 1, 16);
+    CWaveIn* waveIn = new CWaveIn(WAVE_MAPPER, file.c_str(), &prefs, 0, 1000, &format, TRUE, NULL, FALSE, NULL, 0);
+    CWinThread* thread = AfxBeginThread(WaveInThreadProc, waveIn, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    ASSERT_TRUE(thread != NULL);
+    thread->m_bAutoDelete = FALSE;
+    thread->ResumeThread();
+    ASSERT_TRUE(waveIn->WaitReady());
+    waveIn->Resume();
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(thread->m_hThread, 10000));
+    delete thread;
+    delete waveIn;
+    const mediatest::WavInfo info = mediatest::ReadWav(file);
+    ASSERT_TRUE(info.ok) << "the sound went to its file: " << info.layout;
+    EXPECT_EQ(22050u * 2, info.data.size());
 }

@@ -1,0 +1,488 @@
+// Vexcap.exe recording the test camera beside the screen into a package:
+// the camera stream with the pushed sound, read back by gsf, ffprobe and
+// ffmpeg; a camera that fails to start leaves the sound with the screen.
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/AppMessages.h"
+#include "media/RecordingData.h"
+#include "resources/ids_app.h"
+#include "resources/ids_capture.h"
+#include "tests/camera/CameraPicture.h"
+#include "tests/camera/TestCameraIds.h"
+#include "tests/camera/TestCameraRegistry.h"
+#include "tests/support/MediaTestUtil.h"
+#include "tests/support/TestSupport.h"
+#include "AppTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <shlwapi.h>
+
+using namespace apptest;
+using testsupport::ReadFileBytes;
+using testsupport::RunHost;
+using testsupport::ScratchDir;
+using testsupport::ScratchRegKey;
+using testsupport::UnixPath;
+
+namespace {
+
+const char kPrefsKey[] = "Software\\Kestravon\\Skorvale Studio\\3.0\\Skorvale Recorder\\3.0";
+const char kCameraKey[] = "Software\\Kestravon\\Skorvale Studio\\3.0\\Skorvale Recorder\\3.0\\Camera Video Settings";
+
+std::vector<std::string> HostLines(const std::string& command)
+{
+    std::string out;
+    RunHost(command, &out);
+    std::vector<std::string> lines;
+    std::istringstream in(out);
+    std::string line;
+    while (std::getline(in, line))
+        if (!line.empty())
+            lines.push_back(line);
+    return lines;
+}
+
+std::string StateText(UINT id)
+{
+    CString text;
+    text.LoadString(id);
+    return std::string(text);
+}
+
+bool TitleShows(HWND w, UINT stateId)
+{
+    char text[256] = "";
+    ::GetWindowTextA(w, text, sizeof(text));
+    const std::string title = text, state = StateText(stateId);
+    return title.size() >= state.size() && title.compare(title.size() - state.size(), state.size(), state) == 0;
+}
+
+// Preferences of a camera recording with sound into a package under an
+// automatic name, with no preview or post-save dialog; the camera settings
+// key is cleared, so that the first listed camera is taken.
+class CameraPrefs {
+public:
+    explicit CameraPrefs(const std::string& folderPath)
+    {
+        ::SHDeleteKeyA(HKEY_CURRENT_USER, kCameraKey);
+        if (::RegCreateKeyExA(HKEY_CURRENT_USER, kPrefsKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &m_key, NULL) !=
+            ERROR_SUCCESS) {
+            m_key = NULL;
+            return;
+        }
+        const struct {
+            const char* name;
+            DWORD value;
+        } numbers[] = {{"VideoInput", 0},      {"PrevAfterRec", 0},    {"OptionsAfterRec", 0},
+                       {"CreateSkoRecFile", 1}, {"VideoFileNaming", 2}, {"VideoMinimize", 0},
+                       {"VideoUseStartPt", 0},  {"RecordCamera", 1},    {"RecordAudio", 1},
+                       {"AudioDeviceID", WAVE_MAPPER}};
+        for (const auto& n : numbers)
+            ::RegSetValueExA(m_key, n.name, 0, REG_DWORD, (const BYTE*)&n.value, sizeof(DWORD));
+        ::RegDeleteValueA(m_key, "VideoRectFixed");
+        ::RegDeleteValueA(m_key, "MuteAudio");
+        ::RegDeleteValueA(m_key, "AutoPan");
+        const std::string folder = folderPath + "\\";
+        ::RegSetValueExA(m_key, "VideoFileOutputDir", 0, REG_SZ, (const BYTE*)folder.c_str(), (DWORD)folder.size() + 1);
+        ::RegSetValueExA(m_key, "VideoAutoFilePrefix", 0, REG_SZ, (const BYTE*)"Capture-", 9);
+    }
+    ~CameraPrefs()
+    {
+        if (m_key)
+            ::RegCloseKey(m_key);
+        ::SHDeleteKeyA(HKEY_CURRENT_USER, kCameraKey);
+        SetDummyCameraFailure(kDummyFailNever);
+    }
+    CameraPrefs(const CameraPrefs&) = delete;
+    CameraPrefs& operator=(const CameraPrefs&) = delete;
+    HKEY Key() const { return m_key; }
+
+private:
+    ScratchRegKey m_scratch{kPrefsKey};
+    HKEY m_key = NULL;
+};
+
+// Dismisses the message boxes the program shows meanwhile (OK), counting them.
+int DismissMessageBoxes()
+{
+    int n = 0;
+    HWND box = NULL;
+    while ((box = ::FindWindowExA(NULL, box, "#32770", NULL)) != NULL) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(box, &pid);
+        if (pid == ::GetCurrentProcessId() || !::IsWindowVisible(box))
+            continue;
+        if (::GetDlgItem(box, IDOK) && ::GetDlgItem(box, 0xFFFF)) {
+            ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+            ++n;
+        }
+    }
+    return n;
+}
+
+// Records /R 2 s, /P 1 s, /R 2 s, /S into Capture-1.skorec with the tone
+// playing; message boxes on the way are answered and counted.
+bool RecordPauseResumeStop(const std::string& saved, int* boxes)
+{
+    Program first("/R");
+    HWND main = NULL;
+    if (!PumpUntil([&] { return (main = ::FindWindowA(RECORDER_CLASS_NAME, NULL)) != NULL; }, 20000))
+        return false;
+    if (!PumpUntil(
+            [&] {
+                *boxes += DismissMessageBoxes();
+                return TitleShows(main, IDS_RECORD_STATE_RECORDING);
+            },
+            30000)) {
+        ADD_FAILURE() << "the recording began";
+        return false;
+    }
+    auto pumpDismissing = [&](DWORD ms) {
+        const DWORD begin = ::GetTickCount();
+        PumpUntil([&] {
+            *boxes += DismissMessageBoxes();
+            return ::GetTickCount() - begin >= ms;
+        }, ms + 1000);
+    };
+    pumpDismissing(2000);
+    EXPECT_EQ(1, RunProgram("/P"));
+    EXPECT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_PAUSED); }, 10000));
+    pumpDismissing(1000);
+    EXPECT_EQ(1, RunProgram("/R"));
+    EXPECT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_RECORDING); }, 10000));
+    pumpDismissing(2000);
+    EXPECT_EQ(1, RunProgram("/S"));
+    const bool done = PumpUntil(
+        [&] {
+            *boxes += DismissMessageBoxes();
+            return ::GetFileAttributesA(saved.c_str()) != INVALID_FILE_ATTRIBUTES &&
+                   TitleShows(main, IDS_RECORD_STATE_IDLE);
+        },
+        60000);
+    EXPECT_TRUE(done) << "saved as " << saved;
+    EXPECT_EQ(0, RunProgram("/X"));
+    EXPECT_EQ(0, first.Wait(30000));
+    return done;
+}
+
+// Copies a package stream out with gsf.
+bool CatStream(const std::string& package, const char* stream, const std::string& to)
+{
+    std::string out;
+    return RunHost("gsf cat '" + UnixPath(package) + "' " + stream + " > '" + UnixPath(to) + "'", &out) == 0;
+}
+
+double Seconds(const std::string& file, const char* stream)
+{
+    const std::vector<std::string> lines = HostLines(std::string("ffprobe -v error -select_streams ") + stream +
+                                                     " -show_entries stream=duration -of csv=p=0 '" + UnixPath(file) + "'");
+    return lines.empty() ? -1 : atof(lines[0].c_str());
+}
+
+class CameraRecordingTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ::CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+        ASSERT_EQ(S_OK, RegisterTestCameras(TestCameraDllPath(), kCamerasAll));
+    }
+    void TearDown() override
+    {
+        UnregisterTestCameras();
+        ::CoUninitialize();
+    }
+};
+
+TEST_F(CameraRecordingTest, PackageHoldsTheCameraStreamWithTheSound)
+{
+    ScratchDir out("vxcamrec");
+    CameraPrefs prefs(out.Path());
+    ASSERT_TRUE(prefs.Key() != NULL);
+    ASSERT_TRUE(mediatest::PlayToneInBackground(440.0, 20.0, 0.5));
+    const std::string saved = out.File("Capture-1.skorec");
+    int boxes = 0;
+    ASSERT_TRUE(RecordPauseResumeStop(saved, &boxes));
+    EXPECT_EQ(0, boxes) << "no camera failure was reported";
+
+    std::string list;
+    ASSERT_EQ(0, RunHost("gsf list '" + UnixPath(saved) + "'", &list)) << list;
+    for (const char* stream : {"manifest.skoxml", "Screen_Stream.avi", "Camera_Stream.wmv"})
+        EXPECT_NE(std::string::npos, list.find(stream)) << stream << " in " << list;
+
+    const std::string camera = out.File("camera.wmv"), screen = out.File("screen.avi");
+    ASSERT_TRUE(CatStream(saved, "Camera_Stream.wmv", camera));
+    ASSERT_TRUE(CatStream(saved, "Screen_Stream.avi", screen));
+    const std::string unix = UnixPath(camera);
+    const std::vector<std::string> container =
+        HostLines("ffprobe -v error -show_entries format=format_name -of csv=p=0 '" + unix + "'");
+    ASSERT_EQ(1u, container.size());
+    EXPECT_EQ("asf", container[0]);
+    const std::vector<std::string> video = HostLines("ffprobe -v error -select_streams v:0 -show_entries "
+                                                     "stream=width,height,r_frame_rate -of csv=p=0 '" + unix + "'");
+    ASSERT_EQ(1u, video.size());
+    EXPECT_EQ("320,240,15/1", video[0]);
+    const std::vector<std::string> times = HostLines(
+        "ffprobe -v error -select_streams v:0 -show_entries frame=pts_time -of csv=p=0 '" + unix + "'");
+    // The screen stream holds the recorded seconds; the camera the same
+    // seconds at 15 frames each (its graph starts and stops beside it).
+    const double screenSeconds = Seconds(screen, "v:0");
+    EXPECT_GT(screenSeconds, 3.0);
+    EXPECT_NEAR(screenSeconds * 15, (double)times.size(), 15.0) << "camera frames against the screen's seconds";
+    for (size_t i = 1; i < times.size(); ++i)
+        EXPECT_NEAR(0.0667, atof(times[i].c_str()) - atof(times[i - 1].c_str()), 0.002) << "frame " << i;
+
+    // The decoded pictures: the counter rises by one.
+    const std::string raw = out.File("frames.rgb");
+    std::string log;
+    ASSERT_EQ(0, RunHost("ffmpeg -v error -y -i '" + unix + "' -vsync passthrough -f rawvideo -pix_fmt bgr24 '" +
+                             UnixPath(raw) + "'",
+                         &log))
+        << log;
+    std::string frames;
+    ASSERT_TRUE(ReadFileBytes(raw, &frames));
+    const size_t frameBytes = 320 * 240 * 3;
+    std::vector<BYTE> flipped(frameBytes);
+    int drops = 0, repeats = 0, unreadable = 0;
+    DWORD previous = 0;
+    std::string where;
+    for (size_t f = 0; f * frameBytes + frameBytes <= frames.size(); ++f) {
+        for (int y = 0; y < 240; ++y)
+            memcpy(&flipped[(239 - y) * 960], frames.data() + f * frameBytes + y * 960, 960);
+        const CameraPicture p = ReadCameraPicture(flipped.data(), 320, 240);
+        unreadable += p.readable ? 0 : 1;
+        if (f > 0 && p.frame == previous) {
+            ++repeats;
+            where += std::to_string(f) + " ";
+        }
+        else if (f > 0 && p.frame > previous)
+            drops += (int)(p.frame - previous - 1);
+        else if (f > 0)
+            ADD_FAILURE() << "counter went back at frame " << f;
+        previous = p.frame;
+    }
+    EXPECT_EQ(0, unreadable);
+    EXPECT_LE(drops, 2);
+    // The writer holds the last picture while the sound goes on: the sound
+    // may outlast the pictures by less than half a second.
+    int trailing = 0;
+    for (size_t f = frames.size() / frameBytes - 1; f > 0; --f) {
+        if (memcmp(frames.data() + f * frameBytes, frames.data() + (f - 1) * frameBytes, frameBytes) != 0)
+            break;
+        ++trailing;
+    }
+    EXPECT_LE(repeats - trailing, 2) << "repeated at " << where;
+    EXPECT_LT(trailing, 8) << "repeated at " << where;
+
+    // The sound is in the camera file, PCM, as long as its video, the tone;
+    // the screen stream has none.
+    EXPECT_EQ("pcm_s16le", HostLines("ffprobe -v error -select_streams a:0 -show_entries stream=codec_name "
+                                     "-of csv=p=0 '" + unix + "'")
+                               .at(0));
+    const std::vector<int> samples = mediatest::DecodeAudio16(camera, out.File("sound.raw"), 22050);
+    const double videoSeconds = times.size() / 15.0;
+    EXPECT_NEAR(videoSeconds, samples.size() / 22050.0, 0.5);
+    size_t loud = 0;
+    EXPECT_NEAR(440.0, mediatest::LoudToneFrequency(samples, 22050, &loud), 5.0);
+    EXPECT_EQ(std::vector<std::string>{"video"},
+              HostLines("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 '" + UnixPath(screen) + "'"));
+
+    // The manifest's camera track.
+    const std::string manifest = out.File("manifest.out");
+    ASSERT_TRUE(CatStream(saved, "manifest.skoxml", manifest));
+    std::string counted;
+    ASSERT_TRUE(ReadFileBytes(manifest, &counted));
+    ASSERT_GT(counted.size(), 6u);
+    CRecordingData data;
+    ASSERT_TRUE(data.Parse(CString(CStringW(reinterpret_cast<const wchar_t*>(counted.data() + 4)))));
+    int w = 0, h = 0, bpp = 0;
+    BOOL hasAudio = FALSE;
+    double fps = 0;
+    CString codec, profile;
+    data.GetCameraTrack(&w, &h, &bpp, &fps, &hasAudio, &codec, &profile, NULL, NULL, NULL, NULL);
+    EXPECT_EQ(320, w);
+    EXPECT_EQ(240, h);
+    EXPECT_EQ(24, bpp);
+    EXPECT_STREQ("默认编码", codec);
+    EXPECT_STREQ("Skorvale Studio Camera Video and Audio (CBR)", profile);
+    EXPECT_EQ(TRUE, hasAudio);
+
+    // The camera settings were saved at exit: twelve values of their types.
+    HKEY key = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_CURRENT_USER, kCameraKey, 0, KEY_READ, &key));
+    const struct {
+        const char* name;
+        DWORD type;
+    } values[] = {{"DeviceFriendlyName", REG_SZ},  {"DeviceMediaType", REG_BINARY}, {"DeviceFormatBlock", REG_BINARY},
+                  {"CodecFriendlyName", REG_SZ},   {"CodecQuality", REG_DWORD},     {"UseCodecBitRate", REG_DWORD},
+                  {"CodecBitRate", REG_DWORD},     {"UseCodecKeyFrameRate", REG_DWORD},
+                  {"CodecKeyFrameRate", REG_DWORD}, {"UseDefaultCodecSettings", REG_DWORD},
+                  {"CodecState", REG_BINARY},      {"CodecStateSize", REG_DWORD}};
+    for (const auto& v : values) {
+        DWORD type = 0;
+        EXPECT_EQ(ERROR_SUCCESS, ::RegQueryValueExA(key, v.name, NULL, &type, NULL, NULL)) << v.name;
+        EXPECT_EQ(v.type, type) << v.name;
+    }
+    char device[260] = "";
+    DWORD size = sizeof(device);
+    ::RegQueryValueExA(key, "DeviceFriendlyName", NULL, NULL, (BYTE*)device, &size);
+    EXPECT_STREQ(CString(CStringW(TEST_CAMERA_A_NAME)), device);
+    ::RegCloseKey(key);
+}
+
+// No camera, or one that fails at Pause or Run: the recording goes on
+// without it and the package holds the screen stream with the tone.
+TEST_F(CameraRecordingTest, WithoutAWorkingCameraTheSoundStaysWithTheScreen)
+{
+    struct Case {
+        const char* label;
+        int cameras;
+        DWORD failAt;
+        int expectedBoxes;
+    } cases[] = {
+        {"no camera", kCamerasNone, kDummyFailNever, 1},
+        {"fails at pause", kCameraDummy, kDummyFailAtPause, 1},
+        {"fails at run", kCameraDummy, kDummyFailAtRun, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ASSERT_EQ(S_OK, RegisterTestCameras(TestCameraDllPath(), c.cameras));
+        ScratchDir out("vxcamfail");
+        CameraPrefs prefs(out.Path());
+        SetDummyCameraFailure(c.failAt);
+        if (c.cameras == kCameraDummy) {
+            HKEY key = NULL;
+            ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CURRENT_USER, kCameraKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL,
+                                                       &key, NULL));
+            const std::string name(CString(CStringW(TEST_CAMERA_DUMMY_NAME)));
+            ::RegSetValueExA(key, "DeviceFriendlyName", 0, REG_SZ, (const BYTE*)name.c_str(), (DWORD)name.size() + 1);
+            ::RegCloseKey(key);
+        }
+        ASSERT_TRUE(mediatest::PlayToneInBackground(440.0, 16.0, 0.5));
+        const std::string saved = out.File("Capture-1.skorec");
+        int boxes = 0;
+        ASSERT_TRUE(RecordPauseResumeStop(saved, &boxes));
+        EXPECT_EQ(c.expectedBoxes, boxes) << "the camera failure is reported once";
+        std::string list;
+        ASSERT_EQ(0, RunHost("gsf list '" + UnixPath(saved) + "'", &list)) << list;
+        EXPECT_NE(std::string::npos, list.find("Screen_Stream.avi")) << list;
+        EXPECT_EQ(std::string::npos, list.find("Camera_Stream.wmv")) << list;
+        const std::string screen = out.File("screen.avi");
+        ASSERT_TRUE(CatStream(saved, "Screen_Stream.avi", screen));
+        const std::vector<int> samples = mediatest::DecodeAudio16(screen, out.File("sound.raw"), 22050);
+        ASSERT_FALSE(samples.empty()) << "the screen stream carries the sound";
+        size_t loud = 0;
+        EXPECT_NEAR(440.0, mediatest::LoudToneFrequency(samples, 22050, &loud), 5.0);
+    }
+}
+
+// Reads the picture shown in the client area of `window` from the screen.
+CameraPicture ShownPicture(HWND window, int width, int height)
+{
+    POINT origin = {0, 0};
+    ::ClientToScreen(window, &origin);
+    HDC screen = ::GetDC(NULL);
+    HDC memory = ::CreateCompatibleDC(screen);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    void* bits = NULL;
+    HBITMAP bitmap = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, NULL, 0);
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
+    ::GdiFlush();
+    const CameraPicture picture = ReadCameraPicture((const BYTE*)bits, width, height);
+    ::SelectObject(memory, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(NULL, screen);
+    return picture;
+}
+
+// Two looks a second apart at the preview: camera A's picture, readable,
+// its counter advanced.
+void ExpectMovingPicture(HWND preview, const char* when)
+{
+    SCOPED_TRACE(when);
+    RECT client;
+    ::GetClientRect(preview, &client);
+    EXPECT_EQ(320, client.right);
+    EXPECT_EQ(240, client.bottom);
+    CameraPicture first = {};
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            first = ShownPicture(preview, 320, 240);
+            return first.readable && first.background[2] == kTestCameraColour[0][2];
+        },
+        15000))
+        << "the picture shows";
+    Pump(1000);
+    const CameraPicture second = ShownPicture(preview, 320, 240);
+    EXPECT_TRUE(second.readable);
+    EXPECT_EQ(kTestCameraColour[0][0], second.background[0]);
+    EXPECT_EQ(kTestCameraColour[0][1], second.background[1]);
+    EXPECT_EQ(kTestCameraColour[0][2], second.background[2]);
+    EXPECT_GE(second.frame, first.frame + 10) << "a second of frames later";
+    EXPECT_LE(second.frame, first.frame + 20);
+}
+
+// The main window's preview command shows the camera's picture in the
+// preview window; while recording the picture's window stays in it, the
+// window then translucent (alpha 178); the command again hides it.
+TEST_F(CameraRecordingTest, PreviewShowsThePictureAlsoWhileRecording)
+{
+    ScratchDir out("vxcamprev");
+    CameraPrefs prefs(out.Path());
+    ASSERT_TRUE(prefs.Key() != NULL);
+    Program first("");
+    HWND main = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (main = ::FindWindowA(RECORDER_CLASS_NAME, NULL)) != NULL; }, 20000));
+    ::PostMessageA(main, WM_COMMAND, ID_MAIN_CAMERA_PREVIEW, 0);
+    HWND preview = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (preview = ::FindWindowA(NULL, "相机预览")) != NULL && ::IsWindowVisible(preview); },
+                          15000));
+    ExpectMovingPicture(preview, "preview");
+
+    EXPECT_EQ(1, RunProgram("/R"));
+    ASSERT_TRUE(PumpUntil([&] { return TitleShows(main, IDS_RECORD_STATE_RECORDING); }, 30000));
+    // Xvfb does not compose a translucent window's pixels: while recording
+    // the picture's window is checked, a visible child over the client area.
+    HWND video = NULL;
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            video = NULL;
+            for (HWND c = ::GetWindow(preview, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
+                RECT r;
+                ::GetClientRect(c, &r);
+                if (::IsWindowVisible(c) && r.right == 320 && r.bottom == 240)
+                    video = c;
+            }
+            return video != NULL;
+        },
+        15000))
+        << "the picture's window is in the preview";
+    typedef BOOL(WINAPI * GetLayered)(HWND, COLORREF*, BYTE*, DWORD*);
+    GetLayered get = (GetLayered)::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetLayeredWindowAttributes");
+    ASSERT_TRUE(get != NULL);
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    EXPECT_TRUE(PumpUntil([&] { return get(preview, NULL, &alpha, &flags) && alpha == 178; }, 15000))
+        << "alpha " << (int)alpha;
+    EXPECT_TRUE(flags & LWA_ALPHA);
+
+    EXPECT_EQ(1, RunProgram("/S"));
+    const std::string saved = out.File("Capture-1.skorec");
+    ASSERT_TRUE(PumpUntil([&] { return ::GetFileAttributesA(saved.c_str()) != INVALID_FILE_ATTRIBUTES &&
+                                       TitleShows(main, IDS_RECORD_STATE_IDLE); },
+                          60000));
+    ::PostMessageA(main, WM_COMMAND, ID_MAIN_CAMERA_PREVIEW, 0);
+    EXPECT_TRUE(PumpUntil([&] { return !::IsWindowVisible(preview); }, 10000)) << "the command hides it again";
+    EXPECT_EQ(0, RunProgram("/X"));
+    EXPECT_EQ(0, first.Wait(30000));
+}
+
+}  // namespace
