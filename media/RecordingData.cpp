@@ -368,6 +368,21 @@ bool CRecordingData::WriteManifest(LPCSTR path)
     return true;
 }
 
+bool CRecordingData::WriteManifestReplacing(LPCSTR path)
+{
+    const CString temporary = CString(path) + ".tmp";
+    if (!WriteManifest(temporary)) {
+        ::DeleteFileA(temporary);
+        return false;
+    }
+    if (!::MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING)) {
+        ::DeleteFileA(temporary);
+        return false;
+    }
+    m_manifestPath = path;
+    return true;
+}
+
 bool CRecordingData::Load(LPCSTR path)
 {
     CString text;

@@ -80,6 +80,10 @@ public:
     // Writes the manifest (create and truncate); false when the file cannot
     // be created or written completely. Remembers the path on success.
     bool WriteManifest(LPCSTR path);
+    // Writes the manifest to a file of its own beside `path` and moves it
+    // over `path`, so that a crash never leaves half a note (or none).
+    // Remembers `path` on success.
+    bool WriteManifestReplacing(LPCSTR path);
     // Reads and parses a manifest file; a wrong version is shown to the user.
     bool Load(LPCSTR path);
     // Parses manifest text (as Load does after reading the file).

@@ -58,23 +58,6 @@ void AnnounceToShell(LPCSTR path)
 
 ShellNotifier g_shellNotifier = AnnounceToShell;
 
-// A note is rewritten while the recording runs: it is written to a file of
-// its own beside it and moved over it, so that a crash never leaves half a
-// note (or none) behind.
-bool WriteNoteReplacing(CRecordingData& data, const CString& path)
-{
-    const CString temporary = path + ".tmp";
-    if (!data.WriteManifest(temporary)) {
-        ::DeleteFileA(temporary);
-        return false;
-    }
-    if (!::MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING)) {
-        ::DeleteFileA(temporary);
-        return false;
-    }
-    return true;
-}
-
 // Points the recovery note at media that were moved; a missing or unreadable
 // note is left alone.
 void RenameInRecoveryNote(const CString& note, const CString* oldPaths, const CStringArray& newPaths)
@@ -90,7 +73,7 @@ void RenameInRecoveryNote(const CString& note, const CString* oldPaths, const CS
             renamed += data.RenameFile(oldPaths[i], newPaths[i]);
     }
     if (renamed)
-        WriteNoteReplacing(data, note);
+        data.WriteManifestReplacing(note);
 }
 
 // The camera track of a manifest, from the recording's camera settings.
@@ -356,7 +339,7 @@ int WriteRecordingPackage(CString& outputPath, CStringArray& mediaList, const CR
     if (outputPath.IsEmpty() &&
         !CreateUniqueFileName(FolderOf(mediaList[0]), "SkoManifest", ".skoxml", outputPath, FALSE))
         return 0;
-    return WriteNoteReplacing(data, outputPath) ? 1 : 0;
+    return data.WriteManifestReplacing(outputPath) ? 1 : 0;
 }
 
 CRecordingOutput::CRecordingOutput(IRecordingOutputHost* host, const CRecorderPrefs& prefs,

@@ -77,22 +77,6 @@ bool BeingWritten(const CString& path)
     return false;
 }
 
-// The note written to a file of its own and moved over the old one, so that
-// a crash never leaves half a note.
-bool WriteNoteReplacing(CRecordingData& data, const CString& path)
-{
-    const CString temporary = path + ".tmp";
-    if (!data.WriteManifest(temporary)) {
-        ::DeleteFileA(temporary);
-        return false;
-    }
-    if (!::MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING)) {
-        ::DeleteFileA(temporary);
-        return false;
-    }
-    return true;
-}
-
 // The tracks, flags and bookmarks of a record, without its file list.
 void CopyTracks(const CRecordingData& from, CRecordingData& to)
 {
@@ -756,7 +740,7 @@ BOOL RebuildRecordingScreen(RecoveryInfo& info, void (*progress)(void* context, 
         if (!withSound && ExtensionOf(file).CompareNoCase("wav") == 0 && FileExists(file))
             next->AddFile(file, file);
     }
-    WriteNoteReplacing(*next, folder + kNoteName);
+    next->WriteManifestReplacing(folder + kNoteName);
     info.data = std::move(next);
     if (progress)
         progress(context, 100);
@@ -855,7 +839,7 @@ BOOL SaveRecoveredPackage(RecoveryInfo& info, LPCSTR outPath)
         }
         package.AddFile(newPaths[i], streams[i]);
     }
-    WriteNoteReplacing(note, folder + kNoteName);
+    note.WriteManifestReplacing(folder + kNoteName);
     const CString manifest = folder + base + ".skomanifest";
     if (!package.WriteManifest(manifest)) {
         ::DeleteFileA(manifest);
@@ -979,7 +963,7 @@ HRESULT CheckAndRecoverLastRecording(RecoveryInfo& info, CString& outPath, BOOL 
     if (!screenOk || !cameraOk)
         return E_FAIL;
     // 9. Save.
-    WriteNoteReplacing(*info.data, folder + kNoteName);
+    info.data->WriteManifestReplacing(folder + kNoteName);
     BOOL saved = FALSE;
     if (info.data->IsPackage()) {
         saved = SaveRecoveredPackage(info, outPath);
