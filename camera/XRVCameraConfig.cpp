@@ -6,6 +6,7 @@
 #include "media/ProgressDlg.h"
 #include "camera/XRVCameraConfig.h"
 #include "camera/CameraDevices.h"
+#include "XRVDirectShow/GraphUtil.h"
 #include "framework/WinThread.h"
 #include "platform/camkit/CamKit.h"
 #include "platform/dex/DexFactory.h"
@@ -210,7 +211,20 @@ BOOL XRVCameraConfig::SetCodec(LPCSTR name)
         m_codecHasDialog = dialogs->ShowDialog(VfwCompressDialog_QueryConfig, NULL) == S_OK;
         dialogs->Release();
     }
+    m_codecHasCompression = FALSE;
+    CComPtr<IPin> out;
+    CComPtr<IAMVideoCompression> compression;
+    if (m_compressorFilter && SUCCEEDED(FindOutputPin(m_compressorFilter, &out.p, 0)) &&
+        SUCCEEDED(out->QueryInterface(IID_IAMVideoCompression, (void**)&compression.p)))
+        m_codecHasCompression = TRUE;
     return TRUE;
+}
+
+IBaseFilter* XRVCameraConfig::CompressorFilter()
+{
+    if (!m_compressorFilter && m_settings && !UsesDefaultCodec() && !IsBusy())
+        InitCapFilters(FALSE);
+    return m_compressorFilter;
 }
 
 CString XRVCameraConfig::GetDeviceName() { return m_settings ? m_settings->m_deviceName : CString(); }

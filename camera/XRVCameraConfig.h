@@ -84,6 +84,16 @@ public:
     HRESULT ShowCameraProperties(HWND parent);
     HRESULT ShowVideoFormat(HWND parent);
     void RefreshDialogAvailability();
+    // What the current device and compressor offer (after SetDevice/SetCodec).
+    BOOL HasCameraPropertiesDialog() const { return m_hasVfwSourceDialog || m_filterHasPages; }
+    BOOL HasVideoFormatDialog() const { return m_hasVfwFormatDialog || m_pinHasPages; }
+    BOOL CodecHasConfigDialog() const { return m_codecHasDialog; }
+    // The chosen compressor takes quality or key-frame settings
+    // (IAMVideoCompression on its output pin).
+    BOOL CodecHasCompressionSettings() const { return m_codecHasCompression; }
+    // The compressor filter of the chosen codec (null for the default
+    // codec); binds the capture filters again when a stop released it.
+    IBaseFilter* CompressorFilter();
 
     // --- State read by the engine, the dialogs and the tests
     BOOL IsCapturing() const { return m_capturing; }
@@ -136,6 +146,7 @@ protected:
     BOOL m_filterHasPages = FALSE;
     BOOL m_pinHasPages = FALSE;
     BOOL m_codecHasDialog = FALSE;
+    BOOL m_codecHasCompression = FALSE;
     // 8-11.
     CString m_outputName;
     RECT m_previewRect;
