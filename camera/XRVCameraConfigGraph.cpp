@@ -128,13 +128,21 @@ HRESULT XRVCameraConfig::InitCapFilters(BOOL previewFormatMode)
         RemoveFrom(m_pGraph, m_frameSkipFilter);
         RemoveFrom(m_pGraph, m_sampleGrabberFilter);
         RemoveFrom(m_pGraph, m_colorConverter);
+        // Each graph gets filters of its own (see StopPreview).
+        m_frameSkipFilter.Release();
+        m_sampleGrabberFilter.Release();
+        m_colorConverter.Release();
     } else if (FAILED(DexCreate(CLSID_FilterGraph, &m_pGraph.p)) || !m_pGraph) {
         return E_FAIL;
     }
     if (!m_pVideoRenderer) {
-        HRESULT hr = CreateFilters();
-        if (FAILED(hr))
-            return hr;
+        // The first graph takes the renderer CreateFilters makes; later ones
+        // a new renderer each (the last one went with its graph).
+        HRESULT hr = m_bFiltersCreated ? DexCreateInstance(CLSID_VideoRenderer, NULL, CLSCTX_INPROC_SERVER,
+                                                           IID_IBaseFilter, (void**)&m_pVideoRenderer.p)
+                                       : CreateFilters();
+        if (FAILED(hr) || !m_pVideoRenderer)
+            return FAILED(hr) ? hr : E_FAIL;
     }
     m_pIVideoWindow.Release();
     if (FAILED(m_pVideoRenderer->QueryInterface(IID_IVideoWindow, (void**)&m_pIVideoWindow.p)))
@@ -581,6 +589,9 @@ void XRVCameraConfig::TearDownGraph()
     }
     if (m_pGraph) {
         RemoveFrom(m_pGraph, m_pVideoRenderer);
+        // Each graph gets a renderer of its own (see StopPreview).
+        m_pIVideoWindow.Release();
+        m_pVideoRenderer.Release();
         RemoveFrom(m_pGraph, m_captureFilter);
         RemoveFrom(m_pGraph, m_compressorFilter);
         RemoveFrom(m_pGraph, m_audioSource);
@@ -709,7 +720,8 @@ BOOL XRVCameraConfig::StartCapture(BOOL wait, int timeoutMs, BOOL pauseAfterBuil
     GraphHold hold(&m_graphLock);
     if (m_capturing)
         return TRUE;
-    if (!m_pGraph)
+    // A stopped preview leaves no graph: the recording makes a new one.
+    if (!m_pGraph && (FAILED(DexCreate(CLSID_FilterGraph, &m_pGraph.p)) || !m_pGraph))
         return FALSE;
     m_startWait = wait;
     m_startTimeout = timeoutMs;
@@ -868,6 +880,17 @@ void XRVCameraConfig::StopPreview()
         m_pIVideoWindow->put_Owner((OAHWND)NULL);
     }
     TearDownGraph();
+    // The next preview or recording starts from a new graph with new
+    // filters: under Wine the preview built again in the stopped graph
+    // showed no picture (a second start, a switch of camera, the page
+    // opened again).
+    RemoveFrom(m_pGraph, m_frameSkipFilter);
+    RemoveFrom(m_pGraph, m_sampleGrabberFilter);
+    RemoveFrom(m_pGraph, m_colorConverter);
+    m_frameSkipFilter.Release();
+    m_sampleGrabberFilter.Release();
+    m_colorConverter.Release();
+    m_pGraph.Release();
     m_previewRunning = FALSE;
 }
 

@@ -554,4 +554,44 @@ TEST_F(CameraPageTest, CompressionDialogShowsStoredValuesAndSetsTheCompressor)
     }
 }
 
+// The preview shows the camera's picture each time it starts, also after a
+// stop on the same camera object and after a switch to the other camera (a
+// user toggling the preview, or choosing a camera on the page).
+TEST_F(CameraTest, PreviewShowsThePictureAgainAfterAStop)
+{
+    XRVCameraConfig camera("3.0", kTestKeyFormat, kTestSection);
+    const RECT area = {100, 100, 420, 340};
+    HWND owner = ::CreateWindowExA(WS_EX_TOPMOST, "STATIC", "camera preview", WS_POPUP | WS_VISIBLE, area.left,
+                                   area.top, area.right - area.left, area.bottom - area.top, NULL, NULL, NULL, NULL);
+    ASSERT_TRUE(owner != NULL);
+    const RECT inside = {0, 0, area.right - area.left, area.bottom - area.top};
+    camera.SetPreviewRect(inside);
+    // The lower part of the picture holds the camera's background colour.
+    auto shows = [&](const BYTE rgb[3]) {
+        return uitest::PumpUntil(
+            [&] {
+                int matching = 0;
+                for (int i = 1; i <= 4; ++i)
+                    matching += Near(uitest::ScreenPixel(area.left + (area.right - area.left) * i / 5,
+                                                         area.top + (area.bottom - area.top) * 9 / 10),
+                                     rgb);
+                return matching >= 3;
+            },
+            8000);
+    };
+    const struct {
+        LPCWSTR device;
+        int colour;
+    } starts[] = {{TEST_CAMERA_A_NAME, 0}, {TEST_CAMERA_A_NAME, 0}, {TEST_CAMERA_B_NAME, 1}, {TEST_CAMERA_A_NAME, 0}};
+    for (const auto& start : starts) {
+        SCOPED_TRACE(testing::Message() << "start on camera " << (start.colour == 0 ? "A" : "B"));
+        ASSERT_TRUE(camera.GetSettings()->SelectDevice(CString(CStringW(start.device))));
+        ASSERT_TRUE(camera.StartPreview(owner));
+        EXPECT_TRUE(shows(kTestCameraColour[start.colour]));
+        camera.StopPreview();
+        ctlinput::Pump(100);
+    }
+    ::DestroyWindow(owner);
+}
+
 }  // namespace
