@@ -135,14 +135,13 @@ HRESULT XRVCameraConfig::InitCapFilters(BOOL previewFormatMode)
     } else if (FAILED(DexCreate(CLSID_FilterGraph, &m_pGraph.p)) || !m_pGraph) {
         return E_FAIL;
     }
+    // The renderer stays for the object's life: its window belongs to the
+    // thread that made it, and a recording builds its graph on a worker
+    // thread that ends.
     if (!m_pVideoRenderer) {
-        // The first graph takes the renderer CreateFilters makes; later ones
-        // a new renderer each (the last one went with its graph).
-        HRESULT hr = m_bFiltersCreated ? DexCreateInstance(CLSID_VideoRenderer, NULL, CLSCTX_INPROC_SERVER,
-                                                           IID_IBaseFilter, (void**)&m_pVideoRenderer.p)
-                                       : CreateFilters();
-        if (FAILED(hr) || !m_pVideoRenderer)
-            return FAILED(hr) ? hr : E_FAIL;
+        HRESULT hr = CreateFilters();
+        if (FAILED(hr))
+            return hr;
     }
     m_pIVideoWindow.Release();
     if (FAILED(m_pVideoRenderer->QueryInterface(IID_IVideoWindow, (void**)&m_pIVideoWindow.p)))
@@ -589,9 +588,6 @@ void XRVCameraConfig::TearDownGraph()
     }
     if (m_pGraph) {
         RemoveFrom(m_pGraph, m_pVideoRenderer);
-        // Each graph gets a renderer of its own (see StopPreview).
-        m_pIVideoWindow.Release();
-        m_pVideoRenderer.Release();
         RemoveFrom(m_pGraph, m_captureFilter);
         RemoveFrom(m_pGraph, m_compressorFilter);
         RemoveFrom(m_pGraph, m_audioSource);
@@ -881,9 +877,9 @@ void XRVCameraConfig::StopPreview()
     }
     TearDownGraph();
     // The next preview or recording starts from a new graph with new
-    // filters: under Wine the preview built again in the stopped graph
-    // showed no picture (a second start, a switch of camera, the page
-    // opened again).
+    // filters (the renderer stays): under Wine the preview built again in
+    // the stopped graph showed no picture (a second start, a switch of
+    // camera, the page opened again).
     RemoveFrom(m_pGraph, m_frameSkipFilter);
     RemoveFrom(m_pGraph, m_sampleGrabberFilter);
     RemoveFrom(m_pGraph, m_colorConverter);
