@@ -56,20 +56,6 @@ void AskCaptureFormat(IPin* pin, const WAVEFORMATEX& format)
     config->SetFormat(&mt);
 }
 
-// The waveIn device of a name; WAVE_MAPPER for none or an unknown one.
-UINT WaveInDeviceNamed(LPCWSTR name)
-{
-    if (!name || !*name)
-        return WAVE_MAPPER;
-    const UINT count = ::waveInGetNumDevs();
-    for (UINT i = 0; i < count; ++i) {
-        WAVEINCAPSW caps;
-        if (::waveInGetDevCapsW(i, &caps, sizeof(caps)) == MMSYSERR_NOERROR && _wcsicmp(caps.szPname, name) == 0)
-            return i;
-    }
-    return WAVE_MAPPER;
-}
-
 // A new, unused name for the narration in the temporary folder.
 CString NewNarrationName()
 {
@@ -156,7 +142,7 @@ HRESULT XRVDSTimeline::StartRecordAudio(LONGLONG start, LONGLONG, LPCWSTR device
         CComPtr<IXrvWaveInConfig> config;
         capture->QueryInterface(IID_IXrvWaveInConfig, (void**)&config);
         XRV_CHECK_PTR(config, "capture->QueryInterface", "IXrvWaveInConfig");
-        config->SetDevice(WaveInDeviceNamed(device));
+        config->SetDevice(DsWaveInDeviceNamed(device));
         if (format)
             XRV_CHECK(config->SetFormat( format ));
         XRV_CHECK(FreePin( capture, PINDIR_OUTPUT, &captureOut ));

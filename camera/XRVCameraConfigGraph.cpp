@@ -10,6 +10,7 @@
 #include "framework/WinThread.h"
 #include "platform/camkit/CamKit.h"
 #include "platform/dex/DexFactory.h"
+#include "platform/filters/WaveInSource.h"
 #include "platform/wmwriter/AsfWriterFilter.h"
 #include "platform/wmwriter/WmvCore.h"
 #include "resources/ids_capture.h"
@@ -391,7 +392,9 @@ HRESULT XRVCameraConfig::BuildAudioBranch(IPin** out)
         wf.cbSize = 0;
     }
     if (!m_settings->m_pushSourceAudio) {
-        // The audio capture device of that name (the first one without a name).
+        // The audio capture device of that name (the first one without a
+        // name), when it has a pin to stream from; else (Wine's makes none)
+        // our own source over the waveIn device of that name.
         CString name = m_audioDeviceName;
         if (name.IsEmpty()) {
             CStringArray devices;
@@ -402,10 +405,20 @@ HRESULT XRVCameraConfig::BuildAudioBranch(IPin** out)
         CComPtr<IMoniker> moniker;
         CString found;
         CComPtr<IBaseFilter> device;
-        if (name.IsEmpty() || !FindDeviceMoniker(CLSID_AudioInputDeviceCategory, &moniker.p, &found, name) ||
-            FAILED(moniker->BindToObject(NULL, NULL, IID_IBaseFilter, (void**)&device.p)) || !device)
-            return E_FAIL;
-        m_audioSource = device;
+        CComPtr<IPin> devicePin;
+        if (!name.IsEmpty() && FindDeviceMoniker(CLSID_AudioInputDeviceCategory, &moniker.p, &found, name) &&
+            SUCCEEDED(moniker->BindToObject(NULL, NULL, IID_IBaseFilter, (void**)&device.p)) && device &&
+            SUCCEEDED(FindOutputPin(device, &devicePin.p, 0))) {
+            m_audioSource = device;
+        } else {
+            CAM_CHECK(DexCreateInstance(CLSID_XrvWaveInSource, NULL, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                        (void**)&m_audioSource.p));
+            CComPtr<IXrvWaveInConfig> config;
+            CAM_CHECK(m_audioSource->QueryInterface(IID_IXrvWaveInConfig, (void**)&config.p));
+            const CStringW wideName(m_audioDeviceName);
+            CAM_CHECK(config->SetDevice(DsWaveInDeviceNamed(wideName)));
+            CAM_CHECK(config->SetFormat(&wf));
+        }
         CAM_CHECK(m_pGraph->AddFilter(m_audioSource, L"Kestravon Audio Capture Source"));
     } else {
         CAM_CHECK(DexCreateInstance(CLSID_XrvPushSource, NULL, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
@@ -799,8 +812,22 @@ BOOL XRVCameraConfig::StopCapture(BOOL wait, int timeoutMs)
         events->CancelDefaultHandling(EC_STATE_CHANGE);
     CComPtr<IMediaControl> control;
     HRESULT hr = E_FAIL;
-    if (SUCCEEDED(m_pGraph->QueryInterface(IID_IMediaControl, (void**)&control.p)))
+    if (SUCCEEDED(m_pGraph->QueryInterface(IID_IMediaControl, (void**)&control.p))) {
+        // Our sound input source holds what the device recorded up to now:
+        // paused, it hands all of it over, and only then does the graph stop
+        // (a stop drops it).
+        CComPtr<IXrvWaveInConfig> input;
+        if (m_capturing && m_audioSource &&
+            SUCCEEDED(m_audioSource->QueryInterface(IID_IXrvWaveInConfig, (void**)&input.p)) &&
+            SUCCEEDED(control->Pause())) {
+            const DWORD begin = ::GetTickCount();
+            LONGLONG queued = 1;
+            while (SUCCEEDED(input->GetQueuedBytes(&queued)) && queued > 0 && ::GetTickCount() - begin < 2000)
+                ::Sleep(20);
+            ::Sleep(50);   // the last sample on its way through the graph
+        }
         hr = control->Stop();
+    }
     if (m_pIVideoWindow && m_previewOwner && ::IsWindowVisible(m_previewOwner)) {
         m_pIVideoWindow->put_Visible(OAFALSE);
         m_pIVideoWindow->put_Owner((OAHWND)NULL);

@@ -59,7 +59,10 @@ static UINT RunTick(UINT timerId, VIDEO_STREAM_INIT_PARMS* init, DWORD_PTR* para
     StreamState& stream = g_driver.stream;
     if (!stream.streaming || stream.timerId != timerId)
         return 0;
-    stream.position = timeGetTime() - stream.startTime;
+    // One reading of the clock for the tick: the stream position is never
+    // behind the capture time of a frame already handed back.
+    const DWORD now = timeGetTime() - stream.startTime;
+    stream.position = now;
     *init = stream.init;
     LPVIDEOHDR header = PopHead();
     if (!header) {
@@ -70,7 +73,7 @@ static UINT RunTick(UINT timerId, VIDEO_STREAM_INIT_PARMS* init, DWORD_PTR* para
     DWORD bytes = 0;
     if (header->dwBufferLength >= g_driver.captureFrameSize)
         bytes = CopyLiveFrame(header->lpData);
-    header->dwTimeCaptured = timeGetTime() - stream.startTime;
+    header->dwTimeCaptured = now;
     header->dwBytesUsed = bytes;
     header->dwFlags |= VHDR_DONE;
     if (bytes)

@@ -21,5 +21,7 @@ fi
 . "$ROOT/tools/test-env.sh"
 trap vexcap_env_stop EXIT
 vexcap_env_start "$BUILD_DIR"
+# Each test program in a world of its own (VEXCAP_TEST_SHARED=1: all in one).
+[ -n "${VEXCAP_TEST_SHARED:-}" ] || vexcap_env_isolate_tests
 
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j "${VEXCAP_TEST_JOBS:-4}" "$@"

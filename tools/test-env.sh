@@ -51,6 +51,55 @@ vexcap_prefix_setup() {
     WINEPREFIX="$pfx" wineserver -w
 }
 
+# Starts an Xvfb display of its own (1920x1080x24) on the first free number
+# (Xvfb picks it, so parallel callers never race for one); sets DISPLAY and
+# VEXCAP_XVFB_PID. $1: its log file.
+vexcap_start_display() {
+    local log="$1" numfile="$1.display" i=0
+    rm -f "$numfile"
+    Xvfb -displayfd 5 -screen 0 1920x1080x24 -nolisten tcp -ac 5>"$numfile" >"$log" 2>&1 &
+    VEXCAP_XVFB_PID=$!
+    while ! grep -q '[0-9]' "$numfile" 2>/dev/null && [ $i -lt 200 ]; do sleep 0.05; i=$((i + 1)); done
+    export DISPLAY=":$(tr -dc 0-9 < "$numfile")"
+}
+
+# Starts a private PulseAudio daemon on a socket in $1 whose null sink's
+# monitor is the default source; sets PULSE_SERVER and VEXCAP_PULSE_PID.
+vexcap_start_sound() {
+    local pdir="$1" i=0
+    rm -rf "$pdir"; mkdir -p "$pdir"
+    export PULSE_SERVER="unix:$pdir/native"
+    export PULSE_SINK=vexcap_sink
+    export VEXCAP_PULSE_SINK=vexcap_sink
+    cat > "$pdir/default.pa" <<PA
+load-module module-native-protocol-unix socket=$pdir/native auth-anonymous=1
+load-module module-null-sink sink_name=vexcap_sink rate=44100 channels=2
+set-default-sink vexcap_sink
+set-default-source vexcap_sink.monitor
+PA
+    HOME="$pdir" XDG_RUNTIME_DIR="$pdir" PULSE_RUNTIME_PATH="$pdir" PULSE_STATE_PATH="$pdir" \
+        pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes \
+        -F "$pdir/default.pa" >"$pdir.log" 2>&1 &
+    VEXCAP_PULSE_PID=$!
+    while ! pactl info >/dev/null 2>&1 && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+}
+
+# Copies a ready prefix ($1, its wineserver ended) to $2. The system folders
+# (over a gigabyte of DLLs nobody writes) are hard links; the registry, the
+# users' folders and the rest are real copies.
+vexcap_clone_prefix() {
+    local src="$1" dst="$2" entry
+    mkdir -p "$dst/drive_c/windows"
+    while IFS= read -r -d '' entry; do
+        case "$entry" in
+            "$src/drive_c" | "$src/drive_c/windows") ;;
+            "$src"/drive_c/windows/system32 | "$src"/drive_c/windows/syswow64 | "$src"/drive_c/windows/winsxs)
+                cp -al "$entry" "$dst/drive_c/windows/" ;;
+            *) cp -a "$entry" "$dst/${entry#"$src"/}" ;;
+        esac
+    done < <(find "$src" "$src/drive_c" "$src/drive_c/windows" -mindepth 1 -maxdepth 1 -print0)
+}
+
 vexcap_env_start() {
     local build="$1"
     . "$(dirname "${BASH_SOURCE[0]}")/arch.sh"
@@ -65,34 +114,9 @@ vexcap_env_start() {
     export WINEDEBUG="${WINEDEBUG:--all}"
     export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 
-    # Display: the first free number from 90 up.
-    local n=90
-    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp -ac >"$VEXCAP_ENV_DIR/xvfb.log" 2>&1 &
-    VEXCAP_XVFB_PID=$!
-    export DISPLAY=":$n"
-    local i=0
-    while [ ! -e "/tmp/.X11-unix/X$n" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+    vexcap_start_display "$VEXCAP_ENV_DIR/xvfb.log"
     vexcap_env_log "display $DISPLAY (pid $VEXCAP_XVFB_PID)"
-
-    # Sound: a private PulseAudio daemon on a socket of our own.
-    local pdir="$VEXCAP_ENV_DIR/pulse"
-    rm -rf "$pdir"; mkdir -p "$pdir"
-    export PULSE_SERVER="unix:$pdir/native"
-    export PULSE_SINK=vexcap_sink
-    export VEXCAP_PULSE_SINK=vexcap_sink
-    cat > "$pdir/default.pa" <<PA
-load-module module-native-protocol-unix socket=$pdir/native auth-anonymous=1
-load-module module-null-sink sink_name=vexcap_sink rate=44100 channels=2
-set-default-sink vexcap_sink
-set-default-source vexcap_sink.monitor
-PA
-    HOME="$pdir" XDG_RUNTIME_DIR="$pdir" PULSE_RUNTIME_PATH="$pdir" PULSE_STATE_PATH="$pdir" \
-        pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes \
-        -F "$pdir/default.pa" >"$VEXCAP_ENV_DIR/pulse.log" 2>&1 &
-    VEXCAP_PULSE_PID=$!
-    i=0
-    while ! pactl info >/dev/null 2>&1 && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+    vexcap_start_sound "$VEXCAP_ENV_DIR/pulse"
     vexcap_env_log "sound server $PULSE_SERVER (pid $VEXCAP_PULSE_PID)"
 
     # Wine prefix: a template made once per build folder, copied for each run.
@@ -125,9 +149,47 @@ PA
     vexcap_env_log "Wine prefix $WINEPREFIX"
 }
 
+# Makes every test program that tools/wine-exec.sh starts run in a world of
+# its own: its own display, sound server, copy of the prefix (so its own
+# wineserver, desktop, window order and input) and host-command runner.
+# Tests that run side by side then neither cover each other's windows, nor
+# catch each other's clicks and keys, nor hear each other's sound. The
+# prefix's wineserver ends here so that the registry is on disk for the copies.
+vexcap_env_isolate_tests() {
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+    export VEXCAP_ISOLATE_BASE="$WINEPREFIX"
+    export VEXCAP_ISOLATE_ROOT="$VEXCAP_ENV_DIR/isolated"
+    rm -rf "$VEXCAP_ISOLATE_ROOT"
+    mkdir -p "$VEXCAP_ISOLATE_ROOT"
+}
+
+# Ends what a test's world started (its wineserver, display, sound server and
+# runner; their ids are in $1/pids) and removes its prefix copy.
+vexcap_isolated_stop() {
+    local dir="$1" pid
+    [ -d "$dir" ] || return 0
+    [ -d "$dir/prefix" ] && WINEPREFIX="$dir/prefix" wineserver -k 2>/dev/null
+    if [ -f "$dir/pids" ]; then
+        for pid in $(cat "$dir/pids"); do
+            kill "$pid" 2>/dev/null
+        done
+    fi
+    [ -d "$dir/prefix" ] && WINEPREFIX="$dir/prefix" wineserver -w 2>/dev/null
+    rm -rf "$dir/prefix" "$dir/pids"
+    return 0
+}
+
 vexcap_env_stop() {
     # Runs from an EXIT trap under `set -e`: nothing here may fail the script.
     set +e
+    # Worlds of tests that were killed before they could end them.
+    if [ -n "${VEXCAP_ISOLATE_ROOT:-}" ] && [ -d "$VEXCAP_ISOLATE_ROOT" ]; then
+        local world
+        for world in "$VEXCAP_ISOLATE_ROOT"/*/; do
+            [ -f "$world/pids" ] && vexcap_isolated_stop "${world%/}"
+        done
+    fi
     if [ -n "${WINEPREFIX:-}" ] && [ -n "${VEXCAP_ENV_READY:-}" ]; then
         wineserver -k 2>/dev/null
         wineserver -w 2>/dev/null

@@ -71,6 +71,12 @@ private:
     std::vector<std::vector<char>> m_buffers;
     int m_next;              // the header whose data comes next
     DWORD m_taken;           // bytes of it already delivered
+    // The stream time of the first byte delivered since the device opened.
+    // The device starts recording some time after the graph runs (under
+    // Wine more than a second): the sound is placed where it was recorded,
+    // not at the run's start, so that it stays in step with the pictures.
+    REFERENCE_TIME m_anchor;
+    bool m_anchored;
 };
 
 class CWaveInSource : public CFilterBase, public IXrvWaveInConfig {
@@ -148,7 +154,7 @@ private:
 
 CWaveInPin::CWaveInPin(CWaveInSource* owner)
     : CSourceStreamPin(owner, L"Capture"), m_device(WAVE_MAPPER), m_bytes(0), m_wave(NULL), m_event(NULL), m_next(0),
-      m_taken(0)
+      m_taken(0), m_anchor(0), m_anchored(false)
 {
     m_format.wFormatTag = WAVE_FORMAT_PCM;
     m_format.nChannels = 1;
@@ -212,6 +218,8 @@ HRESULT CWaveInPin::OpenDevice()
     ::InterlockedExchange64(&m_bytes, 0);
     m_next = 0;
     m_taken = 0;
+    m_anchored = false;
+    m_anchor = 0;
     if (!m_event)
         m_event = ::CreateEventA(NULL, FALSE, FALSE, NULL);
     if (!m_event)
@@ -310,8 +318,19 @@ HRESULT CWaveInPin::FillBuffer(IMediaSample* sample)
         }
         const LONGLONG at = ::InterlockedCompareExchange64(&m_bytes, 0, 0);
         const LONGLONG rate = m_format.nAvgBytesPerSec;
-        REFERENCE_TIME start = at / rate * 10000000 + at % rate * 10000000 / rate;
-        REFERENCE_TIME stop = (at + part) / rate * 10000000 + (at + part) % rate * 10000000 / rate;
+        if (!m_anchored) {
+            // The first buffer ends about now: it began one buffer earlier.
+            m_anchored = true;
+            CFilterBase* filter = Filter();
+            REFERENCE_TIME now = 0;
+            if (filter && filter->Clock() && filter->State() == State_Running &&
+                SUCCEEDED(filter->Clock()->GetTime(&now))) {
+                const REFERENCE_TIME begun = now - filter->StartTime() - (REFERENCE_TIME)BufferBytes() * 10000000 / rate;
+                m_anchor = begun > 0 ? begun : 0;
+            }
+        }
+        REFERENCE_TIME start = m_anchor + at / rate * 10000000 + at % rate * 10000000 / rate;
+        REFERENCE_TIME stop = m_anchor + (at + part) / rate * 10000000 + (at + part) % rate * 10000000 / rate;
         sample->SetActualDataLength(part);
         sample->SetTime(&start, &stop);
         sample->SetSyncPoint(TRUE);
@@ -326,4 +345,17 @@ HRESULT CWaveInPin::FillBuffer(IMediaSample* sample)
 HRESULT DsCreateWaveInSource(REFIID riid, void** ppv)
 {
     return DsCreateFilterObject(new (std::nothrow) CWaveInSource(), riid, ppv);
+}
+
+UINT DsWaveInDeviceNamed(LPCWSTR name)
+{
+    if (!name || !*name)
+        return WAVE_MAPPER;
+    const UINT count = ::waveInGetNumDevs();
+    for (UINT i = 0; i < count; ++i) {
+        WAVEINCAPSW caps;
+        if (::waveInGetDevCapsW(i, &caps, sizeof(caps)) == MMSYSERR_NOERROR && _wcsicmp(caps.szPname, name) == 0)
+            return i;
+    }
+    return WAVE_MAPPER;
 }

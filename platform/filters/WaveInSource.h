@@ -31,3 +31,7 @@ struct IXrvWaveInConfig : public IUnknown {
 // Creates the source (class CLSID_XrvWaveInSource): WAVE_MAPPER, 22050 Hz,
 // mono, 16 bits.
 HRESULT DsCreateWaveInSource(REFIID riid, void** ppv);
+
+// The waveIn device of a name (compared without case); WAVE_MAPPER for none
+// or an unknown one.
+UINT DsWaveInDeviceNamed(LPCWSTR name);

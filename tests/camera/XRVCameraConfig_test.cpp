@@ -14,6 +14,7 @@
 #include "MediaTestUtil.h"
 #include "TestSupport.h"
 #include "platform/camkit/CamKit.h"
+#include "XRVDirectShow/GraphUtil.h"
 
 #include <dshow.h>
 #include <math.h>
@@ -228,6 +229,60 @@ TEST_F(XRVCameraConfigTest, RecordsTheCameraWithPushedSoundThroughAPause)
     EXPECT_NEAR(videoSeconds, soundSeconds, 0.5);
     size_t loud = 0;
     EXPECT_NEAR(440.0, mediatest::LoudToneFrequency(samples, 22050, &loud), 5.0);
+}
+
+// Without pushed sound the graph records the sound input itself: Wine's
+// capture filter offers no pin, so our source over waveIn takes its place.
+// The tone played into the sound server is in the camera file, placed where
+// it was recorded: the input starts late (over a second under Wine), and its
+// sound begins that much into the file and ends with the pictures.
+TEST_F(XRVCameraConfigTest, RecordsTheSoundInputWhenNothingIsPushed)
+{
+    ASSERT_TRUE(camera->GetSettings()->SelectDevice(Narrow(TEST_CAMERA_A_NAME)));
+    ScratchDir dir("vxcam");
+    const std::string file = dir.File("input_Camera.wmv");
+    camera->SetCodecFlag(TRUE);
+    camera->SetPushSourceAudio(FALSE);
+    const WAVEFORMATEX format = mediatest::PcmFormat(22050, 1, 16);
+    camera->SetAudioFormat(&format);
+    camera->SetOutputName(file.c_str());
+    ASSERT_TRUE(mediatest::PlayToneInBackground(440, 8.0, 0.5));
+    ASSERT_TRUE(camera->StartCapture(FALSE, 5000, TRUE, NULL));
+    EXPECT_TRUE(camera->GetPushSource() == NULL) << "nothing to push into";
+    {
+        CComPtr<IBaseFilter> source;
+        ASSERT_EQ(S_OK, camera->Graph()->FindFilterByName(L"Kestravon Audio Capture Source", &source.p));
+        CComPtr<IPin> out;
+        EXPECT_EQ(S_OK, FindOutputPin(source, &out.p, 0)) << "the source in the graph has a pin";
+        CComPtr<IPin> to;
+        EXPECT_EQ(S_OK, out->ConnectedTo(&to.p));
+    }
+    ASSERT_TRUE(camera->StartCapture(TRUE, 5000, FALSE, NULL));
+    Sleep(5000);
+    ASSERT_TRUE(camera->StopCapture(TRUE, 5000));
+
+    const std::string unix = UnixPath(file);
+    EXPECT_EQ("pcm_s16le", HostLines("ffprobe -v error -select_streams a:0 -show_entries stream=codec_name "
+                                     "-of csv=p=0 '" + unix + "'")
+                               .at(0));
+    const std::vector<std::string> frames = HostLines("ffprobe -v error -select_streams v:0 -show_entries "
+                                                      "frame=pts_time -of csv=p=0 '" + unix + "'");
+    ASSERT_GE(frames.size(), 50u);
+    const double videoEnd = atof(frames.back().c_str()) + 1 / 15.0;
+    // Each sound packet: its time and size (16-bit mono, 22050 Hz).
+    const std::vector<std::string> packets = HostLines("ffprobe -v error -select_streams a:0 -show_entries "
+                                                       "packet=pts_time,size -of csv=p=0 '" + unix + "'");
+    ASSERT_FALSE(packets.empty());
+    const double soundStart = atof(packets.front().c_str());
+    const double soundEnd = atof(packets.back().c_str()) +
+                            atof(packets.back().substr(packets.back().find(',') + 1).c_str()) / 44100.0;
+    EXPECT_GE(soundStart, 0.0);
+    EXPECT_NEAR(videoEnd, soundEnd, 0.5) << "the sound ends with the pictures; it began at " << soundStart << " s";
+    const std::vector<int> samples = mediatest::DecodeAudio16(file, dir.File("sound.raw"), 22050);
+    EXPECT_NEAR(soundEnd - soundStart, samples.size() / 22050.0, 0.1) << "no gap inside the sound";
+    size_t loud = 0;
+    EXPECT_NEAR(440.0, mediatest::LoudToneFrequency(samples, 22050, &loud), 5.0);
+    EXPECT_GT(loud, samples.size() / 2) << "the tone fills most of the sound";
 }
 
 TEST_F(XRVCameraConfigTest, FailingCameraEndsTheStartWithFalse)

@@ -208,17 +208,32 @@ double LoudToneFrequency(const std::vector<int>& samples, DWORD rate, size_t* lo
     return count < 2 ? 0.0 : (count - 1) * static_cast<double>(rate) / static_cast<double>(last - first);
 }
 
+namespace {
+
+// Runs a shell pipeline in the background in a process group of its own, the
+// group's id noted in the host spool; first ends the groups of earlier calls
+// that still play, so the sink never mixes two of our sounds (two tones of
+// one frequency in random phase can cancel out).
+bool StartBackgroundSound(const std::string& pipeline, const std::string& argument)
+{
+    const std::string pids = "\"${VEXCAP_HOST_SPOOL:-/tmp}/background-sound.pids\"";
+    std::string cmd = "if [ -f " + pids + " ]; then for p in $(cat " + pids + "); do kill -- -$p 2>/dev/null; done; fi; " +
+                      "rm -f " + pids + "; setsid sh -c '" + pipeline + "' sh '" + argument +
+                      "' >/dev/null 2>&1 </dev/null & echo $! > " + pids;
+    std::string out;
+    return testsupport::RunHost(cmd, &out) == 0;
+}
+
+}  // namespace
+
 bool PlayPcmInBackground(const std::string& scratchFile, const std::string& pcm, DWORD rate)
 {
     if (!testsupport::WriteFileBytes(scratchFile, pcm.data(), pcm.size()))
         return false;
-    char cmd[1024];
-    snprintf(cmd, sizeof(cmd),
-             "pacat --raw --rate=%lu --channels=1 --format=s16le --latency-msec=20 "
-             "--device=${VEXCAP_PULSE_SINK:-vexcap_sink} '%s' >/dev/null 2>&1 &",
-             static_cast<unsigned long>(rate), testsupport::UnixPath(scratchFile).c_str());
-    std::string out;
-    return testsupport::RunHost(cmd, &out) == 0;
+    return StartBackgroundSound("exec pacat --raw --rate=" + std::to_string(rate) +
+                                    " --channels=1 --format=s16le --latency-msec=20 "
+                                    "--device=${VEXCAP_PULSE_SINK:-vexcap_sink} \"$1\"",
+                                testsupport::UnixPath(scratchFile));
 }
 
 std::vector<int> DecodeAudio16(const std::string& windowsPath, const std::string& scratchFile, DWORD rate)
@@ -236,14 +251,12 @@ std::vector<int> DecodeAudio16(const std::string& windowsPath, const std::string
 
 bool PlayToneInBackground(double frequency, double seconds, double amplitude)
 {
-    char cmd[512];
-    snprintf(cmd, sizeof(cmd),
-             "(sox -n -r 44100 -c 2 -b 16 -t raw - synth %.2f sine %.1f vol %.3f | "
-             "pacat --raw --rate=44100 --channels=2 --format=s16le --device=${VEXCAP_PULSE_SINK:-vexcap_sink}) "
-             ">/dev/null 2>&1 &",
-             seconds, frequency, amplitude);
-    std::string out;
-    return testsupport::RunHost(cmd, &out) == 0;
+    char synth[128];
+    snprintf(synth, sizeof(synth), "synth %.2f sine %.1f vol %.3f", seconds, frequency, amplitude);
+    return StartBackgroundSound(std::string("sox -n -r 44100 -c 2 -b 16 -t raw - ") + synth +
+                                    " | pacat --raw --rate=44100 --channels=2 --format=s16le "
+                                    "--device=${VEXCAP_PULSE_SINK:-vexcap_sink}",
+                                "");
 }
 
 std::string Probe(const std::string& windowsPath, const std::string& entry)

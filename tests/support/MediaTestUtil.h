@@ -48,10 +48,12 @@ double ZeroCrossingFrequency(const std::vector<int>& samples, int channels, DWOR
 // full scale around the crossings), and how many samples are loud.
 double LoudToneFrequency(const std::vector<int>& samples, DWORD rate, size_t* loudSamples);
 
-// Plays a sine into the test sink in the background (returns at once).
+// Play into the test sink in the background (they return at once). A sound
+// that an earlier call started and that still plays is ended first.
+// A sine:
 bool PlayToneInBackground(double frequency, double seconds, double amplitude);
-// Plays 16-bit mono PCM (written to `scratchFile` first) into the test sink in
-// the background, with a small playback latency.
+// 16-bit mono PCM (written to `scratchFile` first), with a small playback
+// latency:
 bool PlayPcmInBackground(const std::string& scratchFile, const std::string& pcm, DWORD rate);
 
 // The first audio stream of a media file decoded by ffmpeg to 16-bit mono at
