@@ -535,8 +535,9 @@ TEST_F(CameraPageTest, CompressionDialogFromTheCodecPage)
 // The video format button opens the capture pin's page in the property
 // frame: its tab, the sizes the pin offers and the present one selected.
 // 160 x 120 picked by keys and Cancel keep 320 x 240; picked and OK, the
-// settings take 160 x 120; the preview runs again after each. A camera
-// recording through the compressor afterwards is 160 x 120.
+// settings take 160 x 120; the preview runs again after each, at that size.
+// Camera recordings afterwards (through the compressor, and through the
+// Windows Media writer) are 160 x 120.
 TEST_F(CameraPageTest, VideoFormatPageSetsTheCameraSize)
 {
     ASSERT_TRUE(camera->SetDevice(Narrow(TEST_CAMERA_A_NAME)));
@@ -623,19 +624,34 @@ TEST_F(CameraPageTest, VideoFormatPageSetsTheCameraSize)
     ASSERT_TRUE(uitest::PumpUntil([&] { return !camera->IsPreviewRunning(); }));
     CloseSheet();
 
-    ASSERT_TRUE(camera->SetCodec(kXrvcCodec));
-    testsupport::ScratchDir dir("vxcam");
-    const std::string file = dir.File("small_Camera.avi");
-    camera->SetCodecFlag(FALSE);
-    camera->SetOutputName(file.c_str());
-    ASSERT_TRUE(camera->StartCapture(TRUE, 5000, FALSE, NULL));
-    Sleep(2000);
-    ASSERT_TRUE(camera->StopCapture(TRUE, 5000));
-    std::string out;
-    testsupport::RunHost("ffprobe -v error -select_streams v:0 -show_entries stream=codec_tag_string,width,height "
-                         "-of csv=p=0 '" + testsupport::UnixPath(file) + "'",
-                         &out);
-    EXPECT_EQ("xrvc,160,120\n", out);
+    // Both recording roads: the compressor's AVI and the Windows Media file.
+    camera->SetProfileNames("Skorvale Studio Camera Video (CBR)", "Skorvale Studio Camera Video and Audio (CBR)",
+                            (testsupport::SourceDir() + "\\resources\\Windows Media Profiles").c_str());
+    const struct {
+        const char* codec;
+        const char* name;
+        const char* probed;
+    } roads[] = {{kXrvcCodec, "small_Camera.avi", "avi,xrvc,160,120"},
+                 {NULL, "small_Camera.wmv", "asf,ZMBV,160,120"}};
+    for (const auto& road : roads) {
+        SCOPED_TRACE(road.name);
+        ASSERT_TRUE(camera->SetCodec(road.codec ? road.codec : (LPCSTR)CameraSettings::DefaultCodecName()));
+        testsupport::ScratchDir dir("vxcam");
+        const std::string file = dir.File(road.name);
+        camera->SetCodecFlag(FALSE);
+        camera->SetOutputName(file.c_str());
+        ASSERT_TRUE(camera->StartCapture(TRUE, 5000, FALSE, NULL));
+        Sleep(2000);
+        ASSERT_TRUE(camera->StopCapture(TRUE, 5000));
+        const std::string unix = testsupport::UnixPath(file);
+        std::string container, video;
+        testsupport::RunHost("ffprobe -v error -show_entries format=format_name -of csv=p=0 '" + unix + "' 2>/dev/null",
+                             &container);
+        testsupport::RunHost("ffprobe -v error -select_streams v:0 -show_entries "
+                             "stream=codec_tag_string,width,height -of csv=p=0 '" + unix + "' 2>/dev/null",
+                             &video);
+        EXPECT_EQ(road.probed, container.substr(0, container.find('\n')) + "," + video.substr(0, video.find('\n')));
+    }
 }
 
 // The quality bar's steps: lines and pages clamped to the range, the thumb
