@@ -66,6 +66,67 @@ void KeyOn(HWND h, WORD vk)
     ::SendMessageA(h, WM_KEYUP, vk, 0xC0000001);
 }
 
+BOOL CALLBACK FindSizeListChild(HWND h, LPARAM found)
+{
+    char cls[32] = "";
+    ::GetClassNameA(h, cls, sizeof(cls));
+    if (::GetDlgCtrlID(h) != kTestCameraPageSizeList || lstrcmpiA(cls, "ComboBox") != 0)
+        return TRUE;
+    *(HWND*)found = h;
+    return FALSE;
+}
+
+// The size list of the test camera's format page inside a property frame.
+HWND FindSizeList(HWND frame)
+{
+    HWND found = NULL;
+    ::EnumChildWindows(frame, &FindSizeListChild, (LPARAM)&found);
+    return found;
+}
+
+// The title of a property sheet's tab.
+std::string TabTitle(HWND sheet, int index)
+{
+    HWND tabs = (HWND)::SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0);
+    char text[128] = "";
+    TCITEMA item;
+    memset(&item, 0, sizeof(item));
+    item.mask = TCIF_TEXT;
+    item.pszText = text;
+    item.cchTextMax = sizeof(text);
+    if (!tabs || !::SendMessageA(tabs, TCM_GETITEMA, (WPARAM)index, (LPARAM)&item))
+        return "";
+    return text;
+}
+
+// The sizes camera A's capture pin offers, read from a camera object of its
+// own and written as the format page writes them ("320 x 240").
+std::vector<std::string> OfferedSizes()
+{
+    std::vector<std::string> sizes;
+    CComPtr<IBaseFilter> filter;
+    CComPtr<IPin> out;
+    CComPtr<IAMStreamConfig> config;
+    int count = 0, capsSize = 0;
+    if (FAILED(::CoCreateInstance(CLSID_TestCameraA, NULL, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                  (void**)&filter.p)) ||
+        FAILED(FindOutputPin(filter, &out.p, 0)) ||
+        FAILED(out->QueryInterface(IID_IAMStreamConfig, (void**)&config.p)) ||
+        FAILED(config->GetNumberOfCapabilities(&count, &capsSize)))
+        return sizes;
+    std::vector<BYTE> caps(capsSize);
+    for (int i = 0; i < count; ++i) {
+        AM_MEDIA_TYPE* mt = NULL;
+        if (config->GetStreamCaps(i, &mt, caps.data()) != S_OK || !mt)
+            continue;
+        const BITMAPINFOHEADER& bih = ((const VIDEOINFOHEADER*)mt->pbFormat)->bmiHeader;
+        sizes.push_back(std::to_string(bih.biWidth) + " x " + std::to_string(bih.biHeight));
+        ::CoTaskMemFree(mt->pbFormat);
+        ::CoTaskMemFree(mt);
+    }
+    return sizes;
+}
+
 // Records what reaches the window the page notifies.
 class CNotifyWnd : public CWnd {
 public:
@@ -205,9 +266,10 @@ TEST_F(CameraPageTest, ListsTheCamerasAndShowsThePictureInTheFrame)
     EXPECT_FALSE(Near(uitest::ScreenPixel(below.x, below.y), kTestCameraColour[0]));
     for (int id : {IDC_CAMPAGE_DEVICE, IDC_CAMPAGE_DEFAULT})
         EXPECT_TRUE(::IsWindowEnabled(Item(id))) << id;
-    // The test camera's filter and pin list no property pages.
-    for (int id : {IDC_CAMPAGE_PROPERTIES, IDC_CAMPAGE_FORMAT})
-        EXPECT_FALSE(::IsWindowEnabled(Item(id))) << id;
+    // The test camera's filter lists no property pages; its capture pin
+    // lists the format page.
+    EXPECT_FALSE(::IsWindowEnabled(Item(IDC_CAMPAGE_PROPERTIES)));
+    EXPECT_TRUE(::IsWindowEnabled(Item(IDC_CAMPAGE_FORMAT)));
 
     ASSERT_EQ(1u, notify.notes.size()) << "one activation";
     EXPECT_EQ(0u, notify.notes[0].w);
@@ -467,6 +529,128 @@ TEST_F(CameraPageTest, CompressionDialogFromTheCodecPage)
             EXPECT_FALSE(s->m_useDataRate);
         }
         EXPECT_TRUE(uitest::PumpUntil([&] { return camera->IsPreviewRunning(); })) << "the preview runs again";
+    }
+}
+
+// The video format button opens the capture pin's page in the property
+// frame: its tab, the sizes the pin offers and the present one selected.
+// 160 x 120 picked by keys and Cancel keep 320 x 240; picked and OK, the
+// settings take 160 x 120; the preview runs again after each, at that size.
+// Camera recordings afterwards (through the compressor, and through the
+// Windows Media writer) are 160 x 120.
+TEST_F(CameraPageTest, VideoFormatPageSetsTheCameraSize)
+{
+    ASSERT_TRUE(camera->SetDevice(Narrow(TEST_CAMERA_A_NAME)));
+    const std::vector<std::string> offered = OfferedSizes();
+    int small = -1;
+    for (size_t i = 0; i < offered.size(); ++i)
+        if (offered[i] == "160 x 120")
+            small = (int)i;
+    ASSERT_GE(small, 0) << "the camera offers 160 x 120";
+    Open();
+    ASSERT_TRUE(uitest::PumpUntil([&] { return camera->IsPreviewRunning(); }));
+    ASSERT_TRUE(::IsWindowEnabled(Item(IDC_CAMPAGE_FORMAT)));
+
+    struct Seen {
+        HWND frame = NULL;
+        std::string tab, openSelection, pickedSelection;
+        std::vector<std::string> entries;
+        int step = 0;
+    };
+    const struct {
+        int button;
+        int width, height;
+    } cases[] = {{IDCANCEL, 320, 240}, {IDOK, 160, 120}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.button);
+        Seen seen;
+        {
+            uitest::ModalAnswerer answer(
+                [&](HWND frame) {
+                    HWND list = FindSizeList(frame);
+                    if (!list)
+                        return false;
+                    switch (seen.step++) {
+                    case 0: {
+                        seen.frame = frame;
+                        seen.tab = TabTitle(frame, 0);
+                        seen.entries = ComboEntries(list);
+                        seen.openSelection = Text(list);
+                        ::SetFocus(list);
+                        const int now = (int)::SendMessageA(list, CB_GETCURSEL, 0, 0);
+                        for (int i = now; i < small; ++i)
+                            KeyOn(list, VK_DOWN);
+                        for (int i = now; i > small; --i)
+                            KeyOn(list, VK_UP);
+                        return false;
+                    }
+                    case 1:
+                        seen.pickedSelection = Text(list);
+                        return uitest::ModalAnswerer::Press(frame, c.button);
+                    default:
+                        return false;
+                    }
+                },
+                30000);
+            ClickOn(Item(IDC_CAMPAGE_FORMAT));
+            ASSERT_TRUE(uitest::PumpUntil([&] { return answer.Answered() > 0; }, 30000));
+            ASSERT_TRUE(uitest::PumpUntil([&] { return !::IsWindow(seen.frame); })) << "the frame closes";
+        }
+        EXPECT_EQ((std::string)(LPCSTR)Narrow(TEST_CAMERA_FORMAT_PAGE_TITLE), seen.tab);
+        EXPECT_EQ(offered, seen.entries) << "every size the pin offers";
+        EXPECT_EQ("320 x 240", seen.openSelection) << "the pin's present size";
+        EXPECT_EQ("160 x 120", seen.pickedSelection);
+        int w = 0, h = 0;
+        ASSERT_TRUE(camera->GetVideoSize(&w, &h));
+        EXPECT_EQ(c.width, w);
+        EXPECT_EQ(c.height, h);
+        const AM_MEDIA_TYPE& mt = camera->GetSettings()->m_mediaType;
+        ASSERT_TRUE(mt.formattype == FORMAT_VideoInfo && mt.pbFormat);
+        EXPECT_EQ((DWORD)(((c.width * 3 + 3) & ~3) * c.height),
+                  ((const VIDEOINFOHEADER*)mt.pbFormat)->bmiHeader.biSizeImage);
+        ASSERT_TRUE(uitest::PumpUntil([&] { return camera->IsPreviewRunning(); })) << "the preview runs again";
+        // The preview's camera delivers the size of the settings.
+        CComPtr<IBaseFilter> previewCamera;
+        CComPtr<IPin> out;
+        AM_MEDIA_TYPE connected;
+        ASSERT_EQ(S_OK, camera->Graph()->FindFilterByName(TEST_CAMERA_A_NAME, &previewCamera.p));
+        ASSERT_EQ(S_OK, FindOutputPin(previewCamera, &out.p, 0));
+        ASSERT_EQ(S_OK, out->ConnectionMediaType(&connected));
+        EXPECT_EQ(c.width, ((const VIDEOINFOHEADER*)connected.pbFormat)->bmiHeader.biWidth);
+        ::CoTaskMemFree(connected.pbFormat);
+    }
+    // OK on the sheet ends the preview; the size stays for the recording.
+    ClickOn(SheetButton(IDOK));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !camera->IsPreviewRunning(); }));
+    CloseSheet();
+
+    // Both recording roads: the compressor's AVI and the Windows Media file.
+    camera->SetProfileNames("Skorvale Studio Camera Video (CBR)", "Skorvale Studio Camera Video and Audio (CBR)",
+                            (testsupport::SourceDir() + "\\resources\\Windows Media Profiles").c_str());
+    const struct {
+        const char* codec;
+        const char* name;
+        const char* probed;
+    } roads[] = {{kXrvcCodec, "small_Camera.avi", "avi,xrvc,160,120"},
+                 {NULL, "small_Camera.wmv", "asf,ZMBV,160,120"}};
+    for (const auto& road : roads) {
+        SCOPED_TRACE(road.name);
+        ASSERT_TRUE(camera->SetCodec(road.codec ? road.codec : (LPCSTR)CameraSettings::DefaultCodecName()));
+        testsupport::ScratchDir dir("vxcam");
+        const std::string file = dir.File(road.name);
+        camera->SetCodecFlag(FALSE);
+        camera->SetOutputName(file.c_str());
+        ASSERT_TRUE(camera->StartCapture(TRUE, 5000, FALSE, NULL));
+        Sleep(2000);
+        ASSERT_TRUE(camera->StopCapture(TRUE, 5000));
+        const std::string unix = testsupport::UnixPath(file);
+        std::string container, video;
+        testsupport::RunHost("ffprobe -v error -show_entries format=format_name -of csv=p=0 '" + unix + "' 2>/dev/null",
+                             &container);
+        testsupport::RunHost("ffprobe -v error -select_streams v:0 -show_entries "
+                             "stream=codec_tag_string,width,height -of csv=p=0 '" + unix + "' 2>/dev/null",
+                             &video);
+        EXPECT_EQ(road.probed, container.substr(0, container.find('\n')) + "," + video.substr(0, video.find('\n')));
     }
 }
 

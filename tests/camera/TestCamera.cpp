@@ -4,8 +4,11 @@
 // second (or the rate set through IAMStreamConfig), stamps its frames on the
 // graph clock and draws a moving pattern with its frame number and time as
 // blocks (TestCameraIds.h). The dummy fails at Pause or Run on request.
+// The capture pin offers one property page, the video format page
+// (TestCameraFormatPage.cpp), as a camera driver's pin does.
 #include "platform/filters/FilterBase.h"
 #include "platform/filters/SourceStream.h"
+#include "tests/camera/TestCameraFormatPage.h"
 #include "tests/camera/TestCameraIds.h"
 
 #include <dshow.h>
@@ -62,7 +65,7 @@ DWORD ReadSwitch(LPCSTR name)
 
 class CTestCamera;
 
-class CCameraPin : public CSourceStreamPin, public IAMStreamConfig {
+class CCameraPin : public CSourceStreamPin, public IAMStreamConfig, public ISpecifyPropertyPages {
 public:
     CCameraPin(CTestCamera* filter, int colour);
 
@@ -72,6 +75,11 @@ public:
             return E_POINTER;
         if (riid == IID_IAMStreamConfig) {
             *ppv = static_cast<IAMStreamConfig*>(this);
+            AddRef();
+            return S_OK;
+        }
+        if (riid == IID_ISpecifyPropertyPages) {
+            *ppv = static_cast<ISpecifyPropertyPages*>(this);
             AddRef();
             return S_OK;
         }
@@ -123,18 +131,7 @@ public:
     HRESULT FillBuffer(IMediaSample* sample) override;
 
     // IAMStreamConfig
-    STDMETHODIMP SetFormat(AM_MEDIA_TYPE* pmt) override
-    {
-        if (!pmt)
-            return E_POINTER;
-        if (CheckMediaType(pmt) != S_OK)
-            return VFW_E_INVALIDMEDIATYPE;
-        if (IsConnected() && !DsMediaTypeEquals(pmt, &CurrentMediaType()))
-            return VFW_E_ALREADY_CONNECTED;
-        const VIDEOINFOHEADER* vih = (const VIDEOINFOHEADER*)pmt->pbFormat;
-        MakeType(&m_format, vih->bmiHeader.biWidth, vih->bmiHeader.biHeight, vih->AvgTimePerFrame);
-        return S_OK;
-    }
+    STDMETHODIMP SetFormat(AM_MEDIA_TYPE* pmt) override;
     STDMETHODIMP GetFormat(AM_MEDIA_TYPE** ppmt) override
     {
         if (!ppmt)
@@ -169,6 +166,21 @@ public:
         caps.MaxFrameInterval = 10000000;
         memcpy(pSCC, &caps, sizeof(caps));
         return *ppmt ? S_OK : E_OUTOFMEMORY;
+    }
+
+    // ISpecifyPropertyPages: the video format page.
+    STDMETHODIMP GetPages(CAUUID* pages) override
+    {
+        if (!pages)
+            return E_POINTER;
+        pages->pElems = (GUID*)CoTaskMemAlloc(sizeof(GUID));
+        if (!pages->pElems) {
+            pages->cElems = 0;
+            return E_OUTOFMEMORY;
+        }
+        pages->cElems = 1;
+        pages->pElems[0] = CLSID_TestCameraFormatPage;
+        return S_OK;
     }
 
 private:
@@ -242,6 +254,39 @@ private:
 CCameraPin::CCameraPin(CTestCamera* filter, int colour) : CSourceStreamPin(filter, L"Capture"), m_colour(colour)
 {
     MakeType(&m_format, 320, 240, kDefaultFrameTime);
+}
+
+// A new format on a connected pin is taken the way a capture driver takes
+// it: in a stopped graph, when the pin downstream accepts it, by the graph
+// connecting the two pins again with it.
+STDMETHODIMP CCameraPin::SetFormat(AM_MEDIA_TYPE* pmt)
+{
+    if (!pmt)
+        return E_POINTER;
+    if (CheckMediaType(pmt) != S_OK)
+        return VFW_E_INVALIDMEDIATYPE;
+    const VIDEOINFOHEADER* vih = (const VIDEOINFOHEADER*)pmt->pbFormat;
+    CDsMediaType wanted;
+    MakeType(&wanted, vih->bmiHeader.biWidth, vih->bmiHeader.biHeight, vih->AvgTimePerFrame);
+    if (!IsConnected() || DsMediaTypeEquals(&wanted, &CurrentMediaType()))
+        return m_format.Set(&wanted);
+    if (Filter()->State() != State_Stopped)
+        return VFW_E_NOT_STOPPED;
+    IFilterGraph* graph = Filter()->Graph();
+    IFilterGraph2* graph2 = NULL;
+    if (!graph || FAILED(graph->QueryInterface(IID_IFilterGraph2, (void**)&graph2)))
+        return VFW_E_ALREADY_CONNECTED;
+    HRESULT hr = GetConnected()->QueryAccept(&wanted) == S_OK ? S_OK : VFW_E_INVALIDMEDIATYPE;
+    if (SUCCEEDED(hr)) {
+        CDsMediaType previous;
+        previous.Set(&m_format);
+        m_format.Set(&wanted);
+        hr = graph2->ReconnectEx(this, &wanted);
+        if (FAILED(hr))
+            m_format.Set(&previous);
+    }
+    graph2->Release();
+    return hr;
 }
 
 // Waits for the running state and the next frame's time on the graph clock,
@@ -344,6 +389,8 @@ public:
     {
         if (outer)
             return CLASS_E_NOAGGREGATION;
+        if (m_clsid == CLSID_TestCameraFormatPage)
+            return CreateTestCameraFormatPage(riid, ppv);
         const int colour = m_clsid == CLSID_TestCameraA ? 0 : m_clsid == CLSID_TestCameraB ? 1 : 2;
         return DsCreateFilterObject(new CTestCamera(m_clsid, colour), riid, ppv);
     }
@@ -363,12 +410,20 @@ private:
 
 }  // namespace
 
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH)
+        SetTestCameraModule(instance);
+    return TRUE;
+}
+
 extern "C" __declspec(dllexport) HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
 {
     if (!ppv)
         return E_POINTER;
     *ppv = NULL;
-    if (clsid != CLSID_TestCameraA && clsid != CLSID_TestCameraB && clsid != CLSID_TestCameraDummy)
+    if (clsid != CLSID_TestCameraA && clsid != CLSID_TestCameraB && clsid != CLSID_TestCameraDummy &&
+        clsid != CLSID_TestCameraFormatPage)
         return CLASS_E_CLASSNOTAVAILABLE;
     CFactory* factory = new CFactory(clsid);
     factory->AddRef();
@@ -379,5 +434,5 @@ extern "C" __declspec(dllexport) HRESULT WINAPI DllGetClassObject(REFCLSID clsid
 
 extern "C" __declspec(dllexport) HRESULT WINAPI DllCanUnloadNow()
 {
-    return g_objects == 0 && g_locks == 0 ? S_OK : S_FALSE;
+    return g_objects == 0 && g_locks == 0 && TestCameraFormatPagesAlive() == 0 ? S_OK : S_FALSE;
 }

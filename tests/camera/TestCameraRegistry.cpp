@@ -52,7 +52,8 @@ HRESULT RegisterTestCameras(LPCWSTR dllPath, int set)
     IFilterMapper2* mapper = Mapper();
     if (!mapper)
         return E_FAIL;
-    HRESULT result = S_OK;
+    // The capture pin's format page, which any camera of the DLL shows.
+    HRESULT result = RegisterClass(CLSID_TestCameraFormatPage, TEST_CAMERA_FORMAT_PAGE_NAME, dllPath);
     for (const CameraEntry& c : kCameras) {
         mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, c.name, *c.clsid);
         if (!(set & c.bit))

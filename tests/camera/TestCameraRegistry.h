@@ -12,8 +12,9 @@ enum TestCameraSet {
     kCamerasAll = 7,
 };
 
-// Registers the COM classes of `dllPath` and puts the cameras of `set` into
-// the category (the others out of it). S_OK or the first failure.
+// Registers the COM classes of `dllPath` (the cameras and their format
+// page) and puts the cameras of `set` into the category (the others out of
+// it). S_OK or the first failure.
 HRESULT RegisterTestCameras(LPCWSTR dllPath, int set);
 // Takes every test camera out of the category.
 void UnregisterTestCameras();

@@ -1,5 +1,6 @@
 // The test camera itself: the formats it offers through IAMStreamConfig, the
-// frames it delivers on the graph clock, and the dummy's failures.
+// frames it delivers on the graph clock, the dummy's failures, and the
+// capture pin's format page.
 #include "tests/camera/CameraGraphTestUtil.h"
 #include "tests/camera/CameraPicture.h"
 #include "tests/camera/CameraTestSupport.h"
@@ -8,6 +9,8 @@
 #include <dshow.h>
 #include <qedit.h>
 #include <string.h>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -83,6 +86,71 @@ struct CameraGraph {
 };
 
 class TestCameraTest : public CameraTest {};
+
+// A page site that records the page's status changes.
+class RecordingSite : public IPropertyPageSite {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (riid == IID_IUnknown || riid == IID_IPropertyPageSite) {
+            *ppv = static_cast<IPropertyPageSite*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = NULL;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs); }
+    STDMETHODIMP_(ULONG) Release() override { return InterlockedDecrement(&refs); }
+    STDMETHODIMP OnStatusChange(DWORD flags) override
+    {
+        statuses.push_back(flags);
+        return S_OK;
+    }
+    STDMETHODIMP GetLocaleID(LCID* lcid) override
+    {
+        *lcid = LOCALE_USER_DEFAULT;
+        return S_OK;
+    }
+    STDMETHODIMP GetPageContainer(IUnknown**) override { return E_NOTIMPL; }
+    STDMETHODIMP TranslateAccelerator(MSG*) override { return S_FALSE; }
+
+    volatile LONG refs = 1;
+    std::vector<DWORD> statuses;
+};
+
+BOOL CALLBACK FindSizeListChild(HWND h, LPARAM found)
+{
+    if (::GetDlgCtrlID(h) != kTestCameraPageSizeList)
+        return TRUE;
+    *(HWND*)found = h;
+    return FALSE;
+}
+
+std::vector<std::string> ListEntries(HWND list)
+{
+    std::vector<std::string> entries;
+    const int count = (int)::SendMessageA(list, CB_GETCOUNT, 0, 0);
+    for (int i = 0; i < count; ++i) {
+        char text[64] = "";
+        ::SendMessageA(list, CB_GETLBTEXT, (WPARAM)i, (LPARAM)text);
+        entries.push_back(text);
+    }
+    return entries;
+}
+
+// Width and height of the pin's present format.
+std::pair<LONG, LONG> CurrentSize(IAMStreamConfig* config)
+{
+    AM_MEDIA_TYPE* mt = NULL;
+    if (FAILED(config->GetFormat(&mt)) || !mt)
+        return {0, 0};
+    const BITMAPINFOHEADER& bih = ((const VIDEOINFOHEADER*)mt->pbFormat)->bmiHeader;
+    const std::pair<LONG, LONG> size(bih.biWidth, bih.biHeight);
+    CoTaskMemFree(mt->pbFormat);
+    CoTaskMemFree(mt);
+    return size;
+}
 
 TEST_F(TestCameraTest, OffersTwoSizesAndTakesTheOneSet)
 {
@@ -171,6 +239,138 @@ TEST_F(TestCameraTest, DeliversNumberedFramesAtTheSetRate)
         }
         EXPECT_LE(jumps, (int)frames.size() / 2);
         EXPECT_EQ(0u, frames[0].picture.frame);
+    }
+}
+
+// The capture pin names the format page; the page, made through the
+// registered class, takes only a stream config, lists the pin's sizes with
+// the present one selected, turns dirty on another choice and sets it on
+// Apply: on a free pin, and on a pin connected in a stopped graph (which
+// connects again with the new size); a paused graph refuses the change.
+TEST_F(TestCameraTest, FormatPageListsTheSizesAndAppliesTheChosenOne)
+{
+    enum Pin { kFree, kConnectedStopped, kConnectedPaused };
+    const struct {
+        Pin pin;
+        HRESULT apply;
+        LONG width;
+    } cases[] = {{kFree, S_OK, 160}, {kConnectedStopped, S_OK, 160}, {kConnectedPaused, VFW_E_NOT_STOPPED, 320}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pin);
+        CameraGraph g;
+        ASSERT_EQ(S_OK, g.Build(CLSID_TestCameraA));
+        Ptr<ISpecifyPropertyPages> specify;
+        ASSERT_EQ(S_OK, g.out->QueryInterface(IID_ISpecifyPropertyPages, (void**)&specify));
+        CAUUID pages = {0, NULL};
+        ASSERT_EQ(S_OK, specify->GetPages(&pages));
+        ASSERT_EQ(1u, pages.cElems);
+        EXPECT_TRUE(pages.pElems[0] == CLSID_TestCameraFormatPage);
+        CoTaskMemFree(pages.pElems);
+
+        Ptr<IPropertyPage> page;
+        ASSERT_EQ(S_OK, CoCreateInstance(CLSID_TestCameraFormatPage, NULL, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
+                                         (void**)&page));
+        PROPPAGEINFO info;
+        memset(&info, 0, sizeof(info));
+        ASSERT_EQ(S_OK, page->GetPageInfo(&info));
+        EXPECT_EQ(sizeof(PROPPAGEINFO), info.cb);
+        EXPECT_STREQ(TEST_CAMERA_FORMAT_PAGE_TITLE, info.pszTitle);
+        EXPECT_GT(info.size.cx, 0);
+        EXPECT_GT(info.size.cy, 0);
+        CoTaskMemFree(info.pszTitle);
+        EXPECT_EQ(E_POINTER, page->GetPageInfo(NULL));
+
+        HWND parent = ::CreateWindowExA(0, "STATIC", "page parent", WS_POPUP | WS_VISIBLE, 0, 0, 300, 120, NULL, NULL,
+                                        NULL, NULL);
+        ASSERT_TRUE(parent != NULL);
+        const RECT area = {4, 6, 4 + info.size.cx, 6 + info.size.cy};
+        EXPECT_EQ(E_UNEXPECTED, page->Activate(parent, &area, TRUE)) << "no object yet";
+        IUnknown* filterOnly[] = {g.camera.p};
+        EXPECT_EQ(E_NOINTERFACE, page->SetObjects(1, filterOnly)) << "a filter is no stream config";
+        EXPECT_EQ(E_POINTER, page->SetObjects(1, NULL));
+        EXPECT_EQ(E_UNEXPECTED, page->Activate(parent, &area, TRUE)) << "the refused object was not taken";
+
+        RecordingSite site;
+        ASSERT_EQ(S_OK, page->SetPageSite(&site));
+        EXPECT_EQ(E_UNEXPECTED, page->SetPageSite(&site)) << "one site at a time";
+        IUnknown* objects[] = {g.config.p};
+        ASSERT_EQ(S_OK, page->SetObjects(1, objects));
+        FrameCollector collector;
+        if (c.pin != kFree) {
+            ASSERT_EQ(S_OK, g.Connect(&collector));
+            if (c.pin == kConnectedPaused)
+                ASSERT_TRUE(SUCCEEDED(g.control->Pause()));
+        }
+        ASSERT_EQ(S_OK, page->Activate(parent, &area, TRUE));
+        EXPECT_EQ(E_UNEXPECTED, page->Activate(parent, &area, TRUE)) << "active already";
+        EXPECT_EQ(S_OK, page->Show(SW_SHOW));
+        HWND list = NULL;
+        ::EnumChildWindows(parent, &FindSizeListChild, (LPARAM)&list);
+        ASSERT_TRUE(list != NULL);
+        EXPECT_TRUE(::IsWindowVisible(list));
+
+        // The list holds what the pin offers, however many sizes that is.
+        std::vector<std::string> offered;
+        int count = 0, capsSize = 0, small = -1;
+        ASSERT_EQ(S_OK, g.config->GetNumberOfCapabilities(&count, &capsSize));
+        for (int i = 0; i < count; ++i) {
+            AM_MEDIA_TYPE* mt = NULL;
+            VIDEO_STREAM_CONFIG_CAPS caps;
+            ASSERT_EQ(S_OK, g.config->GetStreamCaps(i, &mt, (BYTE*)&caps));
+            const BITMAPINFOHEADER& bih = ((const VIDEOINFOHEADER*)mt->pbFormat)->bmiHeader;
+            offered.push_back(std::to_string(bih.biWidth) + " x " + std::to_string(bih.biHeight));
+            if (bih.biWidth == 160 && bih.biHeight == 120)
+                small = i;
+            CoTaskMemFree(mt->pbFormat);
+            CoTaskMemFree(mt);
+        }
+        ASSERT_GE(small, 0);
+        EXPECT_EQ(offered, ListEntries(list));
+        EXPECT_EQ(0, (int)::SendMessageA(list, CB_GETCURSEL, 0, 0)) << "320 x 240, the pin's size";
+        EXPECT_EQ(S_FALSE, page->IsPageDirty());
+
+        // The choice the list reports to its dialog, as a click would.
+        ::SendMessageA(list, CB_SETCURSEL, (WPARAM)small, 0);
+        ::SendMessageA(::GetParent(list), WM_COMMAND, MAKEWPARAM(kTestCameraPageSizeList, CBN_SELCHANGE),
+                       (LPARAM)list);
+        EXPECT_EQ(S_OK, page->IsPageDirty());
+        ASSERT_FALSE(site.statuses.empty());
+        EXPECT_TRUE(site.statuses.back() & PROPPAGESTATUS_DIRTY);
+        EXPECT_EQ(320, CurrentSize(g.config.p).first) << "nothing is set before Apply";
+
+        EXPECT_EQ(c.apply, page->Apply());
+        EXPECT_EQ(c.width, CurrentSize(g.config.p).first);
+        EXPECT_EQ(c.width * 3 / 4, CurrentSize(g.config.p).second);
+        EXPECT_EQ(c.apply == S_OK ? S_FALSE : S_OK, page->IsPageDirty());
+        if (c.pin != kFree) {
+            AM_MEDIA_TYPE connected;
+            ASSERT_EQ(S_OK, g.out->ConnectionMediaType(&connected)) << "still connected";
+            EXPECT_EQ(c.width, ((const VIDEOINFOHEADER*)connected.pbFormat)->bmiHeader.biWidth);
+            CoTaskMemFree(connected.pbFormat);
+        }
+
+        const RECT moved = {10, 12, 10 + info.size.cx, 12 + info.size.cy};
+        EXPECT_EQ(S_OK, page->Move(&moved));
+        RECT now;
+        ::GetWindowRect(::GetParent(list), &now);
+        ::MapWindowPoints(NULL, parent, (POINT*)&now, 2);
+        EXPECT_EQ(10, now.left);
+        EXPECT_EQ(12, now.top);
+        EXPECT_EQ(E_POINTER, page->TranslateAccelerator(NULL));
+        MSG key = {list, WM_KEYDOWN, VK_DOWN, 0, 0, {0, 0}};
+        EXPECT_EQ(S_FALSE, page->TranslateAccelerator(&key)) << "the frame's dialog handling moves the keys";
+
+        EXPECT_EQ(S_OK, page->Deactivate());
+        EXPECT_FALSE(::IsWindow(list));
+        EXPECT_EQ(E_UNEXPECTED, page->Deactivate());
+        EXPECT_EQ(E_UNEXPECTED, page->Show(SW_SHOW));
+        EXPECT_EQ(E_UNEXPECTED, page->Move(&moved));
+        EXPECT_EQ(S_OK, page->SetObjects(0, NULL));
+        EXPECT_EQ(S_OK, page->SetPageSite(NULL));
+        page->Release();
+        page.p = NULL;
+        EXPECT_EQ(1, site.refs) << "the page let its site go";
+        ::DestroyWindow(parent);
     }
 }
 
