@@ -1,7 +1,7 @@
 // The test cameras: live video sources for the camera tests, built as a COM
 // server (testcamera.dll) that the tests register in the video input device
-// category. Each offers RGB24 at 320x240 or 160x120 and 15 frames per
-// second (or the rate set through IAMStreamConfig), stamps its frames on the
+// category. Each offers RGB24 at 320x240, 160x120 or 640x480 and 15 frames
+// per second (or the rate set through IAMStreamConfig, up to 30), stamps its frames on the
 // graph clock and draws a moving pattern with its frame number and time as
 // blocks (TestCameraIds.h). The dummy fails at Pause or Run on request.
 // The capture pin offers one property page, the video format page
@@ -25,7 +25,7 @@ const REFERENCE_TIME kDefaultFrameTime = 666667;
 struct SizeCap {
     LONG width, height;
 };
-const SizeCap kSizes[] = {{320, 240}, {160, 120}};
+const SizeCap kSizes[] = {{320, 240}, {160, 120}, {640, 480}};
 
 void MakeType(CDsMediaType* mt, LONG width, LONG height, REFERENCE_TIME frameTime)
 {

@@ -152,33 +152,41 @@ std::pair<LONG, LONG> CurrentSize(IAMStreamConfig* config)
     return size;
 }
 
-TEST_F(TestCameraTest, OffersTwoSizesAndTakesTheOneSet)
+TEST_F(TestCameraTest, OffersThreeSizesAndTakesTheOneSet)
 {
     CameraGraph g;
     ASSERT_EQ(S_OK, g.Build(CLSID_TestCameraA));
     int count = 0, size = 0;
     ASSERT_EQ(S_OK, g.config->GetNumberOfCapabilities(&count, &size));
-    EXPECT_EQ(2, count);
+    // Indexes 0 and 1 keep their sizes: the camera tests pick them by index.
+    const LONG sizes[3][2] = {{320, 240}, {160, 120}, {640, 480}};
+    ASSERT_EQ(3, count);
     EXPECT_EQ((int)sizeof(VIDEO_STREAM_CONFIG_CAPS), size);
-    const LONG sizes[2][2] = {{320, 240}, {160, 120}};
     for (int i = 0; i < count; ++i) {
+        SCOPED_TRACE(i);
         AM_MEDIA_TYPE* mt = NULL;
         VIDEO_STREAM_CONFIG_CAPS caps;
         ASSERT_EQ(S_OK, g.config->GetStreamCaps(i, &mt, (BYTE*)&caps));
         const VIDEOINFOHEADER* vih = (const VIDEOINFOHEADER*)mt->pbFormat;
         EXPECT_EQ(sizes[i][0], vih->bmiHeader.biWidth);
         EXPECT_EQ(sizes[i][1], vih->bmiHeader.biHeight);
+        EXPECT_EQ(sizes[i][0], caps.MaxOutputSize.cx);
+        EXPECT_EQ(sizes[i][1], caps.MaxOutputSize.cy);
         EXPECT_EQ(666667, vih->AvgTimePerFrame);
+        EXPECT_EQ(333333, caps.MinFrameInterval);
         EXPECT_TRUE(mt->subtype == MEDIASUBTYPE_RGB24);
         CoTaskMemFree(mt->pbFormat);
         CoTaskMemFree(mt);
     }
+    AM_MEDIA_TYPE* none = NULL;
+    VIDEO_STREAM_CONFIG_CAPS caps;
+    EXPECT_EQ(S_FALSE, g.config->GetStreamCaps(count, &none, (BYTE*)&caps)) << "past the last size";
     AM_MEDIA_TYPE* current = NULL;
     ASSERT_EQ(S_OK, g.config->GetFormat(&current));
     EXPECT_EQ(320, ((VIDEOINFOHEADER*)current->pbFormat)->bmiHeader.biWidth);
     // An unsupported size is refused and changes nothing.
-    ((VIDEOINFOHEADER*)current->pbFormat)->bmiHeader.biWidth = 640;
-    ((VIDEOINFOHEADER*)current->pbFormat)->bmiHeader.biHeight = 480;
+    ((VIDEOINFOHEADER*)current->pbFormat)->bmiHeader.biWidth = 800;
+    ((VIDEOINFOHEADER*)current->pbFormat)->bmiHeader.biHeight = 600;
     EXPECT_NE(S_OK, g.config->SetFormat(current));
     CoTaskMemFree(current->pbFormat);
     CoTaskMemFree(current);
@@ -188,22 +196,28 @@ TEST_F(TestCameraTest, OffersTwoSizesAndTakesTheOneSet)
     CoTaskMemFree(current);
 }
 
-// Frames come at the set size, one frame number after the other, about
-// 66.7 ms apart on the graph clock, with the picture's time matching.
+// Frames come at the set size, one frame number after the other, a frame
+// time apart on the graph clock (66.7 ms by default, 33.3 ms when 30 frames
+// per second are set), with the picture's time matching.
 TEST_F(TestCameraTest, DeliversNumberedFramesAtTheSetRate)
 {
     struct Case {
         REFCLSID clsid;
+        int capsIndex;
         LONG width, height;
+        REFERENCE_TIME frameTime;
         int colour;
-    } cases[] = {{CLSID_TestCameraA, 320, 240, 0}, {CLSID_TestCameraB, 160, 120, 1}};
+    } cases[] = {{CLSID_TestCameraA, 0, 320, 240, 666667, 0},
+                 {CLSID_TestCameraB, 1, 160, 120, 666667, 1},
+                 {CLSID_TestCameraA, 2, 640, 480, 333333, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.width);
         CameraGraph g;
         ASSERT_EQ(S_OK, g.Build(c.clsid));
         AM_MEDIA_TYPE* mt = NULL;
         VIDEO_STREAM_CONFIG_CAPS caps;
-        ASSERT_EQ(S_OK, g.config->GetStreamCaps(c.width == 320 ? 0 : 1, &mt, (BYTE*)&caps));
+        ASSERT_EQ(S_OK, g.config->GetStreamCaps(c.capsIndex, &mt, (BYTE*)&caps));
+        ((VIDEOINFOHEADER*)mt->pbFormat)->AvgTimePerFrame = c.frameTime;
         ASSERT_EQ(S_OK, g.config->SetFormat(mt));
         CoTaskMemFree(mt->pbFormat);
         CoTaskMemFree(mt);
@@ -232,9 +246,9 @@ TEST_F(TestCameraTest, DeliversNumberedFramesAtTheSetRate)
             const REFERENCE_TIME step = frames[i].start - frames[i - 1].start;
             // Slots of one frame time; the machine is loaded, so a late frame
             // may leave a slot out.
-            EXPECT_GE(step, 666667) << "frame " << i;
-            EXPECT_EQ(0, step % 666667) << "frame " << i;
-            if (step > 666667)
+            EXPECT_GE(step, c.frameTime) << "frame " << i;
+            EXPECT_EQ(0, step % c.frameTime) << "frame " << i;
+            if (step > c.frameTime)
                 ++jumps;
         }
         EXPECT_LE(jumps, (int)frames.size() / 2);
