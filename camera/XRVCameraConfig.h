@@ -77,6 +77,9 @@ public:
     BOOL ConfigureWmWriter();
     HRESULT ApplyCodecState();
     void TearDownGraph();
+    // Tears the graph down and lets it go with its frame skip, grabber and
+    // converter filters: the next preview or recording builds a new graph.
+    void ReleaseGraph();
     // 0 = the state was reached, 1 = time-out, 2 = the wait failed.
     int WaitForGraphState(OAFilterState state, int timeoutMs);
 

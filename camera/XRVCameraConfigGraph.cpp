@@ -836,7 +836,7 @@ BOOL XRVCameraConfig::StopCapture(BOOL wait, int timeoutMs)
     BOOL ok = SUCCEEDED(hr);
     if (ok && wait && WaitForGraphState(State_Stopped, timeoutMs) != 0)
         ok = FALSE;
-    TearDownGraph();
+    ReleaseGraph();
     m_recordGraphBuilt = FALSE;
     if (events)
         events->RestoreDefaultHandling(EC_STATE_CHANGE);
@@ -902,19 +902,26 @@ void XRVCameraConfig::StopPreview()
         m_pIVideoWindow->put_Visible(OAFALSE);
         m_pIVideoWindow->put_Owner((OAHWND)NULL);
     }
+    ReleaseGraph();
+    m_previewRunning = FALSE;
+}
+
+// The next preview or recording starts from a new graph with new filters
+// (the renderer stays): under Wine a graph built again in a stopped graph
+// passed no picture (a second preview, a switch of camera, the page opened
+// again, a second recording with the same camera object).
+void XRVCameraConfig::ReleaseGraph()
+{
     TearDownGraph();
-    // The next preview or recording starts from a new graph with new
-    // filters (the renderer stays): under Wine the preview built again in
-    // the stopped graph showed no picture (a second start, a switch of
-    // camera, the page opened again).
     RemoveFrom(m_pGraph, m_frameSkipFilter);
     RemoveFrom(m_pGraph, m_sampleGrabberFilter);
     RemoveFrom(m_pGraph, m_colorConverter);
+    RemoveFrom(m_pGraph, m_audioFrameSkip);
     m_frameSkipFilter.Release();
     m_sampleGrabberFilter.Release();
     m_colorConverter.Release();
+    m_audioFrameSkip.Release();
     m_pGraph.Release();
-    m_previewRunning = FALSE;
 }
 
 // ------------------------------------------------------------ device dialogs

@@ -285,6 +285,46 @@ TEST_F(XRVCameraConfigTest, RecordsTheSoundInputWhenNothingIsPushed)
     EXPECT_GT(loud, samples.size() / 2) << "the tone fills most of the sound";
 }
 
+// The program keeps one camera object: each recording of a session, on
+// either road, gets the pictures (a second graph built in the stopped first
+// one passed none).
+TEST_F(XRVCameraConfigTest, EveryRecordingOfTheSameCameraObjectHasPictures)
+{
+    ASSERT_TRUE(camera->GetSettings()->SelectDevice(Narrow(TEST_CAMERA_A_NAME)));
+    ScratchDir dir("vxcam");
+    struct Case {
+        const char* codec;
+        const char* file;
+        const char* container;
+    } cases[] = {
+        {NULL, "first_Camera.wmv", "asf"},
+        {NULL, "second_Camera.wmv", "asf"},
+        {"Kestravon Screen Capture Codec", "third_Camera.avi", "avi"},
+        {NULL, "fourth_Camera.wmv", "asf"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        ASSERT_TRUE(camera->SetCodec(c.codec ? CString(c.codec) : CameraSettings::DefaultCodecName()));
+        const std::string file = dir.File(c.file);
+        camera->SetCodecFlag(FALSE);
+        camera->SetOutputName(file.c_str());
+        ASSERT_TRUE(camera->StartCapture(TRUE, 5000, FALSE, NULL));
+        Sleep(2000);
+        ASSERT_TRUE(camera->StopCapture(TRUE, 5000));
+        const std::string unix = UnixPath(file);
+        const std::vector<std::string> format =
+            HostLines("ffprobe -v error -show_entries format=format_name -of csv=p=0 '" + unix + "'");
+        ASSERT_EQ(1u, format.size());
+        EXPECT_NE(std::string::npos, format[0].find(c.container)) << format[0];
+        // Packets: ffmpeg has no decoder for the xrvc pictures.
+        const std::vector<std::string> frames = HostLines("ffprobe -v error -select_streams v:0 -count_packets "
+                                                          "-show_entries stream=nb_read_packets -of csv=p=0 '" +
+                                                          unix + "'");
+        ASSERT_EQ(1u, frames.size());
+        EXPECT_GE(atoi(frames[0].c_str()), 2 * 15 - 8) << "about two seconds of pictures";
+    }
+}
+
 TEST_F(XRVCameraConfigTest, FailingCameraEndsTheStartWithFalse)
 {
     struct Case {
