@@ -97,17 +97,28 @@ double TrackRate(const CRecorderPrefs& prefs)
     return static_cast<double>(rate) / scale;
 }
 
+// Where the engine lists its camera file: after the screen file, under a
+// "_Camera." name; -1 when no file is listed so.
+INT_PTR CameraFileIndex(const CStringArray& files)
+{
+    for (INT_PTR i = files.GetSize() - 1; i >= 1; --i) {
+        const CString& file = files[i];
+        const int slash = file.ReverseFind('\\');
+        if (file.Mid(slash + 1).Find("_Camera.") >= 0)
+            return i;
+    }
+    return -1;
+}
+
 // The camera file the engine recorded: listed after the screen file under a
 // "_Camera." name, present and not empty. Anything else means no camera
 // stream (a camera that never started, or a file lost since).
 // Runs once per save, before any file of the recording moves.
 CString RecordedCameraFile(const CStringArray& files)
 {
-    for (INT_PTR i = files.GetSize() - 1; i >= 1; --i) {
+    const INT_PTR i = CameraFileIndex(files);
+    if (i >= 0) {
         const CString& file = files[i];
-        const int slash = file.ReverseFind('\\');
-        if (file.Mid(slash + 1).Find("_Camera.") < 0)
-            continue;
         WIN32_FILE_ATTRIBUTE_DATA attributes;
         if (!::GetFileAttributesExA(file, GetFileExInfoStandard, &attributes) ||
             (attributes.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -322,6 +333,12 @@ int WriteRecordingPackage(CString& outputPath, CStringArray& mediaList, const CR
     for (INT_PTR i = 0; i < mediaList.GetSize(); ++i)
         data.AddFile(mediaList[i], mediaList[i]);
     data.SetVideoTrackName(mediaList[0]);
+    // The camera file is named as the camera track: the recovery of a cut
+    // recording repairs that file and packs it as the camera stream; a file
+    // it does not know as the camera's it leaves behind in the folder.
+    const INT_PTR camera = prefs.m_recordCamera ? CameraFileIndex(mediaList) : -1;
+    if (camera >= 0)
+        data.SetCameraTrackName(mediaList[camera]);
     // The exact playback rate the screen AVI is written with (29.97 stays
     // 29.97, and a time-lapse recording keeps its playback rate, not its
     // capture rate): the rebuild of a cut recording takes its frame timing

@@ -1,7 +1,10 @@
 #include "AppTestSupport.h"
 
 #include "app/AppMessages.h"
+#include "resources/ids_finishing.h"
 #include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
 
 namespace apptest {
 
@@ -142,10 +145,102 @@ bool Program::Running()
     return m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT;
 }
 
+bool Program::Kill(DWORD timeoutMs)
+{
+    if (!m_pi.hProcess)
+        return false;
+    ::TerminateProcess(m_pi.hProcess, 99);
+    return ::WaitForSingleObject(m_pi.hProcess, timeoutMs) == WAIT_OBJECT_0;
+}
+
 long RunProgram(const std::string& arguments, DWORD timeoutMs)
 {
     Program p(arguments);
     return p.Wait(timeoutMs);
+}
+
+std::string ResourceText(UINT id)
+{
+    CString text;
+    text.LoadString(id);
+    return std::string(text);
+}
+
+std::string WindowText(HWND w)
+{
+    char text[512] = "";
+    ::GetWindowTextA(w, text, sizeof(text));
+    return text;
+}
+
+namespace {
+
+struct DialogSearch {
+    std::string text;
+    HWND found;
+    std::string seen;   // the texts of every dialog looked at
+};
+
+BOOL CALLBACK MatchDialog(HWND w, LPARAM p)
+{
+    DialogSearch* s = (DialogSearch*)p;
+    char cls[64] = "";
+    ::GetClassNameA(w, cls, sizeof(cls));
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(w, &pid);
+    if (strcmp(cls, "#32770") != 0 || pid == ::GetCurrentProcessId() || !::IsWindowVisible(w))
+        return TRUE;
+    std::string all = WindowText(w);
+    for (HWND c = ::GetWindow(w, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+        all += "|" + WindowText(c);
+    s->seen += "[" + all + "] ";
+    if (!s->text.empty() && all.find(s->text) != std::string::npos) {
+        s->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The texts of the dialogs other processes show, for a failure message.
+std::string ShownDialogs()
+{
+    DialogSearch s = { std::string(), NULL, std::string() };
+    ::EnumWindows(MatchDialog, (LPARAM)&s);
+    return s.seen.empty() ? "no dialog" : s.seen;
+}
+
+}  // namespace
+
+HWND FindDialogWith(const std::string& text)
+{
+    DialogSearch s = { text, NULL, std::string() };
+    ::EnumWindows(MatchDialog, (LPARAM)&s);
+    return s.found;
+}
+
+void AcceptRecovery(const std::string& savedPath)
+{
+    HWND ask = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (ask = FindDialogWith(ResourceText(IDS_RECOVER_ASK).substr(0, 30))) != NULL; },
+                          30000))
+        << "the recovery question; shown: " << ShownDialogs();
+    ::PostMessageA(ask, WM_COMMAND, IDYES, 0);
+    HWND save = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (save = FindDialogWith(ResourceText(IDS_RECOVER_SAVE_AS))) != NULL; }, 30000))
+        << "the save dialog; shown: " << ShownDialogs();
+    // The file name box of the old-style or the explorer-style dialog.
+    HWND name = ::GetDlgItem(save, 1148);
+    if (!name)
+        name = ::GetDlgItem(save, 1152);
+    ASSERT_NE((HWND)NULL, name);
+    ::SendMessageA(name, WM_SETTEXT, 0, (LPARAM)savedPath.c_str());
+    ::PostMessageA(save, WM_COMMAND, IDOK, 0);
+    CString done;
+    done.Format(IDS_RECOVER_DONE, savedPath.c_str());
+    HWND told = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return (told = FindDialogWith(std::string(done).substr(0, 20))) != NULL; }, 120000))
+        << "the recovery's end; shown: " << ShownDialogs();
+    ::PostMessageA(told, WM_COMMAND, IDOK, 0);
 }
 
 void Pump(DWORD ms)

@@ -1,7 +1,8 @@
 #pragma once
 // Shared by the program tests: the test process's application object (message
 // boxes recorded instead of shown), a stand-in for a running recorder's main
-// window, and the running of Vexcap.exe.
+// window, the running of Vexcap.exe and the answers to the recovery it
+// offers.
 #include "app/RecorderApp.h"
 
 #include <functional>
@@ -52,6 +53,9 @@ public:
     // Waits for the end; the exit code, or -1 when it did not end in time.
     long Wait(DWORD timeoutMs);
     bool Running();
+    // Ends it at once (TerminateProcess), as a crash would: nothing of the
+    // program runs after it. True once it has ended.
+    bool Kill(DWORD timeoutMs);
 
 private:
     PROCESS_INFORMATION m_pi;
@@ -59,6 +63,19 @@ private:
 
 // Runs Vexcap.exe with the arguments to its end; its exit code or -1.
 long RunProgram(const std::string& arguments, DWORD timeoutMs = 30000);
+
+// The text of one of the program's string resources.
+std::string ResourceText(UINT id);
+// A window's title.
+std::string WindowText(HWND w);
+// A visible dialog of another process whose title or child texts hold
+// `text`; NULL when there is none.
+HWND FindDialogWith(const std::string& text);
+
+// Answers the recovery Vexcap.exe offers at its start: Yes to the question,
+// `savedPath` in the save dialog, OK to the message that it is done. A step
+// that does not come is a fatal failure (ASSERT_NO_FATAL_FAILURE).
+void AcceptRecovery(const std::string& savedPath);
 
 void Pump(DWORD ms);
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/AppMessages.h"
+#include "media/LastRecordingDir.h"
 #include "media/RecordingData.h"
 #include "resources/ids_app.h"
 #include "resources/ids_capture.h"
@@ -44,18 +45,9 @@ std::vector<std::string> HostLines(const std::string& command)
     return lines;
 }
 
-std::string StateText(UINT id)
-{
-    CString text;
-    text.LoadString(id);
-    return std::string(text);
-}
-
 bool TitleShows(HWND w, UINT stateId)
 {
-    char text[256] = "";
-    ::GetWindowTextA(w, text, sizeof(text));
-    const std::string title = text, state = StateText(stateId);
+    const std::string title = WindowText(w), state = ResourceText(stateId);
     return title.size() >= state.size() && title.compare(title.size() - state.size(), state.size(), state) == 0;
 }
 
@@ -181,6 +173,98 @@ double Seconds(const std::string& file, const char* stream)
     return lines.empty() ? -1 : atof(lines[0].c_str());
 }
 
+// What ffprobe and ffmpeg read from a camera file.
+struct CameraStream {
+    std::string container;       // the format's name
+    std::string video;           // "width,height,rate" of the first video stream
+    std::vector<double> times;   // the video frames' presentation times, s
+    std::string soundCodec;
+    std::vector<int> samples;    // the sound as 16-bit mono at 22,050 Hz
+};
+
+std::string FirstLine(const std::vector<std::string>& lines)
+{
+    return lines.empty() ? std::string() : lines[0];
+}
+
+CameraStream ProbeCameraStream(const std::string& file, const ScratchDir& scratch)
+{
+    const std::string unix = UnixPath(file);
+    CameraStream s;
+    s.container = FirstLine(HostLines("ffprobe -v error -show_entries format=format_name -of csv=p=0 '" + unix + "'"));
+    s.video = FirstLine(HostLines("ffprobe -v error -select_streams v:0 -show_entries "
+                                  "stream=width,height,r_frame_rate -of csv=p=0 '" + unix + "'"));
+    for (const std::string& t : HostLines("ffprobe -v error -select_streams v:0 -show_entries frame=pts_time "
+                                          "-of csv=p=0 '" + unix + "'"))
+        s.times.push_back(atof(t.c_str()));
+    s.soundCodec = FirstLine(HostLines("ffprobe -v error -select_streams a:0 -show_entries stream=codec_name "
+                                       "-of csv=p=0 '" + unix + "'"));
+    s.samples = mediatest::DecodeAudio16(file, scratch.File("sound.raw"), 22050);
+    return s;
+}
+
+// The test camera's pictures decoded by ffmpeg, read by their counter.
+struct CameraPictures {
+    int frames = 0;
+    int unreadable = 0;
+    int drops = 0;        // counter values skipped
+    int repeats = 0;      // pictures equal to the one before
+    int trailing = 0;     // of those, at the end
+    int backwards = 0;    // the counter went back
+    std::string where;    // the repeated pictures
+};
+
+bool DecodeCameraPictures(const std::string& file, const ScratchDir& scratch, CameraPictures* p)
+{
+    const std::string raw = scratch.File("frames.rgb");
+    std::string log;
+    if (RunHost("ffmpeg -v error -y -i '" + UnixPath(file) + "' -vsync passthrough -f rawvideo -pix_fmt bgr24 '" +
+                    UnixPath(raw) + "'",
+                &log) != 0) {
+        ADD_FAILURE() << log;
+        return false;
+    }
+    std::string frames;
+    if (!ReadFileBytes(raw, &frames))
+        return false;
+    const size_t frameBytes = 320 * 240 * 3;
+    std::vector<BYTE> flipped(frameBytes);
+    DWORD previous = 0;
+    p->frames = (int)(frames.size() / frameBytes);
+    for (int f = 0; f < p->frames; ++f) {
+        for (int y = 0; y < 240; ++y)
+            memcpy(&flipped[(239 - y) * 960], frames.data() + f * frameBytes + y * 960, 960);
+        const CameraPicture picture = ReadCameraPicture(flipped.data(), 320, 240);
+        p->unreadable += picture.readable ? 0 : 1;
+        if (f > 0 && picture.frame == previous) {
+            ++p->repeats;
+            p->where += std::to_string(f) + " ";
+        } else if (f > 0 && picture.frame > previous) {
+            p->drops += (int)(picture.frame - previous - 1);
+        } else if (f > 0) {
+            ++p->backwards;
+        }
+        previous = picture.frame;
+    }
+    for (int f = p->frames - 1; f > 0; --f) {
+        if (memcmp(frames.data() + f * frameBytes, frames.data() + (f - 1) * frameBytes, frameBytes) != 0)
+            break;
+        ++p->trailing;
+    }
+    return true;
+}
+
+// The manifest of a package, read with gsf.
+bool ReadPackageManifest(const std::string& package, const ScratchDir& scratch, CRecordingData* data)
+{
+    const std::string manifest = scratch.File("manifest.out");
+    std::string text;
+    if (!CatStream(package, "manifest.skoxml", manifest) || !ReadFileBytes(manifest, &text) || text.size() <= 6)
+        return false;
+    // UTF-16 after a four-byte length.
+    return data->Parse(CString(CStringW(reinterpret_cast<const wchar_t*>(text.data() + 4))));
+}
+
 class CameraRecordingTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -214,88 +298,41 @@ TEST_F(CameraRecordingTest, PackageHoldsTheCameraStreamWithTheSound)
     const std::string camera = out.File("camera.wmv"), screen = out.File("screen.avi");
     ASSERT_TRUE(CatStream(saved, "Camera_Stream.wmv", camera));
     ASSERT_TRUE(CatStream(saved, "Screen_Stream.avi", screen));
-    const std::string unix = UnixPath(camera);
-    const std::vector<std::string> container =
-        HostLines("ffprobe -v error -show_entries format=format_name -of csv=p=0 '" + unix + "'");
-    ASSERT_EQ(1u, container.size());
-    EXPECT_EQ("asf", container[0]);
-    const std::vector<std::string> video = HostLines("ffprobe -v error -select_streams v:0 -show_entries "
-                                                     "stream=width,height,r_frame_rate -of csv=p=0 '" + unix + "'");
-    ASSERT_EQ(1u, video.size());
-    EXPECT_EQ("320,240,15/1", video[0]);
-    const std::vector<std::string> times = HostLines(
-        "ffprobe -v error -select_streams v:0 -show_entries frame=pts_time -of csv=p=0 '" + unix + "'");
+    const CameraStream stream = ProbeCameraStream(camera, out);
+    EXPECT_EQ("asf", stream.container);
+    EXPECT_EQ("320,240,15/1", stream.video);
     // The screen stream holds the recorded seconds; the camera the same
     // seconds at 15 frames each (its graph starts and stops beside it).
     const double screenSeconds = Seconds(screen, "v:0");
     EXPECT_GT(screenSeconds, 3.0);
-    EXPECT_NEAR(screenSeconds * 15, (double)times.size(), 15.0) << "camera frames against the screen's seconds";
-    for (size_t i = 1; i < times.size(); ++i)
-        EXPECT_NEAR(0.0667, atof(times[i].c_str()) - atof(times[i - 1].c_str()), 0.002) << "frame " << i;
+    EXPECT_NEAR(screenSeconds * 15, (double)stream.times.size(), 15.0) << "camera frames against the screen's seconds";
+    for (size_t i = 1; i < stream.times.size(); ++i)
+        EXPECT_NEAR(0.0667, stream.times[i] - stream.times[i - 1], 0.002) << "frame " << i;
 
     // The decoded pictures: the counter rises by one.
-    const std::string raw = out.File("frames.rgb");
-    std::string log;
-    ASSERT_EQ(0, RunHost("ffmpeg -v error -y -i '" + unix + "' -vsync passthrough -f rawvideo -pix_fmt bgr24 '" +
-                             UnixPath(raw) + "'",
-                         &log))
-        << log;
-    std::string frames;
-    ASSERT_TRUE(ReadFileBytes(raw, &frames));
-    const size_t frameBytes = 320 * 240 * 3;
-    std::vector<BYTE> flipped(frameBytes);
-    int drops = 0, repeats = 0, unreadable = 0;
-    DWORD previous = 0;
-    std::string where;
-    for (size_t f = 0; f * frameBytes + frameBytes <= frames.size(); ++f) {
-        for (int y = 0; y < 240; ++y)
-            memcpy(&flipped[(239 - y) * 960], frames.data() + f * frameBytes + y * 960, 960);
-        const CameraPicture p = ReadCameraPicture(flipped.data(), 320, 240);
-        unreadable += p.readable ? 0 : 1;
-        if (f > 0 && p.frame == previous) {
-            ++repeats;
-            where += std::to_string(f) + " ";
-        }
-        else if (f > 0 && p.frame > previous)
-            drops += (int)(p.frame - previous - 1);
-        else if (f > 0)
-            ADD_FAILURE() << "counter went back at frame " << f;
-        previous = p.frame;
-    }
-    EXPECT_EQ(0, unreadable);
-    EXPECT_LE(drops, 2);
+    CameraPictures pictures;
+    ASSERT_TRUE(DecodeCameraPictures(camera, out, &pictures));
+    EXPECT_EQ(0, pictures.unreadable);
+    EXPECT_EQ(0, pictures.backwards);
+    EXPECT_LE(pictures.drops, 2);
     // The writer holds the last picture while the sound goes on: the sound
     // may outlast the pictures by less than half a second.
-    int trailing = 0;
-    for (size_t f = frames.size() / frameBytes - 1; f > 0; --f) {
-        if (memcmp(frames.data() + f * frameBytes, frames.data() + (f - 1) * frameBytes, frameBytes) != 0)
-            break;
-        ++trailing;
-    }
-    EXPECT_LE(repeats - trailing, 2) << "repeated at " << where;
-    EXPECT_LT(trailing, 8) << "repeated at " << where;
+    EXPECT_LE(pictures.repeats - pictures.trailing, 2) << "repeated at " << pictures.where;
+    EXPECT_LT(pictures.trailing, 8) << "repeated at " << pictures.where;
 
     // The sound is in the camera file, PCM, as long as its video, the tone;
     // the screen stream has none.
-    EXPECT_EQ("pcm_s16le", HostLines("ffprobe -v error -select_streams a:0 -show_entries stream=codec_name "
-                                     "-of csv=p=0 '" + unix + "'")
-                               .at(0));
-    const std::vector<int> samples = mediatest::DecodeAudio16(camera, out.File("sound.raw"), 22050);
-    const double videoSeconds = times.size() / 15.0;
-    EXPECT_NEAR(videoSeconds, samples.size() / 22050.0, 0.5);
+    EXPECT_EQ("pcm_s16le", stream.soundCodec);
+    const double videoSeconds = stream.times.size() / 15.0;
+    EXPECT_NEAR(videoSeconds, stream.samples.size() / 22050.0, 0.5);
     size_t loud = 0;
-    EXPECT_NEAR(440.0, mediatest::LoudToneFrequency(samples, 22050, &loud), 5.0);
+    EXPECT_NEAR(440.0, mediatest::LoudToneFrequency(stream.samples, 22050, &loud), 5.0);
     EXPECT_EQ(std::vector<std::string>{"video"},
               HostLines("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 '" + UnixPath(screen) + "'"));
 
     // The manifest's camera track.
-    const std::string manifest = out.File("manifest.out");
-    ASSERT_TRUE(CatStream(saved, "manifest.skoxml", manifest));
-    std::string counted;
-    ASSERT_TRUE(ReadFileBytes(manifest, &counted));
-    ASSERT_GT(counted.size(), 6u);
     CRecordingData data;
-    ASSERT_TRUE(data.Parse(CString(CStringW(reinterpret_cast<const wchar_t*>(counted.data() + 4)))));
+    ASSERT_TRUE(ReadPackageManifest(saved, out, &data));
     int w = 0, h = 0, bpp = 0;
     BOOL hasAudio = FALSE;
     double fps = 0;
@@ -329,6 +366,122 @@ TEST_F(CameraRecordingTest, PackageHoldsTheCameraStreamWithTheSound)
     ::RegQueryValueExA(key, "DeviceFriendlyName", NULL, NULL, (BYTE*)device, &size);
     EXPECT_STREQ(CString(CStringW(TEST_CAMERA_A_NAME)), device);
     ::RegCloseKey(key);
+}
+
+// Killed (TerminateProcess) about three seconds into a camera recording
+// with sound into a package, and started again: the recording is offered,
+// and with Yes and a name it is rebuilt and saved as a package holding the
+// screen stream and the camera's. While it recorded, its recovery note named
+// the camera file; the saved camera stream is the test camera's pictures for
+// about the seconds recorded, with the tone; the recording's folder and
+// LastRecDir are gone afterwards.
+TEST_F(CameraRecordingTest, AKilledRecordingComesBackThroughRecovery)
+{
+    ScratchDir out("vxcamkill");
+    CameraPrefs prefs(out.Path());
+    ASSERT_TRUE(prefs.Key() != NULL);
+    ASSERT_TRUE(mediatest::PlayToneInBackground(440.0, 20.0, 0.5));
+    std::string folder;
+    double recorded = 0;
+    {
+        Program recorder("/R");
+        HWND main = NULL;
+        ASSERT_TRUE(PumpUntil([&] { return (main = ::FindWindowA(RECORDER_CLASS_NAME, NULL)) != NULL; }, 20000));
+        int boxes = 0;
+        ASSERT_TRUE(PumpUntil(
+            [&] {
+                boxes += DismissMessageBoxes();
+                return TitleShows(main, IDS_RECORD_STATE_RECORDING);
+            },
+            30000))
+            << WindowText(main);
+        const DWORD began = ::GetTickCount();
+        Pump(3000);
+        folder = std::string(GetLastRecordingDir());
+        ASSERT_TRUE(TitleShows(main, IDS_RECORD_STATE_RECORDING)) << "still recording at the kill";
+        ASSERT_TRUE(recorder.Kill(20000));
+        recorded = (::GetTickCount() - began) / 1000.0;
+        EXPECT_EQ(0, boxes) << "no camera failure was reported";
+    }
+    ASSERT_FALSE(folder.empty()) << "the recording's folder is remembered";
+    if (folder.back() != '\\')
+        folder += '\\';
+
+    // What the killed recorder left: a note naming the camera file, which
+    // holds what the writer had written.
+    {
+        CRecordingData note;
+        ASSERT_TRUE(note.Load((folder + "RecInfo.xml").c_str()));
+        const std::string camera(note.GetCameraTrackName());
+        EXPECT_NE(std::string::npos, camera.find("_Camera.wmv")) << "the note's camera track: '" << camera << "'";
+        WIN32_FILE_ATTRIBUTE_DATA file = {};
+        EXPECT_TRUE(::GetFileAttributesExA((folder + PathFindFileNameA(camera.c_str())).c_str(), GetFileExInfoStandard,
+                                           &file));
+        EXPECT_GT(file.nFileSizeLow, 0u) << "the camera file holds packets";
+    }
+
+    const std::string saved = out.File("Recovered.skorec");
+    {
+        Program again("");
+        ASSERT_NO_FATAL_FAILURE(AcceptRecovery(saved));
+        HWND main = NULL;
+        EXPECT_TRUE(PumpUntil([&] { return (main = ::FindWindowA(RECORDER_CLASS_NAME, NULL)) != NULL; }, 20000));
+        EXPECT_EQ(0, RunProgram("/X"));
+        EXPECT_EQ(0, again.Wait(30000));
+    }
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(saved.c_str())) << saved;
+    EXPECT_EQ("", std::string(GetLastRecordingDir()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(folder.c_str())) << "the recording's folder is gone";
+
+    std::string list;
+    ASSERT_EQ(0, RunHost("gsf list '" + UnixPath(saved) + "'", &list)) << list;
+    for (const char* stream : {"manifest.skoxml", "Screen_Stream.avi", "Camera_Stream.wmv"})
+        EXPECT_NE(std::string::npos, list.find(stream)) << stream << " in " << list;
+    const std::string camera = out.File("camera.wmv"), screen = out.File("screen.avi");
+    ASSERT_TRUE(CatStream(saved, "Camera_Stream.wmv", camera));
+    ASSERT_TRUE(CatStream(saved, "Screen_Stream.avi", screen));
+
+    // The camera: about the recorded seconds at 15 frames each (the packets
+    // the writer still held in memory went with the process; the camera
+    // graph runs a moment before the recording shows), every picture the
+    // test camera's, in order.
+    const CameraStream stream = ProbeCameraStream(camera, out);
+    EXPECT_EQ("asf", stream.container);
+    EXPECT_EQ("320,240,15/1", stream.video);
+    const double frames = (double)stream.times.size();
+    EXPECT_GE(frames, recorded * 15 - 25) << "recorded " << recorded << " s";
+    EXPECT_LE(frames, recorded * 15 + 25) << "recorded " << recorded << " s";
+    for (size_t i = 1; i < stream.times.size(); ++i)
+        EXPECT_NEAR(0.0667, stream.times[i] - stream.times[i - 1], 0.002) << "frame " << i;
+    CameraPictures pictures;
+    ASSERT_TRUE(DecodeCameraPictures(camera, out, &pictures));
+    EXPECT_EQ((int)stream.times.size(), pictures.frames);
+    EXPECT_EQ(0, pictures.unreadable);
+    EXPECT_EQ(0, pictures.backwards);
+    EXPECT_LE(pictures.drops, 2);
+    EXPECT_LE(pictures.repeats, 2) << "repeated at " << pictures.where;
+    // The sound: PCM, the tone, about as long as the pictures.
+    EXPECT_EQ("pcm_s16le", stream.soundCodec);
+    EXPECT_NEAR(frames / 15.0, stream.samples.size() / 22050.0, 0.75);
+    size_t loud = 0;
+    EXPECT_NEAR(440.0, mediatest::LoudToneFrequency(stream.samples, 22050, &loud), 5.0);
+
+    // The screen: pictures only, for about the recorded seconds.
+    EXPECT_EQ(std::vector<std::string>{"video"},
+              HostLines("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 '" + UnixPath(screen) + "'"));
+    const double screenSeconds = Seconds(screen, "v:0");
+    EXPECT_NEAR(recorded, screenSeconds, 1.5);
+    printf("recorded %.2f s: camera %d frames, sound %.2f s, screen %.2f s\n", recorded, (int)frames,
+           stream.samples.size() / 22050.0, screenSeconds);
+
+    // The package's manifest names the camera stream as its camera track,
+    // with sound.
+    CRecordingData data;
+    ASSERT_TRUE(ReadPackageManifest(saved, out, &data));
+    EXPECT_STREQ("Camera_Stream.wmv", data.GetCameraTrackName());
+    BOOL hasAudio = FALSE;
+    data.GetCameraTrack(NULL, NULL, NULL, NULL, &hasAudio, NULL, NULL, NULL, NULL, NULL, NULL);
+    EXPECT_EQ(TRUE, hasAudio);
 }
 
 // No camera, or one that fails at Pause or Run: the recording goes on

@@ -7,7 +7,6 @@
 #include "app/AppMessages.h"
 #include "media/LastRecordingDir.h"
 #include "resources/ids_app.h"
-#include "resources/ids_finishing.h"
 #include "tests/support/MediaTestUtil.h"
 #include "tests/support/TestSupport.h"
 #include "AppTestSupport.h"
@@ -31,13 +30,6 @@ const int kAreaX = 40, kAreaY = 40, kAreaW = 320, kAreaH = 240;
 const int kBits = 20;       // clock bits: milliseconds up to about 17 minutes
 const int kSquare = 14;     // each bit a square; a second row holds the complement
 const int kLeft = 12, kTop = 12;
-
-std::string LoadText(UINT id)
-{
-    CString text;
-    text.LoadString(id);
-    return std::string(text);
-}
 
 // A window over the recorded region painting the milliseconds since its
 // start as black (1) and white (0) squares, on its own thread, a hundred
@@ -257,46 +249,6 @@ bool KillTagged(const std::string& tag, std::string* why)
     return true;
 }
 
-std::string Title(HWND w)
-{
-    char text[512] = "";
-    ::GetWindowTextA(w, text, sizeof(text));
-    return text;
-}
-
-// A top-level dialog window of another process whose own or child texts
-// hold `text`.
-struct DialogSearch {
-    std::string text;
-    HWND found;
-};
-
-BOOL CALLBACK MatchDialog(HWND w, LPARAM p)
-{
-    DialogSearch* s = (DialogSearch*)p;
-    char cls[64] = "";
-    ::GetClassNameA(w, cls, sizeof(cls));
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(w, &pid);
-    if (strcmp(cls, "#32770") != 0 || pid == ::GetCurrentProcessId() || !::IsWindowVisible(w))
-        return TRUE;
-    std::string all = Title(w);
-    for (HWND c = ::GetWindow(w, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
-        all += "|" + Title(c);
-    if (all.find(s->text) != std::string::npos) {
-        s->found = w;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindDialogWith(const std::string& text)
-{
-    DialogSearch s = { text, NULL };
-    ::EnumWindows(MatchDialog, (LPARAM)&s);
-    return s.found;
-}
-
 // The video frames of an AVI decoded through AVIFile as top-down RGB
 // pictures of the region, one clock reading per frame (-1 when unreadable).
 bool ReadClocks(const std::string& path, std::vector<long>* clocks)
@@ -382,9 +334,9 @@ TEST(RecoverAfterKill, AKilledRecordingIsOfferedRebuiltAndSaved)
             ASSERT_TRUE(recorder.Started());
             HWND main = NULL;
             ASSERT_TRUE(PumpUntil([&] { return (main = ::FindWindowA(RECORDER_CLASS_NAME, NULL)) != NULL; }, 20000));
-            const std::string recording = LoadText(IDS_RECORD_STATE_RECORDING);
-            ASSERT_TRUE(PumpUntil([&] { return Title(main).find(recording) != std::string::npos; }, 20000))
-                << Title(main);
+            const std::string recording = ResourceText(IDS_RECORD_STATE_RECORDING);
+            ASSERT_TRUE(PumpUntil([&] { return WindowText(main).find(recording) != std::string::npos; }, 20000))
+                << WindowText(main);
             Pump(c.recordMs);
             folder = LastRecDir();
             ASSERT_FALSE(folder.IsEmpty()) << "the recording's folder is remembered";
@@ -411,29 +363,7 @@ TEST(RecoverAfterKill, AKilledRecordingIsOfferedRebuiltAndSaved)
 
         const std::string saved = out.File("Recovered.avi");
         Program again("");
-        // 16060: Yes.
-        HWND ask = NULL;
-        ASSERT_TRUE(PumpUntil([&] { return (ask = FindDialogWith(LoadText(IDS_RECOVER_ASK).substr(0, 30))) != NULL; },
-                              30000))
-            << "the recovery question";
-        ::PostMessageA(ask, WM_COMMAND, IDYES, 0);
-        // The name.
-        HWND save = NULL;
-        ASSERT_TRUE(PumpUntil([&] { return (save = FindDialogWith(LoadText(IDS_RECOVER_SAVE_AS))) != NULL; }, 30000))
-            << "the save dialog";
-        HWND name = ::GetDlgItem(save, 1148);
-        if (!name)
-            name = ::GetDlgItem(save, 1152);
-        ASSERT_NE((HWND)NULL, name);
-        ::SendMessageA(name, WM_SETTEXT, 0, (LPARAM)saved.c_str());
-        ::PostMessageA(save, WM_COMMAND, IDOK, 0);
-        // 16061: done.
-        CString done;
-        done.Format(IDS_RECOVER_DONE, saved.c_str());
-        HWND told = NULL;
-        ASSERT_TRUE(PumpUntil([&] { return (told = FindDialogWith(std::string(done).substr(0, 20))) != NULL; }, 120000))
-            << "the recovery's end";
-        ::PostMessageA(told, WM_COMMAND, IDOK, 0);
+        ASSERT_NO_FATAL_FAILURE(AcceptRecovery(saved));
         HWND main = NULL;
         EXPECT_TRUE(PumpUntil([&] { return (main = ::FindWindowA(RECORDER_CLASS_NAME, NULL)) != NULL; }, 20000));
         EXPECT_EQ(0, RunProgram("/X"));

@@ -234,6 +234,57 @@ TEST(RecordingOutput, RecoveryNoteDescribesTheRecording)
     EXPECT_FALSE(WriteRecordingPackage(note, none, prefs, info, noMarks, false, NULL));
 }
 
+// With the camera on, the note names the recording's camera file as the
+// camera track wherever segments put it in the list, so that a recovery
+// repairs it and packs it; a camera that did not start leaves none.
+TEST(RecordingOutput, RecoveryNoteNamesTheCameraFile)
+{
+    ScratchDir dir;
+    CRecorderPrefs prefs(NULL);
+    prefs.m_recordAudio = TRUE;
+    RecordingTrackInfo info;
+    info.outputWidth = 640;
+    info.outputHeight = 480;
+    info.outputBitDepth = 24;
+    info.cameraWidth = 320;
+    info.cameraHeight = 240;
+    const struct {
+        BOOL camera;
+        std::vector<std::string> files;
+        std::string cameraTrack;
+    } cases[] = {
+        { TRUE, { "r_Screen.avi", "r_Camera.wmv" }, "r_Camera.wmv" },
+        { TRUE, { "r_Screen.avi", "r_Camera.wmv", "r_Screen1.avi", "r_Screen2.avi" }, "r_Camera.wmv" },
+        { TRUE, { "r_Screen.avi", "r_Camera.avi" }, "r_Camera.avi" },
+        { TRUE, { "r_Screen.avi" }, "" },
+        { FALSE, { "r_Screen.avi", "r_Audio.wav" }, "" },
+    };
+    const CString note(dir.File("RecInfo.xml").c_str());
+    for (const auto& c : cases) {
+        const std::string label = c.files.back() + (c.camera ? " with camera" : " without camera");
+        prefs.m_recordCamera = c.camera;
+        CStringArray files;
+        for (const std::string& f : c.files)
+            files.Add(dir.File(f).c_str());
+        CString path = note;
+        ASSERT_TRUE(WriteRecordingPackage(path, files, prefs, info, NULL, false, NULL)) << label;
+        CRecordingData read;
+        ASSERT_TRUE(read.Load(note)) << label;
+        EXPECT_EQ(static_cast<int>(c.files.size()), read.GetFileCount()) << label;
+        EXPECT_EQ(dir.File("r_Screen.avi"), std::string(read.GetVideoTrackName())) << label;
+        EXPECT_EQ(c.cameraTrack.empty() ? std::string() : dir.File(c.cameraTrack),
+                  std::string(read.GetCameraTrackName()))
+            << label;
+        int w = 0;
+        BOOL audio = FALSE;
+        read.GetCameraTrack(&w, NULL, NULL, NULL, &audio, NULL, NULL, NULL, NULL, NULL, NULL);
+        if (c.camera) {
+            EXPECT_EQ(320, w) << label;
+            EXPECT_TRUE(audio) << label;
+        }
+    }
+}
+
 // With the defaults the save step writes a .skorec that gsf reads, with the
 // screen stream byte for byte, and clears the recording's folder.
 TEST(RecordingOutput, DefaultSaveWritesAPackage)
