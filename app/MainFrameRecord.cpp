@@ -246,20 +246,8 @@ void CMainFrame::SaveFinishedRecording()
         info.outputWidth = m_engine->GetOutputWidth();
         info.outputHeight = m_engine->GetOutputHeight();
         info.outputBitDepth = m_recordedBitDepth;
-        if (m_camera) {
-            info.cameraCodec = m_camera->GetCodecName();
-            info.cameraProfileWithAudio = "Skorvale Studio Camera Video and Audio (CBR)";
-            info.cameraProfileWithoutAudio = "Skorvale Studio Camera Video (CBR)";
-            int width = 0, height = 0;
-            if (m_camera->GetVideoSize(&width, &height)) {
-                info.cameraWidth = width;
-                info.cameraHeight = height < 0 ? -height : height;
-                info.cameraBitCount = 24;
-                const AM_MEDIA_TYPE& mt = m_camera->GetSettings()->m_mediaType;
-                if (mt.formattype == FORMAT_VideoInfo && mt.cbFormat >= sizeof(VIDEOINFOHEADER))
-                    info.cameraBitCount = ((const VIDEOINFOHEADER*)mt.pbFormat)->bmiHeader.biBitCount;
-            }
-        }
+        if (m_camera)
+            m_camera->DescribeTrack(&info);
         CRecordingOutput output(this, *m_recordPrefs, info, m_engine->GetRecordingFiles(), m_engine->GetBaseName(),
                                 m_engine->GetSegmentFiles().GetSize() > 1, m_bookmarks);
         result = output.SaveRecordingOutput();

@@ -6,6 +6,7 @@
 #include "media/ProgressDlg.h"
 #include "camera/XRVCameraConfig.h"
 #include "camera/CameraDevices.h"
+#include "media/RecordingOutput.h"
 #include "XRVDirectShow/GraphUtil.h"
 #include "framework/WinThread.h"
 #include "platform/camkit/CamKit.h"
@@ -250,6 +251,26 @@ BOOL XRVCameraConfig::GetVideoSize(int* width, int* height)
     *width = bih->biWidth;
     *height = bih->biHeight;
     return TRUE;
+}
+
+void XRVCameraConfig::DescribeTrack(RecordingTrackInfo* info)
+{
+    if (!info)
+        return;
+    info->cameraCodec = GetCodecName();
+    info->cameraProfileWithAudio = m_profileWithAudio;
+    info->cameraProfileWithoutAudio = m_profileWithoutAudio;
+    int width = 0, height = 0;
+    if (!GetVideoSize(&width, &height))
+        return;
+    info->cameraWidth = width;
+    info->cameraHeight = height < 0 ? -height : height;
+    info->cameraBitCount = 24;
+    const AM_MEDIA_TYPE& mt = m_settings->m_mediaType;
+    if (mt.formattype == FORMAT_VideoInfo && mt.cbFormat >= sizeof(VIDEOINFOHEADER) && mt.pbFormat)
+        info->cameraBitCount = ((const VIDEOINFOHEADER*)mt.pbFormat)->bmiHeader.biBitCount;
+    else if (mt.formattype == FORMAT_VideoInfo2 && mt.cbFormat >= sizeof(VIDEOINFOHEADER2) && mt.pbFormat)
+        info->cameraBitCount = ((const VIDEOINFOHEADER2*)mt.pbFormat)->bmiHeader.biBitCount;
 }
 
 void XRVCameraConfig::SetSettings(CameraSettings* settings)

@@ -38,6 +38,7 @@ public:
     CString GetDeviceName();
     CString GetCodecName();
     BOOL GetVideoSize(int* width, int* height);
+    void DescribeTrack(RecordingTrackInfo* info) override;
     // Takes ownership of the record (the previous one is deleted).
     void SetSettings(CameraSettings* settings);
     CameraSettings* GetSettings() const { return m_settings; }

@@ -5,6 +5,7 @@
 #include "framework/AfxPlatform.h"
 
 struct IXrvPushSource;
+struct RecordingTrackInfo;
 
 class ICameraRecorder {
 public:
@@ -25,4 +26,7 @@ public:
     virtual void EndVideo() = 0;
     // The push source of the graph built last (a new reference), or null.
     virtual IXrvPushSource* GetPushSource() = 0;
+    // Fills the camera fields of a manifest's track description: codec,
+    // profile names, picture size and depth (left 0 without a video type).
+    virtual void DescribeTrack(RecordingTrackInfo* info) = 0;
 };

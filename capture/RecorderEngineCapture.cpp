@@ -705,6 +705,8 @@ void CRecorderEngine::WriteRecoveryNote()
     if (m_frameFormat.size() >= sizeof(BITMAPINFOHEADER))
         info.outputBitDepth = reinterpret_cast<const BITMAPINFOHEADER*>(m_frameFormat.data())->biBitCount;
     info.codecName = m_codecName;
+    if (m_camera && m_prefs->m_recordCamera)
+        m_camera->DescribeTrack(&info);
     CString folder = GetRecordingFolder();
     if (!folder.IsEmpty() && folder[folder.GetLength() - 1] != '\\')
         folder += '\\';

@@ -475,12 +475,21 @@ TEST_F(CameraRecordingTest, AKilledRecordingComesBackThroughRecovery)
            stream.samples.size() / 22050.0, screenSeconds);
 
     // The package's manifest names the camera stream as its camera track,
-    // with sound.
+    // described as at a normal save (the note written while recording holds
+    // the camera's size, codec and profile).
     CRecordingData data;
     ASSERT_TRUE(ReadPackageManifest(saved, out, &data));
     EXPECT_STREQ("Camera_Stream.wmv", data.GetCameraTrackName());
+    int w = 0, h = 0, bpp = 0;
     BOOL hasAudio = FALSE;
-    data.GetCameraTrack(NULL, NULL, NULL, NULL, &hasAudio, NULL, NULL, NULL, NULL, NULL, NULL);
+    double fps = 0;
+    CString codec, profile;
+    data.GetCameraTrack(&w, &h, &bpp, &fps, &hasAudio, &codec, &profile, NULL, NULL, NULL, NULL);
+    EXPECT_EQ(320, w);
+    EXPECT_EQ(240, h);
+    EXPECT_EQ(24, bpp);
+    EXPECT_STREQ("默认编码", codec);
+    EXPECT_STREQ("Skorvale Studio Camera Video and Audio (CBR)", profile);
     EXPECT_EQ(TRUE, hasAudio);
 }
 
