@@ -801,7 +801,11 @@ int RecoverCamera(RecoveryInfo& info)
     if (check == 1 || check == 13)
         return 1;
     RunUnderDialog(info, IDS_RECOVER_CAMERA_TITLE, CameraWorker);
-    return SUCCEEDED(info.result) ? 1 : 0;
+    // A camera file the repair cannot mend does not cost the screen: it is
+    // kept as it is, and the user learns that the camera video is damaged.
+    if (FAILED(info.result))
+        ::InterlockedExchange(&info.state, 0);
+    return 1;
 }
 
 // --- Saving

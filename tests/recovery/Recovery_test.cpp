@@ -402,13 +402,15 @@ TEST_F(RecoveryFlow, RecoversIntoAPlainAvi)
 // A package recording with a camera: the camera file cut by the kill is
 // repaired and indexed by our indexer, both streams go into the package
 // (gsf lists them), and the user learns that the camera video was damaged.
-// A camera file that is gone does not cost the screen.
+// A camera file that is gone, or one the repair cannot mend (packed as it
+// is), does not cost the screen.
 TEST_F(RecoveryFlow, RecoversIntoAPackageWithTheCameraRepaired)
 {
     const struct {
         const char* name;
         bool removeCamera;
-    } cases[] = { { "camera cut", false }, { "camera gone", true } };
+        bool garbleCamera;
+    } cases[] = { { "camera cut", false, false }, { "camera gone", true, false }, { "camera not repairable", false, true } };
     int n = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -418,8 +420,14 @@ TEST_F(RecoveryFlow, RecoversIntoAPackageWithTheCameraRepaired)
         r.camera = true;
         r.package = true;
         const auto files = Make(r);
+        std::string garbled;
         if (c.removeCamera) {
             ASSERT_TRUE(::DeleteFileA(files.back().c_str()));
+        } else if (c.garbleCamera) {
+            // Not an ASF file at all (an AVI of another compressor, or bytes
+            // of nothing): the repair gives up.
+            garbled = std::string("RIFF\x10\0\0\0AVI LIST", 16) + std::string(600, '\x5a');
+            ASSERT_TRUE(testsupport::WriteFileBytes(files.back(), garbled.data(), garbled.size()));
         } else {
             ASSERT_EQ(0, CheckAsfFile(asftest::Wide(files.back()).c_str(), nullptr)) << "cut, not indexed";
         }
@@ -439,7 +447,12 @@ TEST_F(RecoveryFlow, RecoversIntoAPackageWithTheCameraRepaired)
         EXPECT_NE(std::string::npos, list.find("manifest.skoxml")) << list;
         EXPECT_NE(std::string::npos, list.find("Screen_Stream.avi")) << list;
         EXPECT_EQ(!c.removeCamera, list.find("Camera_Stream.wmv") != std::string::npos) << list;
-        if (!c.removeCamera) {
+        if (c.garbleCamera) {
+            // Kept as it was, for whatever a player can make of it.
+            std::string packed;
+            ASSERT_EQ(0, testsupport::RunHost("gsf cat '" + testsupport::UnixPath(out) + "' Camera_Stream.wmv", &packed));
+            EXPECT_EQ(garbled, packed);
+        } else if (!c.removeCamera) {
             // The camera stream as packed: indexed, and ffprobe reads it.
             const std::string wmv = m_dir.File("camera.wmv");
             std::string bytes;
