@@ -243,6 +243,16 @@ void AcceptRecovery(const std::string& savedPath)
     ::PostMessageA(told, WM_COMMAND, IDOK, 0);
 }
 
+void RestartAndRecover(const std::string& savedPath)
+{
+    Program again("");
+    ASSERT_NO_FATAL_FAILURE(AcceptRecovery(savedPath));
+    HWND main = NULL;
+    EXPECT_TRUE(PumpUntil([&] { return (main = ::FindWindowA(RECORDER_CLASS_NAME, NULL)) != NULL; }, 20000));
+    EXPECT_EQ(0, RunProgram("/X"));
+    EXPECT_EQ(0, again.Wait(30000));
+}
+
 void Pump(DWORD ms)
 {
     const DWORD start = ::GetTickCount();

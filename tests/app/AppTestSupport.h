@@ -76,6 +76,9 @@ HWND FindDialogWith(const std::string& text);
 // `savedPath` in the save dialog, OK to the message that it is done. A step
 // that does not come is a fatal failure (ASSERT_NO_FATAL_FAILURE).
 void AcceptRecovery(const std::string& savedPath);
+// Starts Vexcap.exe again, accepts its recovery into `savedPath`, waits for
+// its main window and ends it with /X.
+void RestartAndRecover(const std::string& savedPath);
 
 void Pump(DWORD ms);
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);

@@ -362,12 +362,7 @@ TEST(RecoverAfterKill, AKilledRecordingIsOfferedRebuiltAndSaved)
         EXPECT_EQ(c.sound, soundRate != 0) << "a sound file exactly when sound is recorded";
 
         const std::string saved = out.File("Recovered.avi");
-        Program again("");
-        ASSERT_NO_FATAL_FAILURE(AcceptRecovery(saved));
-        HWND main = NULL;
-        EXPECT_TRUE(PumpUntil([&] { return (main = ::FindWindowA(RECORDER_CLASS_NAME, NULL)) != NULL; }, 20000));
-        EXPECT_EQ(0, RunProgram("/X"));
-        EXPECT_EQ(0, again.Wait(30000));
+        ASSERT_NO_FATAL_FAILURE(RestartAndRecover(saved));
 
         ASSERT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(saved.c_str())) << saved;
         EXPECT_EQ("", std::string(LastRecDir()));
