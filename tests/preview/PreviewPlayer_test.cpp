@@ -208,7 +208,11 @@ TEST_F(PreviewPlayerTest, LargeVideoScrollsOrFits)
         CTimelinePreview preview;
         preview.SetScaleToFit(fit);
         Open(preview, host, player.get());
-        ASSERT_TRUE(mediatest::PumpUntil([&] { return preview.GetVideoSize().cx == 640; }, 5000)) << fit;
+        // The size is known first; the window lays the picture out after it.
+        ASSERT_TRUE(mediatest::PumpUntil([&] {
+            const RECT r = preview.GetMovieRect();
+            return preview.GetVideoSize().cx == 640 && r.right > r.left;
+        }, 5000)) << fit;
         const LONG style = GetWindowLongA(preview.m_hWnd, GWL_STYLE);
         EXPECT_EQ(!fit, (style & WS_HSCROLL) != 0) << fit;
         EXPECT_EQ(!fit, (style & WS_VSCROLL) != 0) << fit;
