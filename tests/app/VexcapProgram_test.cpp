@@ -812,17 +812,21 @@ TEST(VexcapProgram, RecordButtonAndTrayIconFollowTheRecordingState)
     // The program's icon (a red dot on a screen) shows at the caption's left;
     // the caption is otherwise blue and white. (Icons of another process's
     // windows cannot be asked for under Wine.)
-    RECT frame;
-    ::GetWindowRect(main, &frame);
-    int red = 0;
-    HDC screen = ::GetDC(NULL);
-    for (int y = frame.top; y < frame.top + 24; ++y)
-        for (int x = frame.left; x < frame.left + 24; ++x) {
-            const COLORREF c = ::GetPixel(screen, x, y);
-            red += GetRValue(c) >= 180 && GetGValue(c) < 60 && GetBValue(c) < 60;
-        }
-    ::ReleaseDC(NULL, screen);
-    EXPECT_GT(red, 4) << "the program's icon in the caption";
+    // The caption is painted a moment after the window shows.
+    auto captionRed = [&] {
+        RECT frame;
+        ::GetWindowRect(main, &frame);
+        int red = 0;
+        HDC screen = ::GetDC(NULL);
+        for (int y = frame.top; y < frame.top + 24; ++y)
+            for (int x = frame.left; x < frame.left + 24; ++x) {
+                const COLORREF c = ::GetPixel(screen, x, y);
+                red += GetRValue(c) >= 180 && GetGValue(c) < 60 && GetBValue(c) < 60;
+            }
+        ::ReleaseDC(NULL, screen);
+        return red;
+    };
+    EXPECT_TRUE(PumpUntil([&] { return captionRed() > 4; }, 5000)) << "the program's icon in the caption";
     HWND toolBar = ::GetDlgItem(main, 0xE800);
     ASSERT_TRUE(toolBar != NULL);
     const int kRecordImage = 0, kPauseImage = 3;
