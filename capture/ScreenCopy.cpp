@@ -15,18 +15,18 @@ namespace {
 //   than the trim threshold (twice the mmap threshold). With two band-sized
 //   buffers and the 128 KB glibc keeps at the top, that is every band, so
 //   the next band faults its pages in again.
-// Measured at 1920x1080 (1 thread grabbing, another process painting):
-// bands of 68 rows (510 KB) faulted 110,000-128,000 pages a second (about
-// 16 MB of fresh memory a frame) in 12 of 14 fresh processes and in every
-// recording of the engine, grab median 10.1 ms (16.6 ms in the engine);
-// 16 and 32 rows faulted as well (60,000 and 100,000 a second). Only two
-// buffers that fit the 128 KB kept at the top (8 rows) never faulted, but
-// 135 reads a frame cost more than the faults: 22 ms in the engine.
-// Hence the first band of the process (see kFirstBandBytes) raises both
-// thresholds to their highest, after which two buffers of this size and the
-// kept top (about 610 KB) stay under the 1 MB trim threshold: no faults in
-// any run or recording, grab median 8.2 ms (12.4 ms in the engine, capture
-// thread at 35% of a processor instead of 47-58%).
+// Measured at 1920x1080, 30 fps, another process painting the screen:
+// bands of 68 rows (510 KB) faulted 105,000-128,000 pages a second (about
+// 16 MB of fresh memory a frame) in 12 of 14 fresh processes, and nearly
+// every recording of the engine faulted 57,000 or 117,000 a second; 16 and
+// 32 rows faulted too (60,000 and 100,000 a second). Only buffers that fit the 128 KB kept at the top (8 rows) never
+// faulted, but 135 reads a frame cost more than the faults saved (engine
+// grab 22 ms). Hence the first band of the process (kFirstBandBytes) raises
+// both thresholds to their highest, after which two buffers of this size and
+// the kept top (about 610 KB) stay under the 1 MB trim threshold. Against
+// the 510 KB bands, runs side by side: grab median 13.1 -> 6.8 ms a frame
+// in the bench loop, 17.4 -> 13.7 ms in the engine, no faults in any run or
+// recording, the grabbing thread at 24-39% of a processor instead of 35-55%.
 const int kBandBytes = 240 * 1024;
 
 // The first band of the process: at most 512 KB, above the initial mmap

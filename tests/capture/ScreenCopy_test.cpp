@@ -69,8 +69,9 @@ TEST(ScreenCopy, BandRowsKeepEachBandSmallAndNeverZero)
     for (int width = 1; width <= 70000; ++width) {
         const int rows = ScreenCopyBandRows(width);
         ASSERT_GE(rows, 1) << "width " << width;
-        if (rows > 1)
+        if (rows > 1) {
             ASSERT_LE((long long)rows * width * 4, bandBytes) << "width " << width;
+        }
         ASSERT_GT((long long)(rows + 1) * width * 4, bandBytes) << "width " << width;
     }
 }
@@ -105,11 +106,12 @@ TEST(ScreenCopy, BandsReassembleTheWholeArea)
                                         << c.firstRows << "/" << c.rows);
         Surface target(1920, 1080);
         memset(target.bits, 0xEE, (size_t)target.width * target.height * 4);
-        if (c.rows)
+        if (c.rows) {
             ASSERT_TRUE(CopyScreenBands(target.dc, c.dx, c.dy, c.width, c.height, source.dc, c.sx, c.sy, SRCCOPY,
                                         c.firstRows, c.rows));
-        else
+        } else {
             ASSERT_TRUE(CopyScreenArea(target.dc, c.dx, c.dy, c.width, c.height, source.dc, c.sx, c.sy, SRCCOPY));
+        }
         GdiFlush();
         int wrong = 0;
         for (int y = 0; y < target.height; ++y) {
