@@ -8,10 +8,7 @@
 #   tools/build.sh --target camera_recording xrvc
 #   bench/camera_recording.sh [seconds] [pairs]     (default 60 s, one pair)
 #
-# The screen grab's cost changes from one recording to the next (about 6 ms
-# or about 12 ms a frame at 1920x1080 under Wine, with or without the
-# camera), so one pair can land on either side of the aim; three pairs give
-# a steadier ratio.
+# More pairs (each run in turn) give a steadier ratio on a busy machine.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 export BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
