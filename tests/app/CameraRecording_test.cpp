@@ -166,6 +166,23 @@ bool CatStream(const std::string& package, const char* stream, const std::string
     return RunHost("gsf cat '" + UnixPath(package) + "' " + stream + " > '" + UnixPath(to) + "'", &out) == 0;
 }
 
+// The camera track of a package's manifest: the test camera's default
+// 320x240 RGB24 through the default codec and the profile with sound.
+void ExpectStoredCameraTrack(const CRecordingData& data)
+{
+    int w = 0, h = 0, bpp = 0;
+    BOOL hasAudio = FALSE;
+    double fps = 0;
+    CString codec, profile;
+    data.GetCameraTrack(&w, &h, &bpp, &fps, &hasAudio, &codec, &profile, NULL, NULL, NULL, NULL);
+    EXPECT_EQ(320, w);
+    EXPECT_EQ(240, h);
+    EXPECT_EQ(24, bpp);
+    EXPECT_STREQ("默认编码", codec);
+    EXPECT_STREQ("Skorvale Studio Camera Video and Audio (CBR)", profile);
+    EXPECT_EQ(TRUE, hasAudio);
+}
+
 // A camera recording's package lists its manifest, screen and camera
 // streams; the camera and screen streams are copied out to the two files.
 void TakeStreams(const std::string& package, const std::string& camera, const std::string& screen)
@@ -339,17 +356,7 @@ TEST_F(CameraRecordingTest, PackageHoldsTheCameraStreamWithTheSound)
     // The manifest's camera track.
     CRecordingData data;
     ASSERT_TRUE(ReadPackageManifest(saved, out, &data));
-    int w = 0, h = 0, bpp = 0;
-    BOOL hasAudio = FALSE;
-    double fps = 0;
-    CString codec, profile;
-    data.GetCameraTrack(&w, &h, &bpp, &fps, &hasAudio, &codec, &profile, NULL, NULL, NULL, NULL);
-    EXPECT_EQ(320, w);
-    EXPECT_EQ(240, h);
-    EXPECT_EQ(24, bpp);
-    EXPECT_STREQ("默认编码", codec);
-    EXPECT_STREQ("Skorvale Studio Camera Video and Audio (CBR)", profile);
-    EXPECT_EQ(TRUE, hasAudio);
+    ExpectStoredCameraTrack(data);
 
     // The camera settings were saved at exit: twelve values of their types.
     HKEY key = NULL;
@@ -478,17 +485,7 @@ TEST_F(CameraRecordingTest, AKilledRecordingComesBackThroughRecovery)
     CRecordingData data;
     ASSERT_TRUE(ReadPackageManifest(saved, out, &data));
     EXPECT_STREQ("Camera_Stream.wmv", data.GetCameraTrackName());
-    int w = 0, h = 0, bpp = 0;
-    BOOL hasAudio = FALSE;
-    double fps = 0;
-    CString codec, profile;
-    data.GetCameraTrack(&w, &h, &bpp, &fps, &hasAudio, &codec, &profile, NULL, NULL, NULL, NULL);
-    EXPECT_EQ(320, w);
-    EXPECT_EQ(240, h);
-    EXPECT_EQ(24, bpp);
-    EXPECT_STREQ("默认编码", codec);
-    EXPECT_STREQ("Skorvale Studio Camera Video and Audio (CBR)", profile);
-    EXPECT_EQ(TRUE, hasAudio);
+    ExpectStoredCameraTrack(data);
 }
 
 // No camera, or one that fails at Pause or Run: the recording goes on

@@ -12,12 +12,21 @@ using namespace asftest;
 namespace {
 
 // Records the statuses; WMT_CLOSED sets the event, as the recovery's
-// callback does. Not reference-counted: each test declares it before the
-// indexer, whose release waits for the worker that last touches it.
+// callback does. It lives on the test's stack: Wait() returns only once the
+// indexer's worker has also let its reference go (right after WMT_CLOSED),
+// so nothing touches the log after it is gone.
 class StatusLog : public IWMStatusCallback {
 public:
-    StatusLog() { m_done = ::CreateEventW(NULL, TRUE, FALSE, NULL); }
-    ~StatusLog() { ::CloseHandle(m_done); }
+    StatusLog()
+    {
+        m_done = ::CreateEventW(NULL, TRUE, FALSE, NULL);
+        m_unused = ::CreateEventW(NULL, TRUE, TRUE, NULL);
+    }
+    ~StatusLog()
+    {
+        ::CloseHandle(m_done);
+        ::CloseHandle(m_unused);
+    }
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
     {
         if (riid == IID_IUnknown || riid == IID_IWMStatusCallback) {
@@ -27,8 +36,18 @@ public:
         *ppv = NULL;
         return E_NOINTERFACE;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP_(ULONG) AddRef() override
+    {
+        if (::InterlockedIncrement(&m_refs) == 1)
+            ::ResetEvent(m_unused);
+        return 2;
+    }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        if (::InterlockedDecrement(&m_refs) == 0)
+            ::SetEvent(m_unused);
+        return 1;
+    }
     STDMETHODIMP OnStatus(WMT_STATUS status, HRESULT hr, WMT_ATTR_DATATYPE, BYTE* value, void* context) override
     {
         statuses.push_back(status);
@@ -41,7 +60,11 @@ public:
             ::SetEvent(m_done);
         return S_OK;
     }
-    bool Wait() { return ::WaitForSingleObject(m_done, 30000) == WAIT_OBJECT_0; }
+    bool Wait()
+    {
+        return ::WaitForSingleObject(m_done, 30000) == WAIT_OBJECT_0 &&
+               ::WaitForSingleObject(m_unused, 30000) == WAIT_OBJECT_0;
+    }
 
     std::vector<WMT_STATUS> statuses;
     std::vector<void*> contexts;
@@ -50,6 +73,8 @@ public:
 
 private:
     HANDLE m_done;
+    HANDLE m_unused;   // set while no reference is held
+    volatile LONG m_refs = 0;
 };
 
 struct Indexer {
@@ -72,7 +97,7 @@ TEST(WmIndexer, IndexesARepairedFileAndReportsStartProgressAndClose)
     ASSERT_TRUE(RepairAsfFile(wpath.c_str(), TRUE));
     ASSERT_EQ(0, CheckAsfFile(wpath.c_str(), nullptr));
 
-    StatusLog log;   // outlives the indexer, which waits for its worker
+    StatusLog log;   // declared first: it outlives the indexer
     Indexer indexer;
     DWORD intervalMs = 500;
     ASSERT_EQ(S_OK, indexer.p->Configure(0, WMT_IT_FRAME_NUMBERS, &intervalMs, nullptr));
