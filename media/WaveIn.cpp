@@ -16,8 +16,9 @@ const DWORD kMaxBufferBytes = 64000;
 const int kOpenAttempts = 10;
 const DWORD kWaitSlice = 200;
 const int kStopPasses = 30;
-// The longest a stop waits for sound recorded before it.
-const DWORD kDrainLimitMs = 2000;
+// The longest a stop waits for sound recorded before it. Wine's input hands
+// a buffer over up to about two seconds after it is full.
+const DWORD kDrainLimitMs = 3000;
 // MCI and MCIWnd messages understood by the audio-script player window.
 const UINT kMciPlay = 0x806;
 const UINT kMciStop = 0x808;
